@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cleanup/removed_file.h"
+#include "config/folder2clean.h"
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class Functions;
+class Win32Wrapper;
+
+using FolderList = std::vector<Folder2Clean>;
+using FolderListPtr = std::shared_ptr<FolderList>;
+
+// One clean-up configuration: its settings, folder lists, last run and file.
+class KestrelCfg {
+ public:
+  // The defaults of a new configuration; user and company from the environment.
+  explicit KestrelCfg(Functions& fn);
+
+  // Fills the object from Filename. Reports a failure under "KestrelCfg.Load" and returns;
+  // returns true iff the whole file was read.
+  bool Load();
+  // Writes the object to Filename. Reports a failure under "KestrelCfg.Save" and returns;
+  // returns true iff every key was written.
+  bool Save();
+  // One clean-up run. Returns false iff it ended through its error handler.
+  bool CleanUp();
+  // Moves one expired file into quarantine or the Trash; the record is also in RemovedFiles.
+  RemovedFilePtr MoveIt(const std::string& filename);
+
+  bool IsDirty() const { return is_dirty_; }
+  void IsDirty(bool dirty) { is_dirty_ = dirty; }
+  // The records of the last run, in the order of the attempts; the list itself, not a copy.
+  std::vector<RemovedFilePtr>& RemovedFiles() { return removed_files_; }
+  DateTime LastRunDate() const { return last_run_date_; }
+  // Stores the date and writes "RunDate" to Filename at once when there is one.
+  // Throws KsError when the file cannot be written.
+  void LastRunDate(DateTime date);
+
+  const std::string& Filename() const { return filename_; }
+  void Filename(std::string v) { filename_ = std::move(v); }
+  const std::string& UserName() const { return user_name_; }
+  void UserName(std::string v) { user_name_ = std::move(v); }
+  const std::string& Company() const { return company_; }
+  void Company(std::string v) { company_ = std::move(v); }
+  const std::string& PrefixToken() const { return prefix_token_; }
+  void PrefixToken(std::string v) { prefix_token_ = std::move(v); }
+  const std::string& QuarantineFolder() const { return quarantine_folder_; }
+  // Stored without the blanks around it; blanks only mean the Trash.
+  void QuarantineFolder(const std::string& v);
+  std::int32_t MaxMBPerRun() const { return max_mb_per_run_; }
+  void MaxMBPerRun(std::int32_t v) { max_mb_per_run_ = v; }
+  std::int32_t MaxErrorsPerRun() const { return max_errors_per_run_; }
+  void MaxErrorsPerRun(std::int32_t v) { max_errors_per_run_ = v; }
+  std::int32_t MaxKBLogFile() const { return max_kb_log_file_; }
+  void MaxKBLogFile(std::int32_t v) { max_kb_log_file_ = v; }
+  bool DisplayAllMessages() const { return display_all_messages_; }
+  void DisplayAllMessages(bool v) { display_all_messages_ = v; }
+
+  // The lists themselves: changes through them change the configuration at once.
+  FolderList& IncludeFolders() { return *include_folders_; }
+  const FolderList& IncludeFolders() const { return *include_folders_; }
+  void IncludeFolders(FolderListPtr list) { include_folders_ = std::move(list); }
+  FolderList& ExcludeFolders() { return *exclude_folders_; }
+  const FolderList& ExcludeFolders() const { return *exclude_folders_; }
+  void ExcludeFolders(FolderListPtr list) { exclude_folders_ = std::move(list); }
+
+ private:
+  friend class KestrelCfgTestPeer;
+  bool FileIsExpired(const std::string& filename);
+  DateTime ExtractExpiryDate(const std::string& filename);
+  void RunSteps(Win32Wrapper& fs);
+
+  Functions& fn_;
+  DateTime last_run_date_;
+  std::string filename_;
+  std::string user_name_;
+  std::string company_;
+  std::string prefix_token_;
+  std::string quarantine_folder_;
+  std::int32_t max_mb_per_run_ = 50;
+  std::int32_t max_errors_per_run_ = 10;
+  std::int32_t max_kb_log_file_ = 512;
+  bool display_all_messages_ = true;
+  FolderListPtr include_folders_;
+  FolderListPtr exclude_folders_;
+  std::vector<RemovedFilePtr> removed_files_;
+  bool is_dirty_ = false;
+  DateTime run_start_time_;
+};
+
+// The default quarantine folder: "ksquarantine" at the top of the user's home.
+std::string DefaultQuarantineFolder();
+
+}  // namespace kestrel

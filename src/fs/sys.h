@@ -1,0 +1,47 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace kestrel {
+
+// The seam under every file-system call Kestrel makes. Each operation behaves like the POSIX
+// call it names: -1 (or nullptr) with errno set on failure. Tests wrap it to inject faults.
+class Sys {
+ public:
+  virtual ~Sys() = default;
+
+  virtual int OpenAt(int dirfd, const char* path, int flags, mode_t mode) = 0;
+  virtual int Close(int fd) = 0;
+  virtual ssize_t Read(int fd, void* buf, size_t count) = 0;
+  virtual ssize_t Write(int fd, const void* buf, size_t count) = 0;
+  virtual int Fsync(int fd) = 0;
+  virtual int Ftruncate(int fd, off_t length) = 0;
+  virtual int FStat(int fd, struct stat* st) = 0;
+  virtual int FStatAt(int dirfd, const char* path, struct stat* st, int flags) = 0;
+  // Reads raw linux_dirent64 records, as getdents64(2).
+  virtual ssize_t GetDents64(int fd, void* buf, size_t count) = 0;
+  virtual int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+                        unsigned int flags) = 0;
+  virtual int UnlinkAt(int dirfd, const char* path, int flags) = 0;
+  virtual int MkdirAt(int dirfd, const char* path, mode_t mode) = 0;
+  virtual ssize_t ReadLinkAt(int dirfd, const char* path, char* buf, size_t size) = 0;
+  virtual int SymlinkAt(const char* target, int newdirfd, const char* linkpath) = 0;
+  virtual int MknodAt(int dirfd, const char* path, mode_t mode, dev_t dev) = 0;
+  virtual int FStatVfs(int fd, struct statvfs* st) = 0;
+  virtual int StatVfs(const char* path, struct statvfs* st) = 0;
+  // ioctl(FS_IOC_GETFLAGS) on an open file: the inode flags (immutable, append-only).
+  virtual int GetInodeFlags(int fd, int* flags) = 0;
+  virtual int FChmod(int fd, mode_t mode) = 0;
+  virtual int FUtimens(int fd, const struct timespec times[2]) = 0;
+  virtual int FChown(int fd, uid_t owner, gid_t group) = 0;
+  virtual ssize_t CopyFileRange(int fd_in, int fd_out, size_t len) = 0;
+};
+
+// The real system calls.
+Sys& RealSys();
+
+}  // namespace kestrel

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class Sys;
+class WarningReport;
+class ScannedFolders;
+
+// File-system services over POSIX. Keeps no state between calls beyond what it was given.
+// No path-length limit: long paths are reached component by component.
+class Win32Wrapper {
+ public:
+  // warnings receives MoveFile's warnings (may be null); scanned, when given, holds the
+  // identities of the folders a scan listed so that MoveFile refuses a folder swapped since.
+  explicit Win32Wrapper(Sys& sys, WarningReport* warnings = nullptr,
+                        const ScannedFolders* scanned = nullptr);
+
+  // Full paths of the entries of one folder whose names fit the mask, in file-system order.
+  // Appends "/" to folder when it has none. A folder that cannot be listed gives none.
+  std::vector<std::string> FindFiles(std::string& folder, std::string_view mask);
+  // Names of the subfolders (not links, not on another file system) of one folder.
+  std::vector<std::string> GetSubFolders(std::string& folder);
+  // Returns true iff the whole path fits the pattern: "*" any run, "?" one byte, ASCII case
+  // ignored, ";" separates alternative patterns.
+  static bool PathMatchesSpec(std::string_view path, std::string_view spec);
+  // Cuts the text at its first NUL; returns it.
+  static std::string& StripNulls(std::string& text);
+
+  // Returns true iff anything exists at the path, a dangling link included.
+  bool FileExists(const std::string& path);
+  // Returns true iff the path names a directory or a link to one.
+  bool FolderExists(const std::string& path);
+  // Returns true iff the owner's write bit is clear, the file is immutable, or the path
+  // cannot be queried.
+  bool FileIsReadOnly(const std::string& path);
+  // The mount point of the file system that holds the path; empty when unknown.
+  std::string GetDriveLetter(const std::string& path);
+  // Returns true iff both paths exist and lie on the same file system.
+  bool SameDrive(const std::string& a, const std::string& b);
+  // Bytes available to unprivileged users on the file system of the path; 0 on failure.
+  std::uint64_t GetAvailableSpace(const std::string& path);
+  // Mount points of local, fixed, writable block-device file systems, sorted by path.
+  std::vector<std::string> GetLocalDrives();
+  static std::string Filename(const std::string& path);
+  static std::string BaseFileName(const std::string& path);
+  static std::string FileExtension(const std::string& path);
+
+  // Moves the file (or folder, whole) into the folder to_folder, never overwriting: a taken
+  // name becomes "name (2).ext", "name (3).ext", ... An empty to_folder sends it to the
+  // FreeDesktop Trash. On failure records "File access is denied: " + path (EACCES, EPERM) or
+  // "File system error (" + errno + ") while moving file: " + path as a warning and returns
+  // false; the source is then untouched. Returns true iff the file was moved.
+  bool MoveFile(const std::string& from, const std::string& to_folder = "");
+
+  struct FileInfo {
+    std::int64_t size = 0;
+    DateTime stamp;  // last-write time, local; a link's own
+    bool is_directory = false;
+  };
+  // lstat of the path. Throws KsError (errno, "lstat" and the path) when it cannot be read.
+  FileInfo Stat(const std::string& path);
+  // Creates the last level of the path. Throws KsError when it cannot.
+  void CreateFolder(const std::string& path);
+
+ private:
+  Sys& sys_;
+  WarningReport* warnings_;
+  const ScannedFolders* scanned_;
+};
+
+}  // namespace kestrel

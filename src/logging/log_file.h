@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class Functions;
+
+// The run log "Kestrel.log" in the program folder: "[" + date-time + "] " + message per line,
+// started afresh by every run and stopped once it outgrows MaxKBLogFile x 1000 characters.
+class LogFile {
+ public:
+  explicit LogFile(Functions& fn);
+  ~LogFile();
+  LogFile(const LogFile&) = delete;
+  LogFile& operator=(const LogFile&) = delete;
+
+  // Empties the log, resets the count, turns logging on and writes the start line.
+  // Throws KsError when the file cannot be created.
+  void Initialize();
+  // Writes one line unless logging is off and force is false; always returns 0.
+  // Throws KsError when the line cannot be written.
+  std::int32_t WriteLogMessage(const std::string& message, bool force = false);
+
+  const std::string& LogPath() const { return log_path_; }
+  bool LoggingOn() const { return logging_on_; }
+  std::int64_t WrittenCount() const { return written_count_; }
+
+ private:
+  void Append(const std::string& text);
+  const std::string& Stamp();
+
+  Functions& fn_;
+  std::int64_t written_count_ = 0;
+  std::string log_path_;
+  bool logging_on_ = false;
+  // The file stays open for the whole run: one write per line, no reopening.
+  int fd_ = -1;
+  DateTime stamp_time_{-1};
+  std::string stamp_text_;
+};
+
+// Characters of a UTF-8 text; each byte of an invalid sequence counts as one.
+std::int64_t CharacterCount(const std::string& text);
+
+}  // namespace kestrel

@@ -1,0 +1,40 @@
+#include "platform/error_reporter.h"
+
+#include <cstring>
+
+#include "platform/error.h"
+
+namespace kestrel {
+
+KsError SystemError(int err, const std::string& call, const std::string& path,
+                    const std::string& source) {
+  return KsError(err, call + " failed for " + path + ": " + std::strerror(err), source);
+}
+
+void ReportHandled(ErrorReporter& reporter, const std::string& procedure,
+                   std::exception_ptr error) {
+  std::int32_t number = kAppError;
+  std::string description;
+  std::string source;
+  try {
+    std::rethrow_exception(error);
+  } catch (const KsError& e) {
+    number = e.Number();
+    description = e.Description();
+    source = e.Source();
+  } catch (const std::exception& e) {
+    description = e.what();
+    source = procedure;
+  } catch (...) {
+    description = "Unknown error";
+    source = procedure;
+  }
+  try {
+    reporter.ReportError(number, description, procedure + "\n" + source, 0, "Kestrel.log",
+                         "Kestrel");
+  } catch (...) {
+    // The reporter is the last resort; a failure inside it has nowhere left to go.
+  }
+}
+
+}  // namespace kestrel

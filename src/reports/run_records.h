@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cleanup/removed_file.h"
+
+namespace kestrel {
+
+// Listeners of one notification; each is called synchronously, in subscription order, on the
+// thread that records.
+template <typename... Args>
+class Notifier {
+ public:
+  using Handler = std::function<void(Args...)>;
+  // Returns the id that Unsubscribe takes.
+  int Subscribe(Handler handler) {
+    std::lock_guard lock(mutex_);
+    handlers_.emplace(next_id_, std::move(handler));
+    return next_id_++;
+  }
+  void Unsubscribe(int id) {
+    std::lock_guard lock(mutex_);
+    handlers_.erase(id);
+  }
+  void Raise(Args... args) {
+    std::vector<Handler> copy;
+    {
+      std::lock_guard lock(mutex_);
+      for (auto& [id, h] : handlers_) copy.push_back(h);
+    }
+    for (auto& h : copy) h(args...);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<int, Handler> handlers_;
+  int next_id_ = 1;
+};
+
+// Every file moved and every message issued by the runs since start-up. Never cleared.
+class FileRemovalReport {
+ public:
+  using Entry = std::variant<std::string, RemovedFilePtr>;
+
+  // Notifies FileMoved, then appends the record itself (shared, not copied).
+  void RecordFileMoved(const RemovedFilePtr& the_file);
+  // Notifies MessageLogged, then appends the text.
+  void RecordMessage(const std::string& message);
+  // The entries in recording order, as they stand now.
+  std::vector<Entry> Entries() const;
+
+  Notifier<const RemovedFilePtr&> FileMoved;
+  Notifier<const std::string&> MessageLogged;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+// Every warning raised by the runs since start-up. Never cleared.
+class WarningReport {
+ public:
+  // Notifies WarningIssued, then appends the text.
+  void RecordWarning(const std::string& warning);
+  std::vector<std::string> Warnings() const;
+
+  Notifier<const std::string&> WarningIssued;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> warnings_;
+};
+
+// The text an entry stands for: a message itself, a moved file its path before the move.
+std::string EntryText(const FileRemovalReport::Entry& entry);
+
+}  // namespace kestrel
