@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cleanup/removed_file.h"
+#include "platform/clock.h"
 
 namespace kestrel {
 
@@ -46,6 +47,7 @@ class Notifier {
 // Every file moved and every message issued by the runs since start-up. Never cleared.
 class FileRemovalReport {
  public:
+  explicit FileRemovalReport(const Clock& clock) : clock_(clock) {}
   using Entry = std::variant<std::string, RemovedFilePtr>;
 
   // Notifies FileMoved, then appends the record itself (shared, not copied).
@@ -59,6 +61,7 @@ class FileRemovalReport {
   Notifier<const std::string&> MessageLogged;
 
  private:
+  const Clock& clock_;
   mutable std::mutex mutex_;
   std::vector<Entry> entries_;
 };
@@ -66,6 +69,7 @@ class FileRemovalReport {
 // Every warning raised by the runs since start-up. Never cleared.
 class WarningReport {
  public:
+  explicit WarningReport(const Clock& clock) : clock_(clock) {}
   // Notifies WarningIssued, then appends the text.
   void RecordWarning(const std::string& warning);
   std::vector<std::string> Warnings() const;
@@ -73,6 +77,7 @@ class WarningReport {
   Notifier<const std::string&> WarningIssued;
 
  private:
+  const Clock& clock_;
   mutable std::mutex mutex_;
   std::vector<std::string> warnings_;
 };

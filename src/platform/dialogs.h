@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kestrel {
+
+class PrintDevice;
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgIcon { None, Information, Question, Exclamation, Critical };
+enum class MsgResult { Ok, Cancel, Yes, No };
+
+// Every message box, file dialog, folder picker and print dialog the program shows.
+// The Qt implementation shows real dialogs; tests script the answers.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+
+  virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
+                               const std::string& caption) = 0;
+  // A file to open; nullopt when cancelled. filter is "Kestrel Files (*.ksp)".
+  virtual std::optional<std::string> OpenFileName(const std::string& filter,
+                                                  const std::string& default_ext,
+                                                  const std::string& initial_file) = 0;
+  // A file to save to; nullopt when cancelled.
+  virtual std::optional<std::string> SaveFileName(const std::string& filter,
+                                                  const std::string& default_ext,
+                                                  const std::string& initial_file) = 0;
+  // An existing folder chosen in the picker titled "Select a folder"; empty when cancelled.
+  virtual std::string BrowseForFolder() = 0;
+  // The print dialog without selection and page-range choices; null when cancelled.
+  virtual std::unique_ptr<PrintDevice> ShowPrintDialog() = 0;
+};
+
+}  // namespace kestrel
