@@ -26,17 +26,16 @@ bool ReadFlag(ProfileStore& store, const char* section, const std::string& key) 
                 "KestrelCfg.Load");
 }
 
-FolderListPtr ReadList(ProfileStore& store, const char* section, const char* count_key,
-                       const char* subs_key) {
-  auto list = std::make_shared<FolderList>();
+// Appends each entry once it is complete, so that a failure keeps the entries before it.
+void ReadList(ProfileStore& store, const char* section, const char* count_key,
+              const char* subs_key, FolderList& list) {
   const std::int32_t count = store.GetLong(section, count_key, 0);
   for (std::int32_t i = 1; i <= count; ++i) {
     Folder2Clean entry;
     entry.FolderName(store.GetString(section, "Folder" + FolderIndex(i), ""));
     entry.IncludeSubs(ReadFlag(store, section, subs_key + FolderIndex(i)));
-    list->push_back(std::move(entry));
+    list.push_back(std::move(entry));
   }
-  return list;
 }
 
 using Writes = std::vector<std::array<std::string, 3>>;
@@ -85,9 +84,10 @@ bool KestrelCfg::Load() {
     }
     DisplayAllMessages(*display_all);
 
-    // The exclude list is replaced only once the include list is complete.
-    IncludeFolders(ReadList(store, "Include", "IncludeFoldersCount", "IncludeSubs"));
-    ExcludeFolders(ReadList(store, "Exclude", "ExcludeFoldersCount", "ExcludeSubs"));
+    IncludeFolders(std::make_shared<FolderList>());
+    ReadList(store, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
+    ExcludeFolders(std::make_shared<FolderList>());
+    ReadList(store, "Exclude", "ExcludeFoldersCount", "ExcludeSubs", ExcludeFolders());
     IsDirty(false);
     return true;
   } catch (...) {

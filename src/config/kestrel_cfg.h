@@ -76,7 +76,7 @@ class KestrelCfg {
   void ExcludeFolders(FolderListPtr list) { exclude_folders_ = std::move(list); }
 
  private:
-  friend class KestrelCfgTestPeer;
+  friend class KestrelCfgTestPeer;  // reaches the expiry rules in tests
   bool FileIsExpired(const std::string& filename);
   DateTime ExtractExpiryDate(const std::string& filename);
   void RunSteps();
