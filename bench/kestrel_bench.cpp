@@ -29,8 +29,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTop = 20, kMiddle = 10, kLeaf = 100;  // 20,000 folders
-constexpr int kFilesPerFolder = 10;                   // 200,000 files
-constexpr int kMarkedEvery = 500;                     // 400 marked names, none due
+constexpr int kFilesPerFolder = 10;                  // 200,000 files
+constexpr int kMarkedEvery = 500;                    // 400 marked names, none due
 constexpr int kDueFiles = 10000;
 constexpr int kRuns = 5;
 constexpr const char* kMask = "*del-??-??-????*";
@@ -80,7 +80,9 @@ Result Median(const std::vector<std::string>& argv, Prepare prepare) {
   return results[kRuns / 2];
 }
 
-void Touch(const fs::path& p) { std::ofstream(p, std::ios::binary) << 'x'; }
+void Touch(const fs::path& p) {
+  std::ofstream(p, std::ios::binary) << 'x';
+}
 
 void MakeTree(const fs::path& root) {
   int n = 0;
@@ -129,13 +131,14 @@ Result Discovery(const fs::path& tree, const fs::path& home) {
   for (int i = 0; i <= kRuns; ++i) {  // the first run warms the caches
     fn.RunLog->Initialize();
     const auto start = Clock::now();
-    found = kestrel::GetTargetFiles(fn, fn.CurrentCfg->IncludeFolders(), {},
-                                    kestrel::BuildFileMask(fn))
-                .size();
+    found =
+        kestrel::GetTargetFiles(fn, fn.CurrentCfg->IncludeFolders(), {}, kestrel::BuildFileMask(fn))
+            .size();
     if (i > 0) times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
-  std::printf("discovery found %zu candidates in %d folders\n", found, fn.FoldersScanned / (kRuns + 1));
+  std::printf("discovery found %zu candidates in %d folders\n", found,
+              fn.FoldersScanned / (kRuns + 1));
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return {times[kRuns / 2], usage.ru_maxrss};

@@ -36,7 +36,8 @@ void ProcessCommandLine(Functions& fn, const std::string& text) {
   }
   std::string name = text.substr(3);
   const auto begin = name.find_first_not_of(' ');
-  name = begin == std::string::npos ? "" : name.substr(begin, name.find_last_not_of(' ') - begin + 1);
+  name =
+      begin == std::string::npos ? "" : name.substr(begin, name.find_last_not_of(' ') - begin + 1);
   cfg.Filename(!name.empty() && name.front() == '/' ? name : ProgramFile(fn, name));
   fn.GuiMode = false;
 }

@@ -114,9 +114,9 @@ void KestrelCfg::RunSteps() {
   const auto elapsed = static_cast<double>(fn_.Now().Seconds() - run_start_time_.Seconds());
   log.WriteLogMessage("Folders scanned: " + std::to_string(fn_.FoldersScanned), true);
   log.WriteLogMessage("Files moved or deleted: " + std::to_string(files_moved), true);
-  log.WriteLogMessage("Total MB moved or deleted: " +
-                          Fixed(static_cast<double>(total_bytes) / kMegabyte, "%.2f"),
-                      true);
+  log.WriteLogMessage(
+      "Total MB moved or deleted: " + Fixed(static_cast<double>(total_bytes) / kMegabyte, "%.2f"),
+      true);
   log.WriteLogMessage("Elapsed time: " + Fixed(elapsed, "%.1f") + " seconds", true);
   log.WriteLogMessage("Kestrel completed", true);
 }

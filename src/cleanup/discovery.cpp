@@ -74,7 +74,11 @@ std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include
 }
 
 std::string BuildFileMask(const Functions& fn) {
-  return "*" + fn.CurrentCfg->PrefixToken() + "??" "-??" "-????" "*";
+  return "*" + fn.CurrentCfg->PrefixToken() +
+         "??"
+         "-??"
+         "-????"
+         "*";
 }
 
 bool IsExcludedFolder(const std::string& folder, const FolderList& exclude_folders) {
@@ -85,8 +89,8 @@ bool IsExcludedFolder(const std::string& folder, const FolderList& exclude_folde
     if (EqualsIgnoreCase(path, e)) return true;
     if (!entry.IncludeSubs() || path.size() <= e.size()) continue;
     // Below the entry: the entry's text, then a separator (the root "/" ends with one).
-    const bool below = EqualsIgnoreCase(path.substr(0, e.size()), e) &&
-                       (e.back() == '/' || path[e.size()] == '/');
+    const bool below =
+        EqualsIgnoreCase(path.substr(0, e.size()), e) && (e.back() == '/' || path[e.size()] == '/');
     if (below) return true;
   }
   return false;

@@ -61,8 +61,7 @@ DateTime KestrelCfg::ExtractExpiryDate(const std::string& filename) {
       if (auto date = ReadDate(rest.substr(0, kDateLength))) result = *date;
     }
   } catch (...) {
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.ExtractExpiryDate",
-                  std::current_exception());
+    ReportHandled(fn_.Outside().reporter, "KestrelCfg.ExtractExpiryDate", std::current_exception());
   }
   return result;
 }

@@ -1,8 +1,8 @@
 // Loading and saving a configuration: the keys of a ".ksp" file.
 #include <array>
 #include <cstdio>
-#include <vector>
 #include <optional>
+#include <vector>
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
@@ -21,14 +21,14 @@ bool ReadFlag(ProfileStore& store, const char* section, const std::string& key) 
   const std::string text = store.GetString(section, key, "");
   if (auto flag = ToBoolean(text)) return *flag;
   throw KsError(kAppError,
-                "Type mismatch: [" + std::string(section) + "] " + key + " is not True or False: \"" +
-                    text + "\"",
+                "Type mismatch: [" + std::string(section) + "] " + key +
+                    " is not True or False: \"" + text + "\"",
                 "KestrelCfg.Load");
 }
 
 // Appends each entry once it is complete, so that a failure keeps the entries before it.
-void ReadList(ProfileStore& store, const char* section, const char* count_key,
-              const char* subs_key, FolderList& list) {
+void ReadList(ProfileStore& store, const char* section, const char* count_key, const char* subs_key,
+              FolderList& list) {
   const std::int32_t count = store.GetLong(section, count_key, 0);
   for (std::int32_t i = 1; i <= count; ++i) {
     Folder2Clean entry;
@@ -62,7 +62,8 @@ bool KestrelCfg::Load() {
     const std::string run_date = store.GetString(kGeneral, "RunDate", yesterday);
     const std::optional<DateTime> date = DateTime::ParseConfigText(run_date);
     if (!date) {
-      throw KsError(kAppError, "Type mismatch: [General] RunDate is not a date: \"" + run_date + "\"",
+      throw KsError(kAppError,
+                    "Type mismatch: [General] RunDate is not a date: \"" + run_date + "\"",
                     "KestrelCfg.Load");
     }
     last_run_date_ = *date;
@@ -77,10 +78,10 @@ bool KestrelCfg::Load() {
     const std::string all = store.GetString(kOptions, "DisplayAllMessages", "True");
     const std::optional<bool> display_all = ToBoolean(all);
     if (!display_all) {
-      throw KsError(kAppError,
-                    "Type mismatch: [Options] DisplayAllMessages is not True or False: \"" + all +
-                        "\"",
-                    "KestrelCfg.Load");
+      throw KsError(
+          kAppError,
+          "Type mismatch: [Options] DisplayAllMessages is not True or False: \"" + all + "\"",
+          "KestrelCfg.Load");
     }
     DisplayAllMessages(*display_all);
 
@@ -114,7 +115,8 @@ bool KestrelCfg::Save() {
     ListWrites(writes, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
     ListWrites(writes, "Exclude", "ExcludeFoldersCount", "ExcludeSubs", ExcludeFolders());
     // Refuse before the first write, so that a value the file cannot hold leaves it as it was.
-    for (const auto& [section, key, value] : writes) ProfileStore::CheckStorable(section, key, value);
+    for (const auto& [section, key, value] : writes)
+      ProfileStore::CheckStorable(section, key, value);
     store.BeginBatch();
     for (const auto& [section, key, value] : writes) store.PutString(section, key, value);
     store.Commit();

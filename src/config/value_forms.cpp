@@ -47,7 +47,9 @@ std::optional<bool> ToBoolean(const std::string& text) {
   return NumberIsNonZero(s);
 }
 
-std::string BooleanText(bool value) { return value ? "True" : "False"; }
+std::string BooleanText(bool value) {
+  return value ? "True" : "False";
+}
 
 std::string FolderIndex(std::int32_t index) {
   char buf[16];
@@ -56,8 +58,8 @@ std::string FolderIndex(std::int32_t index) {
 }
 
 std::string VersionText() {
-  return std::to_string(KESTREL_VERSION_MAJOR) + "." + std::to_string(KESTREL_VERSION_MINOR) +
-         "." + std::to_string(KESTREL_VERSION_PATCH);
+  return std::to_string(KESTREL_VERSION_MAJOR) + "." + std::to_string(KESTREL_VERSION_MINOR) + "." +
+         std::to_string(KESTREL_VERSION_PATCH);
 }
 
 }  // namespace kestrel

@@ -43,8 +43,7 @@ class PosixSys final : public Sys {
   }
   int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
                 unsigned int flags) override {
-    return static_cast<int>(
-        ::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
+    return static_cast<int>(::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
   }
   int UnlinkAt(int dirfd, const char* path, int flags) override {
     return ::unlinkat(dirfd, path, flags);

@@ -12,7 +12,8 @@
 namespace kestrel {
 namespace {
 
-constexpr const char* kStopLine = "-------  Logging stopped because size limit was reached.  -------";
+constexpr const char* kStopLine =
+    "-------  Logging stopped because size limit was reached.  -------";
 constexpr const char* kSource = "LogFile";
 
 }  // namespace
@@ -22,9 +23,11 @@ std::int64_t CharacterCount(const std::string& text) {
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    size_t len = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                                          : (lead >> 3) == 0x1E ? 4
-                                                                                : 1;
+    size_t len = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x6  ? 2
+                 : (lead >> 4) == 0xE  ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 1;
     if (i + len > text.size()) len = 1;
     for (size_t k = 1; k < len; ++k) {
       if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {

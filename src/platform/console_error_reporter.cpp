@@ -14,8 +14,7 @@ std::string HexNumber(std::int32_t number) {
   return buf;
 }
 
-std::int32_t ConsoleErrorReporter::ReportError(std::int32_t number,
-                                               const std::string& description,
+std::int32_t ConsoleErrorReporter::ReportError(std::int32_t number, const std::string& description,
                                                const std::string& location, std::int32_t,
                                                const std::string& log_name,
                                                const std::string& app_name) {

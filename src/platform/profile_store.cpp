@@ -164,10 +164,10 @@ void ProfileStore::CheckStorable(const std::string& section, const std::string& 
                                  const std::string& value) {
   if (value.find_first_of("\r\n") != std::string::npos ||
       key.find_first_of("\r\n=") != std::string::npos) {
-    throw KsError(kAppError,
-                  "A line break cannot be stored in the configuration file: [" + section + "] " +
-                      key,
-                  kSource);
+    throw KsError(
+        kAppError,
+        "A line break cannot be stored in the configuration file: [" + section + "] " + key,
+        kSource);
   }
 }
 
@@ -189,7 +189,9 @@ void ProfileStore::PutString(const std::string& section, const std::string& key,
   if (!batch_) WriteFile();
 }
 
-void ProfileStore::BeginBatch() { batch_ = true; }
+void ProfileStore::BeginBatch() {
+  batch_ = true;
+}
 
 void ProfileStore::Commit() {
   batch_ = false;

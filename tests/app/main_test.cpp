@@ -56,15 +56,26 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
     std::string description_start;
   };
   const std::vector<Case> cases = {
-      {"no file", {"-s:"}, "", "Functions.Main\nFunctions.ProcessCommandLine",
+      {"no file",
+       {"-s:"},
+       "",
+       "Functions.Main\nFunctions.ProcessCommandLine",
        "Silent option requires config file\nRemove Obsolete Files"},
-      {"missing file", {"-s:absent.ksp"}, "", "Functions.Main\nFunctions.Main",
+      {"missing file",
+       {"-s:absent.ksp"},
+       "",
+       "Functions.Main\nFunctions.Main",
        "Configuration file not found: "},
-      {"blank name", {"-s:  "}, "", "Functions.Main\nFunctions.Main",
+      {"blank name",
+       {"-s:  "},
+       "",
+       "Functions.Main\nFunctions.Main",
        "Configuration file not found: "},
-      {"load fails part-way", {"-s:bad.ksp"},
+      {"load fails part-way",
+       {"-s:bad.ksp"},
        "[Include]\nIncludeFoldersCount=1\nFolder001=/\nIncludeSubs001=maybe\n",
-       "KestrelCfg.Load\nKestrelCfg.Load", "Type mismatch"},
+       "KestrelCfg.Load\nKestrelCfg.Load",
+       "Type mismatch"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -34,7 +34,8 @@ class CleanUpTest : public test::EngineTest {
   }
   std::vector<std::string> LogLines() {
     std::vector<std::string> out;
-    for (const auto& l : Lines(LogText())) out.push_back(l.rfind(kStamp, 0) == 0 ? l.substr(22) : l);
+    for (const auto& l : Lines(LogText()))
+      out.push_back(l.rfind(kStamp, 0) == 0 ? l.substr(22) : l);
     return out;
   }
   std::vector<std::string> Summary(int folders, int files, const char* mb) {
@@ -65,8 +66,8 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
   ASSERT_TRUE(Cfg().CleanUp());
 
   EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
-                                "Last run date was 2026-12-05 22:00:00",
-                                "Scanning Folder: " + data, "Scanning Folder: " + data + "/sub",
+                                "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
+                                "Scanning Folder: " + data + "/sub",
                                 "File cannot be moved because it is read-only: " + ro},
                                Summary(2, 2, "2.50")));
   EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
@@ -96,7 +97,8 @@ TEST_F(CleanUpTest, ClockAtOrBeforeTheLastRunRefusesTheRun) {
   Cfg().LastRunDate(At(2026, 12, 6, 10, 0, 0));
   ASSERT_TRUE(Cfg().CleanUp());
   const std::string text = "Today's date is prior to the previously recorded run date";
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{std::string(kStamp) + "Kestrel log started", text}));
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{std::string(kStamp) + "Kestrel log started", text}));
   EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().at(0)), text);
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{text}));
   EXPECT_TRUE(fs::exists(a));
@@ -113,10 +115,10 @@ TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
   ASSERT_TRUE(Cfg().CleanUp());
   const std::string stop =
       "File removal was stopped because the maximum MB per run setting was reached.";
-  EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
-                                "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
-                                stop},
-                               Summary(1, 2, "1.20")));
+  EXPECT_EQ(LogLines(),
+            Concat({std::string(kStamp) + "Kestrel log started",
+                    "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data, stop},
+                   Summary(1, 2, "1.20")));
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{stop}));
 
   // A limit of 0 still lets the first move through.
@@ -136,7 +138,8 @@ TEST_F(CleanUpTest, ErrorLimitCountsEveryFailedMove) {
   ASSERT_TRUE(Cfg().CleanUp());
   const auto warnings = fn.WarningRpt->Warnings();
   ASSERT_EQ(warnings.size(), 3u);
-  EXPECT_EQ(warnings[2], "File removal was stopped because the maximum number of errors was reached.");
+  EXPECT_EQ(warnings[2],
+            "File removal was stopped because the maximum number of errors was reached.");
   EXPECT_EQ(Cfg().RemovedFiles().size(), 2u);
   EXPECT_TRUE(Cfg().RemovedFiles()[0]->FileIsReadOnly());
   EXPECT_FALSE(Cfg().RemovedFiles()[0]->FileMoved());
@@ -226,7 +229,10 @@ TEST_F(CleanUpTest, EmptyQuarantineSendsFilesToTheTrash) {
   Cfg().QuarantineFolder("");
   const std::string a = Due("a del-12-01-2026.txt");
   EXPECT_TRUE(Cfg().CleanUp());
-  if (old != nullptr) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+  if (old != nullptr)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
   EXPECT_FALSE(fs::exists(a));
   EXPECT_TRUE(fs::exists(trash_home + "/Trash/files/a del-12-01-2026.txt"));
   EXPECT_TRUE(fs::exists(trash_home + "/Trash/info/a del-12-01-2026.txt.trashinfo"));
@@ -236,8 +242,12 @@ TEST_F(CleanUpTest, EmptyQuarantineSendsFilesToTheTrash) {
 // Free space is asked only when the move crosses file systems.
 class NoSpaceSys : public test::ForwardingSys {
  public:
-  int StatVfs(const char* p, struct statvfs* st) override { return Shrink(ForwardingSys::StatVfs(p, st), st); }
-  int FStatVfs(int fd, struct statvfs* st) override { return Shrink(ForwardingSys::FStatVfs(fd, st), st); }
+  int StatVfs(const char* p, struct statvfs* st) override {
+    return Shrink(ForwardingSys::StatVfs(p, st), st);
+  }
+  int FStatVfs(int fd, struct statvfs* st) override {
+    return Shrink(ForwardingSys::FStatVfs(fd, st), st);
+  }
 
  private:
   static int Shrink(int rc, struct statvfs* st) {
@@ -254,7 +264,8 @@ class SpaceTest : public test::EngineTest {
 NoSpaceSys SpaceTest::no_space_;
 
 TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
-  struct stat shm {}, here {};
+  struct stat shm {
+  }, here{};
   if (::stat("/dev/shm", &shm) != 0 || ::stat(home.Path().c_str(), &here) != 0 ||
       shm.st_dev == here.st_dev) {
     GTEST_SKIP() << "needs /dev/shm on another file system";

@@ -28,28 +28,29 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ExcludeRuleTest,
     ::testing::Values(
         ExcludeCase{"/data/old", "/data/old", false, true},
-        ExcludeCase{"/Data/Old", "/data/OLD", false, true},    // case ignored
-        ExcludeCase{"/data/old/", "/data/old", false, true},   // trailing separators ignored
+        ExcludeCase{"/Data/Old", "/data/OLD", false, true},   // case ignored
+        ExcludeCase{"/data/old/", "/data/old", false, true},  // trailing separators ignored
         ExcludeCase{"/data/old", "/data/old//", false, true},
         ExcludeCase{"/data/old/x", "/data/old", false, false},  // no flag: that folder only
         ExcludeCase{"/data/old/x", "/data/old", true, true},    // flag without trailing "/"
         ExcludeCase{"/data/old/x/y", "/data/old/", true, true},
-        ExcludeCase{"/data/older", "/data/old", true, false},   // a prefix is not a parent
+        ExcludeCase{"/data/older", "/data/old", true, false},  // a prefix is not a parent
         ExcludeCase{"/data", "/data/old", true, false},
-        ExcludeCase{"/anything", "/", true, true},              // the root with its flag
-        ExcludeCase{"/anything", "/", false, false},
-        ExcludeCase{"/", "/", false, true},
-        ExcludeCase{"/data", "", true, false}));                 // an empty entry excludes nothing
+        ExcludeCase{"/anything", "/", true, true},  // the root with its flag
+        ExcludeCase{"/anything", "/", false, false}, ExcludeCase{"/", "/", false, true},
+        ExcludeCase{"/data", "", true, false}));  // an empty entry excludes nothing
 
-TEST(ExcludeRuleTest, EmptyListExcludesNothing) { EXPECT_FALSE(IsExcludedFolder("/x", {})); }
+TEST(ExcludeRuleTest, EmptyListExcludesNothing) {
+  EXPECT_FALSE(IsExcludedFolder("/x", {}));
+}
 
 class DiscoveryTest : public test::EngineTest {
  protected:
   void SetUp() override {
     root = home / "Data";
-    for (const char* f : {"a del-01-01-2020.txt", "plain.txt", "Sub/b del-02-02-2020.doc",
-                          "Sub/Deep/c DEL-03-03-2020", "Old/d del-04-04-2020.txt",
-                          "Other/e del-05-05-2020.txt"}) {
+    for (const char* f :
+         {"a del-01-01-2020.txt", "plain.txt", "Sub/b del-02-02-2020.doc",
+          "Sub/Deep/c DEL-03-03-2020", "Old/d del-04-04-2020.txt", "Other/e del-05-05-2020.txt"}) {
       WriteFile(root + "/" + f, "x");
     }
     std::filesystem::create_directories(root + "/del-01-01-2020 folder");
@@ -82,7 +83,9 @@ TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstKeepingCase) {
                     root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020",
                     root + "/Old/d del-04-04-2020.txt", root + "/Other/e del-05-05-2020.txt"}));
   // A folder's own entries come before anything of its subfolders.
-  auto pos = [&](const std::string& p) { return std::find(found.begin(), found.end(), p) - found.begin(); };
+  auto pos = [&](const std::string& p) {
+    return std::find(found.begin(), found.end(), p) - found.begin();
+  };
   EXPECT_LT(pos(root + "/a del-01-01-2020.txt"), pos(root + "/Sub/b del-02-02-2020.doc"));
   EXPECT_LT(pos(root + "/Sub/b del-02-02-2020.doc"), pos(root + "/Sub/Deep/c DEL-03-03-2020"));
   EXPECT_EQ(fn.FoldersScanned, 6);  // Data, Sub, Deep, Old, Other and the marked folder
@@ -95,9 +98,10 @@ TEST_F(DiscoveryTest, ExcludedSubtreeIsSkippedAndOnlyIncludeFoldersAreLoggedQuie
   Cfg().DisplayAllMessages(false);
   fn.RunLog->Initialize();
   const auto found = Scan();
-  EXPECT_EQ(std::count_if(found.begin(), found.end(),
-                          [](const std::string& p) { return p.find("/Old/") != std::string::npos; }),
-            0);
+  EXPECT_EQ(
+      std::count_if(found.begin(), found.end(),
+                    [](const std::string& p) { return p.find("/Old/") != std::string::npos; }),
+      0);
   EXPECT_EQ(found.size(), 5u);
   EXPECT_EQ(ScanLines(), (std::vector<std::string>{root}));
   EXPECT_EQ(fn.FoldersScanned, 5);
@@ -147,9 +151,10 @@ TEST_F(DiscoveryTest, LinksAreCandidatesButNeverFollowed) {
   const auto found = Scan();
   EXPECT_EQ(std::count(found.begin(), found.end(), root + "/g del-01-01-2020.lnk"), 1);
   for (const auto& p : found) EXPECT_EQ(p.find(outside.Path()), std::string::npos) << p;
-  EXPECT_EQ(std::count_if(found.begin(), found.end(),
-                          [](const std::string& p) { return p.find("/linked/") != std::string::npos; }),
-            0);
+  EXPECT_EQ(
+      std::count_if(found.begin(), found.end(),
+                    [](const std::string& p) { return p.find("/linked/") != std::string::npos; }),
+      0);
 }
 
 TEST_F(DiscoveryTest, IncludeFolderThatIsALinkIsOpened) {

@@ -15,8 +15,8 @@ namespace {
 using test::At;
 
 struct ExpiryCase {
-  const char* name;      // file name in the test folder (folders are created)
-  DateTime stamp;        // its last-write time
+  const char* name;  // file name in the test folder (folders are created)
+  DateTime stamp;    // its last-write time
   bool expired;
   bool warned;
 };
@@ -31,8 +31,8 @@ TEST_P(ExpiryTest, Judges) {
   EXPECT_EQ(KestrelCfgTestPeer::FileIsExpired(Cfg(), path), c.expired);
   const auto warnings = fn.WarningRpt->Warnings();
   if (c.warned) {
-    EXPECT_EQ(warnings, (std::vector<std::string>{"Deletion date is before file creation date: " +
-                                                  path}));
+    EXPECT_EQ(warnings,
+              (std::vector<std::string>{"Deletion date is before file creation date: " + path}));
   } else {
     EXPECT_TRUE(warnings.empty());
   }

@@ -159,9 +159,9 @@ TEST_F(ConfigFileTest, ConversionErrorsEndTheLoadWhereTheyStand) {
   struct Case {
     const char* name;
     std::string text;
-    std::string prefix;        // expected PrefixToken afterwards
-    size_t includes;           // expected include entries afterwards
-    size_t excludes;           // expected exclude entries afterwards
+    std::string prefix;  // expected PrefixToken afterwards
+    size_t includes;     // expected include entries afterwards
+    size_t excludes;     // expected exclude entries afterwards
   };
   const std::string options = "[Options]\nPrefixToken=x-\n";
   const std::vector<Case> cases = {
@@ -261,7 +261,8 @@ TEST_F(ConfigFileTest, ValueWithALineBreakFailsAndLeavesTheFileAsItWas) {
 
 TEST_F(ConfigFileTest, ThousandFoldersSaveAndLoadBeyondThreeDigits) {
   Cfg().Filename(Ksp());
-  for (int i = 1; i <= 1001; ++i) Cfg().ExcludeFolders().emplace_back("/x" + std::to_string(i), i % 2);
+  for (int i = 1; i <= 1001; ++i)
+    Cfg().ExcludeFolders().emplace_back("/x" + std::to_string(i), i % 2);
   ASSERT_TRUE(Cfg().Save());
   const std::string text = ReadFile(Ksp());
   EXPECT_NE(text.find("Folder001=/x1\n"), std::string::npos);

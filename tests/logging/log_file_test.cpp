@@ -58,9 +58,9 @@ TEST_F(LogFileTest, ZeroLimitKeepsStartAndStopLinesAndForcedLines) {
   Log().Initialize();
   Log().WriteLogMessage("dropped");
   Log().WriteLogMessage("summary", true);
-  EXPECT_EQ(Lines(LogText()), (std::vector<std::string>{
-                                  std::string(kStamp) + kStamp + "Kestrel log started", kStop,
-                                  Stamped("summary")}));
+  EXPECT_EQ(Lines(LogText()),
+            (std::vector<std::string>{std::string(kStamp) + kStamp + "Kestrel log started", kStop,
+                                      Stamped("summary")}));
   EXPECT_FALSE(Log().LoggingOn());
 }
 
@@ -83,17 +83,17 @@ TEST_F(LogFileTest, SecondRunStartsAfreshAndLargeLimitsDoNotOverflow) {
   clock.Advance(61);
   Log().Initialize();
   Log().WriteLogMessage("second run");
-  EXPECT_EQ(Lines(LogText()),
-            (std::vector<std::string>{"[2026-12-06 10:01:01] [2026-12-06 10:01:01] Kestrel log started",
-                                      "[2026-12-06 10:01:01] second run"}));
+  EXPECT_EQ(Lines(LogText()), (std::vector<std::string>{
+                                  "[2026-12-06 10:01:01] [2026-12-06 10:01:01] Kestrel log started",
+                                  "[2026-12-06 10:01:01] second run"}));
   EXPECT_TRUE(Log().LoggingOn());
 }
 
 TEST_F(LogFileTest, CountsCharactersNotBytes) {
   EXPECT_EQ(CharacterCount("abc"), 3);
-  EXPECT_EQ(CharacterCount("\xC3\xA9t\xC3\xA9"), 3);          // "été"
-  EXPECT_EQ(CharacterCount("\xF0\x9F\x98\x80"), 1);           // one emoji
-  EXPECT_EQ(CharacterCount("\xFF\xC3"), 2);                   // invalid bytes count one each
+  EXPECT_EQ(CharacterCount("\xC3\xA9t\xC3\xA9"), 3);  // "été"
+  EXPECT_EQ(CharacterCount("\xF0\x9F\x98\x80"), 1);   // one emoji
+  EXPECT_EQ(CharacterCount("\xFF\xC3"), 2);           // invalid bytes count one each
 }
 
 TEST_F(LogFileTest, UnwritableLogRaisesAnError) {

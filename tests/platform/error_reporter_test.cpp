@@ -38,8 +38,8 @@ TEST(ReportHandledTest, AFailingReporterDoesNotEscape) {
       throw std::runtime_error("reporter down");
     }
   } reporter;
-  EXPECT_NO_THROW(ReportHandled(reporter, "KestrelCfg.Save",
-                                std::make_exception_ptr(KsError(5, "x", "y"))));
+  EXPECT_NO_THROW(
+      ReportHandled(reporter, "KestrelCfg.Save", std::make_exception_ptr(KsError(5, "x", "y"))));
 }
 
 TEST(ConsoleErrorReporterTest, AppendsTimeStampedErrorToTheLogAndShowsItInGuiMode) {

@@ -107,8 +107,7 @@ inline DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 class EngineTest : public ::testing::Test {
  protected:
   explicit EngineTest(Sys& sys = RealSys())
-      : clock(At(2026, 12, 6, 10, 0, 0)),
-        fn(Platform{clock, reporter, sys, home.Path()}) {}
+      : clock(At(2026, 12, 6, 10, 0, 0)), fn(Platform{clock, reporter, sys, home.Path()}) {}
 
   KestrelCfg& Cfg() { return *fn.CurrentCfg; }
   std::string LogText() { return ReadFile(home / "Kestrel.log"); }
