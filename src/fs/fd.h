@@ -26,6 +26,8 @@ class Fd {
 
   int Get() const { return fd_; }
   bool Valid() const { return fd_ >= 0; }
+  // Gives up ownership without closing.
+  int Release() { return std::exchange(fd_, -1); }
   // Closes now; returns the close result (0 when there was nothing to close).
   int Reset() {
     const int fd = std::exchange(fd_, -1);
