@@ -8,10 +8,8 @@
 
 namespace kestrel::test {
 namespace {
-bool EndsWith(const char* path, const std::string& suffix) {
-  if (path == nullptr) return false;
-  const size_t n = std::strlen(path);
-  return n >= suffix.size() && suffix.compare(0, suffix.size(), path + n - suffix.size()) == 0;
+bool Holds(const char* path, const std::string& part) {
+  return path != nullptr && std::strstr(path, part.c_str()) != nullptr;
 }
 }  // namespace
 
@@ -21,8 +19,8 @@ bool EndsWith(const char* path, const std::string& suffix) {
     return -1;                              \
   }
 
-void FaultSys::Fail(Op op, int err, int nth, std::string suffix) {
-  rules_.push_back(Rule{op, err, nth, std::move(suffix)});
+void FaultSys::Fail(Op op, int err, int nth, std::string part) {
+  rules_.push_back(Rule{op, err, nth, std::move(part)});
 }
 void FaultSys::ShortWrite(int nth, size_t limit) {
   short_write_nth_ = calls_[Op::kWrite] + nth;
@@ -40,7 +38,7 @@ int FaultSys::Check(Op op, const char* path, const char* other_path) {
   ++calls_[op];
   for (Rule& r : rules_) {
     if (r.op != op) continue;
-    if (!r.suffix.empty() && !EndsWith(path, r.suffix) && !EndsWith(other_path, r.suffix)) continue;
+    if (!r.part.empty() && !Holds(path, r.part) && !Holds(other_path, r.part)) continue;
     ++r.seen;
     if (r.nth == 0 || r.seen == r.nth) return r.err;
   }

@@ -41,9 +41,9 @@ class FaultSys : public Sys {
  public:
   explicit FaultSys(Sys& real = RealSys()) : real_(real) {}
 
-  // The nth call of op from now on whose path ends with suffix fails with err; nth 0 makes
-  // every such call fail. Calls without a path match only an empty suffix.
-  void Fail(Op op, int err, int nth = 1, std::string suffix = "");
+  // The nth call of op from now on whose path holds part fails with err; nth 0 makes every
+  // such call fail. Calls without a path match only an empty part.
+  void Fail(Op op, int err, int nth = 1, std::string part = "");
   // The nth Write from now on writes at most limit bytes.
   void ShortWrite(int nth, size_t limit);
   // Paths that start with from are used with to in its place.
@@ -86,7 +86,7 @@ class FaultSys : public Sys {
     Op op;
     int err;
     int nth;
-    std::string suffix;
+    std::string part;
     int seen = 0;
   };
   // The errno the call must fail with, or 0; counts the call.
