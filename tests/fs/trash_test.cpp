@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -19,22 +18,10 @@
 namespace kestrel {
 namespace {
 
+using test::EnvVar;
 using test::FaultSys;
 using test::Op;
 using test::TempDir;
-
-class EnvVar {
- public:
-  EnvVar(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~EnvVar() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 std::string LocalStamp(std::time_t t, char separator) {
   const DateTime::Civil c = DateTime::FromTimeT(t).ToCivil();

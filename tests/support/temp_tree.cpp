@@ -31,6 +31,19 @@ TempDir::~TempDir() {
   if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << path_;
 }
 
+EnvVar::EnvVar(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) old_ = old;
+  setenv(name, value.c_str(), 1);
+}
+
+EnvVar::~EnvVar() {
+  if (old_) {
+    setenv(name_, old_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+
 void WriteFile(const std::string& path, const std::string& content, mode_t mode) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
   ASSERT_GE(fd, 0) << path;

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,19 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Sets an environment variable for the guard's lifetime.
+class EnvVar {
+ public:
+  EnvVar(const char* name, const std::string& value);
+  ~EnvVar();
+  EnvVar(const EnvVar&) = delete;
+  EnvVar& operator=(const EnvVar&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
 };
 
 // Test-side file helpers over plain POSIX calls; each fails the running test on error.
