@@ -73,6 +73,13 @@ class PosixSys final : public Sys {
 
 }  // namespace
 
+off_t Sys::Lseek(int fd, off_t offset, int whence) {
+  return ::lseek(fd, offset, whence);
+}
+uid_t Sys::GetUid() {
+  return ::getuid();
+}
+
 Sys& RealSys() {
   static PosixSys sys;
   return sys;
