@@ -33,7 +33,7 @@ constexpr int kFilesPerFolder = 10;                  // 200,000 files
 constexpr int kMarkedEvery = 500;                    // 400 marked names, none due
 constexpr int kDueFiles = 10000;
 constexpr int kRuns = 5;
-constexpr const char* kMask = "*del-??-??-????*";
+constexpr const char* kMask = "*del-?\?-?\?-????*";
 
 struct Result {
   double seconds;

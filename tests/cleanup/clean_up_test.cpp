@@ -32,10 +32,13 @@ class CleanUpTest : public test::EngineTest {
     MakeFile(path, size, At(2026, 1, 1));
     return path;
   }
+  // The log's lines without their own stamp.
   std::vector<std::string> LogLines() {
     std::vector<std::string> out;
-    for (const auto& l : Lines(LogText()))
-      out.push_back(l.rfind(kStamp, 0) == 0 ? l.substr(22) : l);
+    for (const auto& l : Lines(LogText())) {
+      const auto end = l.find("] ");
+      out.push_back(l.front() == '[' && end != std::string::npos ? l.substr(end + 2) : l);
+    }
     return out;
   }
   std::vector<std::string> Summary(int folders, int files, const char* mb) {

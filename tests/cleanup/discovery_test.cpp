@@ -167,7 +167,7 @@ TEST_F(DiscoveryTest, IncludeFolderThatIsALinkIsOpened) {
 
 TEST_F(DiscoveryTest, MaskAndHelpers) {
   Cfg().PrefixToken("x-");
-  EXPECT_EQ(BuildFileMask(fn), "*x-??-??-????*");
+  EXPECT_EQ(BuildFileMask(fn), "*x-?\?-?\?-????*");
   EXPECT_TRUE(IsIncludeFolder(fn, root + "/"));
   EXPECT_TRUE(IsIncludeFolder(fn, home / "DATA"));
   EXPECT_FALSE(IsIncludeFolder(fn, root + "/Sub"));

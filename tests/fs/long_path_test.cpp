@@ -7,6 +7,7 @@
 
 #include "fs/folder.h"
 #include "fs/win32_wrapper.h"
+#include "platform/clock.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
 #include "support/temp_tree.h"
@@ -39,7 +40,8 @@ TEST(LongPaths, EveryOperationReachesThem) {
 
   test::FaultSys sys;
   sys.space = {{7, 4096}};
-  WarningReport warnings;
+  SystemClock clock;
+  WarningReport warnings(clock);
   Win32Wrapper fs(sys, &warnings);
   EXPECT_TRUE(fs.FileExists(file));
   EXPECT_TRUE(fs.FolderExists(folder));

@@ -9,6 +9,7 @@
 
 #include "fs/folder.h"
 #include "fs/win32_wrapper.h"
+#include "platform/clock.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
 #include "support/temp_tree.h"
@@ -35,7 +36,8 @@ class MoveTest : public testing::Test {
   // Moves with sys into the quarantine folder q; returns the warnings it gave.
   std::vector<std::string> Move(Sys& sys, const std::string& from, bool moved = true,
                                 const std::string& to = "") {
-    WarningReport warnings;
+    SystemClock clock;
+    WarningReport warnings(clock);
     EXPECT_EQ(Win32Wrapper(sys, &warnings, &scanned_).MoveFile(from, to.empty() ? q_ : to), moved)
         << from;
     return warnings.Warnings();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fs/win32_wrapper.h"
+#include "platform/clock.h"
 #include "platform/date_time.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
@@ -43,7 +44,8 @@ void ExpectInfo(const std::string& info, const std::string& path, std::time_t be
 class TrashTest : public testing::Test {
  protected:
   std::vector<std::string> Trash(Sys& sys, const std::string& from, bool moved = true) {
-    WarningReport warnings;
+    SystemClock clock;
+    WarningReport warnings(clock);
     EXPECT_EQ(Win32Wrapper(sys, &warnings).MoveFile(from), moved) << from;
     return warnings.Warnings();
   }

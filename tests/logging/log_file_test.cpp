@@ -1,5 +1,7 @@
 #include "logging/log_file.h"
 
+#include "platform/error.h"
+
 #include "support/engine_fixture.h"
 
 namespace kestrel {
