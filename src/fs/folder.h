@@ -14,7 +14,9 @@ class Sys;
 
 // An open folder for one pass of discovery. Below the root, folders are opened relative to
 // their parent without following links and never on another file system, so a folder swapped
-// for a link during a run is not entered. Works at any depth and path length.
+// for a link during a run is not entered. Works at any depth and path length: along one chain
+// of folders only the deepest 128 levels (and every 128th) hold a descriptor; the others are
+// opened again by name, checked against the identity they had, when they are used again.
 class Folder {
  public:
   // Opens the folder the user named; a link there is followed. Invalid when it cannot be opened.
@@ -33,7 +35,7 @@ class Folder {
   ino_t Inode() const;
 
   // One pass over the entries: names that fit the mask go to matches (every kind of entry,
-  // directories and links included), directories (not links, not "." or "..") to subfolders,
+  // directories and links included, never "." or ".."), directories (not links) to subfolders,
   // both in file-system order. Returns false iff the folder could not be read to its end.
   bool List(std::string_view mask, std::vector<std::string>& matches,
             std::vector<std::string>& subfolders) const;

@@ -20,10 +20,11 @@ int OpenDestination(Sys& sys, const std::string& folder, Fd& dst) {
 }
 
 // Removes the source once its copy is in place, unless it was replaced in the meantime.
-int UnlinkSource(Sys& sys, const MoveSource& src) {
+int RemoveSource(Sys& sys, const MoveSource& src, const CopiedTree* copied) {
   struct stat now;
   if (sys.FStatAt(src.dir.Get(), src.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (now.st_dev != src.st.st_dev || now.st_ino != src.st.st_ino) return EBUSY;
+  if (copied != nullptr) return RemoveTree(sys, src.dir.Get(), src.name, src.st.st_dev, copied);
   return sys.UnlinkAt(src.dir.Get(), src.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
@@ -37,7 +38,7 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
   }
   if (err != 0) return err;
   err = SyncFolder(sys, dst);
-  if (err == 0) err = UnlinkSource(sys, src);
+  if (err == 0) err = RemoveSource(sys, src, nullptr);
   if (err != 0) sys.UnlinkAt(dst, placed.c_str(), 0);
   return err;
 }
@@ -52,8 +53,8 @@ int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev) {
   if (err == 0) err = SyncFolder(sys, dst);
   if (err == 0) {
     // A folder whose source cannot be removed in full keeps its copy: both hold the data.
-    if (folder) return RemoveTree(sys, src.dir.Get(), src.name, src.st.st_dev, &copied);
-    err = UnlinkSource(sys, src);
+    if (folder) return RemoveSource(sys, src, &copied);
+    err = RemoveSource(sys, src, nullptr);
   }
   if (err != 0) {
     if (folder) {

@@ -28,10 +28,11 @@ class Win32Wrapper {
   // Full paths of the entries of one folder whose names fit the mask, in file-system order.
   // Appends "/" to folder when it has none. A folder that cannot be listed gives none.
   std::vector<std::string> FindFiles(std::string& folder, std::string_view mask);
-  // Names of the subfolders (not links, not on another file system) of one folder.
+  // Names of the subfolders (not links, not on another file system, openable) of one folder.
+  // Appends "/" to folder when it has none.
   std::vector<std::string> GetSubFolders(std::string& folder);
   // Returns true iff the whole path fits the pattern: "*" any run, "?" one byte, ASCII case
-  // ignored, ";" separates alternative patterns.
+  // ignored, ";" separates alternative patterns (blanks before each are skipped).
   static bool PathMatchesSpec(std::string_view path, std::string_view spec);
   // Cuts the text at its first NUL; returns it.
   static std::string& StripNulls(std::string& text);
@@ -40,10 +41,11 @@ class Win32Wrapper {
   bool FileExists(const std::string& path);
   // Returns true iff the path names a directory or a link to one.
   bool FolderExists(const std::string& path);
-  // Returns true iff the owner's write bit is clear, the file is immutable, or the path
-  // cannot be queried.
+  // Returns true iff the owner's write bit is clear, the file is immutable or append-only, or
+  // the path cannot be queried. A link answers for itself; special files are never opened.
   bool FileIsReadOnly(const std::string& path);
-  // The mount point of the file system that holds the path; empty when unknown.
+  // The mount point of the file system that holds what the path names (a link's target);
+  // empty when unknown.
   std::string GetDriveLetter(const std::string& path);
   // Returns true iff both paths exist and lie on the same file system.
   bool SameDrive(const std::string& a, const std::string& b);
@@ -59,7 +61,10 @@ class Win32Wrapper {
   // name becomes "name (2).ext", "name (3).ext", ... An empty to_folder sends it to the
   // FreeDesktop Trash. On failure records "File access is denied: " + path (EACCES, EPERM) or
   // "File system error (" + errno + ") while moving file: " + path as a warning and returns
-  // false; the source is then untouched. Returns true iff the file was moved.
+  // false; the source is then untouched, except for a folder copied to another file system
+  // whose source could not be removed in full: the whole copy is then kept. Links move as
+  // links; special files only by rename (EXDEV across file systems). A source whose folder
+  // the scan knew under another identity is refused (ELOOP). Returns true iff it was moved.
   bool MoveFile(const std::string& from, const std::string& to_folder = "");
 
   struct FileInfo {

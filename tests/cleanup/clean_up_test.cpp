@@ -1,9 +1,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fs/sys_wrapper.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
-#include "support/forwarding_sys.h"
 
 namespace kestrel {
 namespace {
@@ -243,13 +243,14 @@ TEST_F(CleanUpTest, EmptyQuarantineSendsFilesToTheTrash) {
 }
 
 // Free space is asked only when the move crosses file systems.
-class NoSpaceSys : public test::ForwardingSys {
+class NoSpaceSys : public SysWrapper {
  public:
+  NoSpaceSys() : SysWrapper(RealSys()) {}
   int StatVfs(const char* p, struct statvfs* st) override {
-    return Shrink(ForwardingSys::StatVfs(p, st), st);
+    return Shrink(SysWrapper::StatVfs(p, st), st);
   }
   int FStatVfs(int fd, struct statvfs* st) override {
-    return Shrink(ForwardingSys::FStatVfs(fd, st), st);
+    return Shrink(SysWrapper::FStatVfs(fd, st), st);
   }
 
  private:

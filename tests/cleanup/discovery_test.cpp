@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
+#include "fs/sys_wrapper.h"
 #include "support/engine_fixture.h"
-#include "support/forwarding_sys.h"
 
 namespace kestrel {
 namespace {
@@ -183,8 +183,9 @@ namespace kestrel {
 namespace {
 
 // Fails the listing of one folder, found by the path its descriptor points at.
-class FailingListSys : public test::ForwardingSys {
+class FailingListSys : public SysWrapper {
  public:
+  FailingListSys() : SysWrapper(RealSys()) {}
   std::string fail_suffix;
   ssize_t GetDents64(int fd, void* buf, size_t count) override {
     char link[64];
@@ -194,7 +195,7 @@ class FailingListSys : public test::ForwardingSys {
         path.compare(path.size() - fail_suffix.size(), fail_suffix.size(), fail_suffix) == 0) {
       throw std::runtime_error("listing failed: " + path);
     }
-    return ForwardingSys::GetDents64(fd, buf, count);
+    return SysWrapper::GetDents64(fd, buf, count);
   }
 };
 

@@ -1,21 +1,34 @@
 #pragma once
 
-#include <sys/types.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+// Real temporary trees for the file-system tests, over plain POSIX calls.
 namespace kestrel::test {
 
-// A fresh folder under base (the temporary folder by default), removed with all it holds.
+// A fresh folder under base ($TMPDIR or /tmp by default), removed with all it holds.
 class TempDir {
  public:
-  explicit TempDir(const std::string& base = "");
-  ~TempDir();
+  explicit TempDir(std::string base = "") {
+    if (base.empty()) base = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "/tmp";
+    path_ = base + "/kestrel-test-XXXXXX";
+    if (mkdtemp(path_.data()) == nullptr) ADD_FAILURE() << "mkdtemp in " << base;
+  }
+  // rm copes with trees deeper and paths longer than the tests make.
+  ~TempDir() { EXPECT_EQ(std::system(("rm -rf -- '" + path_ + "'").c_str()), 0) << path_; }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
@@ -26,26 +39,54 @@ class TempDir {
 // Sets an environment variable for the guard's lifetime.
 class EnvVar {
  public:
-  EnvVar(const char* name, const std::string& value);
-  ~EnvVar();
-  EnvVar(const EnvVar&) = delete;
-  EnvVar& operator=(const EnvVar&) = delete;
+  EnvVar(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~EnvVar() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
 
  private:
   const char* name_;
   std::optional<std::string> old_;
 };
 
-// Test-side file helpers over plain POSIX calls; each fails the running test on error.
-void WriteFile(const std::string& path, const std::string& content, mode_t mode = 0644);
-std::string ReadFile(const std::string& path);
-void MakeDir(const std::string& path, mode_t mode = 0755);
-void MakeLink(const std::string& target, const std::string& path);
+inline void WriteFile(const std::string& path, const std::string& content, mode_t mode = 0644) {
+  std::ofstream(path, std::ios::binary) << content;
+  EXPECT_EQ(chmod(path.c_str(), mode), 0) << path;
+}
+inline std::string ReadFile(const std::string& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+inline void MakeDir(const std::string& path, mode_t mode = 0755) {
+  EXPECT_TRUE(mkdir(path.c_str(), mode) == 0 && chmod(path.c_str(), mode) == 0) << path;
+}
+inline void MakeLink(const std::string& target, const std::string& path) {
+  EXPECT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
+}
+inline bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+inline struct stat LStat(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+inline dev_t DeviceOf(const std::string& path) {
+  return LStat(path).st_dev;
+}
 // Sorted names in a folder, "." and ".." left out.
-std::vector<std::string> Names(const std::string& folder);
-// Returns true iff something (a dangling link included) is at the path.
-bool Exists(const std::string& path);
-// The device of what the path names.
-dev_t DeviceOf(const std::string& path);
+inline std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(dir)) names.emplace_back(e->d_name);
+    closedir(dir);
+  }
+  std::erase_if(names, [](const std::string& n) { return n == "." || n == ".."; });
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace kestrel::test
