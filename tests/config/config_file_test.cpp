@@ -1,3 +1,4 @@
+#include "fs/win32_wrapper.h"
 #include "platform/error.h"
 #include "platform/profile_store.h"
 #include "support/engine_fixture.h"
@@ -47,6 +48,15 @@ TEST_F(ConfigFileTest, NewConfigurationHasTheDefaults) {
   EXPECT_EQ(c.Filename(), "");
   EXPECT_EQ(c.LastRunDate(), DateTime());
   EXPECT_TRUE(c.IncludeFolders().empty() && c.ExcludeFolders().empty() && c.RemovedFiles().empty());
+}
+
+TEST_F(ConfigFileTest, FolderSpecExistsForFoldersAndFilesAlike) {
+  Win32Wrapper fs(RealSys());
+  test::WriteFile(home / "file", "x");
+  EXPECT_TRUE(Folder2Clean(home.Path(), false).ChkFolderSpec(fs));
+  EXPECT_TRUE(Folder2Clean(home / "file", false).ChkFolderSpec(fs));
+  EXPECT_FALSE(Folder2Clean(home / "absent", false).ChkFolderSpec(fs));
+  EXPECT_FALSE(Folder2Clean("", false).ChkFolderSpec(fs));
 }
 
 TEST_F(ConfigFileTest, QuarantineFolderIsTrimmedAndBlanksMeanTheTrash) {
