@@ -34,13 +34,15 @@ void QtPrintDevice::SetFont(const std::string& name, double points) {
 }
 
 int QtPrintDevice::PageWidth() const {
-  // A point is 20 twips.
-  return static_cast<int>(
-      std::lround(printer_->pageLayout().fullRect(QPageLayout::Point).width() * 20.0));
+  // Millimetres, not points: Qt keeps ISO sizes exact in millimetres but rounds them in points.
+  const double mm = printer_->pageLayout().fullRect(QPageLayout::Millimeter).width();
+  return static_cast<int>(std::lround(mm * 1440.0 / 25.4));
 }
 
 float QtPrintDevice::PrintableWidth() const {
-  return static_cast<float>(printer_->pageLayout().paintRect(QPageLayout::Point).width() * 20.0);
+  const int resolution = printer_->resolution();
+  return static_cast<float>(printer_->pageLayout().paintRectPixels(resolution).width() /
+                            PixelsPerTwip());
 }
 
 float QtPrintDevice::TextWidth(const std::string& text) const {
