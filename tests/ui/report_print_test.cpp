@@ -1,13 +1,17 @@
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 #include <string>
 
 #include "platform/qt/qt_print_device.h"
+#include "platform/qt/qt_print_dialog.h"
 #include "reports/print_writer.h"
 #include "reports/report_doubles.h"
 #include "reports/run_records.h"
@@ -142,6 +146,34 @@ class ReportPrintTest : public QObject {
     QCOMPARE(cancelling.print_dialogs_shown, 1);
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), before);
     QCOMPARE(cancelling.message_boxes_shown, 0);
+  }
+
+  void PrintDialogOffersNoSelectionOrPageRange() {
+    QAbstractPrintDialog::PrintDialogOptions options;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      shown = true;
+      options = dialog->options();
+      dialog->reject();
+    });
+    QVERIFY(ShowQtPrintDialog(nullptr) == nullptr);
+    QVERIFY(shown);
+    QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintSelection));
+    QVERIFY(!options.testFlag(QAbstractPrintDialog::PrintPageRange));
+    QVERIFY(options.testFlag(QAbstractPrintDialog::PrintToFile));
+  }
+
+  void ConfirmedPrintDialogGivesADevice() {
+    QTimer::singleShot(0, [] {
+      if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+        dialog->accept();
+      }
+    });
+    const std::unique_ptr<PrintDevice> device = ShowQtPrintDialog(nullptr);
+    QVERIFY(device != nullptr);
+    QVERIFY(device->PageWidth() > 10000);
   }
 
   void UnwritableOutputFailsSilently() {
