@@ -7,9 +7,9 @@ namespace kestrel {
 class Dialogs;
 class IReport;
 
-// Shows the report in a fresh modal viewer owned by owner and returns when the user closes it.
+// Shows the report in a fresh viewer, modal to the owner, and waits until it is closed.
 void ShowReport(QWidget* owner, IReport& report);
-// The report's print command: print dialog, then one print job; never shows a message.
+// Prints the report through its own print procedure (print dialog first).
 void PrintReport(Dialogs& dialogs, IReport& report);
 
 }  // namespace kestrel

@@ -9,7 +9,6 @@
 
 #include "platform/qt/qt_print_device.h"
 #include "reports/report.h"
-#include "ui/report_commands.h"
 
 namespace kestrel {
 namespace {
@@ -104,17 +103,6 @@ void ReportView::resizeEvent(QResizeEvent* event) {
   divider_->resize(ToPixelsX(span(client_width - 2 * kDivider.left)), divider_->height());
   report_box_->resize(ToPixelsX(span(client_width - 2 * kReport.left)),
                       ToPixelsY(span(client_height - kReport.top - kReport.left)));
-}
-
-void ShowReport(QWidget* owner, IReport& report) {
-  ReportView viewer(owner);
-  viewer.SetReport(&report);
-  viewer.Load();
-  viewer.exec();
-}
-
-void PrintReport(Dialogs& dialogs, IReport& report) {
-  report.PrintReport(dialogs);
 }
 
 }  // namespace kestrel
