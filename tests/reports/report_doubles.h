@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/error_reporter.h"
 #include "reports/print_device.h"
 #include "reports/report.h"
 
@@ -21,6 +22,14 @@ class FixedClock final : public Clock {
 
  private:
   DateTime now_;
+};
+
+class SilentReporter final : public ErrorReporter {
+ public:
+  std::int32_t ReportError(std::int32_t, const std::string&, const std::string&, std::int32_t,
+                           const std::string&, const std::string&) override {
+    return 0;
+  }
 };
 
 class MemoryTextBox final : public TextBox {

@@ -13,8 +13,12 @@
 #include <cmath>
 #include <string>
 
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "fs/sys.h"
 #include "reports/report_doubles.h"
 #include "reports/run_records.h"
+#include "reports/settings_report.h"
 #include "ui/report_commands.h"
 
 namespace kestrel::test {
@@ -215,6 +219,20 @@ class ReportViewTest : public QObject {
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QVERIFY(view.grab().save(dir + "/report_view.png"));
+
+    SilentReporter reporter;
+    Functions fn{Platform{clock_, reporter, RealSys(), "/nonexistent"}};
+    fn.CurrentCfg->UserName("ann");
+    fn.CurrentCfg->Company("Acme Ltd");
+    fn.CurrentCfg->QuarantineFolder("/home/ann/ksquarantine");
+    fn.CurrentCfg->IncludeFolders() = {{"/home/ann/Documents", true}, {"/srv/share", false}};
+    fn.CurrentCfg->ExcludeFolders() = {{"/home/ann/Documents/keep", true}};
+    ReportView settings_view;
+    settings_view.SetReport(fn.SettingsRpt.get());
+    settings_view.Load();
+    settings_view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&settings_view));
+    QVERIFY(settings_view.grab().save(dir + "/settings_report_view.png"));
   }
 };
 
