@@ -214,17 +214,6 @@ class ReportPrintTest : public QObject {
     QVERIFY(options.testFlag(QAbstractPrintDialog::PrintToFile));
   }
 
-  void ConfirmedPrintDialogGivesADevice() {
-    QTimer::singleShot(0, [] {
-      if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
-        dialog->accept();
-      }
-    });
-    const std::unique_ptr<PrintDevice> device = ShowQtPrintDialog(nullptr);
-    QVERIFY(device != nullptr);
-    QVERIFY(device->PageWidth() > 10000);
-  }
-
   void UnwritableOutputFailsSilently() {
     WarningReport warnings(clock_);
     warnings.RecordWarning("w");

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
@@ -67,15 +66,6 @@ class ReportViewTest : public QObject {
     QCOMPARE(view.Description()->text(), QString::fromStdString(warnings.Description()));
     QCOMPARE(view.ReportBox()->toPlainText(),
              QString("Access denied: /srv/a del-01-01-2026\n\nRead only: /srv/b del-01-01-2026"));
-  }
-
-  void EmptyReportLeavesAnEmptyBox() {
-    FileRemovalReport removals(clock_);
-    ReportView view;
-    view.SetReport(&removals);
-    view.Load();
-    QCOMPARE(view.windowTitle(), QString("Kestrel - File Removal Report"));
-    QCOMPARE(view.ReportBox()->toPlainText(), QString());
   }
 
   void LongReportLoadsEveryLine() {
@@ -187,17 +177,6 @@ class ReportViewTest : public QObject {
     }
     QVERIFY(thrown);
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-  }
-
-  void PrintCommandPrintsThroughTheDialogs() {
-    WarningReport warnings(clock_);
-    warnings.RecordWarning("w");
-    PrintLog log;
-    FakeDialogs dialogs;
-    dialogs.make_device = [&] { return std::make_unique<FakePrintDevice>(log); };
-    PrintReport(dialogs, warnings);
-    QCOMPARE(dialogs.print_dialogs_shown, 1);
-    QCOMPARE(PrintedLines(log).size(), std::size_t{5});
   }
 
   void Screenshot() {
