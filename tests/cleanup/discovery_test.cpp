@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "support/engine_fixture.h"
+#include "support/forwarding_sys.h"
 
 namespace kestrel {
 namespace {
@@ -173,6 +174,52 @@ TEST_F(DiscoveryTest, MaskAndHelpers) {
   EXPECT_FALSE(IsIncludeFolder(fn, root + "/Sub"));
   EXPECT_EQ(MakeFolderList("/r/", {"a", "b"}, true),
             (FolderList{Folder2Clean("/r/a", true), Folder2Clean("/r/b", true)}));
+}
+
+}  // namespace
+}  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+// Fails the listing of one folder, found by the path its descriptor points at.
+class FailingListSys : public test::ForwardingSys {
+ public:
+  std::string fail_suffix;
+  ssize_t GetDents64(int fd, void* buf, size_t count) override {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const std::string path = std::filesystem::read_symlink(link).string();
+    if (path.size() >= fail_suffix.size() &&
+        path.compare(path.size() - fail_suffix.size(), fail_suffix.size(), fail_suffix) == 0) {
+      throw std::runtime_error("listing failed: " + path);
+    }
+    return ForwardingSys::GetDents64(fd, buf, count);
+  }
+};
+
+class FailingScanTest : public test::EngineTest {
+ protected:
+  FailingScanTest() : test::EngineTest(sys_) {}
+  FailingListSys sys_;
+};
+
+TEST_F(FailingScanTest, FailingSubtreeIsCutShortReportedAndTheRestScanned) {
+  const std::string root = home / "data";
+  for (const char* f : {"a del-01-01-2020", "sub1/b del-01-01-2020", "sub1/deep/c del-01-01-2020",
+                        "sub2/d del-01-01-2020"}) {
+    test::WriteFile(root + "/" + f, "x");
+  }
+  sys_.fail_suffix = "/sub1";
+  Cfg().IncludeFolders().emplace_back(root, true);
+  auto found =
+      GetTargetFiles(fn, Cfg().IncludeFolders(), Cfg().ExcludeFolders(), BuildFileMask(fn));
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{root + "/a del-01-01-2020",
+                                             root + "/sub2/d del-01-01-2020"}));
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].location.substr(0, 25), "Functions.GetTargetFiles\n");
+  EXPECT_EQ(fn.FoldersScanned, 3);
 }
 
 }  // namespace
