@@ -3,11 +3,13 @@
 #include "config/kestrel_cfg.h"
 #include "logging/log_file.h"
 #include "reports/run_records.h"
+#include "reports/settings_report.h"
 
 namespace kestrel {
 
 Functions::Functions(Platform platform) : platform_(std::move(platform)) {
   CurrentCfg = std::make_shared<KestrelCfg>(*this);
+  SettingsRpt = std::make_shared<SettingsReport>(*this);
   FileRemovalRpt = std::make_shared<FileRemovalReport>(platform_.clock);
   WarningRpt = std::make_shared<WarningReport>(platform_.clock);
   RunLog = std::make_shared<LogFile>(*this);

@@ -12,6 +12,10 @@ class TextBox {
   virtual ~TextBox() = default;
   virtual std::string Text() const = 0;
   virtual void SetText(const std::string& text) = 0;
+  // Returns true iff the box holds no text. Boxes override these two to avoid copying the
+  // whole text for every line a writer adds.
+  virtual bool IsEmpty() const { return Text().empty(); }
+  virtual void Append(const std::string& text) { SetText(Text() + text); }
 };
 
 // Where a report's lines go: a text box or the printer.

@@ -1,5 +1,8 @@
 #include "reports/run_records.h"
 
+#include "reports/print_procedure.h"
+#include "reports/text_box_writer.h"
+
 namespace kestrel {
 
 void FileRemovalReport::RecordFileMoved(const RemovedFilePtr& the_file) {
@@ -19,6 +22,19 @@ std::vector<FileRemovalReport::Entry> FileRemovalReport::Entries() const {
   return entries_;
 }
 
+void FileRemovalReport::ViewReport(TextBox& disp) {
+  TextBoxWriter writer;
+  writer.Device(&disp);
+  for (const Entry& entry : Entries()) writer.WriteLn(EntryText(entry));
+}
+
+void FileRemovalReport::PrintReport(Dialogs& dialogs) {
+  PrintThroughDialog(dialogs, clock_, [this](IReportWriter& writer) {
+    writer.WriterHeader("File Removal");
+    for (const Entry& entry : Entries()) writer.WriteLn(EntryText(entry));
+  });
+}
+
 void WarningReport::RecordWarning(const std::string& warning) {
   WarningIssued.Raise(warning);
   std::lock_guard lock(mutex_);
@@ -28,6 +44,26 @@ void WarningReport::RecordWarning(const std::string& warning) {
 std::vector<std::string> WarningReport::Warnings() const {
   std::lock_guard lock(mutex_);
   return warnings_;
+}
+
+std::string WarningReport::Description() const {
+  return "This report shows warnings about:\n"
+         "    - Deletion dates that are before the file creation date,\n"
+         "    - Apparent inconsistencies in the program's run date,\n"
+         "    - File system errors for Read Only files, Access Denied, etc.";
+}
+
+void WarningReport::ViewReport(TextBox& disp) {
+  TextBoxWriter writer;
+  writer.Device(&disp);
+  for (const std::string& warning : Warnings()) writer.WriteLn(warning);
+}
+
+void WarningReport::PrintReport(Dialogs& dialogs) {
+  PrintThroughDialog(dialogs, clock_, [this](IReportWriter& writer) {
+    writer.WriterHeader("Warnings");
+    for (const std::string& warning : Warnings()) writer.WriteLn(warning);
+  });
 }
 
 std::string EntryText(const FileRemovalReport::Entry& entry) {

@@ -10,6 +10,7 @@
 
 #include "cleanup/removed_file.h"
 #include "platform/clock.h"
+#include "reports/report.h"
 
 namespace kestrel {
 
@@ -45,7 +46,8 @@ class Notifier {
 };
 
 // Every file moved and every message issued by the runs since start-up. Never cleared.
-class FileRemovalReport {
+// As a report: one line per entry in recording order, a moved file as its path before the move.
+class FileRemovalReport : public IReport {
  public:
   explicit FileRemovalReport(const Clock& clock) : clock_(clock) {}
   using Entry = std::variant<std::string, RemovedFilePtr>;
@@ -57,6 +59,13 @@ class FileRemovalReport {
   // The entries in recording order, as they stand now.
   std::vector<Entry> Entries() const;
 
+  void ViewReport(TextBox& disp) override;
+  void PrintReport(Dialogs& dialogs) override;
+  std::string Name() const override { return "File Removal Report"; }
+  std::string Description() const override {
+    return "This report shows what files and folders have been removed.";
+  }
+
   Notifier<const RemovedFilePtr&> FileMoved;
   Notifier<const std::string&> MessageLogged;
 
@@ -67,12 +76,18 @@ class FileRemovalReport {
 };
 
 // Every warning raised by the runs since start-up. Never cleared.
-class WarningReport {
+// As a report: one line per warning in recording order.
+class WarningReport : public IReport {
  public:
   explicit WarningReport(const Clock& clock) : clock_(clock) {}
   // Notifies WarningIssued, then appends the text.
   void RecordWarning(const std::string& warning);
   std::vector<std::string> Warnings() const;
+
+  void ViewReport(TextBox& disp) override;
+  void PrintReport(Dialogs& dialogs) override;
+  std::string Name() const override { return "Warning Report"; }
+  std::string Description() const override;
 
   Notifier<const std::string&> WarningIssued;
 
