@@ -107,7 +107,18 @@ void MakeDueFiles(const fs::path& dir, const fs::path& quarantine) {
   for (int i = 0; i < kDueFiles; ++i) {
     const fs::path sub = dir / ("d" + std::to_string(i / 1000));
     if (i % 1000 == 0) fs::create_directories(sub);
-    Touch(sub / ("old del-01-01-2020 " + std::to_string(i) + ".txt"));
+    const fs::path file = sub / ("old del-01-01-2020 " + std::to_string(i) + ".txt");
+    Touch(file);
+    // Written before their removal date, or the run would rightly refuse them.
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(24 * 3000));
+  }
+}
+
+void ExpectMoved(const fs::path& quarantine) {
+  const auto moved = std::distance(fs::directory_iterator(quarantine), fs::directory_iterator());
+  if (moved != kDueFiles) {
+    std::fprintf(stderr, "expected %d moved files, found %ld\n", kDueFiles, static_cast<long>(moved));
+    std::exit(1);
   }
 }
 
@@ -153,14 +164,20 @@ void Row(const char* what, const Result& kestrel, const Result& other, const cha
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kestrel-bench";
-  fs::remove_all(work);
   const fs::path tree = work / "tree", home = work / "home", due = work / "due",
                  quarantine = work / "quarantine";
   fs::create_directories(home);
-  std::printf("Generating %d folders with %d files under %s ...\n", kTop * kMiddle * kLeaf,
-              kTop * kMiddle * kLeaf * kFilesPerFolder, tree.c_str());
-  MakeTree(tree);
+  // The tree takes minutes to write; a finished one from an earlier run is used again.
+  if (!fs::exists(work / "tree.done")) {
+    std::printf("Generating %d folders with %d files under %s ...\n", kTop * kMiddle * kLeaf,
+                kTop * kMiddle * kLeaf * kFilesPerFolder, tree.c_str());
+    std::fflush(stdout);
+    fs::remove_all(tree);
+    MakeTree(tree);
+    Touch(work / "tree.done");
+  }
   setenv("KESTREL_HOME", home.c_str(), 1);
   setenv("LC_ALL", "C", 1);
 
@@ -178,10 +195,12 @@ int main(int argc, char** argv) {
     WriteConfig(home / "move.ksp", due, quarantine);
   };
   const Result move = Median({exe, "-s:move.ksp"}, fresh);
+  ExpectMoved(quarantine);
   const Result mv = Median({"find", due.string(), "-xdev", "-iname", kMask, "-exec", "mv", "-n",
                             "-t", quarantine.string(), "{}", "+"},
                            [&] { MakeDueFiles(due, quarantine); });
+  ExpectMoved(quarantine);
   Row("moving 10,000 due files", move, mv, "find -exec mv -n -t");
-  fs::remove_all(work);
+  std::printf("(tree kept in %s; remove it when done)\n", work.c_str());
   return 0;
 }
