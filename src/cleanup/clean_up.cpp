@@ -4,8 +4,8 @@
 
 #include "app/functions.h"
 #include "cleanup/discovery.h"
+#include "cleanup/run_state.h"
 #include "config/kestrel_cfg.h"
-#include "fs/folder.h"
 #include "fs/win32_wrapper.h"
 #include "logging/log_file.h"
 #include "platform/error.h"
@@ -40,6 +40,12 @@ void KestrelCfg::RunSteps() {
   WarningReport& warnings = *fn_.WarningRpt;
 
   run_start_time_ = fn_.Now();
+  run_ = std::make_unique<RunState>();
+  // The run's open folders are let go when it ends, however it ends.
+  struct Release {
+    std::unique_ptr<RunState>& run;
+    ~Release() { run.reset(); }
+  } release{run_};
   log.Initialize();
 
   const DateTime now = fn_.Now();
@@ -66,9 +72,8 @@ void KestrelCfg::RunSteps() {
 
   const FolderList include =
       IncludeFolders().empty() ? MakeFolderList("", fs.GetLocalDrives(), true) : IncludeFolders();
-  scanned_ = std::make_unique<ScannedFolders>();
   const std::vector<std::string> candidates =
-      GetTargetFiles(fn_, include, ExcludeFolders(), BuildFileMask(fn_), scanned_.get());
+      GetTargetFiles(fn_, include, ExcludeFolders(), BuildFileMask(fn_), &run_->scanned);
 
   removed_files_.clear();
   std::int64_t bytes_moved = 0;

@@ -4,7 +4,7 @@
 
 #include "app/functions.h"
 #include "app/user_defaults.h"
-#include "fs/folder.h"
+#include "cleanup/run_state.h"
 
 namespace kestrel {
 

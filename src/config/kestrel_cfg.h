@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@ namespace kestrel {
 class Functions;
 class Win32Wrapper;
 class ScannedFolders;
+class MoveCache;
 
 using FolderList = std::vector<Folder2Clean>;
 using FolderListPtr = std::shared_ptr<FolderList>;
@@ -78,6 +81,7 @@ class KestrelCfg {
  private:
   friend class KestrelCfgTestPeer;  // reaches the expiry rules in tests
   bool FileIsExpired(const std::string& filename);
+  bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
   DateTime ExtractExpiryDate(const std::string& filename);
   void RunSteps();
 
@@ -97,8 +101,11 @@ class KestrelCfg {
   std::vector<RemovedFilePtr> removed_files_;
   bool is_dirty_ = false;
   DateTime run_start_time_;
-  // The folders the current run found candidates in, so that moves stay inside them.
-  std::unique_ptr<ScannedFolders> scanned_;
+  // What the current run holds between its steps: the folders it found candidates in, so that
+  // moves stay inside them; the folders its moves keep open; the last file it judged, so that
+  // the move reads it only once; the device of the quarantine folder.
+  struct RunState;
+  std::unique_ptr<RunState> run_;
 };
 
 // The default quarantine folder: "ksquarantine" at the top of the user's home.

@@ -168,10 +168,10 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
     temp_name = TempCandidate();
     int err;
     if (S_ISREG(src.st.st_mode)) {
-      err = CopyFileAt(sys, src.dir.Get(), src.name, src.st, dst_dir, temp_name);
+      err = CopyFileAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name);
     } else if (S_ISDIR(src.st.st_mode)) {
       copied = CopiedTree{src.name, {}, {}};
-      err = CopyFolderAt(sys, src.dir.Get(), src.name, src.st, dst_dir, temp_name, copied);
+      err = CopyFolderAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name, copied);
       if (err != 0 && err != EEXIST) RemoveTree(sys, dst_dir, temp_name, dst_st.st_dev, nullptr);
     } else {
       return EXDEV;

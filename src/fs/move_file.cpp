@@ -22,15 +22,15 @@ int OpenDestination(Sys& sys, const std::string& folder, Fd& dst) {
 // Removes the source once its copy is in place, unless it was replaced in the meantime.
 int RemoveSource(Sys& sys, const MoveSource& src, const CopiedTree* copied) {
   struct stat now;
-  if (sys.FStatAt(src.dir.Get(), src.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (sys.FStatAt(src.Dir(), src.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (now.st_dev != src.st.st_dev || now.st_ino != src.st.st_ino) return EBUSY;
-  if (copied != nullptr) return RemoveTree(sys, src.dir.Get(), src.name, src.st.st_dev, copied);
-  return sys.UnlinkAt(src.dir.Get(), src.name.c_str(), 0) == 0 ? 0 : errno;
+  if (copied != nullptr) return RemoveTree(sys, src.Dir(), src.name, src.st.st_dev, copied);
+  return sys.UnlinkAt(src.Dir(), src.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
 int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
   std::string target, placed;
-  if (const int err = ReadLinkText(sys, src.dir.Get(), src.name, target)) return err;
+  if (const int err = ReadLinkText(sys, src.Dir(), src.name, target)) return err;
   int err = EEXIST;
   for (int n = 1; n <= kMaxNumber && err == EEXIST; ++n) {
     placed = NumberedName(src.name, n);
@@ -69,19 +69,24 @@ int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev) {
 }  // namespace
 
 int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   MoveSource& src) {
-  ParentAt parent;
-  if (const int err = OpenParent(sys, from, parent)) return err;
-  if (scanned != nullptr && scanned->Known(parent.parent_path)) {
-    struct stat st;
-    if (sys.FStat(parent.dir.Get(), &st) != 0) return errno;
-    if (scanned->Swapped(parent.parent_path, st.st_dev, st.st_ino)) return ELOOP;
+                   MoveSource& src, MoveCache* cache) {
+  if (const int err = SplitParent(from, src.parent_path, src.name)) return err;
+  if (cache != nullptr && cache->source.fd.Valid() && cache->source.path == src.parent_path) {
+    src.borrowed = cache->source.fd.Get();
+  } else {
+    if (const int err = OpenPath(sys, src.parent_path, O_PATH | O_DIRECTORY, src.dir)) return err;
+    if (scanned != nullptr && scanned->Known(src.parent_path)) {
+      struct stat st;
+      if (sys.FStat(src.dir.Get(), &st) != 0) return errno;
+      if (scanned->Swapped(src.parent_path, st.st_dev, st.st_ino)) return ELOOP;
+    }
+    if (cache != nullptr) {
+      cache->source.path = src.parent_path;
+      cache->source.fd = std::move(src.dir);
+      src.borrowed = cache->source.fd.Get();
+    }
   }
-  if (sys.FStatAt(parent.dir.Get(), parent.name.c_str(), &src.st, AT_SYMLINK_NOFOLLOW) != 0)
-    return errno;
-  src.dir = std::move(parent.dir);
-  src.parent_path = std::move(parent.parent_path);
-  src.name = std::move(parent.name);
+  if (sys.FStatAt(src.Dir(), src.name.c_str(), &src.st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   return 0;
 }
 
@@ -97,20 +102,36 @@ int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int t
 }
 
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder) {
+                   const std::string& to_folder, MoveCache* cache) {
   MoveSource src;
-  if (const int err = OpenMoveSource(sys, scanned, from, src)) return err;
-  Fd dst;
-  if (const int err = OpenDestination(sys, to_folder, dst)) return err;
-  struct stat dst_st;
-  if (sys.FStat(dst.Get(), &dst_st) != 0) return errno;
-  if (src.st.st_dev == dst_st.st_dev) {
+  if (const int err = OpenMoveSource(sys, scanned, from, src, cache)) return err;
+  Fd opened;
+  int dst = -1;
+  dev_t dst_dev = 0;
+  if (cache != nullptr && cache->destination.fd.Valid() && cache->destination.path == to_folder) {
+    dst = cache->destination.fd.Get();
+    dst_dev = cache->destination.dev;
+  } else {
+    if (const int err = OpenDestination(sys, to_folder, opened)) return err;
+    struct stat dst_st;
+    if (sys.FStat(opened.Get(), &dst_st) != 0) return errno;
+    dst_dev = dst_st.st_dev;
+    if (cache != nullptr) {
+      cache->destination.path = to_folder;
+      cache->destination.fd = std::move(opened);
+      cache->destination.dev = dst_dev;
+      dst = cache->destination.fd.Get();
+    } else {
+      dst = opened.Get();
+    }
+  }
+  if (src.st.st_dev == dst_dev) {
     std::string placed;
-    const int err = RenameToFreeName(sys, src.dir.Get(), src.name, dst.Get(), src.name, placed);
+    const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, src.name, placed);
     if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
   }
-  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst.Get());
-  return MoveAcross(sys, src, dst.Get(), dst_st.st_dev);
+  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst);
+  return MoveAcross(sys, src, dst, dst_dev);
 }
 
 }  // namespace kestrel

@@ -15,16 +15,33 @@ class ScannedFolders;
 // The entry a move starts from: its folder, open and checked against the scan, its name and
 // its own (lstat) attributes. Every later step works relative to dir.
 struct MoveSource {
-  Fd dir;
+  Fd dir;  // owned, unless the folder is borrowed from a MoveCache
+  int borrowed = -1;
   std::string parent_path;
   std::string name;
   struct stat st {};
+
+  int Dir() const { return borrowed >= 0 ? borrowed : dir.Get(); }
+};
+
+// Keeps the last source folder and the destination open from one move to the next, so that a
+// run moving many files from few folders opens and checks each folder once. The descriptors
+// pin the folders: a folder swapped afterwards is not followed.
+class MoveCache {
+ public:
+  struct Open {
+    std::string path;
+    Fd fd;
+    dev_t dev = 0;
+  };
+  Open source;
+  Open destination;
 };
 
 // Returns 0, ELOOP when scanned knows the source's folder under another identity (swapped
 // since the scan), or the errno of opening or reading it.
 int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   MoveSource& src);
+                   MoveSource& src, MoveCache* cache = nullptr);
 
 // Renames from_name to the first free name of "wanted", "wanted (2)", ... in to_dir, never
 // replacing anything; the name used goes to placed. Returns 0 or the errno.
@@ -61,7 +78,7 @@ int SyncFolder(Sys& sys, int dir);
 
 // Both return 0 or the errno of the failed move.
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder);
+                   const std::string& to_folder, MoveCache* cache = nullptr);
 int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from);
 
 }  // namespace kestrel

@@ -54,19 +54,24 @@ int OpenPath(Sys& sys, const std::string& path, int flags, Fd& out) {
   return 0;
 }
 
-int OpenParent(Sys& sys, const std::string& path, ParentAt& out) {
+int SplitParent(const std::string& path, std::string& parent_path, std::string& name) {
   const size_t end = path.find_last_not_of('/');
   if (end == std::string::npos) return path.empty() ? ENOENT : EINVAL;
   const size_t slash = path.rfind('/', end);
-  out.name = path.substr(slash == std::string::npos ? 0 : slash + 1,
-                         slash == std::string::npos ? end + 1 : end - slash);
-  if (out.name == "." || out.name == "..") return EINVAL;
+  name = path.substr(slash == std::string::npos ? 0 : slash + 1,
+                     slash == std::string::npos ? end + 1 : end - slash);
+  if (name == "." || name == "..") return EINVAL;
   if (slash == std::string::npos) {
-    out.parent_path = ".";
+    parent_path = ".";
   } else {
     const size_t parent_end = path.find_last_not_of('/', slash);
-    out.parent_path = parent_end == std::string::npos ? "/" : path.substr(0, parent_end + 1);
+    parent_path = parent_end == std::string::npos ? "/" : path.substr(0, parent_end + 1);
   }
+  return 0;
+}
+
+int OpenParent(Sys& sys, const std::string& path, ParentAt& out) {
+  if (const int err = SplitParent(path, out.parent_path, out.name)) return err;
   return OpenPath(sys, out.parent_path, O_PATH | O_DIRECTORY, out.dir);
 }
 

@@ -31,6 +31,10 @@ struct ParentAt {
   std::string name;
 };
 
+// Splits a path into its folder ("." when there is none) and last component. Returns 0,
+// ENOENT for an empty path, or EINVAL when the path ends in "." or ".." or has no last component.
+int SplitParent(const std::string& path, std::string& parent_path, std::string& name);
+
 // Returns 0, EINVAL when the path ends in "." or ".." or has no last component, or the errno of
 // opening the folder.
 int OpenParent(Sys& sys, const std::string& path, ParentAt& out);

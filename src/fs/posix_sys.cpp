@@ -79,6 +79,9 @@ off_t Sys::Lseek(int fd, off_t offset, int whence) {
 uid_t Sys::GetUid() {
   return ::getuid();
 }
+int Sys::StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) {
+  return ::statx(dirfd, path, flags, mask, out);
+}
 
 Sys& RealSys() {
   static PosixSys sys;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -43,6 +44,8 @@ class Sys {
   // real calls.
   virtual off_t Lseek(int fd, off_t offset, int whence);
   virtual uid_t GetUid();
+  // statx(2): one call for size, times, mode, device and the immutable/append attributes.
+  virtual int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out);
 };
 
 // The real system calls.

@@ -61,6 +61,9 @@ class SysWrapper : public Sys {
     return target_.Lseek(fd, offset, whence);
   }
   uid_t GetUid() override { return target_.GetUid(); }
+  int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
+    return target_.StatX(dirfd, path, flags, mask, out);
+  }
 
  private:
   Sys& target_;

@@ -80,7 +80,7 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& ori
     if (!fd.Valid()) return errno;
     int err = WriteAll(sys, fd.Get(), text.data(), text.size());
     if (fd.Reset() != 0 && err == 0) err = errno;
-    if (err == 0 && sys.RenameAt2(src.dir.Get(), src.name.c_str(), files.Get(), name.c_str(),
+    if (err == 0 && sys.RenameAt2(src.Dir(), src.name.c_str(), files.Get(), name.c_str(),
                                   RENAME_NOREPLACE) == 0)
       return 0;
     if (err == 0) err = errno;

@@ -4,7 +4,10 @@
 #include <linux/fs.h>
 #include <sys/stat.h>
 
+#include <sys/sysmacros.h>
+
 #include <cerrno>
+#include <ctime>
 
 #include "fs/fd.h"
 #include "fs/folder.h"
@@ -15,8 +18,9 @@
 
 namespace kestrel {
 
-Win32Wrapper::Win32Wrapper(Sys& sys, WarningReport* warnings, const ScannedFolders* scanned)
-    : sys_(sys), warnings_(warnings), scanned_(scanned) {}
+Win32Wrapper::Win32Wrapper(Sys& sys, WarningReport* warnings, const ScannedFolders* scanned,
+                           MoveCache* cache)
+    : sys_(sys), warnings_(warnings), scanned_(scanned), cache_(cache) {}
 
 std::vector<std::string> Win32Wrapper::FindFiles(std::string& folder, std::string_view mask) {
   if (folder.empty() || folder.back() != '/') folder += '/';
@@ -75,7 +79,7 @@ bool Win32Wrapper::FileIsReadOnly(const std::string& path) {
 
 bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder) {
   const int err = to_folder.empty() ? MoveToTrash(sys_, scanned_, from)
-                                    : MoveIntoFolder(sys_, scanned_, from, to_folder);
+                                    : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_);
   if (err == 0) return true;
   if (warnings_ != nullptr) {
     warnings_->RecordWarning(err == EACCES || err == EPERM
@@ -86,17 +90,31 @@ bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folde
   return false;
 }
 
-Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path) {
+Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_links) {
+  constexpr std::uint64_t kAttributes = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
   PathAt at;
-  struct stat st;
+  struct statx st {};
   int err = Reach(sys_, path, at);
-  if (err == 0 && sys_.FStatAt(at.dir, at.rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) err = errno;
+  if (err == 0 && sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
+                             STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME, &st) != 0)
+    err = errno;
   if (err != 0) throw SystemError(err, "lstat", path, "Win32Wrapper.Stat");
   FileInfo info;
-  info.size = st.st_size;
-  info.stamp = DateTime::FromTimeT(st.st_mtim.tv_sec);
-  info.is_directory = S_ISDIR(st.st_mode);
+  info.size = static_cast<std::int64_t>(st.stx_size);
+  info.stamp = DateTime::FromTimeT(static_cast<std::time_t>(st.stx_mtime.tv_sec));
+  info.is_directory = S_ISDIR(st.stx_mode);
+  info.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
+  info.mode = st.stx_mode;
+  info.attributes_known = (st.stx_attributes_mask & kAttributes) == kAttributes;
+  info.immutable = (st.stx_attributes & kAttributes) != 0;
   return info;
+}
+
+bool Win32Wrapper::FileIsReadOnly(const std::string& path, const FileInfo& info) {
+  if ((info.mode & S_IWUSR) == 0) return true;
+  // Special files carry no inode flags worth opening them for.
+  if (!S_ISREG(info.mode) && !S_ISDIR(info.mode)) return false;
+  return info.attributes_known ? info.immutable : FileIsReadOnly(path);
 }
 
 void Win32Wrapper::CreateFolder(const std::string& path) {

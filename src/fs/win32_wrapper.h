@@ -15,6 +15,7 @@ namespace kestrel {
 class Sys;
 class WarningReport;
 class ScannedFolders;
+class MoveCache;
 
 // File-system services over POSIX. Keeps no state between calls beyond what it was given.
 // No path-length limit: long paths are reached component by component.
@@ -22,8 +23,10 @@ class Win32Wrapper {
  public:
   // warnings receives MoveFile's warnings (may be null); scanned, when given, holds the
   // identities of the folders a scan listed so that MoveFile refuses a folder swapped since.
+  // cache, when given, keeps the destination and the last source folder open from one
+  // MoveFile to the next.
   explicit Win32Wrapper(Sys& sys, WarningReport* warnings = nullptr,
-                        const ScannedFolders* scanned = nullptr);
+                        const ScannedFolders* scanned = nullptr, MoveCache* cache = nullptr);
 
   // Full paths of the entries of one folder whose names fit the mask, in file-system order.
   // Appends "/" to folder when it has none. A folder that cannot be listed gives none.
@@ -71,9 +74,19 @@ class Win32Wrapper {
     std::int64_t size = 0;
     DateTime stamp;  // last-write time, local; a link's own
     bool is_directory = false;
+    dev_t dev = 0;
+    mode_t mode = 0;
+    // Whether the file system reported the immutable and append-only attributes, and if so
+    // whether either is set.
+    bool attributes_known = false;
+    bool immutable = false;
   };
-  // lstat of the path. Throws KsError (errno, "lstat" and the path) when it cannot be read.
-  FileInfo Stat(const std::string& path);
+  // lstat of the path (stat when follow_links). Throws KsError (errno, "lstat" and the path)
+  // when it cannot be read.
+  FileInfo Stat(const std::string& path, bool follow_links = false);
+  // FileIsReadOnly from what Stat already read; asks the file system only when the
+  // attributes were not reported.
+  bool FileIsReadOnly(const std::string& path, const FileInfo& info);
   // Creates the last level of the path. Throws KsError when it cannot.
   void CreateFolder(const std::string& path);
 
@@ -81,6 +94,7 @@ class Win32Wrapper {
   Sys& sys_;
   WarningReport* warnings_;
   const ScannedFolders* scanned_;
+  MoveCache* cache_;
 };
 
 }  // namespace kestrel
