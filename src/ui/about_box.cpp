@@ -88,9 +88,11 @@ AboutBox::AboutBox(Dialogs& dialogs, const std::string& program_folder, QWidget*
       NewLabel(QStringLiteral("lblCopyright"),
                QStringLiteral("Copyright \u00a9 %1 the Kestrel team").arg(KESTREL_VERSION_MAJOR)));
   text->addSpacing(8);
-  text->addWidget(NewLabel(QStringLiteral("lblDescription"),
-                           QStringLiteral("Moves files whose removal date has come into a "
-                                          "quarantine folder or the Trash.")));
+  auto* description = NewLabel(QStringLiteral("lblDescription"),
+                               QStringLiteral("Moves files whose removal date has come into a "
+                                              "quarantine folder or the Trash."));
+  description->setWordWrap(true);
+  text->addWidget(description);
   text->addWidget(
       NewLabel(QStringLiteral("lblProgrammer"), QStringLiteral("Programmers: the Kestrel team")));
   text->addSpacing(8);

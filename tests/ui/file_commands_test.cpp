@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 #include "ui/ui_fixture.h"

@@ -1,14 +1,15 @@
+#include <utime.h>
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <future>
 #include <thread>
-#include <utime.h>
 
 #include "platform/error.h"
 #include "reports/run_records.h"
@@ -48,7 +49,8 @@ class RunTabTest : public QObject {
 
   // The completion line reads the clock again after the run.
   void aRunThatRecordsNothingShowsTwoLines() {
-    Run().SetRunner([this](KestrelCfg&) { program_->clock.now = program_->clock.now.AddSeconds(1); });
+    Run().SetRunner(
+        [this](KestrelCfg&) { program_->clock.now = program_->clock.now.AddSeconds(1); });
     StartAndWait();
     QCOMPARE(Lines(), (QStringList{"Starting Clean-up at 2026-12-06 10:02:36...",
                                    "Clean-up completed at 2026-12-06 10:02:37."}));
@@ -70,7 +72,8 @@ class RunTabTest : public QObject {
     QVERIFY(run_thread != std::this_thread::get_id());
     QStringList expected{"Starting Clean-up at 2026-12-06 10:02:36..."};
     for (int i = 0; i < 200; ++i) {
-      expected << QStringLiteral("[Message] m%1").arg(i) << QStringLiteral("[File Moved] /f%1").arg(i)
+      expected << QStringLiteral("[Message] m%1").arg(i)
+               << QStringLiteral("[File Moved] /f%1").arg(i)
                << QStringLiteral("[Warning] w%1").arg(i);
     }
     expected << "Clean-up completed at 2026-12-06 10:02:36.";
