@@ -5,6 +5,11 @@
 #include "reports/run_records.h"
 #include "ui/main_window.h"
 
+#if __has_include("reports/settings_report.h")
+#include "reports/settings_report.h"
+#define KESTREL_SETTINGS_REPORT 1
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -24,7 +29,11 @@ IReport* AsReport(Report* report) {
 IReport* MainWindow::ReportOf(ReportKind kind) const {
   switch (kind) {
     case ReportKind::Settings:
+#ifdef KESTREL_SETTINGS_REPORT
+      return AsReport(fn_.SettingsRpt.get());
+#else
       return nullptr;
+#endif
     case ReportKind::FileRemoval:
       return AsReport(fn_.FileRemovalRpt.get());
     case ReportKind::Warning:
