@@ -1,0 +1,89 @@
+// RunGui makes its own QApplication, so this program drives it without Qt Test's main.
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ui/gui.h"
+#include "ui/ui_fixture.h"
+
+using namespace kestrel;
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void Check(bool ok, const std::string& what) {
+  ++(ok ? passed : failed);
+  std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
+}
+
+struct Seen {
+  QString first_title;
+  bool first_modal = false;
+  bool main_hidden_meanwhile = false;
+  QString then_title;
+  bool then_visible = false;
+} seen;
+
+QWidget* TopLevel(const char* name) {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == QLatin1String(name)) return widget;
+  }
+  return nullptr;
+}
+
+// Runs as soon as RunGui has made its QApplication: closes the About box, then the window.
+void Watch() {
+  QTimer::singleShot(0, [] {
+    QWidget* about = QApplication::activeModalWidget();
+    if (about) {
+      seen.first_title = about->windowTitle();
+      seen.first_modal = about->isModal();
+      QWidget* main = TopLevel("frmKestrel");
+      seen.main_hidden_meanwhile = main && !main->isVisible();
+      about->close();
+    }
+    QTimer::singleShot(0, [] {
+      if (QWidget* main = TopLevel("frmKestrel")) {
+        seen.then_title = main->windowTitle();
+        seen.then_visible = main->isVisible();
+        main->close();
+      } else {
+        QApplication::exit(99);
+      }
+    });
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  {
+    TestProgram program;
+    qAddPreRoutine(Watch);
+    const int status = RunGui(program.fn, argc, argv);
+    Check(status == 0, "the window closes with status 0");
+    Check(seen.first_title == QLatin1String("About Kestrel") && seen.first_modal,
+          "the About box comes first, modal");
+    Check(seen.main_hidden_meanwhile, "the main window waits behind the About box");
+    Check(seen.then_title == QLatin1String("Kestrel") && seen.then_visible,
+          "then the main window shows");
+  }
+  {
+    TestProgram program;
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    Check(!DisplayAvailable(), "no display without QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY");
+    Check(RunGui(program.fn, argc, argv) == kNoDisplay, "RunGui returns kNoDisplay without one");
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    Check(DisplayAvailable(), "a Wayland display counts");
+  }
+  std::printf("%d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
