@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTabWidget>
 #include <QTest>
@@ -87,23 +85,6 @@ class AboutHelpTest : public QObject {
     QVERIFY(program_->dialogs.shown.empty());
   }
 
-  void helpUrlsPointAtThePageAndAnchor_data() {
-    QTest::addColumn<int>("context");
-    QTest::addColumn<QString>("url");
-    QTest::newRow("contents") << 0 << "qrc:/help/contents.html";
-    QTest::newRow("unknown") << 99 << "qrc:/help/contents.html";
-    QTest::newRow("options tab") << 10 << "qrc:/help/options.html#ctx10";
-    QTest::newRow("quarantine") << 14 << "qrc:/help/options.html#ctx14";
-    QTest::newRow("include field") << 19 << "qrc:/help/include.html#ctx19";
-    QTest::newRow("exclude remove") << 28 << "qrc:/help/exclude.html#ctx28";
-    QTest::newRow("run output") << 55 << "qrc:/help/run.html#ctx55";
-  }
-  void helpUrlsPointAtThePageAndAnchor() {
-    QFETCH(int, context);
-    QFETCH(QString, url);
-    QCOMPARE(HelpUrl(context).toString(), url);
-  }
-
   // Every help number a control carries has its anchor on its page.
   void everyHelpNumberHasItsAnchor() {
     QSet<int> contexts{10, 19, 24, 29};
@@ -143,30 +124,6 @@ class AboutHelpTest : public QObject {
     QTextBrowser* browser = view_->window.Help().Browser();
     QCOMPARE(browser->source().toString(), QStringLiteral("qrc:/help/contents.html"));
     QVERIFY(browser->toPlainText().contains(QStringLiteral("Silent mode and scheduled runs")));
-  }
-
-  void menusCarryTheirShortcutsAndBothReportTrees() {
-    QCOMPARE(view_->Find<QAction>("mnuFileNew")->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+N")));
-    QCOMPARE(view_->Find<QAction>("mnuFileOpen")->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+O")));
-    QCOMPARE(view_->Find<QAction>("mnuFileSave")->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+S")));
-    QCOMPARE(view_->Find<QAction>("mnuFileSaveAs")->shortcut(), QKeySequence(Qt::Key_F12));
-    QStringList file;
-    for (QAction* action : view_->Find<QMenu>("mnuFile")->actions()) {
-      file << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    }
-    QCOMPARE(file, (QStringList{"&New", "&Open", "-", "&Save", "Save &As", "-", "&View", "&Print",
-                                "-", "E&xit"}));
-    for (const char* menu : {"mnuFile", "mnuView"}) {
-      for (const char* kind : {"View", "Print"}) {
-        for (const char* report : {"SettingsReport", "FileRemovalReport", "WarningReport"}) {
-          const QString name = QString::fromUtf8(menu) + kind + report;
-          QVERIFY2(view_->window.findChild<QAction*>(name), qPrintable(name));
-        }
-      }
-    }
   }
 };
 

@@ -4,7 +4,6 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "ui/numeric_text.h"
 #include "ui/ui_fixture.h"
 
 using namespace kestrel;
@@ -113,14 +112,6 @@ class OptionsTabTest : public QObject {
     field->setText(QStringLiteral("050"));
     QVERIFY(Cfg().IsDirty());
     QCOMPARE(Cfg().MaxMBPerRun(), 50);
-  }
-
-  void roundHalfEven() {
-    QCOMPARE(RoundHalfEven(0.5), 0.0);
-    QCOMPARE(RoundHalfEven(1.5), 2.0);
-    QCOMPARE(RoundHalfEven(-1.5), -2.0);
-    QCOMPARE(RoundHalfEven(-0.4), -0.0);
-    QCOMPARE(RoundHalfEven(4.4999), 4.0);
   }
 
   // Deleting and retyping the last letter leaves the flag set: each change compares with the
