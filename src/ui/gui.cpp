@@ -13,6 +13,11 @@
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 
+#if __has_include("platform/console_error_reporter.h")
+#include "platform/console_error_reporter.h"
+#define KESTREL_CONSOLE_REPORTER 1
+#endif
+
 namespace kestrel {
 
 namespace {
@@ -21,6 +26,45 @@ bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value && *value;
 }
+
+// Shows the program's error reports in message boxes while the windows are up.
+class ShownReports {
+ public:
+  ShownReports(ErrorReporter& reporter, Dialogs& dialogs) : display_(reporter) {
+    gui_ = dynamic_cast<GuiErrorReporter*>(&reporter);
+    if (gui_) {
+      gui_->Attach(&dialogs);
+      return;
+    }
+#ifdef KESTREL_CONSOLE_REPORTER
+    console_ = dynamic_cast<ConsoleErrorReporter*>(&reporter);
+    if (console_) {
+      console_->SetDisplay(
+          [this](std::int32_t number, const std::string& description, const std::string& location) {
+            display_.Display(number, description, location);
+          });
+      display_.Attach(&dialogs);
+    }
+#endif
+  }
+  ~ShownReports() {
+    if (gui_) gui_->Attach(nullptr);
+#ifdef KESTREL_CONSOLE_REPORTER
+    if (console_) console_->SetDisplay(nullptr);
+#endif
+    display_.Attach(nullptr);
+  }
+  ShownReports(const ShownReports&) = delete;
+  ShownReports& operator=(const ShownReports&) = delete;
+
+ private:
+  GuiErrorReporter* gui_ = nullptr;
+#ifdef KESTREL_CONSOLE_REPORTER
+  ConsoleErrorReporter* console_ = nullptr;
+#endif
+  // Shows, on the window's thread, what a console reporter has already logged.
+  GuiErrorReporter display_;
+};
 
 }  // namespace
 
@@ -40,8 +84,7 @@ int RunGui(Functions& fn, int argc, char** argv) {
   SetHelpFile(QStringLiteral(":/help/contents.html"));
 
   QtDialogs dialogs;
-  auto* reporter = dynamic_cast<GuiErrorReporter*>(&fn.Outside().reporter);
-  if (reporter) reporter->Attach(&dialogs);
+  ShownReports shown(fn.Outside().reporter, dialogs);
   int status = 1;
   try {
     MainWindow window(fn, dialogs);
@@ -52,7 +95,6 @@ int RunGui(Functions& fn, int argc, char** argv) {
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
   }
-  if (reporter) reporter->Attach(nullptr);
   return status;
 }
 

@@ -26,6 +26,11 @@ std::int32_t GuiErrorReporter::ReportError(std::int32_t number, const std::strin
   return result;
 }
 
+void GuiErrorReporter::Display(std::int32_t number, const std::string& description,
+                               const std::string& location) {
+  Show(MessageText(number, description, location), "Kestrel");
+}
+
 std::string GuiErrorReporter::MessageText(std::int32_t number, const std::string& description,
                                           const std::string& location) {
   char hex[16];

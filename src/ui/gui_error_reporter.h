@@ -26,6 +26,9 @@ class GuiErrorReporter final : public ErrorReporter {
   // Call it on the user-interface thread.
   void Attach(Dialogs* dialogs);
 
+  // Shows one report without handing it on: for a reporter that has already logged it.
+  void Display(std::int32_t number, const std::string& description, const std::string& location);
+
   // The text of the message box for one report.
   static std::string MessageText(std::int32_t number, const std::string& description,
                                  const std::string& location);

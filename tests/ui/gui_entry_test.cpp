@@ -1,13 +1,22 @@
 // RunGui makes its own QApplication, so this program drives it without Qt Test's main.
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "ui/gui.h"
 #include "ui/ui_fixture.h"
+
+#if __has_include("platform/console_error_reporter.h")
+#include "platform/console_error_reporter.h"
+#define KESTREL_CONSOLE_REPORTER 1
+#endif
 
 using namespace kestrel;
 
@@ -20,6 +29,9 @@ void Check(bool ok, const std::string& what) {
   ++(ok ? passed : failed);
   std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
 }
+
+// What the watcher does once the main window shows.
+std::function<void(QWidget* main)> then_do = [](QWidget* main) { main->close(); };
 
 struct Seen {
   QString first_title;
@@ -51,7 +63,7 @@ void Watch() {
       if (QWidget* main = TopLevel("frmKestrel")) {
         seen.then_title = main->windowTitle();
         seen.then_visible = main->isVisible();
-        main->close();
+        then_do(main);
       } else {
         QApplication::exit(99);
       }
@@ -74,6 +86,37 @@ int main(int argc, char** argv) {
     Check(seen.then_title == QLatin1String("Kestrel") && seen.then_visible,
           "then the main window shows");
   }
+#ifdef KESTREL_CONSOLE_REPORTER
+  {
+    // The program's own reporter logs first; the window shows it, here from a run's thread.
+    TestProgram program;
+    ConsoleErrorReporter console(program.clock, program.folder.path().toStdString());
+    Functions fn(Platform{program.clock, console, RealSys(), program.folder.path().toStdString()});
+    QString box_text;
+    std::thread run;
+    then_do = [&](QWidget* main) {
+      run = std::thread([&] {
+        ReportHandled(fn.Outside().reporter, "KestrelCfg.CleanUp",
+                      std::make_exception_ptr(std::runtime_error("disk gone")));
+      });
+      auto* poll = new QTimer(main);
+      QObject::connect(poll, &QTimer::timeout, main, [&, main] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          box_text = box->text();
+          box->close();
+          return;
+        }
+        if (!box_text.isEmpty()) {
+          run.join();
+          main->close();
+        }
+      });
+      poll->start(10);
+    };
+    Check(RunGui(fn, argc, argv) == 0, "a run's error does not end the window");
+    Check(box_text.startsWith(QStringLiteral("disk gone")), "the console reporter's error shows");
+  }
+#endif
   {
     TestProgram program;
     qunsetenv("QT_QPA_PLATFORM");
