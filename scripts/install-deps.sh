@@ -9,14 +9,24 @@ packages=(
   libgtest-dev libgmock-dev
   clang-format
   trash-cli poppler-utils xvfb xauth
-  e2fsprogs
+  e2fsprogs locales
 )
+
+# Tests of date display in a user's locale need one locale besides C.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$' && return 0
+  [ "$(id -u)" -eq 0 ] || return 0
+  sed -i 's/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen && locale-gen >/dev/null
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  ensure_locale
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo=""
@@ -27,3 +37,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+ensure_locale

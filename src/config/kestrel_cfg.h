@@ -13,6 +13,7 @@ namespace kestrel {
 
 class Functions;
 class Win32Wrapper;
+class ScannedFolders;
 
 using FolderList = std::vector<Folder2Clean>;
 using FolderListPtr = std::shared_ptr<FolderList>;
@@ -22,6 +23,9 @@ class KestrelCfg {
  public:
   // The defaults of a new configuration; user and company from the environment.
   explicit KestrelCfg(Functions& fn);
+  ~KestrelCfg();
+  KestrelCfg(const KestrelCfg&) = delete;
+  KestrelCfg& operator=(const KestrelCfg&) = delete;
 
   // Fills the object from Filename. Reports a failure under "KestrelCfg.Load" and returns;
   // returns true iff the whole file was read.
@@ -72,10 +76,10 @@ class KestrelCfg {
   void ExcludeFolders(FolderListPtr list) { exclude_folders_ = std::move(list); }
 
  private:
-  friend class KestrelCfgTestPeer;
+  friend class KestrelCfgTestPeer;  // reaches the expiry rules in tests
   bool FileIsExpired(const std::string& filename);
   DateTime ExtractExpiryDate(const std::string& filename);
-  void RunSteps(Win32Wrapper& fs);
+  void RunSteps();
 
   Functions& fn_;
   DateTime last_run_date_;
@@ -93,6 +97,8 @@ class KestrelCfg {
   std::vector<RemovedFilePtr> removed_files_;
   bool is_dirty_ = false;
   DateTime run_start_time_;
+  // The folders the current run found candidates in, so that moves stay inside them.
+  std::unique_ptr<ScannedFolders> scanned_;
 };
 
 // The default quarantine folder: "ksquarantine" at the top of the user's home.

@@ -3,9 +3,9 @@
 #include <sys/types.h>
 
 #include <memory>
-#include <unordered_map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrel {

@@ -43,8 +43,7 @@ class PosixSys final : public Sys {
   }
   int RenameAt2(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
                 unsigned int flags) override {
-    return static_cast<int>(
-        ::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
+    return static_cast<int>(::syscall(SYS_renameat2, olddirfd, oldpath, newdirfd, newpath, flags));
   }
   int UnlinkAt(int dirfd, const char* path, int flags) override {
     return ::unlinkat(dirfd, path, flags);
@@ -73,6 +72,13 @@ class PosixSys final : public Sys {
 };
 
 }  // namespace
+
+off_t Sys::Lseek(int fd, off_t offset, int whence) {
+  return ::lseek(fd, offset, whence);
+}
+uid_t Sys::GetUid() {
+  return ::getuid();
+}
 
 Sys& RealSys() {
   static PosixSys sys;

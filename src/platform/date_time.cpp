@@ -23,7 +23,9 @@ constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }
 constexpr std::int64_t kZeroDay = DaysFromCivil(1899, 12, 30);
 
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 int DaysInMonth(int y, int m) {
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
@@ -43,7 +45,8 @@ DisplayLocale& Display() {
 bool Number(const std::string& s, size_t& pos, int min_digits, int max_digits, int& out) {
   int n = 0;
   int digits = 0;
-  while (pos < s.size() && digits < max_digits && std::isdigit(static_cast<unsigned char>(s[pos]))) {
+  while (pos < s.size() && digits < max_digits &&
+         std::isdigit(static_cast<unsigned char>(s[pos]))) {
     n = n * 10 + (s[pos] - '0');
     ++pos;
     ++digits;
@@ -131,9 +134,12 @@ DateTime::Civil DateTime::ToCivil() const {
   const unsigned d = doy - (153 * mp + 2) / 5 + 1;
   const unsigned m = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
-  return Civil{static_cast<int>(y),         static_cast<int>(m),
-               static_cast<int>(d),         static_cast<int>(rest / 3600),
-               static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)};
+  return Civil{static_cast<int>(y),
+               static_cast<int>(m),
+               static_cast<int>(d),
+               static_cast<int>(rest / 3600),
+               static_cast<int>(rest / 60 % 60),
+               static_cast<int>(rest % 60)};
 }
 
 std::string DateTime::ToIsoText() const {

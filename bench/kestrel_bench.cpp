@@ -1,0 +1,187 @@
+// Compares Kestrel's scan and moves with find(1) and mv(1) on the same generated tree.
+// Prints the median of five warm runs of each, their ratio, and the scan's peak memory.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/functions.h"
+#include "cleanup/discovery.h"
+#include "config/kestrel_cfg.h"
+#include "logging/log_file.h"
+#include "platform/console_error_reporter.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTop = 20, kMiddle = 10, kLeaf = 100;  // 20,000 folders
+constexpr int kFilesPerFolder = 10;                  // 200,000 files
+constexpr int kMarkedEvery = 500;                    // 400 marked names, none due
+constexpr int kDueFiles = 10000;
+constexpr int kRuns = 5;
+constexpr const char* kMask = "*del-?\?-?\?-????*";
+
+struct Result {
+  double seconds;
+  long max_rss_kib;
+};
+
+// Runs a command, its output discarded; returns its wall time and peak resident size.
+Result Spawn(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) {
+    std::perror(args[0]);
+    std::exit(1);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed with status %d\n", args[0], status);
+    std::exit(1);
+  }
+  return {seconds, usage.ru_maxrss};
+}
+
+template <typename Prepare>
+Result Median(const std::vector<std::string>& argv, Prepare prepare) {
+  std::vector<Result> results;
+  prepare();
+  Spawn(argv);  // warm the caches once
+  for (int i = 0; i < kRuns; ++i) {
+    prepare();
+    results.push_back(Spawn(argv));
+  }
+  std::sort(results.begin(), results.end(),
+            [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
+  return results[kRuns / 2];
+}
+
+void Touch(const fs::path& p) {
+  std::ofstream(p, std::ios::binary) << 'x';
+}
+
+void MakeTree(const fs::path& root) {
+  int n = 0;
+  for (int t = 0; t < kTop; ++t)
+    for (int m = 0; m < kMiddle; ++m)
+      for (int l = 0; l < kLeaf; ++l) {
+        const fs::path dir = root / ("top" + std::to_string(t)) / ("mid" + std::to_string(m)) /
+                             ("leaf" + std::to_string(l));
+        fs::create_directories(dir);
+        for (int f = 0; f < kFilesPerFolder; ++f, ++n) {
+          const bool marked = n % kMarkedEvery == 0;
+          Touch(dir / (marked ? "report del-12-31-2099 " + std::to_string(f) + ".txt"
+                              : "file" + std::to_string(f) + ".dat"));
+        }
+      }
+}
+
+void MakeDueFiles(const fs::path& dir, const fs::path& quarantine) {
+  fs::remove_all(dir);
+  fs::remove_all(quarantine);
+  fs::create_directories(quarantine);
+  for (int i = 0; i < kDueFiles; ++i) {
+    const fs::path sub = dir / ("d" + std::to_string(i / 1000));
+    if (i % 1000 == 0) fs::create_directories(sub);
+    Touch(sub / ("old del-01-01-2020 " + std::to_string(i) + ".txt"));
+  }
+}
+
+void WriteConfig(const fs::path& file, const fs::path& include, const fs::path& quarantine) {
+  std::ofstream out(file);
+  out << "[General]\nRunDate=2000-01-01 00:00:00\n[Options]\nPrefixToken=del-\n"
+      << "QuarantineFolder=" << quarantine.string() << "\nMaxMB2Remove=1000000\n"
+      << "MaxErrorsPerRun=1000000\nMaxKBLog=512\nDisplayAllMessages=True\n"
+      << "[Include]\nIncludeFoldersCount=1\nFolder001=" << include.string()
+      << "\nIncludeSubs001=True\n[Exclude]\nExcludeFoldersCount=0\n";
+}
+
+// Discovery alone, in this process, as the run calls it (log lines included).
+Result Discovery(const fs::path& tree, const fs::path& home) {
+  kestrel::SystemClock clock;
+  kestrel::ConsoleErrorReporter reporter(clock, home.string());
+  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
+  fn.CurrentCfg->IncludeFolders().emplace_back(tree.string(), true);
+  std::vector<double> times;
+  size_t found = 0;
+  for (int i = 0; i <= kRuns; ++i) {  // the first run warms the caches
+    fn.RunLog->Initialize();
+    const auto start = Clock::now();
+    found =
+        kestrel::GetTargetFiles(fn, fn.CurrentCfg->IncludeFolders(), {}, kestrel::BuildFileMask(fn))
+            .size();
+    if (i > 0) times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("discovery found %zu candidates in %d folders\n", found,
+              fn.FoldersScanned / (kRuns + 1));
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return {times[kRuns / 2], usage.ru_maxrss};
+}
+
+void Row(const char* what, const Result& kestrel, const Result& other, const char* other_name) {
+  std::printf("%-34s kestrel %8.3f s   %-22s %8.3f s   ratio %.2fx   kestrel peak RSS %ld KiB\n",
+              what, kestrel.seconds, other_name, other.seconds, kestrel.seconds / other.seconds,
+              kestrel.max_rss_kib);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kestrel-bench";
+  fs::remove_all(work);
+  const fs::path tree = work / "tree", home = work / "home", due = work / "due",
+                 quarantine = work / "quarantine";
+  fs::create_directories(home);
+  std::printf("Generating %d folders with %d files under %s ...\n", kTop * kMiddle * kLeaf,
+              kTop * kMiddle * kLeaf * kFilesPerFolder, tree.c_str());
+  MakeTree(tree);
+  setenv("KESTREL_HOME", home.c_str(), 1);
+  setenv("LC_ALL", "C", 1);
+
+  const Result find = Median({"find", tree.string(), "-xdev", "-iname", kMask}, [] {});
+  Row("discovery alone (in process)", Discovery(tree, home), find, "find -xdev -iname");
+
+  const std::string exe = KESTREL_EXE;
+  WriteConfig(home / "scan.ksp", tree, quarantine);
+  auto rewind = [&] { WriteConfig(home / "scan.ksp", tree, quarantine); };
+  const Result scan = Median({exe, "-s:scan.ksp"}, rewind);
+  Row("whole silent run, nothing due", scan, find, "find -xdev -iname");
+
+  auto fresh = [&] {
+    MakeDueFiles(due, quarantine);
+    WriteConfig(home / "move.ksp", due, quarantine);
+  };
+  const Result move = Median({exe, "-s:move.ksp"}, fresh);
+  const Result mv = Median({"find", due.string(), "-xdev", "-iname", kMask, "-exec", "mv", "-n",
+                            "-t", quarantine.string(), "{}", "+"},
+                           [&] { MakeDueFiles(due, quarantine); });
+  Row("moving 10,000 due files", move, mv, "find -exec mv -n -t");
+  fs::remove_all(work);
+  return 0;
+}

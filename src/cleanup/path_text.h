@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrel {
+
+// ASCII case folding; other bytes compare exactly.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// Position of the first occurrence of needle in text ignoring ASCII case, or npos.
+size_t FindIgnoreCase(std::string_view text, std::string_view needle);
+// The path without trailing "/", except that "/" itself stays.
+std::string_view WithoutTrailingSlash(std::string_view path);
+// folder + "/" + name, without doubling a "/" that folder ends with.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+}  // namespace kestrel

@@ -1,0 +1,145 @@
+// Loading and saving a configuration: the keys of a ".ksp" file.
+#include <array>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "config/value_forms.h"
+#include "platform/error.h"
+#include "platform/profile_store.h"
+
+namespace kestrel {
+namespace {
+
+constexpr const char* kGeneral = "General";
+constexpr const char* kOptions = "Options";
+
+// The flags of the folder lists have no default: a missing one fails the load like bad text.
+bool ReadFlag(ProfileStore& store, const char* section, const std::string& key) {
+  const std::string text = store.GetString(section, key, "");
+  if (auto flag = ToBoolean(text)) return *flag;
+  throw KsError(kAppError,
+                "Type mismatch: [" + std::string(section) + "] " + key +
+                    " is not True or False: \"" + text + "\"",
+                "KestrelCfg.Load");
+}
+
+// Appends each entry once it is complete, so that a failure keeps the entries before it.
+void ReadList(ProfileStore& store, const char* section, const char* count_key, const char* subs_key,
+              FolderList& list) {
+  const std::int32_t count = store.GetLong(section, count_key, 0);
+  for (std::int32_t i = 1; i <= count; ++i) {
+    Folder2Clean entry;
+    entry.FolderName(store.GetString(section, "Folder" + FolderIndex(i), ""));
+    entry.IncludeSubs(ReadFlag(store, section, subs_key + FolderIndex(i)));
+    list.push_back(std::move(entry));
+  }
+}
+
+using Writes = std::vector<std::array<std::string, 3>>;
+
+void ListWrites(Writes& writes, const char* section, const char* count_key, const char* subs_key,
+                const FolderList& list) {
+  writes.push_back({section, count_key, std::to_string(list.size())});
+  std::int32_t i = 0;
+  for (const auto& entry : list) {
+    ++i;
+    writes.push_back({section, "Folder" + FolderIndex(i), entry.FolderName()});
+    writes.push_back({section, subs_key + FolderIndex(i), BooleanText(entry.IncludeSubs())});
+  }
+}
+
+}  // namespace
+
+bool KestrelCfg::Load() {
+  try {
+    ProfileStore store(fn_.Outside().sys);
+    store.SetFileName(filename_);
+
+    const std::string yesterday = fn_.Now().AddDays(-1).ToIsoText();
+    const std::string run_date = store.GetString(kGeneral, "RunDate", yesterday);
+    const std::optional<DateTime> date = DateTime::ParseConfigText(run_date);
+    if (!date) {
+      throw KsError(kAppError,
+                    "Type mismatch: [General] RunDate is not a date: \"" + run_date + "\"",
+                    "KestrelCfg.Load");
+    }
+    last_run_date_ = *date;
+
+    UserName(store.GetString(kOptions, "Name", ""));
+    Company(store.GetString(kOptions, "Company", ""));
+    PrefixToken(store.GetString(kOptions, "PrefixToken", ""));
+    QuarantineFolder(store.GetString(kOptions, "QuarantineFolder", ""));
+    MaxMBPerRun(store.GetLong(kOptions, "MaxMB2Remove", 50));
+    MaxErrorsPerRun(store.GetLong(kOptions, "MaxErrorsPerRun", 10));
+    MaxKBLogFile(store.GetLong(kOptions, "MaxKBLog", 512));
+    const std::string all = store.GetString(kOptions, "DisplayAllMessages", "True");
+    const std::optional<bool> display_all = ToBoolean(all);
+    if (!display_all) {
+      throw KsError(
+          kAppError,
+          "Type mismatch: [Options] DisplayAllMessages is not True or False: \"" + all + "\"",
+          "KestrelCfg.Load");
+    }
+    DisplayAllMessages(*display_all);
+
+    IncludeFolders(std::make_shared<FolderList>());
+    ReadList(store, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
+    ExcludeFolders(std::make_shared<FolderList>());
+    ReadList(store, "Exclude", "ExcludeFoldersCount", "ExcludeSubs", ExcludeFolders());
+    IsDirty(false);
+    return true;
+  } catch (...) {
+    ReportHandled(fn_.Outside().reporter, "KestrelCfg.Load", std::current_exception());
+    return false;
+  }
+}
+
+bool KestrelCfg::Save() {
+  ProfileStore store(fn_.Outside().sys);
+  try {
+    store.SetFileName(filename_);
+    Writes writes = {
+        {kGeneral, "Version", VersionText()},
+        {kOptions, "Name", UserName()},
+        {kOptions, "Company", Company()},
+        {kOptions, "PrefixToken", PrefixToken()},
+        {kOptions, "QuarantineFolder", QuarantineFolder()},
+        {kOptions, "MaxMB2Remove", std::to_string(MaxMBPerRun())},
+        {kOptions, "MaxErrorsPerRun", std::to_string(MaxErrorsPerRun())},
+        {kOptions, "MaxKBLog", std::to_string(MaxKBLogFile())},
+        {kOptions, "DisplayAllMessages", BooleanText(DisplayAllMessages())},
+    };
+    ListWrites(writes, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
+    ListWrites(writes, "Exclude", "ExcludeFoldersCount", "ExcludeSubs", ExcludeFolders());
+    // Refuse before the first write, so that a value the file cannot hold leaves it as it was.
+    for (const auto& [section, key, value] : writes)
+      ProfileStore::CheckStorable(section, key, value);
+    store.BeginBatch();
+    for (const auto& [section, key, value] : writes) store.PutString(section, key, value);
+    store.Commit();
+    IsDirty(false);
+    return true;
+  } catch (...) {
+    const std::exception_ptr error = std::current_exception();
+    // The keys written before the failure stay written.
+    try {
+      store.Commit();
+    } catch (...) {
+    }
+    ReportHandled(fn_.Outside().reporter, "KestrelCfg.Save", error);
+    return false;
+  }
+}
+
+void KestrelCfg::LastRunDate(DateTime date) {
+  last_run_date_ = date;
+  if (filename_.empty()) return;
+  ProfileStore store(fn_.Outside().sys);
+  store.SetFileName(filename_);
+  store.PutString(kGeneral, "RunDate", date.ToIsoText());
+}
+
+}  // namespace kestrel

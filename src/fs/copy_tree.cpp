@@ -1,0 +1,226 @@
+#include <fcntl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "fs/dir_entries.h"
+#include "fs/move_ops.h"
+
+namespace kestrel {
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
+
+std::string TempCandidate() {
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t x =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
+      counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = ".kestrel-";
+  for (int i = 0; i < 6; ++i, x /= 36) name += kDigits[x % 36];
+  return name;
+}
+
+// The opened entry must still be the one the move looked at.
+int CheckSame(Sys& sys, int fd, const struct stat& expected) {
+  struct stat st;
+  if (sys.FStat(fd, &st) != 0) return errno;
+  return st.st_dev == expected.st_dev && st.st_ino == expected.st_ino ? 0 : EBUSY;
+}
+
+// Copies the data of in, skipping its holes so that a sparse file stays sparse.
+int CopyData(Sys& sys, int in, int out, off_t size) {
+  std::unique_ptr<char[]> buf;
+  for (off_t pos = 0; pos < size;) {
+    off_t data = sys.Lseek(in, pos, SEEK_DATA);
+    if (data < 0 && errno == ENXIO) break;  // only a hole is left
+    if (data < 0) data = pos;               // no hole support: all of it is data
+    if (data >= size) break;
+    off_t end = sys.Lseek(in, data, SEEK_HOLE);
+    if (end < 0 || end > size) end = size;
+    if (sys.Lseek(in, data, SEEK_SET) < 0 || sys.Lseek(out, data, SEEK_SET) < 0) return errno;
+    if (!buf) buf.reset(new char[kChunk]);
+    for (off_t left = end - data; left > 0;) {
+      const ssize_t n =
+          sys.Read(in, buf.get(), std::min<size_t>(static_cast<size_t>(left), kChunk));
+      if (n < 0) return errno;
+      if (n == 0) return EIO;  // the file shrank under the copy
+      if (const int err = WriteAll(sys, out, buf.get(), static_cast<size_t>(n))) return err;
+      left -= n;
+    }
+    pos = end;
+  }
+  return sys.Ftruncate(out, size) == 0 ? 0 : errno;
+}
+
+int SetAttributes(Sys& sys, int fd, const struct stat& st) {
+  // Only root may give a file away; everyone else keeps the copy as their own.
+  sys.FChown(fd, st.st_uid, st.st_gid);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (sys.FChmod(fd, st.st_mode & 07777) != 0 || sys.FUtimens(fd, times) != 0) return errno;
+  return 0;
+}
+
+int CopyFileAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
+               const std::string& dst_name) {
+  Fd in(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags, 0));
+  if (!in.Valid()) return errno;
+  if (const int err = CheckSame(sys, in.Get(), st)) return err;
+  Fd out(sys,
+         sys.OpenAt(dst_dir, dst_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+  if (!out.Valid()) return errno;
+  int err = CopyData(sys, in.Get(), out.Get(), st.st_size);
+  if (err == 0) err = SetAttributes(sys, out.Get(), st);
+  if (err == 0 && sys.Fsync(out.Get()) != 0) err = errno;
+  if (err == 0 && out.Reset() != 0) err = errno;
+  if (err != 0) {
+    out.Reset();
+    sys.UnlinkAt(dst_dir, dst_name.c_str(), 0);
+  }
+  return err;
+}
+
+int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
+                 const std::string& dst_name, CopiedTree& copied);
+
+// Copies every entry of in into out; the caller removes out when this fails.
+int CopyContents(Sys& sys, int in, dev_t dev, int out, CopiedTree& copied) {
+  std::vector<std::string> names;
+  if (!ForEachEntry(sys, in,
+                    [&](const char* n, size_t len, unsigned char) { names.emplace_back(n, len); }))
+    return errno;
+  for (const std::string& name : names) {
+    struct stat st;
+    if (sys.FStatAt(in, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    int err;
+    if (S_ISREG(st.st_mode)) {
+      err = CopyFileAt(sys, in, name, st, out, name);
+    } else if (S_ISLNK(st.st_mode)) {
+      std::string target;
+      err = ReadLinkText(sys, in, name, target);
+      if (err == 0 && sys.SymlinkAt(target.c_str(), out, name.c_str()) != 0) err = errno;
+    } else if (S_ISDIR(st.st_mode) && st.st_dev == dev) {
+      copied.folders.push_back(CopiedTree{name, {}, {}});
+      err = CopyFolderAt(sys, in, name, st, out, name, copied.folders.back());
+      if (err == 0) continue;
+    } else {
+      err = EXDEV;  // special files and other file systems are never copied
+    }
+    if (err != 0) return err;
+    copied.leaves.push_back(name);
+  }
+  return 0;
+}
+
+int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
+                 const std::string& dst_name, CopiedTree& copied) {
+  Fd in(sys, sys.OpenAt(src_dir, name.c_str(), kFolderFlags, 0));
+  if (!in.Valid()) return errno;
+  if (const int err = CheckSame(sys, in.Get(), st)) return err;
+  if (sys.MkdirAt(dst_dir, dst_name.c_str(), 0700) != 0) return errno;
+  Fd out(sys, sys.OpenAt(dst_dir, dst_name.c_str(), kFolderFlags, 0));
+  if (!out.Valid()) return errno;
+  int err = CopyContents(sys, in.Get(), st.st_dev, out.Get(), copied);
+  if (err == 0) err = SetAttributes(sys, out.Get(), st);
+  if (err == 0 && sys.Fsync(out.Get()) != 0) err = errno;
+  return err;
+}
+
+}  // namespace
+
+int WriteAll(Sys& sys, int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = sys.Write(fd, data, size);
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target) {
+  target.resize(256);
+  while (true) {
+    const ssize_t n = sys.ReadLinkAt(dir, name.c_str(), target.data(), target.size());
+    if (n < 0) return errno;
+    if (static_cast<size_t>(n) < target.size()) {
+      target.resize(static_cast<size_t>(n));
+      return 0;
+    }
+    target.resize(target.size() * 2);
+  }
+}
+
+int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
+               CopiedTree& copied) {
+  struct stat dst_st;
+  if (sys.FStat(dst_dir, &dst_st) != 0) return errno;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_name = TempCandidate();
+    int err;
+    if (S_ISREG(src.st.st_mode)) {
+      err = CopyFileAt(sys, src.dir.Get(), src.name, src.st, dst_dir, temp_name);
+    } else if (S_ISDIR(src.st.st_mode)) {
+      copied = CopiedTree{src.name, {}, {}};
+      err = CopyFolderAt(sys, src.dir.Get(), src.name, src.st, dst_dir, temp_name, copied);
+      if (err != 0 && err != EEXIST) RemoveTree(sys, dst_dir, temp_name, dst_st.st_dev, nullptr);
+    } else {
+      return EXDEV;
+    }
+    if (err != EEXIST) return err;
+  }
+  return EEXIST;
+}
+
+int RemoveTree(Sys& sys, int parent, const std::string& name, dev_t dev, const CopiedTree* copied) {
+  Fd dir(sys, sys.OpenAt(parent, name.c_str(), kFolderFlags, 0));
+  if (!dir.Valid()) return errno;
+  struct stat st;
+  if (sys.FStat(dir.Get(), &st) != 0) return errno;
+  if (st.st_dev != dev) return EXDEV;
+  int first = 0;
+  const auto note = [&first](int err) {
+    if (first == 0) first = err;
+  };
+  if (copied != nullptr) {
+    for (const std::string& leaf : copied->leaves) {
+      if (sys.UnlinkAt(dir.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT) note(errno);
+    }
+    for (const CopiedTree& sub : copied->folders) {
+      if (const int err = RemoveTree(sys, dir.Get(), sub.name, dev, &sub)) note(err);
+    }
+  } else {
+    std::vector<std::string> names;
+    if (!ForEachEntry(sys, dir.Get(), [&](const char* n, size_t len, unsigned char) {
+          names.emplace_back(n, len);
+        }))
+      note(errno);
+    for (const std::string& n : names) {
+      if (sys.UnlinkAt(dir.Get(), n.c_str(), 0) == 0 || errno == ENOENT) continue;
+      if (errno != EISDIR) {
+        note(errno);
+      } else if (const int err = RemoveTree(sys, dir.Get(), n, dev, nullptr)) {
+        note(err);
+      }
+    }
+  }
+  dir.Reset();
+  if (sys.UnlinkAt(parent, name.c_str(), AT_REMOVEDIR) != 0) note(errno);
+  return first;
+}
+
+int SyncFolder(Sys& sys, int dir) {
+  if (sys.Fsync(dir) != 0 && errno != EBADF && errno != EINVAL) return errno;
+  return 0;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "fs/fd.h"
+#include "fs/sys.h"
+
+namespace kestrel {
+
+class ScannedFolders;
+
+// The entry a move starts from: its folder, open and checked against the scan, its name and
+// its own (lstat) attributes. Every later step works relative to dir.
+struct MoveSource {
+  Fd dir;
+  std::string parent_path;
+  std::string name;
+  struct stat st {};
+};
+
+// Returns 0, ELOOP when scanned knows the source's folder under another identity (swapped
+// since the scan), or the errno of opening or reading it.
+int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& from,
+                   MoveSource& src);
+
+// Renames from_name to the first free name of "wanted", "wanted (2)", ... in to_dir, never
+// replacing anything; the name used goes to placed. Returns 0 or the errno.
+int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
+                     const std::string& wanted, std::string& placed);
+
+// The names a copy read from each folder, so that removing the source removes no more.
+struct CopiedTree {
+  std::string name;
+  std::vector<std::string> leaves;
+  std::vector<CopiedTree> folders;
+};
+
+// Copies the source (a regular file or a folder, whole) under a new hidden name in dst_dir,
+// with its mode, owner (where allowed) and times, synced to disk. Special files anywhere give
+// EXDEV. On failure nothing of the copy is left. Returns 0 or the errno.
+int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
+               CopiedTree& copied);
+
+// Removes the folder name below parent: only the names in copied when it is given, else
+// everything; never leaves the file system dev. Keeps going past failures; returns the first
+// errno, or 0.
+int RemoveTree(Sys& sys, int parent, const std::string& name, dev_t dev, const CopiedTree* copied);
+
+// Writes all of data, going on after short writes; a write that takes nothing is ENOSPC.
+// Returns 0 or the errno.
+int WriteAll(Sys& sys, int fd, const char* data, size_t size);
+
+// Reads the target of the link name below dir. Returns 0 or the errno.
+int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target);
+
+// Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
+int SyncFolder(Sys& sys, int dir);
+
+// Both return 0 or the errno of the failed move.
+int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
+                   const std::string& to_folder);
+int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from);
+
+}  // namespace kestrel

@@ -1,0 +1,122 @@
+#include "fs/path_walk.h"
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+namespace kestrel {
+
+int Reach(Sys& sys, const std::string& path, PathAt& at) {
+  at.holder.Reset();
+  at.dir = AT_FDCWD;
+  if (path.size() < PATH_MAX) {
+    at.rel = path;
+    return 0;
+  }
+  const size_t end = path.find_last_not_of('/');
+  const size_t last = end == std::string::npos ? std::string::npos : path.rfind('/', end);
+  if (last == std::string::npos) {
+    at.rel = path;  // one over-long component: the call itself reports it
+    return 0;
+  }
+  size_t pos = 0;
+  if (path[0] == '/') {
+    const int fd = sys.OpenAt(AT_FDCWD, "/", O_PATH | O_DIRECTORY, 0);
+    if (fd < 0) return errno;
+    at.holder = Fd(sys, fd);
+    at.dir = fd;
+  }
+  while (true) {
+    pos = path.find_first_not_of('/', pos);
+    if (pos == std::string::npos || pos >= last) break;
+    size_t cut = last;
+    if (cut - pos >= PATH_MAX) {
+      cut = path.rfind('/', pos + PATH_MAX - 1);
+      if (cut == std::string::npos || cut <= pos) return ENAMETOOLONG;
+    }
+    const std::string chunk = path.substr(pos, cut - pos);
+    const int fd = sys.OpenAt(at.dir, chunk.c_str(), O_PATH | O_DIRECTORY, 0);
+    if (fd < 0) return errno;
+    at.holder = Fd(sys, fd);
+    at.dir = fd;
+    pos = cut + 1;
+  }
+  at.rel = path.substr(last + 1, end - last);
+  return 0;
+}
+
+int OpenPath(Sys& sys, const std::string& path, int flags, Fd& out) {
+  PathAt at;
+  if (const int err = Reach(sys, path, at)) return err;
+  const int fd = sys.OpenAt(at.dir, at.rel.c_str(), flags, 0);
+  if (fd < 0) return errno;
+  out = Fd(sys, fd);
+  return 0;
+}
+
+int OpenParent(Sys& sys, const std::string& path, ParentAt& out) {
+  const size_t end = path.find_last_not_of('/');
+  if (end == std::string::npos) return path.empty() ? ENOENT : EINVAL;
+  const size_t slash = path.rfind('/', end);
+  out.name = path.substr(slash == std::string::npos ? 0 : slash + 1,
+                         slash == std::string::npos ? end + 1 : end - slash);
+  if (out.name == "." || out.name == "..") return EINVAL;
+  if (slash == std::string::npos) {
+    out.parent_path = ".";
+  } else {
+    const size_t parent_end = path.find_last_not_of('/', slash);
+    out.parent_path = parent_end == std::string::npos ? "/" : path.substr(0, parent_end + 1);
+  }
+  return OpenPath(sys, out.parent_path, O_PATH | O_DIRECTORY, out.dir);
+}
+
+std::string AbsolutePath(Sys& sys, const std::string& path) {
+  std::string base;
+  if (path.empty() || path[0] != '/') {
+    std::vector<char> buf(PATH_MAX);
+    while (true) {
+      const ssize_t n = sys.ReadLinkAt(AT_FDCWD, "/proc/self/cwd", buf.data(), buf.size());
+      if (n < 0) return {};
+      if (static_cast<size_t>(n) < buf.size()) {
+        base.assign(buf.data(), static_cast<size_t>(n));
+        break;
+      }
+      buf.resize(buf.size() * 2);
+    }
+  }
+  const std::string joined = base + "/" + path;
+  std::vector<std::string_view> parts;
+  const std::string_view text(joined);
+  for (size_t pos = 0; pos < text.size();) {
+    size_t next = text.find('/', pos);
+    if (next == std::string_view::npos) next = text.size();
+    const std::string_view part = text.substr(pos, next - pos);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    pos = next + 1;
+  }
+  std::string result;
+  for (const std::string_view part : parts) {
+    result += '/';
+    result += part;
+  }
+  return result.empty() ? "/" : result;
+}
+
+int ReadWholeFile(Sys& sys, const std::string& path, std::string& out) {
+  Fd fd;
+  if (const int err = OpenPath(sys, path, O_RDONLY, fd)) return err;
+  out.clear();
+  char buf[16384];
+  while (true) {
+    const ssize_t n = sys.Read(fd.Get(), buf, sizeof buf);
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    out.append(buf, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace kestrel

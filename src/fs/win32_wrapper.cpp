@@ -1,0 +1,109 @@
+#include "fs/win32_wrapper.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "fs/fd.h"
+#include "fs/folder.h"
+#include "fs/move_ops.h"
+#include "fs/path_walk.h"
+#include "platform/error.h"
+#include "reports/run_records.h"
+
+namespace kestrel {
+
+Win32Wrapper::Win32Wrapper(Sys& sys, WarningReport* warnings, const ScannedFolders* scanned)
+    : sys_(sys), warnings_(warnings), scanned_(scanned) {}
+
+std::vector<std::string> Win32Wrapper::FindFiles(std::string& folder, std::string_view mask) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  std::vector<std::string> matches, subfolders;
+  Folder::OpenRoot(sys_, folder).List(mask, matches, subfolders);
+  for (std::string& name : matches) name.insert(0, folder);
+  return matches;
+}
+
+std::vector<std::string> Win32Wrapper::GetSubFolders(std::string& folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  std::vector<std::string> matches, subfolders;
+  const Folder root = Folder::OpenRoot(sys_, folder);
+  root.List("", matches, subfolders);
+  std::erase_if(subfolders, [&](const std::string& name) { return !root.OpenChild(name).Valid(); });
+  return subfolders;
+}
+
+bool Win32Wrapper::FileExists(const std::string& path) {
+  PathAt at;
+  struct stat st;
+  return !path.empty() && Reach(sys_, path, at) == 0 &&
+         sys_.FStatAt(at.dir, at.rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool Win32Wrapper::FolderExists(const std::string& path) {
+  PathAt at;
+  struct stat st;
+  return !path.empty() && Reach(sys_, path, at) == 0 &&
+         sys_.FStatAt(at.dir, at.rel.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Win32Wrapper::FileIsReadOnly(const std::string& path) {
+  PathAt at;
+  struct stat st;
+  if (path.empty() || Reach(sys_, path, at) != 0 ||
+      sys_.FStatAt(at.dir, at.rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return true;
+  if ((st.st_mode & S_IWUSR) == 0) return true;
+  // The inode flags need an open file; special files are never opened.
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return false;
+  Fd fd(sys_,
+        sys_.OpenAt(at.dir, at.rel.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY, 0));
+  struct stat now;
+  if (!fd.Valid() || sys_.FStat(fd.Get(), &now) != 0 || now.st_ino != st.st_ino ||
+      now.st_dev != st.st_dev)
+    return true;
+  int flags = 0;
+  if (sys_.GetInodeFlags(fd.Get(), &flags) != 0) {
+    // A file system without inode flags has no immutable files.
+    return errno != ENOTTY && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS;
+  }
+  // Append-only files cannot be moved either.
+  return (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+}
+
+bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder) {
+  const int err = to_folder.empty() ? MoveToTrash(sys_, scanned_, from)
+                                    : MoveIntoFolder(sys_, scanned_, from, to_folder);
+  if (err == 0) return true;
+  if (warnings_ != nullptr) {
+    warnings_->RecordWarning(err == EACCES || err == EPERM
+                                 ? "File access is denied: " + from
+                                 : "File system error (" + std::to_string(err) +
+                                       ") while moving file: " + from);
+  }
+  return false;
+}
+
+Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path) {
+  PathAt at;
+  struct stat st;
+  int err = Reach(sys_, path, at);
+  if (err == 0 && sys_.FStatAt(at.dir, at.rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) err = errno;
+  if (err != 0) throw SystemError(err, "lstat", path, "Win32Wrapper.Stat");
+  FileInfo info;
+  info.size = st.st_size;
+  info.stamp = DateTime::FromTimeT(st.st_mtim.tv_sec);
+  info.is_directory = S_ISDIR(st.st_mode);
+  return info;
+}
+
+void Win32Wrapper::CreateFolder(const std::string& path) {
+  ParentAt parent;
+  int err = OpenParent(sys_, path, parent);
+  if (err == 0 && sys_.MkdirAt(parent.dir.Get(), parent.name.c_str(), 0777) != 0) err = errno;
+  if (err != 0) throw SystemError(err, "mkdir", path, "Win32Wrapper.CreateFolder");
+}
+
+}  // namespace kestrel

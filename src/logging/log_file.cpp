@@ -1,0 +1,99 @@
+#include "logging/log_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "fs/sys.h"
+#include "platform/error.h"
+
+namespace kestrel {
+namespace {
+
+constexpr const char* kStopLine =
+    "-------  Logging stopped because size limit was reached.  -------";
+constexpr const char* kSource = "LogFile";
+
+}  // namespace
+
+std::int64_t CharacterCount(const std::string& text) {
+  std::int64_t count = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t len = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x6  ? 2
+                 : (lead >> 4) == 0xE  ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 1;
+    if (i + len > text.size()) len = 1;
+    for (size_t k = 1; k < len; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        len = 1;
+        break;
+      }
+    }
+    i += len;
+    ++count;
+  }
+  return count;
+}
+
+LogFile::LogFile(Functions& fn) : fn_(fn) {}
+
+LogFile::~LogFile() {
+  if (fd_ >= 0) fn_.Outside().sys.Close(fd_);
+}
+
+const std::string& LogFile::Stamp() {
+  const DateTime now = fn_.Now();
+  if (now != stamp_time_) {
+    stamp_time_ = now;
+    stamp_text_ = "[" + now.ToDisplayText() + "] ";
+  }
+  return stamp_text_;
+}
+
+void LogFile::Initialize() {
+  Sys& sys = fn_.Outside().sys;
+  written_count_ = 0;
+  log_path_ = ProgramFile(fn_, "Kestrel.log");
+  logging_on_ = true;
+  if (fd_ >= 0) sys.Close(fd_);
+  fd_ = sys.OpenAt(AT_FDCWD, log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+  if (fd_ < 0) throw SystemError(errno, "open", log_path_, kSource);
+  WriteLogMessage(Stamp() + "Kestrel log started");
+}
+
+std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
+  if (!force && !logging_on_) return 0;
+  const std::string line = Stamp() + message + "\n";
+  written_count_ += CharacterCount(line);
+  Append(line);
+  const std::int64_t limit = static_cast<std::int64_t>(fn_.CurrentCfg->MaxKBLogFile()) * 1000;
+  if (!force && written_count_ > limit) {
+    Append(std::string(kStopLine) + "\n");
+    logging_on_ = false;
+  }
+  return 0;
+}
+
+void LogFile::Append(const std::string& text) {
+  Sys& sys = fn_.Outside().sys;
+  if (fd_ < 0) {
+    // A forced line before any run: the log is opened for this line only.
+    if (log_path_.empty()) log_path_ = ProgramFile(fn_, "Kestrel.log");
+    fd_ = sys.OpenAt(AT_FDCWD, log_path_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd_ < 0) throw SystemError(errno, "open", log_path_, kSource);
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = sys.Write(fd_, text.data() + done, text.size() - done);
+    if (n <= 0) throw SystemError(n < 0 ? errno : EIO, "write", log_path_, kSource);
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace kestrel

@@ -1,0 +1,70 @@
+#include "app/command_line.h"
+
+#include "platform/error.h"
+#include "support/engine_fixture.h"
+
+namespace kestrel {
+namespace {
+
+using test::EngineTest;
+
+struct LineCase {
+  std::vector<std::string> args;
+  bool gui;
+  std::string file;  // "@" stands for the program folder
+};
+
+class CommandLineTest : public EngineTest, public ::testing::WithParamInterface<LineCase> {};
+
+TEST_P(CommandLineTest, SetsModeAndFile) {
+  const LineCase& c = GetParam();
+  std::string expected = c.file;
+  if (expected.rfind('@', 0) == 0) expected = home.Path() + expected.substr(1);
+  fn.GuiMode = !c.gui;
+  ProcessCommandLine(fn, CommandLineText(c.args));
+  EXPECT_EQ(fn.GuiMode, c.gui);
+  EXPECT_EQ(Cfg().Filename(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineTest,
+    ::testing::Values(LineCase{{}, true, ""}, LineCase{{"-s:weekly.ksp"}, false, "@/weekly.ksp"},
+                      LineCase{{"-s:  weekly.ksp  "}, false, "@/weekly.ksp"},
+                      LineCase{{"-s:", "weekly.ksp"}, false, "@/weekly.ksp"},
+                      LineCase{{"-sXweekly.ksp"}, false, "@/weekly.ksp"},
+                      LineCase{{"-S:weekly.ksp"}, true, "-S:weekly.ksp"},
+                      LineCase{{"-s:/etc/kestrel/weekly.ksp"}, false, "/etc/kestrel/weekly.ksp"},
+                      LineCase{{"-s:   "}, false, "@/"},
+                      LineCase{{"\"my file.ksp\""}, true, "\"my file.ksp\""},
+                      LineCase{{"my", "file.ksp"}, true, "my file.ksp"},
+                      LineCase{{"-s:sub/dir/a b.ksp"}, false, "@/sub/dir/a b.ksp"}));
+
+TEST_F(EngineTest, SilentOptionWithoutFileRaisesTheUsageError) {
+  for (const std::string text : {"-s", "-s:", "-sx"}) {
+    try {
+      ProcessCommandLine(fn, text);
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const KsError& e) {
+      EXPECT_EQ(e.Number(), -2147221503);
+      EXPECT_EQ(e.Source(), "Functions.ProcessCommandLine");
+      EXPECT_EQ(e.Description(), "Silent option requires config file\n" + UsageText());
+    }
+  }
+}
+
+TEST(UsageTextTest, HasTheFiveLinesWithTheirIndents) {
+  const auto lines = test::Lines(UsageText());
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "Remove Obsolete Files");
+  EXPECT_EQ(lines[1], std::string(2, ' ') + "Kestrel [-s:<configfile>]");
+  EXPECT_EQ(lines[2],
+            std::string(14, ' ') + "-s : Run in 'silent' mode. If omitted, run in 'GUI' mode.");
+  EXPECT_EQ(lines[3],
+            std::string(19, ' ') + "The configuration file must be specified in 'silent' mode.");
+  EXPECT_EQ(lines[4],
+            std::string(4, ' ') + "<configfile> : Configuration file. Optional in 'GUI' mode.");
+  EXPECT_NE(UsageText().back(), '\n');
+}
+
+}  // namespace
+}  // namespace kestrel

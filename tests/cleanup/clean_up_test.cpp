@@ -1,0 +1,303 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/error.h"
+#include "support/engine_fixture.h"
+#include "support/forwarding_sys.h"
+
+namespace kestrel {
+namespace {
+
+using test::At;
+using test::Lines;
+using test::MakeFile;
+namespace fs = std::filesystem;
+
+constexpr const char* kStamp = "[2026-12-06 10:00:00] ";
+
+class CleanUpTest : public test::EngineTest {
+ protected:
+  void SetUp() override {
+    data = tree / "data";
+    quarantine = tree / "quarantine";
+    fs::create_directories(quarantine);
+    Cfg().Filename(home / "weekly.ksp");
+    Cfg().QuarantineFolder(quarantine);
+    Cfg().IncludeFolders().emplace_back(data, true);
+    ASSERT_TRUE(Cfg().Save());
+    Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+  }
+  std::string Due(const std::string& name, std::int64_t size = 10) {
+    const std::string path = data + "/" + name;
+    MakeFile(path, size, At(2026, 1, 1));
+    return path;
+  }
+  // The log's lines without their own stamp.
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> out;
+    for (const auto& l : Lines(LogText())) {
+      const auto end = l.find("] ");
+      out.push_back(l.front() == '[' && end != std::string::npos ? l.substr(end + 2) : l);
+    }
+    return out;
+  }
+  std::vector<std::string> Summary(int folders, int files, const char* mb) {
+    return {"Folders scanned: " + std::to_string(folders),
+            "Files moved or deleted: " + std::to_string(files),
+            std::string("Total MB moved or deleted: ") + mb, "Elapsed time: 0.0 seconds",
+            "Kestrel completed"};
+  }
+  static std::vector<std::string> Concat(std::vector<std::string> a,
+                                         const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  }
+
+  test::TempDir tree;
+  std::string data;
+  std::string quarantine;
+};
+
+TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
+  const std::string a = Due("a del-12-01-2026.txt", 1500);
+  const std::string d = Due("sub/d del-10-10-2026.bin", 2500000);
+  const std::string ro = Due("sub/c del-11-01-2026.txt");
+  ::chmod(ro.c_str(), 0444);
+  MakeFile(data + "/b del-12-31-2026.txt", 10, At(2026, 1, 1));  // not yet due
+  MakeFile(data + "/plain.txt", 10, At(2026, 1, 1));
+
+  ASSERT_TRUE(Cfg().CleanUp());
+
+  EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
+                                "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
+                                "Scanning Folder: " + data + "/sub",
+                                "File cannot be moved because it is read-only: " + ro},
+                               Summary(2, 2, "2.50")));
+  EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
+  EXPECT_TRUE(fs::exists(quarantine + "/d del-10-10-2026.bin"));
+  EXPECT_FALSE(fs::exists(a));
+  EXPECT_FALSE(fs::exists(d));
+  EXPECT_TRUE(fs::exists(ro));
+  EXPECT_TRUE(fs::exists(data + "/b del-12-31-2026.txt"));
+  EXPECT_EQ(fs::file_size(quarantine + "/d del-10-10-2026.bin"), 2500000u);
+
+  ASSERT_EQ(Cfg().RemovedFiles().size(), 3u);
+  const auto entries = fn.FileRemovalRpt->Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(EntryText(entries[0]), a);
+  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), Cfg().RemovedFiles()[2].get());
+  EXPECT_EQ(fn.WarningRpt->Warnings(),
+            (std::vector<std::string>{"File cannot be moved because it is read-only: " + ro}));
+  EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00\n"),
+            std::string::npos);
+  EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 6, 10, 0, 0));
+  EXPECT_FALSE(Cfg().IsDirty());
+  EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(CleanUpTest, ClockAtOrBeforeTheLastRunRefusesTheRun) {
+  const std::string a = Due("a del-12-01-2026.txt");
+  Cfg().LastRunDate(At(2026, 12, 6, 10, 0, 0));
+  ASSERT_TRUE(Cfg().CleanUp());
+  const std::string text = "Today's date is prior to the previously recorded run date";
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{std::string(kStamp) + "Kestrel log started", text}));
+  EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().at(0)), text);
+  EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{text}));
+  EXPECT_TRUE(fs::exists(a));
+  EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 6, 10, 0, 0));
+  EXPECT_EQ(fn.FoldersScanned, 0);
+}
+
+TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
+  Cfg().IncludeFolders()[0].IncludeSubs(false);
+  Due("a del-12-01-2026.txt", 600000);
+  Due("b del-12-01-2026.txt", 600000);
+  Due("c del-12-01-2026.txt", 600000);
+  Cfg().MaxMBPerRun(1);
+  ASSERT_TRUE(Cfg().CleanUp());
+  const std::string stop =
+      "File removal was stopped because the maximum MB per run setting was reached.";
+  EXPECT_EQ(LogLines(),
+            Concat({std::string(kStamp) + "Kestrel log started",
+                    "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data, stop},
+                   Summary(1, 2, "1.20")));
+  EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{stop}));
+
+  // A limit of 0 still lets the first move through.
+  clock.Advance(60);
+  Cfg().MaxMBPerRun(0);
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_EQ(Cfg().RemovedFiles().size(), 1u);
+  EXPECT_EQ(fs::directory_iterator(data) == fs::directory_iterator(), true);
+}
+
+TEST_F(CleanUpTest, ErrorLimitCountsEveryFailedMove) {
+  Cfg().IncludeFolders()[0].IncludeSubs(false);
+  for (const char* n : {"a del-12-01-2026.txt", "b del-12-01-2026.txt", "c del-12-01-2026.txt"}) {
+    ::chmod(Due(n).c_str(), 0400);
+  }
+  Cfg().MaxErrorsPerRun(2);
+  ASSERT_TRUE(Cfg().CleanUp());
+  const auto warnings = fn.WarningRpt->Warnings();
+  ASSERT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(warnings[2],
+            "File removal was stopped because the maximum number of errors was reached.");
+  EXPECT_EQ(Cfg().RemovedFiles().size(), 2u);
+  EXPECT_TRUE(Cfg().RemovedFiles()[0]->FileIsReadOnly());
+  EXPECT_FALSE(Cfg().RemovedFiles()[0]->FileMoved());
+  EXPECT_TRUE(fn.FileRemovalRpt->Entries().empty());
+  EXPECT_EQ(LogLines().back(), "Kestrel completed");
+}
+
+TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
+  const std::string b = Due("sub/b del-12-01-2026.txt");
+  Cfg().IncludeFolders().emplace_back(data + "/sub", false);
+  Cfg().MaxErrorsPerRun(1);
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(fs::exists(quarantine + "/b del-12-01-2026.txt"));
+  EXPECT_FALSE(fs::exists(quarantine + "/b del-12-01-2026 (2).txt"));
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].location.substr(0, 25), "KestrelCfg.FileIsExpired\n");
+  EXPECT_TRUE(fn.WarningRpt->Warnings().empty());  // no error limit reached
+  EXPECT_EQ(LogLines()[LogLines().size() - 5], "Folders scanned: 3");
+}
+
+TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
+  Due("a del-12-01-2026.txt");
+  ASSERT_TRUE(Cfg().CleanUp());
+  clock.Advance(3600);
+  Due("b del-12-01-2026.txt");
+  MakeFile(quarantine + "/b del-12-01-2026.txt", 3, At(2026, 1, 1));  // name taken in quarantine
+  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
+  EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), data + "/b del-12-01-2026.txt");
+  EXPECT_EQ(fn.FileRemovalRpt->Entries().size(), 2u);
+  EXPECT_EQ(fs::file_size(quarantine + "/b del-12-01-2026.txt"), 3u);
+  EXPECT_EQ(fs::file_size(quarantine + "/b del-12-01-2026 (2).txt"), 10u);
+  EXPECT_EQ(LogLines()[1], "Last run date was 2026-12-06 10:00:00");
+  EXPECT_EQ(LogLines()[LogLines().size() - 5], "Folders scanned: 2");
+}
+
+TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
+  Cfg().QuarantineFolder(tree / "new-q");
+  Due("a del-12-01-2026.txt");
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
+
+  struct Case {
+    std::string quarantine;
+    std::int32_t number;
+  };
+  test::WriteFile(tree / "a-file", "x");
+  for (const Case& c : {Case{tree / "a-file", kAppError}, Case{tree / "no/parent", ENOENT}}) {
+    clock.Advance(60);
+    reporter.reports.clear();
+    Cfg().QuarantineFolder(c.quarantine);
+    EXPECT_FALSE(Cfg().CleanUp());
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].number, c.number);
+    EXPECT_EQ(reporter.reports[0].location.substr(0, 19), "KestrelCfg.CleanUp\n");
+    EXPECT_EQ(LogLines().size(), 2u);  // start and last run date: no summary
+  }
+  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.CleanUp\nWin32Wrapper.CreateFolder");
+  clock.Advance(60);
+  reporter.reports.clear();
+  Cfg().QuarantineFolder(tree / "a-file");
+  EXPECT_FALSE(Cfg().CleanUp());
+  EXPECT_EQ(reporter.reports[0].description,
+            "The quarantine folder cannot be created because a file with the same name exists");
+}
+
+TEST_F(CleanUpTest, LinkNamedLikeACandidateMovesAsALinkAndItsTargetStays) {
+  test::TempDir outside;
+  const std::string target = outside / "precious del-01-01-2020.txt";
+  MakeFile(target, 7, At(2019, 1, 1));
+  fs::create_directories(data);
+  const std::string link = data + "/l del-01-01-2020.txt";
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  test::SetStamp(link, At(2019, 1, 1));
+  ASSERT_EQ(::symlink(outside.Path().c_str(), (data + "/dir-link").c_str()), 0);
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(fs::is_symlink(quarantine + "/l del-01-01-2020.txt"));
+  EXPECT_EQ(fs::file_size(target), 7u);
+}
+
+TEST_F(CleanUpTest, EmptyQuarantineSendsFilesToTheTrash) {
+  const std::string trash_home = tree / "xdg";
+  fs::create_directories(trash_home);
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("XDG_DATA_HOME", trash_home.c_str(), 1);
+  Cfg().QuarantineFolder("");
+  const std::string a = Due("a del-12-01-2026.txt");
+  EXPECT_TRUE(Cfg().CleanUp());
+  if (old != nullptr)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
+  EXPECT_FALSE(fs::exists(a));
+  EXPECT_TRUE(fs::exists(trash_home + "/Trash/files/a del-12-01-2026.txt"));
+  EXPECT_TRUE(fs::exists(trash_home + "/Trash/info/a del-12-01-2026.txt.trashinfo"));
+  EXPECT_EQ(fn.FileRemovalRpt->Entries().size(), 1u);
+}
+
+// Free space is asked only when the move crosses file systems.
+class NoSpaceSys : public test::ForwardingSys {
+ public:
+  int StatVfs(const char* p, struct statvfs* st) override {
+    return Shrink(ForwardingSys::StatVfs(p, st), st);
+  }
+  int FStatVfs(int fd, struct statvfs* st) override {
+    return Shrink(ForwardingSys::FStatVfs(fd, st), st);
+  }
+
+ private:
+  static int Shrink(int rc, struct statvfs* st) {
+    if (rc == 0) st->f_bavail = 0;
+    return rc;
+  }
+};
+
+class SpaceTest : public test::EngineTest {
+ protected:
+  SpaceTest() : test::EngineTest(no_space_) {}
+  static NoSpaceSys no_space_;
+};
+NoSpaceSys SpaceTest::no_space_;
+
+TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
+  struct stat shm {
+  }, here{};
+  if (::stat("/dev/shm", &shm) != 0 || ::stat(home.Path().c_str(), &here) != 0 ||
+      shm.st_dev == here.st_dev) {
+    GTEST_SKIP() << "needs /dev/shm on another file system";
+  }
+  char pattern[] = "/dev/shm/kestrel-q-XXXXXX";
+  const std::string other_q = mkdtemp(pattern);
+  test::TempDir tree;
+  const std::string same_q = tree / "q";
+  fs::create_directories(same_q);
+  MakeFile(tree / "data/a del-12-01-2026.txt", 5, At(2026, 1, 1));
+  MakeFile(tree / "data/e del-12-01-2026.txt", 0, At(2026, 1, 1));
+  Cfg().IncludeFolders().emplace_back(tree / "data", false);
+  Cfg().LastRunDate(At(2026, 12, 1));
+
+  Cfg().QuarantineFolder(other_q);
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{"Insufficient space available"}));
+  EXPECT_TRUE(fs::exists(other_q + "/e del-12-01-2026.txt"));  // an empty file still fits
+  const auto refused = Cfg().RemovedFiles();
+  clock.Advance(60);
+  Cfg().QuarantineFolder(same_q);
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(fs::exists(same_q + "/a del-12-01-2026.txt"));
+  fs::remove_all(other_q);
+  ASSERT_FALSE(refused.empty());
+  bool insufficient = false;
+  for (const auto& r : refused) insufficient = insufficient || r->InsufficientSpace();
+  EXPECT_TRUE(insufficient);
+}
+
+}  // namespace
+}  // namespace kestrel

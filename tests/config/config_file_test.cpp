@@ -1,0 +1,275 @@
+#include "platform/error.h"
+#include "platform/profile_store.h"
+#include "support/engine_fixture.h"
+
+namespace kestrel {
+namespace {
+
+using test::At;
+using test::ReadFile;
+using test::WriteFile;
+
+class ConfigFileTest : public test::EngineTest {
+ protected:
+  std::string Ksp() { return home / "weekly.ksp"; }
+  // A configuration whose every field differs from the defaults.
+  void FillOdd(KestrelCfg& c) {
+    c.UserName("ann b");
+    c.Company("Ann & Co; Ltd");
+    c.PrefixToken("DEL=");
+    c.QuarantineFolder("/srv/quarantine dir");
+    c.MaxMBPerRun(-3);
+    c.MaxErrorsPerRun(0);
+    c.MaxKBLogFile(2147483647);
+    c.DisplayAllMessages(false);
+    c.IncludeFolders().emplace_back("/data/a", true);
+    c.IncludeFolders().emplace_back(" /data/ leading and trailing ", false);
+    c.IncludeFolders().emplace_back("/data/\xff\xfe not utf-8 %", true);
+    c.ExcludeFolders().emplace_back("\"/quoted\"", true);
+  }
+  std::unique_ptr<KestrelCfg> Reload() {
+    auto other = std::make_unique<KestrelCfg>(fn);
+    other->Filename(Ksp());
+    EXPECT_TRUE(other->Load());
+    return other;
+  }
+};
+
+TEST_F(ConfigFileTest, NewConfigurationHasTheDefaults) {
+  KestrelCfg& c = Cfg();
+  EXPECT_EQ(c.PrefixToken(), "del-");
+  EXPECT_EQ(c.QuarantineFolder(), DefaultQuarantineFolder());
+  EXPECT_EQ(c.MaxMBPerRun(), 50);
+  EXPECT_EQ(c.MaxErrorsPerRun(), 10);
+  EXPECT_EQ(c.MaxKBLogFile(), 512);
+  EXPECT_TRUE(c.DisplayAllMessages());
+  EXPECT_FALSE(c.IsDirty());
+  EXPECT_EQ(c.Filename(), "");
+  EXPECT_EQ(c.LastRunDate(), DateTime());
+  EXPECT_TRUE(c.IncludeFolders().empty() && c.ExcludeFolders().empty() && c.RemovedFiles().empty());
+}
+
+TEST_F(ConfigFileTest, QuarantineFolderIsTrimmedAndBlanksMeanTheTrash) {
+  Cfg().QuarantineFolder("  /q  ");
+  EXPECT_EQ(Cfg().QuarantineFolder(), "/q");
+  Cfg().QuarantineFolder("   ");
+  EXPECT_EQ(Cfg().QuarantineFolder(), "");
+}
+
+TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
+  FillOdd(Cfg());
+  Cfg().Filename(Ksp());
+  Cfg().IsDirty(true);
+  ASSERT_TRUE(Cfg().Save());
+  EXPECT_FALSE(Cfg().IsDirty());
+  Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+
+  auto back = Reload();
+  EXPECT_EQ(back->UserName(), "ann b");
+  EXPECT_EQ(back->Company(), "Ann & Co; Ltd");
+  EXPECT_EQ(back->PrefixToken(), "DEL=");
+  EXPECT_EQ(back->QuarantineFolder(), "/srv/quarantine dir");
+  EXPECT_EQ(back->MaxMBPerRun(), -3);
+  EXPECT_EQ(back->MaxErrorsPerRun(), 0);
+  EXPECT_EQ(back->MaxKBLogFile(), 2147483647);
+  EXPECT_FALSE(back->DisplayAllMessages());
+  EXPECT_EQ(back->IncludeFolders(), Cfg().IncludeFolders());
+  EXPECT_EQ(back->ExcludeFolders(), Cfg().ExcludeFolders());
+  EXPECT_EQ(back->LastRunDate(), At(2026, 12, 5, 22, 0, 0));
+  EXPECT_FALSE(back->IsDirty());
+  EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(ConfigFileTest, SaveWritesTheKeysInTheirSectionsAndOrder) {
+  Cfg().Filename(Ksp());
+  Cfg().UserName("ann");
+  Cfg().Company("");
+  Cfg().QuarantineFolder("");
+  Cfg().IncludeFolders().emplace_back("/a", true);
+  Cfg().IncludeFolders().emplace_back("/b", false);
+  ASSERT_TRUE(Cfg().Save());
+  EXPECT_EQ(ReadFile(Ksp()),
+            "[General]\nVersion=2026.12.0\n"
+            "[Options]\nName=ann\nCompany=\nPrefixToken=del-\nQuarantineFolder=\n"
+            "MaxMB2Remove=50\nMaxErrorsPerRun=10\nMaxKBLog=512\nDisplayAllMessages=True\n"
+            "[Include]\nIncludeFoldersCount=2\nFolder001=/a\nIncludeSubs001=True\n"
+            "Folder002=/b\nIncludeSubs002=False\n"
+            "[Exclude]\nExcludeFoldersCount=0\n");
+}
+
+TEST_F(ConfigFileTest, MissingFileLoadsTheDefaultsOfTheFileNotOfConstruction) {
+  Cfg().Filename(home / "absent.ksp");
+  Cfg().IsDirty(true);
+  ASSERT_TRUE(Cfg().Load());
+  EXPECT_EQ(Cfg().PrefixToken(), "");
+  EXPECT_EQ(Cfg().QuarantineFolder(), "");
+  EXPECT_EQ(Cfg().UserName(), "");
+  EXPECT_EQ(Cfg().MaxMBPerRun(), 50);
+  EXPECT_EQ(Cfg().MaxErrorsPerRun(), 10);
+  EXPECT_EQ(Cfg().MaxKBLogFile(), 512);
+  EXPECT_TRUE(Cfg().DisplayAllMessages());
+  EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 5, 10, 0, 0));
+  EXPECT_FALSE(Cfg().IsDirty());
+}
+
+TEST_F(ConfigFileTest, ShorterListLeavesStaleKeysThatAreNeverRead) {
+  Cfg().Filename(Ksp());
+  for (int i = 1; i <= 5; ++i) Cfg().IncludeFolders().emplace_back("/d" + std::to_string(i), true);
+  ASSERT_TRUE(Cfg().Save());
+  Cfg().IncludeFolders().resize(3);
+  ASSERT_TRUE(Cfg().Save());
+  const std::string text = ReadFile(Ksp());
+  EXPECT_NE(text.find("Folder004=/d4"), std::string::npos);
+  EXPECT_NE(text.find("Folder005=/d5"), std::string::npos);
+  EXPECT_EQ(Reload()->IncludeFolders().size(), 3u);
+}
+
+TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
+  WriteFile(Ksp(),
+            "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
+            "Custom=1\r\n[Options]\r\nname = old\r\n");
+  Cfg().Filename(Ksp());
+  ASSERT_TRUE(Cfg().Load());
+  EXPECT_EQ(Cfg().UserName(), "old");
+  EXPECT_EQ(Cfg().LastRunDate(), At(2003, 10, 14, 9, 5, 12));
+  ASSERT_TRUE(Cfg().Save());
+  const auto lines = test::Lines(ReadFile(Ksp()));
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "; kept comment");
+  EXPECT_EQ(lines[1], "[general]");
+  EXPECT_EQ(lines[2], "RunDate=10/14/2003 9:05:12 AM");
+  EXPECT_EQ(lines[3], "Custom=1");
+  EXPECT_EQ(lines[4], "Version=2026.12.0");
+  EXPECT_EQ(lines[5], "[Options]");
+  EXPECT_EQ(lines[6], "Name=old");
+}
+
+TEST_F(ConfigFileTest, RunDateSetterWritesIsoAtOnceAndLeavesDirtyAlone) {
+  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));  // no file name: memory only
+  EXPECT_FALSE(std::filesystem::exists(Ksp()));
+  Cfg().Filename(Ksp());
+  Cfg().IsDirty(true);
+  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));
+  EXPECT_EQ(ReadFile(Ksp()), "[General]\nRunDate=2026-01-02 03:04:05\n");
+  EXPECT_TRUE(Cfg().IsDirty());
+}
+
+// What a failed load keeps: the fields read before the failure, the lists completed so far.
+TEST_F(ConfigFileTest, ConversionErrorsEndTheLoadWhereTheyStand) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string prefix;  // expected PrefixToken afterwards
+    size_t includes;     // expected include entries afterwards
+    size_t excludes;     // expected exclude entries afterwards
+  };
+  const std::string options = "[Options]\nPrefixToken=x-\n";
+  const std::vector<Case> cases = {
+      {"bad run date", "[General]\nRunDate=someday\n" + options, "old-", 9, 9},
+      {"bad display flag", options + "DisplayAllMessages=yes\n", "x-", 9, 9},
+      {"missing subs flag",
+       options + "[Include]\nIncludeFoldersCount=2\nFolder001=/a\nIncludeSubs001=1\nFolder002=/b\n",
+       "x-", 1, 9},
+      {"yes is no Boolean",
+       options + "[Exclude]\nExcludeFoldersCount=2\n"
+                 "Folder001=/e\nExcludeSubs001=TRUE\nFolder002=/f\nExcludeSubs002=yes\n",
+       "x-", 0, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    KestrelCfg cfg(fn);
+    cfg.PrefixToken("old-");
+    for (int i = 0; i < 9; ++i) {
+      cfg.IncludeFolders().emplace_back("/old", true);
+      cfg.ExcludeFolders().emplace_back("/old", true);
+    }
+    cfg.IsDirty(true);
+    WriteFile(Ksp(), c.text);
+    cfg.Filename(Ksp());
+    reporter.reports.clear();
+    EXPECT_FALSE(cfg.Load());
+    EXPECT_EQ(cfg.PrefixToken(), c.prefix);
+    EXPECT_EQ(cfg.IncludeFolders().size(), c.includes);
+    EXPECT_EQ(cfg.ExcludeFolders().size(), c.excludes);
+    EXPECT_TRUE(cfg.IsDirty());
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Load\nKestrelCfg.Load");
+    EXPECT_EQ(reporter.reports[0].log_name, "Kestrel.log");
+    EXPECT_EQ(reporter.reports[0].app_name, "Kestrel");
+  }
+}
+
+TEST_F(ConfigFileTest, FlagsAndNumbersAcceptTheirFormsOnly) {
+  WriteFile(Ksp(),
+            "[Options]\nMaxMB2Remove=-7\nMaxErrorsPerRun=99999999999\nMaxKBLog=12abc\n"
+            "DisplayAllMessages=0\n[Include]\nIncludeFoldersCount=4\n"
+            "Folder001=/1\nIncludeSubs001=true\nFolder002=/2\nIncludeSubs002=FALSE\n"
+            "Folder003=/3\nIncludeSubs003=-1\nFolder004=/4\nIncludeSubs004=0.0\n");
+  Cfg().Filename(Ksp());
+  ASSERT_TRUE(Cfg().Load());
+  EXPECT_EQ(Cfg().MaxMBPerRun(), -7);
+  EXPECT_EQ(Cfg().MaxErrorsPerRun(), 10);  // does not fit 32 bits: default
+  EXPECT_EQ(Cfg().MaxKBLogFile(), 512);
+  EXPECT_FALSE(Cfg().DisplayAllMessages());
+  const auto& in = Cfg().IncludeFolders();
+  ASSERT_EQ(in.size(), 4u);
+  EXPECT_TRUE(in[0].IncludeSubs());
+  EXPECT_FALSE(in[1].IncludeSubs());
+  EXPECT_TRUE(in[2].IncludeSubs());
+  EXPECT_FALSE(in[3].IncludeSubs());
+}
+
+TEST_F(ConfigFileTest, HostileFilesNeverCrashTheLoad) {
+  std::string binary(4096, '\0');
+  for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7919 % 256);
+  const std::vector<std::string> files = {
+      "",
+      binary,
+      "[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n",
+      "[Include]\nIncludeFoldersCount=-5\n",
+      "[Include]\nIncludeFoldersCount=2147483648\n",
+      "[Options\nPrefixToken",
+      "[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n",
+  };
+  for (const auto& text : files) {
+    KestrelCfg cfg(fn);
+    WriteFile(Ksp(), text);
+    cfg.Filename(Ksp());
+    cfg.Load();
+  }
+  KestrelCfg cfg(fn);
+  WriteFile(Ksp(), files[6]);
+  cfg.Filename(Ksp());
+  EXPECT_TRUE(cfg.Load());
+  EXPECT_EQ(cfg.PrefixToken(), "\xC3\x28\xA0\xA1");
+}
+
+TEST_F(ConfigFileTest, ValueWithALineBreakFailsAndLeavesTheFileAsItWas) {
+  Cfg().Filename(Ksp());
+  Cfg().IncludeFolders().emplace_back("/a", true);
+  ASSERT_TRUE(Cfg().Save());
+  const std::string before = ReadFile(Ksp());
+  Cfg().IncludeFolders().emplace_back("/evil\n[Options]\nPrefixToken=", true);
+  Cfg().IsDirty(true);
+  EXPECT_FALSE(Cfg().Save());
+  EXPECT_EQ(ReadFile(Ksp()), before);
+  EXPECT_TRUE(Cfg().IsDirty());
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].number, kAppError);
+  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Save\nProfileStore");
+}
+
+TEST_F(ConfigFileTest, ThousandFoldersSaveAndLoadBeyondThreeDigits) {
+  Cfg().Filename(Ksp());
+  for (int i = 1; i <= 1001; ++i)
+    Cfg().ExcludeFolders().emplace_back("/x" + std::to_string(i), i % 2);
+  ASSERT_TRUE(Cfg().Save());
+  const std::string text = ReadFile(Ksp());
+  EXPECT_NE(text.find("Folder001=/x1\n"), std::string::npos);
+  EXPECT_NE(text.find("Folder999=/x999\n"), std::string::npos);
+  EXPECT_NE(text.find("Folder1000=/x1000\n"), std::string::npos);
+  EXPECT_EQ(Reload()->ExcludeFolders(), Cfg().ExcludeFolders());
+}
+
+}  // namespace
+}  // namespace kestrel

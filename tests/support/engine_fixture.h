@@ -1,0 +1,153 @@
+#pragma once
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "fs/sys.h"
+#include "logging/log_file.h"
+#include "platform/clock.h"
+#include "platform/error_reporter.h"
+#include "reports/run_records.h"
+
+namespace kestrel::test {
+
+// A clock that stands still until a test moves it.
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(DateTime now) : now_(now) {}
+  DateTime Now() const override { return now_; }
+  void Set(DateTime now) { now_ = now; }
+  void Advance(std::int64_t seconds) { now_ = now_.AddSeconds(seconds); }
+
+ private:
+  DateTime now_;
+};
+
+struct Report {
+  std::int32_t number;
+  std::string description;
+  std::string location;
+  std::int32_t context;
+  std::string log_name;
+  std::string app_name;
+};
+
+class RecordingReporter : public ErrorReporter {
+ public:
+  std::int32_t ReportError(std::int32_t number, const std::string& description,
+                           const std::string& location, std::int32_t context,
+                           const std::string& log_name, const std::string& app_name) override {
+    reports.push_back({number, description, location, context, log_name, app_name});
+    return 0;
+  }
+  std::vector<Report> reports;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+inline DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+  return *DateTime::FromCivil(y, mo, d, h, mi, s);
+}
+
+// The program-wide objects over a fake clock, a recording reporter and a temporary program
+// folder, with the real file system.
+class EngineTest : public ::testing::Test {
+ protected:
+  explicit EngineTest(Sys& sys = RealSys())
+      : clock(At(2026, 12, 6, 10, 0, 0)), fn(Platform{clock, reporter, sys, home.Path()}) {}
+
+  KestrelCfg& Cfg() { return *fn.CurrentCfg; }
+  std::string LogText() { return ReadFile(home / "Kestrel.log"); }
+  // Reporter locations, in order.
+  std::vector<std::string> Locations() const {
+    std::vector<std::string> out;
+    for (const auto& r : reporter.reports) out.push_back(r.location);
+    return out;
+  }
+
+  TempDir home;
+  FakeClock clock;
+  RecordingReporter reporter;
+  Functions fn;
+};
+
+}  // namespace kestrel::test
+
+namespace kestrel::test {
+
+// Sets the file's last-write time (not following a link) to a local wall-clock time.
+inline void SetStamp(const std::string& path, DateTime stamp) {
+  const DateTime::Civil c = stamp.ToCivil();
+  std::tm tm{};
+  tm.tm_year = c.year - 1900;
+  tm.tm_mon = c.month - 1;
+  tm.tm_mday = c.day;
+  tm.tm_hour = c.hour;
+  tm.tm_min = c.minute;
+  tm.tm_sec = c.second;
+  tm.tm_isdst = -1;
+  const timespec times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
+// Creates a file with the given size (sparse) and last-write time.
+inline void MakeFile(const std::string& path, std::int64_t size, DateTime stamp) {
+  WriteFile(path, "");
+  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(size));
+  SetStamp(path, stamp);
+}
+
+}  // namespace kestrel::test
