@@ -113,8 +113,9 @@ void FolderListTab::Add() {
   const std::string name = Trimmed(new_folder_->text().toStdString());
   Folder2Clean entry(name, false);
   if (kind_ == FolderListKind::Include) {
+    // Anything at the path counts, a file too, as for Folder2Clean::ChkFolderSpec.
     Win32Wrapper fs(fn_.Outside().sys);
-    if (!entry.ChkFolderSpec(fs) && !ConfirmMissingFolder(entry)) return;
+    if (!fs.FileExists(entry.FolderName()) && !ConfirmMissingFolder(entry)) return;
   }
   const QString qname = QString::fromStdString(name);
   for (int row = 0; row < list_->count(); ++row) {
