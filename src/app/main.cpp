@@ -10,6 +10,7 @@
 #include "platform/console_error_reporter.h"
 #include "platform/program_folder.h"
 #include "ui/gui.h"
+#include "ui/gui_error_reporter.h"
 
 int main(int argc, char** argv) {
   using namespace kestrel;
@@ -26,7 +27,9 @@ int main(int argc, char** argv) {
 
   SetDisplayLocale("");
   SystemClock clock;
-  ConsoleErrorReporter reporter(clock, folder);
+  ConsoleErrorReporter console(clock, folder);
+  // Shows errors in message boxes only once the windows are up; never in silent mode.
+  GuiErrorReporter reporter(console);
   Functions fn(Platform{clock, reporter, RealSys(), folder});
   return Main(fn, args, [&](Functions& f) { return RunGui(f, argc, argv); });
 }

@@ -27,7 +27,6 @@ std::int32_t ConsoleErrorReporter::ReportError(std::int32_t number, const std::s
       std::ofstream log(program_folder_ + "/" + log_name, std::ios::app | std::ios::binary);
       log << "[" << clock_.Now().ToDisplayText() << "] " << text;
     }
-    if (display_) display_(number, description, location);
   } catch (...) {
     // Reporting must never become a second failure.
   }

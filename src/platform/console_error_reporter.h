@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/clock.h"
@@ -14,11 +13,6 @@ class ConsoleErrorReporter : public ErrorReporter {
  public:
   ConsoleErrorReporter(const Clock& clock, std::string program_folder);
 
-  // In GUI mode: also shows each error to the user (called on the reporting thread).
-  using Display = std::function<void(std::int32_t number, const std::string& description,
-                                     const std::string& location)>;
-  void SetDisplay(Display display) { display_ = std::move(display); }
-
   std::int32_t ReportError(std::int32_t number, const std::string& description,
                            const std::string& location, std::int32_t context,
                            const std::string& log_name, const std::string& app_name) override;
@@ -26,7 +20,6 @@ class ConsoleErrorReporter : public ErrorReporter {
  private:
   const Clock& clock_;
   std::string program_folder_;
-  Display display_;
 };
 
 // "0x80040001": the number as eight hex digits.

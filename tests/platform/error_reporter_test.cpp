@@ -42,20 +42,15 @@ TEST(ReportHandledTest, AFailingReporterDoesNotEscape) {
       ReportHandled(reporter, "KestrelCfg.Save", std::make_exception_ptr(KsError(5, "x", "y"))));
 }
 
-TEST(ConsoleErrorReporterTest, AppendsTimeStampedErrorToTheLogAndShowsItInGuiMode) {
+TEST(ConsoleErrorReporterTest, AppendsTimeStampedErrorToTheLog) {
   test::TempDir dir;
   test::FakeClock clock(test::At(2026, 12, 6, 9, 0, 0));
   ConsoleErrorReporter reporter(clock, dir.Path());
-  std::string shown;
-  reporter.SetDisplay([&](std::int32_t number, const std::string& d, const std::string& l) {
-    shown = HexNumber(number) + "|" + l + "|" + d;
-  });
   reporter.ReportError(kAppError, "boom", "KestrelCfg.Save\nProfileStore", 0, "Kestrel.log",
                        "Kestrel");
   EXPECT_EQ(test::ReadFile(dir / "Kestrel.log"),
             "[2026-12-06 09:00:00] Kestrel: error 0x80040001 in KestrelCfg.Save\nProfileStore\n"
             "boom\n");
-  EXPECT_EQ(shown, "0x80040001|KestrelCfg.Save\nProfileStore|boom");
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QMainWindow>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+
+namespace kestrel {
+
+class AboutBox;
+class FolderListTab;
+class Functions;
+class HelpWindow;
+class IReport;
+class OptionsTab;
+class RunTab;
+
+enum class ReportKind { Settings, FileRemoval, Warning };
+
+// The main window: the current configuration on the tabs Options, Include, Exclude and
+// Run..., the file commands, the report commands, help and the About box.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  MainWindow(Functions& fn, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The one About box and help window of the program, made when first needed.
+  AboutBox& About();
+  HelpWindow& Help();
+  // The button that Enter presses when the focus is on no other button.
+  QPushButton* DefaultButton() const { return default_button_; }
+  RunTab& RunPage() const { return *run_; }
+
+ protected:
+  // Asks to save a changed configuration first; Cancel, or a run in progress, keeps it open.
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  // main_window.cpp: layout, refresh, tabs, run state, help.
+  void BuildTabs();
+  void FitFont();
+  void FillControls();
+  void TabChanged(int index);
+  void SetDefaultButton(QPushButton* button);
+  void SetRunning(bool running);
+
+  // main_window_menus.cpp
+  void BuildMenus();
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
+                      const QKeySequence& shortcut, void (MainWindow::*handler)(),
+                      bool locked_while_running);
+  void AddReportMenus(QMenu* menu, const QString& prefix, const QString& view_caption);
+  void ViewReport(ReportKind kind);
+  void PrintReport(ReportKind kind);
+  void HelpContents();
+  void ShowAbout();
+  void Exit();
+
+  // main_window_reports.cpp
+  IReport* ReportOf(ReportKind kind) const;
+
+  // main_window_files.cpp
+  void FileNew();
+  void FileOpen();
+  void FileSave();
+  void FileSaveAs();
+  // Yes, No or Cancel; Cancel too when Yes led to a Save As that got no file name.
+  MsgResult ConfirmSave();
+
+  Functions& fn_;
+  Dialogs& dialogs_;
+  QTabWidget* tabs_ = nullptr;
+  OptionsTab* options_ = nullptr;
+  FolderListTab* include_ = nullptr;
+  FolderListTab* exclude_ = nullptr;
+  RunTab* run_ = nullptr;
+  QPushButton* default_button_ = nullptr;
+  AboutBox* about_ = nullptr;
+  HelpWindow* help_ = nullptr;
+  std::vector<QAction*> locked_while_running_;
+  bool save_cancelled_ = false;
+};
+
+}  // namespace kestrel

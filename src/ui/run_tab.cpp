@@ -1,0 +1,89 @@
+#include "ui/run_tab.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <exception>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "platform/error_reporter.h"
+#include "reports/run_records.h"
+#include "ui/help_window.h"
+#include "ui/ui_support.h"
+
+namespace kestrel {
+
+RunTab::RunTab(Functions& fn, QWidget* tab_control)
+    : TabPage(tab_control), fn_(fn), runner_([](KestrelCfg& cfg) { cfg.CleanUp(); }) {
+  run_ = new QPushButton(QStringLiteral("Run"));
+  run_->setObjectName(QStringLiteral("cmdRun"));
+  SetHelpContext(run_, 56);
+  Place(run_, 120, 480, 1215, 375);
+  output_ = new QPlainTextEdit;
+  output_->setObjectName(QStringLiteral("txtRunOutput"));
+  output_->setReadOnly(true);
+  output_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  output_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  SetHelpContext(output_, 55);
+  Place(output_, 120, 960, 5295, 2415);
+  setTabOrder(run_, output_);
+  connect(run_, &QPushButton::clicked, this, [this] { Run(); });
+
+  if (fn_.FileRemovalRpt) {
+    file_moved_id_ = fn_.FileRemovalRpt->FileMoved.Subscribe([this](const RemovedFilePtr& file) {
+      PostLine("[File Moved] " + (file ? file->OriginalFilename() : std::string()));
+    });
+    message_id_ = fn_.FileRemovalRpt->MessageLogged.Subscribe(
+        [this](const std::string& message) { PostLine("[Message] " + message); });
+  }
+  if (fn_.WarningRpt) {
+    warning_id_ = fn_.WarningRpt->WarningIssued.Subscribe(
+        [this](const std::string& warning) { PostLine("[Warning] " + warning); });
+  }
+}
+
+RunTab::~RunTab() {
+  if (worker_.joinable()) worker_.join();
+  if (fn_.FileRemovalRpt) {
+    fn_.FileRemovalRpt->FileMoved.Unsubscribe(file_moved_id_);
+    fn_.FileRemovalRpt->MessageLogged.Unsubscribe(message_id_);
+  }
+  if (fn_.WarningRpt) fn_.WarningRpt->WarningIssued.Unsubscribe(warning_id_);
+}
+
+void RunTab::PostLine(const std::string& line) {
+  // Queued even on this thread, so that every line keeps its place behind the earlier ones.
+  QMetaObject::invokeMethod(
+      this, [this, text = QString::fromStdString(line)] { output_->appendPlainText(text); },
+      Qt::QueuedConnection);
+}
+
+void RunTab::Run() {
+  if (Running()) return;
+  output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
+                        QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
+  run_->setEnabled(false);
+  emit RunStarted();
+  std::shared_ptr<KestrelCfg> cfg = fn_.CurrentCfg;
+  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  worker_ = std::thread([this, cfg] {
+    try {
+      runner_(*cfg);
+    } catch (...) {
+      ReportHandled(fn_.Outside().reporter, "frmKestrel.cmdRun_Click", std::current_exception());
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { FinishRun(); }, Qt::QueuedConnection);
+  });
+}
+
+void RunTab::FinishRun() {
+  worker_.join();
+  output_->appendPlainText(QStringLiteral("Clean-up completed at ") +
+                           QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("."));
+  run_->setEnabled(true);
+  emit RunFinished();
+}
+
+}  // namespace kestrel

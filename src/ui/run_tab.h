@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "ui/tab_page.h"
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kestrel {
+
+class Functions;
+class KestrelCfg;
+
+// The Run tab: starts a clean-up of the current configuration off the user-interface thread
+// and shows a line for every file moved, message and warning as the run records it.
+class RunTab : public TabPage {
+  Q_OBJECT
+
+ public:
+  // What a run does with the configuration; CleanUp unless a test says otherwise.
+  using Runner = std::function<void(KestrelCfg&)>;
+
+  RunTab(Functions& fn, QWidget* tab_control);
+  // Waits for a run in progress, then stops listening to the reports.
+  ~RunTab() override;
+
+  void SetRunner(Runner runner) { runner_ = std::move(runner); }
+  bool Running() const { return worker_.joinable(); }
+  QPushButton* RunButton() const { return run_; }
+
+ signals:
+  void RunStarted();
+  void RunFinished();
+
+ private:
+  void Run();
+  void FinishRun();
+  // Adds the line after the lines already queued, from any thread.
+  void PostLine(const std::string& line);
+
+  Functions& fn_;
+  Runner runner_;
+  QPushButton* run_;
+  QPlainTextEdit* output_;
+  std::thread worker_;
+  int file_moved_id_ = 0;
+  int message_id_ = 0;
+  int warning_id_ = 0;
+};
+
+}  // namespace kestrel

@@ -1,0 +1,33 @@
+#include "ui/ui_support.h"
+
+#include <exception>
+#include <memory>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "platform/dialogs.h"
+#include "platform/error_reporter.h"
+
+namespace kestrel {
+
+KestrelCfg& CurrentCfg(Functions& fn) {
+  if (!fn.CurrentCfg) fn.CurrentCfg = std::make_shared<KestrelCfg>(fn);
+  return *fn.CurrentCfg;
+}
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string BrowseForFolder(Functions& fn, Dialogs& dialogs) {
+  try {
+    return dialogs.BrowseForFolder();
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.BrowseForFolder", std::current_exception());
+    return {};
+  }
+}
+
+}  // namespace kestrel

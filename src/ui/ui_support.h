@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace kestrel {
+
+class Dialogs;
+class Functions;
+class KestrelCfg;
+
+// The current configuration, made first when there is none.
+KestrelCfg& CurrentCfg(Functions& fn);
+
+// The text without the blanks around it.
+std::string Trimmed(const std::string& text);
+
+// A folder the user picks, or empty text when the picker is cancelled or fails; a failure is
+// reported under "Functions.BrowseForFolder".
+std::string BrowseForFolder(Functions& fn, Dialogs& dialogs);
+
+}  // namespace kestrel
