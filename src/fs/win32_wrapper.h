@@ -36,7 +36,7 @@ class Win32Wrapper {
   std::vector<std::string> GetSubFolders(std::string& folder);
   // Returns true iff the whole path fits the pattern: "*" any run, "?" one byte, ASCII case
   // ignored, ";" separates alternative patterns (blanks before each are skipped).
-  static bool PathMatchesSpec(std::string_view path, std::string_view spec);
+  static bool PathMatchesSpec(std::string_view path, std::string_view patterns);
   // Cuts the text at its first NUL; returns it.
   static std::string& StripNulls(std::string& text);
 
