@@ -41,10 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
         ExcludeCase{"/anything", "/", false, false}, ExcludeCase{"/", "/", false, true},
         ExcludeCase{"/data", "", true, false}));  // an empty entry excludes nothing
 
-TEST(ExcludeRuleTest, EmptyListExcludesNothing) {
-  EXPECT_FALSE(IsExcludedFolder("/x", {}));
-}
-
 class DiscoveryTest : public test::EngineTest {
  protected:
   void SetUp() override {
@@ -156,24 +152,6 @@ TEST_F(DiscoveryTest, LinksAreCandidatesButNeverFollowed) {
       std::count_if(found.begin(), found.end(),
                     [](const std::string& p) { return p.find("/linked/") != std::string::npos; }),
       0);
-}
-
-TEST_F(DiscoveryTest, IncludeFolderThatIsALinkIsOpened) {
-  const std::string link = home / "via-link";
-  ASSERT_EQ(::symlink(root.c_str(), link.c_str()), 0);
-  Cfg().IncludeFolders().assign({Folder2Clean(link, false)});
-  EXPECT_EQ(Sorted(Scan()),
-            Sorted({link + "/a del-01-01-2020.txt", link + "/del-01-01-2020 folder"}));
-}
-
-TEST_F(DiscoveryTest, MaskAndHelpers) {
-  Cfg().PrefixToken("x-");
-  EXPECT_EQ(BuildFileMask(fn), "*x-?\?-?\?-????*");
-  EXPECT_TRUE(IsIncludeFolder(fn, root + "/"));
-  EXPECT_TRUE(IsIncludeFolder(fn, home / "DATA"));
-  EXPECT_FALSE(IsIncludeFolder(fn, root + "/Sub"));
-  EXPECT_EQ(MakeFolderList("/r/", {"a", "b"}, true),
-            (FolderList{Folder2Clean("/r/a", true), Folder2Clean("/r/b", true)}));
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include "fs/win32_wrapper.h"
 #include "platform/error.h"
 #include "platform/profile_store.h"
 #include "support/engine_fixture.h"
@@ -35,29 +34,6 @@ class ConfigFileTest : public test::EngineTest {
     return other;
   }
 };
-
-TEST_F(ConfigFileTest, NewConfigurationHasTheDefaults) {
-  KestrelCfg& c = Cfg();
-  EXPECT_EQ(c.PrefixToken(), "del-");
-  EXPECT_EQ(c.QuarantineFolder(), DefaultQuarantineFolder());
-  EXPECT_EQ(c.MaxMBPerRun(), 50);
-  EXPECT_EQ(c.MaxErrorsPerRun(), 10);
-  EXPECT_EQ(c.MaxKBLogFile(), 512);
-  EXPECT_TRUE(c.DisplayAllMessages());
-  EXPECT_FALSE(c.IsDirty());
-  EXPECT_EQ(c.Filename(), "");
-  EXPECT_EQ(c.LastRunDate(), DateTime());
-  EXPECT_TRUE(c.IncludeFolders().empty() && c.ExcludeFolders().empty() && c.RemovedFiles().empty());
-}
-
-TEST_F(ConfigFileTest, FolderSpecExistsForFoldersAndFilesAlike) {
-  Win32Wrapper fs(RealSys());
-  test::WriteFile(home / "file", "x");
-  EXPECT_TRUE(Folder2Clean(home.Path(), false).ChkFolderSpec(fs));
-  EXPECT_TRUE(Folder2Clean(home / "file", false).ChkFolderSpec(fs));
-  EXPECT_FALSE(Folder2Clean(home / "absent", false).ChkFolderSpec(fs));
-  EXPECT_FALSE(Folder2Clean("", false).ChkFolderSpec(fs));
-}
 
 TEST_F(ConfigFileTest, QuarantineFolderIsTrimmedAndBlanksMeanTheTrash) {
   Cfg().QuarantineFolder("  /q  ");

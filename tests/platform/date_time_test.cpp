@@ -79,12 +79,6 @@ TEST(DateTimeTest, DisplayTextFollowsTheUsersTimeLocale) {
   SetDisplayLocale("C");
 }
 
-TEST(DateTimeTest, UnknownLocaleFallsBackToIso) {
-  SetDisplayLocale("xx_NOWHERE.UTF-8");
-  EXPECT_EQ(DateTime::FromCivil(2026, 1, 2, 3, 4, 5)->ToDisplayText(), "2026-01-02 03:04:05");
-  SetDisplayLocale("C");
-}
-
 TEST(DateTimeTest, FromTimeTReadsLocalWallClock) {
   setenv("TZ", "UTC", 1);
   tzset();
