@@ -1,5 +1,8 @@
 #include <fcntl.h>
+#include <sys/sysmacros.h>
 
+#include <cstdio>
+#include <ctime>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -7,6 +10,7 @@
 #include "fs/folder.h"
 #include "fs/win32_wrapper.h"
 #include "platform/clock.h"
+#include "platform/date_time.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
 #include "support/temp_tree.h"
@@ -17,20 +21,44 @@ namespace {
 using test::FaultSys;
 using test::LStat;
 using test::Op;
+using Names = std::vector<std::string>;
 
 std::string Error(int err, const std::string& path) {
   return "File system error (" + std::to_string(err) + ") while moving file: " + path;
 }
-using Warnings = std::vector<std::string>;
+
+// Returns true iff text is head + the local time of the second before or the one after + tail.
+bool Stamped(const std::string& text, const std::string& head, std::time_t before, char sep,
+             const std::string& tail) {
+  for (const std::time_t t : {before, before + 1}) {
+    const DateTime::Civil c = DateTime::FromTimeT(t).ToCivil();
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d%c%02d:%02d:%02d", c.year, c.month, c.day,
+                  sep, c.hour, c.minute, c.second);
+    if (text == head + stamp + tail) return true;
+  }
+  return false;
+}
 
 class MoveTest : public testing::Test {
  protected:
-  // Moves into the quarantine folder; returns the warnings given.
-  Warnings Move(Sys& sys, const std::string& from, bool moved = true) {
+  // Moves into the quarantine folder or the Trash; returns the warnings given.
+  Names Move(Sys& sys, const std::string& from, bool moved = true, bool to_trash = false) {
     SystemClock clock;
     WarningReport warnings(clock);
-    EXPECT_EQ(Win32Wrapper(sys, &warnings, &scanned_).MoveFile(from, q_), moved) << from;
+    EXPECT_EQ(Win32Wrapper(sys, &warnings, &scanned_).MoveFile(from, to_trash ? "" : q_), moved)
+        << from;
     return warnings.Warnings();
+  }
+  Names Trash(Sys& sys, const std::string& from, bool moved = true) {
+    return Move(sys, from, moved, true);
+  }
+  std::string Shell(const std::string& command) {
+    EXPECT_EQ(std::system((command + " >'" + home_ / "out'").c_str()), 0) << command;
+    return test::ReadFile(home_ / "out");
+  }
+  static std::string Info(const std::string& path) {
+    return "[Trash Info]\nPath=" + path + "\nDeletionDate=";
   }
   static void MakeTree(const std::string& root) {
     test::MakeDir(root, 0750);
@@ -40,17 +68,19 @@ class MoveTest : public testing::Test {
     test::MakeLink("../f1", root + "/sub/link");
   }
   static void ExpectTree(const std::string& root) {
-    EXPECT_EQ(test::ReadFile(root + "/f1"), "one");
-    EXPECT_EQ(LStat(root + "/f1").st_mode & 07777, 0600u);
     EXPECT_EQ(LStat(root).st_mode & 07777, 0750u);
+    EXPECT_EQ(LStat(root + "/f1").st_mode & 07777, 0600u);
     EXPECT_EQ(test::ReadFile(root + "/sub/data"), std::string(100000, 'd'));
     EXPECT_TRUE(S_ISLNK(LStat(root + "/sub/link").st_mode));
     EXPECT_EQ(test::ReadFile(root + "/sub/link"), "one");
   }
   void SetUp() override { test::MakeDir(q_); }
 
-  test::TempDir dir_;
-  const std::string q_ = dir_ / "q";
+  test::TempDir home_, dir_;
+  test::EnvVar home_var_{"HOME", home_.Path()};
+  test::EnvVar data_var_{"XDG_DATA_HOME", home_ / "data"};
+  const std::string q_ = dir_ / "q", trash_ = home_ / "data/Trash";
+  const std::time_t before_ = std::time(nullptr);
   ScannedFolders scanned_;
 };
 
@@ -59,61 +89,60 @@ TEST_F(MoveTest, NeverOverwritesATakenName) {
     test::MakeDir(dir_ / from);
     for (const char* name : {"x.txt", "noext", ".bashrc", "a.tar.gz"}) {
       test::WriteFile(dir_ / from + "/" + name, from);
-      EXPECT_EQ(Move(RealSys(), dir_ / from + "/" + name), Warnings{});
+      EXPECT_EQ(Move(RealSys(), dir_ / from + "/" + name), Names{});
     }
   }
-  EXPECT_EQ(test::Names(q_), (Warnings{".bashrc", ".bashrc (2)", ".bashrc (3)", "a.tar (2).gz",
-                                       "a.tar (3).gz", "a.tar.gz", "noext", "noext (2)",
-                                       "noext (3)", "x (2).txt", "x (3).txt", "x.txt"}));
+  EXPECT_EQ(test::Names(q_), (Names{".bashrc", ".bashrc (2)", ".bashrc (3)", "a.tar (2).gz",
+                                    "a.tar (3).gz", "a.tar.gz", "noext", "noext (2)", "noext (3)",
+                                    "x (2).txt", "x (3).txt", "x.txt"}));
   EXPECT_EQ(test::ReadFile(q_ + "/x.txt") + test::ReadFile(q_ + "/x (2).txt") +
                 test::ReadFile(q_ + "/x (3).txt"),
             "abc");
-  EXPECT_EQ(test::Names(dir_ / "a"), Warnings{});
 }
 
-TEST_F(MoveTest, MovesLinksFoldersAndSpecialFilesWithinAFileSystem) {
-  test::MakeLink("/somewhere/else", dir_ / "link del-01-01-2020");
-  MakeTree(dir_ / "tree");
-  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
-  for (const char* name : {"link del-01-01-2020", "tree", "fifo"}) Move(RealSys(), dir_ / name);
-  char target[64] = {};
-  EXPECT_EQ(readlink((q_ + "/link del-01-01-2020").c_str(), target, sizeof target - 1), 15);
-  EXPECT_STREQ(target, "/somewhere/else");
-  ExpectTree(q_ + "/tree");
-  EXPECT_TRUE(S_ISFIFO(LStat(q_ + "/fifo").st_mode));
-  EXPECT_EQ(test::Names(dir_.Path()), Warnings{"q"});
-}
-
-TEST_F(MoveTest, CopiesAcrossFileSystemsKeepingWhatMatters) {
+// The same moves by rename within a file system and, where /dev/shm is another, by copy: the
+// outcome is the same but for special files, which only rename.
+TEST_F(MoveTest, MovesFilesLinksFoldersAndSparseFiles) {
   test::TempDir shm("/dev/shm");
-  if (test::DeviceOf(shm.Path()) == test::DeviceOf(q_)) GTEST_SKIP() << "one file system only";
-  const std::string file = shm / "x del-01-01-2020.txt", sparse = shm / "sparse";
-  test::WriteFile(file, "payload", 0640);
-  const struct timespec times[2] = {{1600000000, 5}, {1600000100, 7}};
-  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-  test::WriteFile(q_ + "/x del-01-01-2020.txt", "older");
-  MakeTree(shm / "tree");
-  test::MakeLink("target", shm / "link");
-  const off_t size = 3LL * 1024 * 1024 * 1024 + 5;
-  const int fd = open(sparse.c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_EQ(pwrite(fd, "end", 3, size - 3), 3);
-  close(fd);
-  ASSERT_EQ(mkfifo((shm / "fifo").c_str(), 0644), 0);
+  for (const std::string& src : {dir_ / "src", shm.Path()}) {
+    const bool across = src == shm.Path();
+    if (across && LStat(src).st_dev == LStat(q_).st_dev) continue;  // one file system only
+    SCOPED_TRACE(src);
+    if (!across) test::MakeDir(src);
+    const std::string file = src + "/x del-01-01-2020.txt", sparse = src + "/sparse";
+    test::WriteFile(file, "payload", 0640);
+    const struct timespec times[2] = {{1600000000, 5}, {1600000100, 7}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    test::WriteFile(q_ + "/x del-01-01-2020.txt", "older");
+    test::MakeLink("/somewhere/else", src + "/link del-01-01-2020");
+    MakeTree(src + "/tree");
+    const off_t size = 3LL * 1024 * 1024 * 1024 + 5;
+    const int fd = open(sparse.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(pwrite(fd, "end", 3, size - 3), 3);
+    close(fd);
+    ASSERT_EQ(mkfifo((src + "/fifo").c_str(), 0644), 0);
+    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(sparse).size, size);
+    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(file).stamp, DateTime::FromTimeT(1600000100));
 
-  for (const char* name : {"x del-01-01-2020.txt", "tree", "link", "sparse"}) {
-    EXPECT_EQ(Move(RealSys(), shm / name), Warnings{}) << name;
+    for (const char* name : {"x del-01-01-2020.txt", "link del-01-01-2020", "tree", "sparse"})
+      EXPECT_EQ(Move(RealSys(), src + "/" + name), Names{}) << name;
+    EXPECT_EQ(Move(RealSys(), src + "/fifo", !across),
+              across ? Names{Error(EXDEV, src + "/fifo")} : Names{});
+    const std::string placed = q_ + "/x del-01-01-2020 (2).txt";
+    EXPECT_EQ(test::ReadFile(placed) + test::ReadFile(q_ + "/x del-01-01-2020.txt"),
+              "payloadolder");
+    EXPECT_EQ(LStat(placed).st_mode & 07777, 0640u);
+    EXPECT_EQ(LStat(placed).st_mtim.tv_sec, 1600000100);
+    EXPECT_EQ(LStat(placed).st_mtim.tv_nsec, 7);
+    char target[64] = {};
+    EXPECT_EQ(readlink((q_ + "/link del-01-01-2020").c_str(), target, sizeof target - 1), 15);
+    EXPECT_STREQ(target, "/somewhere/else");
+    ExpectTree(q_ + "/tree");
+    EXPECT_EQ(LStat(q_ + "/sparse").st_size, size);
+    EXPECT_LT(LStat(q_ + "/sparse").st_blocks, 2048);  // still sparse: under 1 MiB on disk
+    EXPECT_EQ(test::Names(src), across ? Names{"fifo"} : Names{});
+    ASSERT_EQ(std::system(("rm -rf '" + q_ + "'/*").c_str()), 0);
   }
-  EXPECT_EQ(Move(RealSys(), shm / "fifo", false), Warnings{Error(EXDEV, shm / "fifo")});
-  const std::string placed = q_ + "/x del-01-01-2020 (2).txt";
-  EXPECT_EQ(test::ReadFile(placed) + test::ReadFile(q_ + "/x del-01-01-2020.txt"), "payloadolder");
-  EXPECT_EQ(LStat(placed).st_mode & 07777, 0640u);
-  EXPECT_EQ(LStat(placed).st_mtim.tv_sec, 1600000100);
-  EXPECT_EQ(LStat(placed).st_mtim.tv_nsec, 7);
-  ExpectTree(q_ + "/tree");
-  EXPECT_TRUE(S_ISLNK(LStat(q_ + "/link").st_mode));
-  EXPECT_EQ(LStat(q_ + "/sparse").st_size, size);
-  EXPECT_LT(LStat(q_ + "/sparse").st_blocks, 2048);  // still sparse: under 1 MiB on disk
-  EXPECT_EQ(test::Names(shm.Path()), Warnings{"fifo"});
 }
 
 // The copy path on one file system, the first rename refused with EXDEV.
@@ -124,9 +153,9 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
     int err;  // 0: the move must succeed
   } faults[] = {
       {"none", [](FaultSys&) {}, 0},
-      {"short write", [](FaultSys& s) { s.ShortWrite(1, 2); }, 0},
+      {"short write", [](FaultSys& s) { s.short_write = 2; }, 0},
       {"disk full", [](FaultSys& s) { s.Fail(Op::kWrite, ENOSPC); }, ENOSPC},
-      {"write takes nothing", [](FaultSys& s) { s.ShortWrite(1, 0); }, ENOSPC},
+      {"write takes nothing", [](FaultSys& s) { s.short_write = 0; }, ENOSPC},
       {"read error", [](FaultSys& s) { s.Fail(Op::kRead, EIO); }, EIO},
       {"sync error", [](FaultSys& s) { s.Fail(Op::kFsync, EIO); }, EIO},
       {"copy denied", [](FaultSys& s) { s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-"); }, EACCES},
@@ -141,24 +170,23 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       FaultSys sys;
       sys.Fail(Op::kRenameAt2, EXDEV);
       f.arm(sys);
-      const Warnings warnings = Move(sys, from, f.err == 0);
+      const Names warnings = Move(sys, from, f.err == 0);
       const std::string denied = "File access is denied: " + from;
-      const std::string moved = q_ + "/data" + (folder ? "/sub/data" : "");
       if (f.err == 0) {
-        EXPECT_EQ(warnings, Warnings{});
-        EXPECT_FALSE(test::Exists(from));
-        EXPECT_EQ(test::ReadFile(moved), std::string(100000, 'd'));
+        EXPECT_EQ(warnings, Names{});
+        EXPECT_NE(access(from.c_str(), F_OK), 0);
+        EXPECT_EQ(test::ReadFile(q_ + "/data" + (folder ? "/sub/data" : "")),
+                  std::string(100000, 'd'));
       } else if (folder && f.err == EPERM) {
         // The copy landed and the source could not be removed in full: both stay.
-        EXPECT_EQ(warnings, Warnings{denied});
+        EXPECT_EQ(warnings, Names{denied});
         ExpectTree(q_ + "/data");
-        EXPECT_EQ(test::Names(from + "/sub"), Warnings{"data"});
+        EXPECT_EQ(test::Names(from + "/sub"), Names{"data"});
       } else {
-        EXPECT_EQ(warnings,
-                  Warnings{f.err == EACCES || f.err == EPERM ? denied : Error(f.err, from)});
+        EXPECT_EQ(warnings, Names{f.err == EACCES || f.err == EPERM ? denied : Error(f.err, from)});
         EXPECT_EQ(test::ReadFile(folder ? from + "/sub/data" : from), std::string(100000, 'd'));
         if (folder) ExpectTree(from);
-        EXPECT_EQ(test::Names(q_), Warnings{});
+        EXPECT_EQ(test::Names(q_), Names{});
       }
       ASSERT_EQ(std::system(("rm -rf '" + from + "' '" + q_ + "/data'").c_str()), 0);
     }
@@ -175,12 +203,90 @@ TEST_F(MoveTest, RefusesAFolderSwappedSinceTheScan) {
   const Folder folder = Folder::OpenRoot(RealSys(), in);
   scanned_.Remember(in + "/", folder.Device(), folder.Inode());
 
-  EXPECT_EQ(Move(RealSys(), in + "/second"), Warnings{});
+  EXPECT_EQ(Move(RealSys(), in + "/second"), Names{});
   ASSERT_EQ(rename(in.c_str(), (dir_ / "in-old").c_str()), 0);
   test::MakeLink(dir_ / "elsewhere", in);
-  EXPECT_EQ(Move(RealSys(), in + name, false), Warnings{Error(ELOOP, in + name)});
+  EXPECT_EQ(Move(RealSys(), in + name, false), Names{Error(ELOOP, in + name)});
   EXPECT_EQ(test::ReadFile(dir_ / "elsewhere" + name), "not scanned");
-  EXPECT_EQ(test::Names(q_), Warnings{"second"});
+  EXPECT_EQ(test::Names(q_), Names{"second"});
+}
+
+TEST_F(MoveTest, HomeTrashKeepsWhereEachEntryCameFrom) {
+  const std::string name = "a b%\xff\n.txt", second = "a b%\xff\n (2).txt";
+  test::MakeDir(dir_ / "again");
+  test::MakeDir(dir_ / "folder");
+  test::WriteFile(dir_ / name, "first");
+  test::WriteFile(dir_ / "again/" + name, "second");
+  test::WriteFile(dir_ / "folder/inner", "inner");
+  for (const std::string& from : {dir_ / name, dir_ / "again/" + name, dir_ / "folder"})
+    EXPECT_EQ(Trash(RealSys(), from), Names{});
+  EXPECT_EQ(test::Names(trash_ + "/files"), (Names{second, name, "folder"}));
+  EXPECT_EQ(test::ReadFile(trash_ + "/files/" + name) +
+                test::ReadFile(trash_ + "/files/" + second) +
+                test::ReadFile(trash_ + "/files/folder/inner"),
+            "firstsecondinner");
+  EXPECT_TRUE(Stamped(test::ReadFile(trash_ + "/info/" + second + ".trashinfo"),
+                      Info(dir_.Path() + "/again/a%20b%25%FF%0A.txt"), before_, 'T', "\n"));
+  EXPECT_EQ(test::LStat(trash_).st_mode & 07777, 0700u);
+
+  test::WriteFile(dir_ / "x", "x");  // a failed move takes its .trashinfo back
+  FaultSys sys;
+  sys.Fail(Op::kRenameAt2, EACCES);
+  EXPECT_EQ(Trash(sys, dir_ / "x", false), Names{"File access is denied: " + dir_ / "x"});
+  EXPECT_EQ(test::Names(trash_ + "/info").size(), 3u);
+  EXPECT_EQ(test::ReadFile(dir_ / "x"), "x");
+}
+
+TEST_F(MoveTest, TrashCliListsAndRestores) {
+  if (access("/usr/bin/trash-list", X_OK) != 0) GTEST_SKIP() << "trash-cli is not installed";
+  const std::string path = dir_ / "report del-01-01-2020.txt";
+  test::WriteFile(path, "report");
+  ASSERT_EQ(Trash(RealSys(), path), Names{});
+  EXPECT_TRUE(Stamped(Shell("trash-list 2>/dev/null | grep -F '" + dir_.Path() + "'"), "", before_,
+                      ' ', " " + path + "\n"));
+  // trash-restore asks which entry to restore: the first.
+  const std::string asked = Shell("echo 0 | trash-restore '" + dir_.Path() + "'");
+  EXPECT_EQ(asked.find("   0 "), 0u) << asked;
+  EXPECT_EQ(test::ReadFile(path), "report");
+  EXPECT_EQ(test::Names(trash_ + "/files"), Names{});
+  EXPECT_EQ(test::Names(trash_ + "/info"), Names{});
+}
+
+// A file on another file system goes to a trash folder at its top; a folder on /dev/shm stands
+// in for one through a mount table that names it.
+TEST_F(MoveTest, FileOnAnotherFileSystemUsesOnlyTrashFoldersThere) {
+  test::TempDir top("/dev/shm");
+  const dev_t dev = test::LStat(top.Path()).st_dev;
+  if (dev == test::LStat(home_.Path()).st_dev) GTEST_SKIP() << "one file system only";
+  test::WriteFile(home_ / "mountinfo", "30 1 " + std::to_string(major(dev)) + ":" +
+                                           std::to_string(minor(dev)) + " / " + top.Path() +
+                                           " rw - tmpfs tmpfs rw\n");
+  FaultSys sys;
+  sys.Redirect("/proc/self/mountinfo", home_ / "mountinfo");
+  const std::string own = ".Trash-" + std::to_string(getuid());
+  test::MakeDir(top / "sub");
+  test::WriteFile(top / "sub/f", "f");
+
+  // Trash folders that are links are never used, and the home trash is on another one.
+  test::MakeDir(top / "elsewhere", 01777);
+  test::MakeLink("elsewhere", top / ".Trash");
+  test::MakeLink("elsewhere", top / own);
+  EXPECT_EQ(Trash(sys, top / "sub/f", false), Names{Error(EXDEV, top / "sub/f")});
+  EXPECT_EQ(test::ReadFile(top / "sub/f"), "f");
+  EXPECT_EQ(test::Names(top / "elsewhere"), Names{});
+  EXPECT_NE(access(trash_.c_str(), F_OK), 0);
+
+  ASSERT_EQ(unlink((top / own).c_str()) | unlink((top / ".Trash").c_str()), 0);
+  EXPECT_EQ(Trash(sys, top / "sub/f"), Names{});
+  EXPECT_EQ(test::ReadFile(top / own + "/files/f"), "f");
+  EXPECT_TRUE(
+      Stamped(test::ReadFile(top / own + "/info/f.trashinfo"), Info("sub/f"), before_, 'T', "\n"));
+  EXPECT_EQ(test::LStat(top / own).st_mode & 07777, 0700u);
+
+  test::MakeDir(top / ".Trash", 01777);  // a shared sticky .Trash comes first
+  test::WriteFile(top / "sub/g", "g");
+  EXPECT_EQ(Trash(sys, top / "sub/g"), Names{});
+  EXPECT_EQ(test::ReadFile(top / ".Trash/" + std::to_string(getuid()) + "/files/g"), "g");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,13 +16,10 @@
 
 namespace kestrel::test {
 
-class FixedClock final : public Clock {
- public:
-  explicit FixedClock(DateTime now) : now_(now) {}
-  DateTime Now() const override { return now_; }
-
- private:
-  DateTime now_;
+struct FixedClock final : Clock {
+  explicit FixedClock(DateTime when) : now(when) {}
+  DateTime Now() const override { return now; }
+  DateTime now;
 };
 
 class SilentReporter final : public ErrorReporter {
@@ -42,26 +40,22 @@ class MemoryTextBox final : public TextBox {
 // What a fake printer did, one entry per call: "font NAME SIZE", "x TWIPS", "line TEXT", "end".
 using PrintLog = std::vector<std::string>;
 
-// Every character (code point) is char_width twips wide. Can fail on a chosen PrintLine.
+// Every character (code point) is 100 twips wide. Can fail on a chosen PrintLine or at the end.
 class FakePrintDevice final : public PrintDevice {
  public:
   explicit FakePrintDevice(PrintLog& log) : log_(log) {}
-
-  int page_width = 12000;
   float printable_width = 11000.0f;
-  float char_width = 100.0f;
-  int fail_on_line = 0;  // 1-based PrintLine call that throws; 0 never
+  int fail_on_line = 0;  // 1-based; 0 never
   bool fail_on_end = false;
 
   void SetFont(const std::string& name, double points) override {
     log_.push_back("font " + name + " " + std::to_string(static_cast<int>(points)));
   }
-  int PageWidth() const override { return page_width; }
+  int PageWidth() const override { return 12000; }
   float PrintableWidth() const override { return printable_width; }
   float TextWidth(const std::string& text) const override {
-    float chars = 0;
-    for (unsigned char c : text) chars += (c & 0xC0) != 0x80 ? 1.0f : 0.0f;
-    return chars * char_width;
+    return 100.0f * static_cast<float>(std::count_if(text.begin(), text.end(),
+                                                     [](char c) { return (c & 0xC0) != 0x80; }));
   }
   void SetCurrentX(float twips) override { log_.push_back("x " + std::to_string(twips)); }
   void PrintLine(const std::string& text) override {

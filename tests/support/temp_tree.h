@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,17 +66,26 @@ inline void MakeDir(const std::string& path, mode_t mode = 0755) {
 inline void MakeLink(const std::string& target, const std::string& path) {
   EXPECT_EQ(symlink(target.c_str(), path.c_str()), 0) << path;
 }
-inline bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+// Nests levels folders called name in root, through descriptors since the path may outgrow
+// PATH_MAX, and puts a file with content at the bottom.
+inline void MakeChain(const std::string& root, const std::string& name, int levels,
+                      const std::string& file, const std::string& content) {
+  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < levels; ++level) {
+    EXPECT_EQ(mkdirat(fd, name.c_str(), 0755), 0) << level;
+    const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  const int file_fd = openat(fd, file.c_str(), O_CREAT | O_WRONLY, 0644);
+  EXPECT_EQ(write(file_fd, content.data(), content.size()), std::ssize(content));
+  close(file_fd);
+  close(fd);
 }
 inline struct stat LStat(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
   return st;
-}
-inline dev_t DeviceOf(const std::string& path) {
-  return LStat(path).st_dev;
 }
 // Sorted names in a folder, "." and ".." left out.
 inline std::vector<std::string> Names(const std::string& folder) {

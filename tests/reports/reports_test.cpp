@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "fs/sys.h"
+#include "reports/report_doubles.h"
+#include "reports/run_records.h"
+#include "reports/settings_report.h"
+
+namespace kestrel::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class ReportsTest : public ::testing::Test {
+ protected:
+  FixedClock clock{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
+  FileRemovalReport removals{clock};
+  WarningReport warnings{clock};
+  PrintLog log;
+  FakeDialogs dialogs;
+
+  ReportsTest() {
+    dialogs.make_device = [this] { return std::make_unique<FakePrintDevice>(log); };
+  }
+  static std::string View(IReport& report) {
+    MemoryTextBox box;
+    report.ViewReport(box);
+    return box.text;
+  }
+  std::string Header(const std::string& title) const {
+    return "Kestrel Report - " + title + " - " + clock.Now().ToDisplayText();
+  }
+};
+
+TEST_F(ReportsTest, SettingsLayout) {
+  SilentReporter reporter;
+  Functions fn{Platform{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
+  KestrelCfg& cfg = *fn.CurrentCfg;
+  cfg.UserName("ann");
+  cfg.Company("Acme Ltd");
+  cfg.PrefixToken("del-");
+  cfg.QuarantineFolder("/home/ann/ksquarantine");
+  cfg.MaxMBPerRun(50);
+  cfg.MaxErrorsPerRun(10);
+  cfg.MaxKBLogFile(512);
+  cfg.DisplayAllMessages(true);
+  cfg.IncludeFolders() = {{"/home/ann/docs", true}, {"/srv/share", false}};
+  cfg.ExcludeFolders() = {{"/home/ann/docs/keep", true}};
+  const std::string rule(41, '-');
+  const Lines expected = {rule,
+                          "Options",
+                          rule,
+                          " User Name:             ann",
+                          " Company:               Acme Ltd",
+                          " Prefix Token:          del-",
+                          " Quarantine Folder:     /home/ann/ksquarantine",
+                          " Max MB Per Run:        50",
+                          " Max Errors Per Run:    10",
+                          " Max KB Log File Size:  512",
+                          " Display All Messages:  Yes",
+                          "",
+                          rule,
+                          "Include Folders  (* = include subfolders)",
+                          rule,
+                          " * /home/ann/docs",
+                          "   /srv/share",
+                          "",
+                          rule,
+                          "Exclude Folders  (* = exclude subfolders)",
+                          rule,
+                          " * /home/ann/docs/keep"};
+  std::string text;
+  for (const std::string& line : expected) text += (text.empty() ? "" : "\n") + line;
+  EXPECT_EQ(View(*fn.SettingsRpt), text);
+
+  cfg.QuarantineFolder("");
+  cfg.DisplayAllMessages(false);
+  const std::string empty_quarantine = View(*fn.SettingsRpt);
+  EXPECT_NE(empty_quarantine.find("\n Quarantine Folder:     <Recycle Bin>\n"), std::string::npos);
+  EXPECT_NE(empty_quarantine.find("\n Display All Messages:  No\n"), std::string::npos);
+}
+
+TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {
+  removals.RecordMessage("Last run date was 2026-12-05");
+  for (const char* path : {"/home/ann/a del-01-01-2026.txt", "/srv/b del-01-01-2026.txt"}) {
+    auto file = std::make_shared<RemovedFile>();
+    file->OriginalFilename(path);
+    file->FileMoved(true);
+    removals.RecordFileMoved(file);
+  }
+  removals.RecordMessage("done");
+  EXPECT_EQ(View(removals),
+            "Last run date was 2026-12-05\n/home/ann/a del-01-01-2026.txt\n"
+            "/srv/b del-01-01-2026.txt\ndone");
+  removals.PrintReport(dialogs);
+  EXPECT_EQ(
+      PrintedLines(log),
+      (Lines{"\n", Header("File Removal"), "\n", "Last run date was 2026-12-05", "",
+             "/home/ann/a del-01-01-2026.txt", "", "/srv/b del-01-01-2026.txt", "", "done", ""}));
+}
+
+TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {
+  warnings.PrintReport(dialogs);
+  const float centred = 11000.0f / 2 - static_cast<float>(Header("Warnings").size()) * 100 / 2;
+  EXPECT_EQ(log, (PrintLog{"font Courier New 10", "line \n", "x " + std::to_string(centred),
+                           "line " + Header("Warnings"), "line \n", "end"}));
+
+  for (const char* w : {"one", "two"}) warnings.RecordWarning(w);
+  log.clear();
+  dialogs.make_device = nullptr;
+  warnings.PrintReport(dialogs);
+  EXPECT_EQ(log, PrintLog{});
+  for (const auto& [fail_on_line, fail_on_end, printed] :
+       {std::tuple{5, false, Lines{"\n", Header("Warnings"), "\n", "one"}},
+        {0, true, Lines{"\n", Header("Warnings"), "\n", "one", "", "two", ""}}}) {
+    log.clear();
+    dialogs.make_device = [&] {
+      auto device = std::make_unique<FakePrintDevice>(log);
+      device->fail_on_line = fail_on_line;
+      device->fail_on_end = fail_on_end;
+      return device;
+    };
+    EXPECT_NO_THROW(warnings.PrintReport(dialogs));
+    EXPECT_EQ(PrintedLines(log), printed);
+    EXPECT_EQ(log.back(), "end");
+  }
+  EXPECT_EQ(dialogs.print_dialogs_shown, 4);
+  EXPECT_EQ(dialogs.message_boxes_shown, 0);
+}
+
+}  // namespace
+}  // namespace kestrel::test

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "reports/print_writer.h"
+#include "reports/report_doubles.h"
+#include "reports/text_box_writer.h"
+
+namespace kestrel::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Page 12000 twips: margin 600. Printable 11000: room 9800, i.e. 98 characters of 100 twips.
+TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
+  const std::string full(98, 'x'), a(98, 'a'), b(98, 'b');
+  std::string accented;
+  for (int i = 0; i < 99; ++i) accented += "\xC3\xA9";
+  const struct {
+    const char* what;
+    Lines in, out;
+    float printable = 11000;
+  } cases[] = {
+      {"short lines, double spaced", {"first", "second"}, {"first", "", "second", ""}},
+      {"empty and blank lines", {"", "    "}, {"", "", "", ""}},
+      {"exactly the width", {full}, {full, ""}},
+      {"one character over", {full + "y"}, {full, "y", ""}},
+      {"several lines over", {a + b + "cc"}, {a, b, "cc", ""}},
+      {"leading spaces after the cut",
+       {"  " + a.substr(2) + "     c  "},
+       {"  " + a.substr(2), "c", ""}},
+      {"trailing spaces", {full + "   "}, {full, ""}},
+      {"NUL", {std::string("kept  \0hidden", 13)}, {"kept", ""}},
+      {"characters, not bytes", {accented}, {accented.substr(0, 196), "\xC3\xA9", ""}},
+      {"no room for one character", {"abc"}, {"a", "b", "c", ""}, 1250},
+  };
+  const FixedClock clock(*DateTime::FromCivil(2026, 12, 6, 10, 2, 36));
+  for (const auto& c : cases) {
+    PrintLog log;
+    FakePrintDevice device(log);
+    device.printable_width = c.printable;
+    {
+      PrintWriter writer(device, clock);
+      for (const std::string& line : c.in) writer.WriteLn(line);
+    }
+    EXPECT_EQ(PrintedLines(log), c.out) << c.what;
+    EXPECT_EQ(log.front(), "font Courier New 10") << c.what;
+    EXPECT_EQ(log.back(), "end") << c.what;
+    // Every piece starts at the margin; the gap after each report line needs no position.
+    EXPECT_EQ(std::count(log.begin(), log.end(), "x 600.000000"), c.out.size() - c.in.size())
+        << c.what;
+  }
+}
+
+TEST(TextBoxWriterTest, JoinsLinesWithoutBreaksAtTheEnds) {
+  MemoryTextBox box;
+  box.text = "stale";
+  TextBoxWriter writer;
+  EXPECT_THROW(writer.WriteLn("a"), KsError);
+  writer.Device(&box);
+  writer.WriterHeader("Settings");
+  for (const char* line : {"", "", "  a  ", "", "b"}) writer.WriteLn(line);
+  EXPECT_EQ(box.text, "  a  \n\nb");
+}
+
+}  // namespace
+}  // namespace kestrel::test
