@@ -51,7 +51,12 @@ class EnvVar {
   std::optional<std::string> old_;
 };
 
+// Creates the missing folders on the way too.
 inline void WriteFile(const std::string& path, const std::string& content, mode_t mode = 0644) {
+  const auto slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) {
+    EXPECT_EQ(std::system(("mkdir -p -- '" + path.substr(0, slash) + "'").c_str()), 0) << path;
+  }
   std::ofstream(path, std::ios::binary) << content;
   EXPECT_EQ(chmod(path.c_str(), mode), 0) << path;
 }
