@@ -1,70 +1,66 @@
 // RunGui makes its own QApplication, so this program drives it without Qt Test's main.
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
-#include <QWidget>
+#include <QtWidgets>
 #include <cstdio>
-#include <cstdlib>
-#include <functional>
-#include <stdexcept>
-#include <string>
 #include <thread>
 
+#include "app/functions.h"
+#include "fs/sys.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "reports/report_doubles.h"
 #include "ui/gui.h"
-#include "ui/ui_fixture.h"
-
-#include "platform/console_error_reporter.h"
 #include "ui/gui_error_reporter.h"
 
 using namespace kestrel;
 
 namespace {
 
-int passed = 0;
 int failed = 0;
 
-void Check(bool ok, const std::string& what) {
-  ++(ok ? passed : failed);
-  std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what.c_str());
+void Check(bool ok, const char* what) {
+  failed += ok ? 0 : 1;
+  std::printf("%s: %s\n", ok ? "PASS" : "FAIL", what);
 }
 
-// What the watcher does once the main window shows.
-std::function<void(QWidget* main)> then_do = [](QWidget* main) { main->close(); };
-
-struct Seen {
-  QString first_title;
-  bool first_modal = false;
-  bool main_hidden_meanwhile = false;
-  QString then_title;
-  bool then_visible = false;
-} seen;
-
-QWidget* TopLevel(const char* name) {
+QWidget* Main() {
   for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->objectName() == QLatin1String(name)) return widget;
+    if (widget->objectName() == QLatin1String("frmKestrel")) return widget;
   }
   return nullptr;
 }
 
-// Runs as soon as RunGui has made its QApplication: closes the About box, then the window.
+ErrorReporter* program_reporter = nullptr;
+std::thread run;
+bool about_first = false;
+QString box_text;
+
+// Runs as RunGui's QApplication starts. Notes and closes the box that comes first; once the
+// main window shows, reports an error from another thread as a run does, closes the message
+// box that shows it (ten seconds at most), then the window. Without a main window the event
+// loop ends with 99.
 void Watch() {
   QTimer::singleShot(0, [] {
     QWidget* about = QApplication::activeModalWidget();
-    if (about) {
-      seen.first_title = about->windowTitle();
-      seen.first_modal = about->isModal();
-      QWidget* main = TopLevel("frmKestrel");
-      seen.main_hidden_meanwhile = main && !main->isVisible();
-      about->close();
-    }
+    about_first = about && about->windowTitle() == QLatin1String("About Kestrel") && Main() &&
+                  !Main()->isVisible();
+    if (about) about->close();
     QTimer::singleShot(0, [] {
-      if (QWidget* main = TopLevel("frmKestrel")) {
-        seen.then_title = main->windowTitle();
-        seen.then_visible = main->isVisible();
-        then_do(main);
-      } else {
-        QApplication::exit(99);
-      }
+      if (!Main() || !Main()->isVisible()) return QApplication::exit(99);
+      run = std::thread([] {
+        ReportHandled(*program_reporter, "KestrelCfg.CleanUp",
+                      std::make_exception_ptr(KsError(kAppError, "disk gone", "Fs.Stat")));
+      });
+      auto* poll = new QTimer(Main());
+      QObject::connect(poll, &QTimer::timeout, poll, [poll, ticks = 0]() mutable {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          box_text = box->text();
+          box->close();
+        } else if (!box_text.isEmpty() || ++ticks == 1000) {
+          poll->stop();
+          Main()->close();
+        }
+      });
+      poll->start(10);
     });
   });
 }
@@ -73,57 +69,19 @@ void Watch() {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  {
-    TestProgram program;
-    qAddPreRoutine(Watch);
-    const int status = RunGui(program.fn, argc, argv);
-    Check(status == 0, "the window closes with status 0");
-    Check(seen.first_title == QLatin1String("About Kestrel") && seen.first_modal,
-          "the About box comes first, modal");
-    Check(seen.main_hidden_meanwhile, "the main window waits behind the About box");
-    Check(seen.then_title == QLatin1String("Kestrel") && seen.then_visible,
-          "then the main window shows");
-  }
-  {
-    // The program's own reporter logs first; the window shows it, here from a run's thread.
-    TestProgram program;
-    ConsoleErrorReporter console(program.clock, program.folder.path().toStdString());
-    GuiErrorReporter reporter(console);
-    Functions fn(Platform{program.clock, reporter, RealSys(), program.folder.path().toStdString()});
-    QString box_text;
-    std::thread run;
-    then_do = [&](QWidget* main) {
-      run = std::thread([&] {
-        ReportHandled(fn.Outside().reporter, "KestrelCfg.CleanUp",
-                      std::make_exception_ptr(std::runtime_error("disk gone")));
-      });
-      auto* poll = new QTimer(main);
-      QObject::connect(poll, &QTimer::timeout, main, [&, main] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-          box_text = box->text();
-          box->close();
-          return;
-        }
-        if (!box_text.isEmpty()) {
-          run.join();
-          main->close();
-        }
-      });
-      poll->start(10);
-    };
-    Check(RunGui(fn, argc, argv) == 0, "a run's error does not end the window");
-    Check(box_text.startsWith(QStringLiteral("disk gone")), "the console reporter's error shows");
-  }
-  {
-    TestProgram program;
-    qunsetenv("QT_QPA_PLATFORM");
-    qunsetenv("DISPLAY");
-    qunsetenv("WAYLAND_DISPLAY");
-    Check(!DisplayAvailable(), "no display without QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY");
-    Check(RunGui(program.fn, argc, argv) == kNoDisplay, "RunGui returns kNoDisplay without one");
-    qputenv("WAYLAND_DISPLAY", "wayland-0");
-    Check(DisplayAvailable(), "a Wayland display counts");
-  }
-  std::printf("%d passed, %d failed\n", passed, failed);
+  qAddPreRoutine(Watch);
+  QTemporaryDir folder;
+  SystemClock clock;
+  test::SilentReporter silent;
+  GuiErrorReporter reporter(silent);
+  Functions fn(Platform{clock, reporter, RealSys(), folder.path().toStdString()});
+  program_reporter = &reporter;
+
+  Check(RunGui(fn, argc, argv) == 0, "the main window shows, then closes with status 0");
+  if (run.joinable()) run.join();
+  Check(about_first, "the modal About box comes first, the main window behind it");
+  Check(box_text == "disk gone\n\nError 0x80040001 in KestrelCfg.CleanUp\nFs.Stat",
+        "an error from a run's thread shows in a message box");
+  std::printf("%d failed\n", failed);
   return failed == 0 ? 0 : 1;
 }
