@@ -23,9 +23,13 @@ std::string CommandLineText(const std::vector<std::string>& args) {
   return text;
 }
 
+bool IsSilentCommandLine(const std::string& text) {
+  return text.rfind("-s", 0) == 0;
+}
+
 void ProcessCommandLine(Functions& fn, const std::string& text) {
   KestrelCfg& cfg = *fn.CurrentCfg;
-  if (text.rfind("-s", 0) != 0) {
+  if (!IsSilentCommandLine(text)) {
     cfg.Filename(text);
     fn.GuiMode = true;
     return;

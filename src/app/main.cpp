@@ -1,4 +1,10 @@
+// The program: silent runs here, without any GUI library; GUI mode in the window program.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,8 +15,24 @@
 #include "fs/sys.h"
 #include "platform/console_error_reporter.h"
 #include "platform/program_folder.h"
-#include "ui/gui.h"
-#include "ui/gui_error_reporter.h"
+
+namespace {
+
+// Replaces this process by kestrel-gui beside it, with the same arguments.
+int StartWindowProgram(int argc, char** argv) {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::string gui = (self.parent_path() / "kestrel-gui").string();
+  std::vector<char*> args(argv, argv + argc);
+  args[0] = const_cast<char*>(gui.c_str());
+  args.push_back(nullptr);
+  ::execv(gui.c_str(), args.data());
+  std::fprintf(stderr, "kestrel: cannot start the window program %s: %s\n", gui.c_str(),
+               std::strerror(errno));
+  return kestrel::kExitBadInput;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace kestrel;
@@ -24,12 +46,12 @@ int main(int argc, char** argv) {
     std::printf("%s\n\nProgram folder: %s\n", UsageText().c_str(), folder.c_str());
     return kExitOk;
   }
+  if (!IsSilentCommandLine(CommandLineText(args))) return StartWindowProgram(argc, argv);
 
   SetDisplayLocale("");
   SystemClock clock;
-  ConsoleErrorReporter console(clock, folder);
-  // Shows errors in message boxes only once the windows are up; never in silent mode.
-  GuiErrorReporter reporter(console);
+  ConsoleErrorReporter reporter(clock, folder);
   Functions fn(Platform{clock, reporter, RealSys(), folder});
-  return Main(fn, args, [&](Functions& f) { return RunGui(f, argc, argv); });
+  // A silent command line never asks for the window.
+  return Main(fn, args, [](Functions&) { return kExitBadInput; });
 }
