@@ -72,10 +72,13 @@ template <typename PrepareA, typename PrepareB>
 std::pair<Result, Result> Medians(const std::vector<std::string>& a, PrepareA prepare_a,
                                   const std::vector<std::string>& b, PrepareB prepare_b) {
   std::vector<Result> ra, rb;
+  // Writeback left by the preparation would land on whichever run syncs first.
   for (int i = 0; i <= kRuns; ++i) {
     prepare_a();
+    ::sync();
     const Result x = Spawn(a);
     prepare_b();
+    ::sync();
     const Result y = Spawn(b);
     if (i == 0) continue;
     ra.push_back(x);
