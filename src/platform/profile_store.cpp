@@ -198,12 +198,27 @@ void ProfileStore::Commit() {
   if (pending_) WriteFile();
 }
 
+// A configuration kept behind a link (a dotfile folder, say) is written where the link points,
+// so that replacing the file keeps the link.
+std::string ProfileStore::LinkTarget() const {
+  std::string path = file_name_;
+  for (int hops = 0; hops < 40; ++hops) {
+    char buf[4096];
+    const ssize_t n = sys_.ReadLinkAt(AT_FDCWD, path.c_str(), buf, sizeof buf);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof buf) return path;
+    std::string target(buf, static_cast<size_t>(n));
+    path = target.front() == '/' ? target : Folder(path) + "/" + target;
+  }
+  return path;
+}
+
 void ProfileStore::WriteFile() {
   if (file_name_.empty()) throw KsError(kAppError, "No configuration file name", kSource);
   std::string text;
   for (const auto& l : lines_) text += l + "\n";
 
-  const std::string folder = Folder(file_name_);
+  const std::string target = LinkTarget();
+  const std::string folder = Folder(target);
   std::mt19937 rng(std::random_device{}());
   std::string temp;
   int fd = -1;
@@ -218,10 +233,10 @@ void ProfileStore::WriteFile() {
     const int err = errno;
     sys_.Close(fd);
     sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
-    throw SystemError(err, call, file_name_, kSource);
+    throw SystemError(err, call, target, kSource);
   };
   struct stat old {};
-  if (sys_.FStatAt(AT_FDCWD, file_name_.c_str(), &old, 0) == 0) {
+  if (sys_.FStatAt(AT_FDCWD, target.c_str(), &old, 0) == 0) {
     sys_.FChmod(fd, old.st_mode & 07777);
   }
   size_t done = 0;
@@ -238,12 +253,12 @@ void ProfileStore::WriteFile() {
   if (sys_.Close(fd) != 0) {
     const int err = errno;
     sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
-    throw SystemError(err, "close", file_name_, kSource);
+    throw SystemError(err, "close", target, kSource);
   }
-  if (sys_.RenameAt2(AT_FDCWD, temp.c_str(), AT_FDCWD, file_name_.c_str(), 0) != 0) {
+  if (sys_.RenameAt2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), 0) != 0) {
     const int err = errno;
     sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
-    throw SystemError(err, "rename", file_name_, kSource);
+    throw SystemError(err, "rename", target, kSource);
   }
   const int dir = sys_.OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY, 0);
   if (dir >= 0) {

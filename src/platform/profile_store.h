@@ -43,6 +43,7 @@ class ProfileStore {
   std::optional<size_t> FindKey(const std::string& section, const std::string& key,
                                 size_t* section_end) const;
   void WriteFile();
+  std::string LinkTarget() const;
 
   Sys& sys_;
   std::string file_name_;

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "platform/error.h"
 #include "platform/profile_store.h"
 #include "support/engine_fixture.h"
@@ -128,6 +130,16 @@ TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
   EXPECT_EQ(lines[4], "Version=2026.12.0");
   EXPECT_EQ(lines[5], "[Options]");
   EXPECT_EQ(lines[6], "Name=old");
+}
+
+TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
+  test::TempDir dotfiles;
+  test::WriteFile(dotfiles / "weekly.ksp", "; mine\n");
+  ASSERT_EQ(::symlink((dotfiles / "weekly.ksp").c_str(), Ksp().c_str()), 0);
+  Cfg().Filename(Ksp());
+  ASSERT_TRUE(Cfg().Save());
+  EXPECT_TRUE(std::filesystem::is_symlink(Ksp()));
+  EXPECT_EQ(ReadFile(dotfiles / "weekly.ksp").rfind("; mine\n[General]\nVersion=", 0), 0u);
 }
 
 TEST_F(ConfigFileTest, RunDateSetterWritesIsoAtOnceAndLeavesDirtyAlone) {
