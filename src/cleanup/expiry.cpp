@@ -4,7 +4,6 @@
 #include "app/functions.h"
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
-#include "cleanup/run_state.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
 #include "reports/run_records.h"
@@ -43,10 +42,6 @@ bool KestrelCfg::FileIsExpired(const std::string& filename) {
     bool expired = due <= fn_.Now();
     Win32Wrapper fs(fn_.Outside().sys);
     const Win32Wrapper::FileInfo info = fs.Stat(filename);
-    if (run_) {
-      run_->judged_path = filename;
-      run_->judged_info = info;
-    }
     if (due < info.stamp) {
       fn_.WarningRpt->RecordWarning("Deletion date is before file creation date: " + filename);
       expired = false;

@@ -16,8 +16,9 @@ RemovedFilePtr KestrelCfg::MoveIt(const std::string& filename) {
     Win32Wrapper fs(fn_.Outside().sys, fn_.WarningRpt.get(), run_ ? &run_->scanned : nullptr,
                     run_ ? &run_->moves : nullptr);
     record->OriginalFilename(filename);
-    const Win32Wrapper::FileInfo info =
-        run_ && run_->judged_path == filename ? run_->judged_info : fs.Stat(filename);
+    // Read here, not taken from the judgement, so that a file gone since then is reported
+    // and left out of RemovedFiles.
+    const Win32Wrapper::FileInfo info = fs.Stat(filename);
     record->FileSize(info.size);
     record->FileCreationDate(info.stamp);
     removed_files_.push_back(record);

@@ -6,15 +6,12 @@
 #include "config/kestrel_cfg.h"
 #include "fs/folder.h"
 #include "fs/move_ops.h"
-#include "fs/win32_wrapper.h"
 
 namespace kestrel {
 
 struct KestrelCfg::RunState {
   ScannedFolders scanned;
   MoveCache moves;
-  std::string judged_path;
-  Win32Wrapper::FileInfo judged_info;
   std::string quarantine_path;
   std::optional<dev_t> quarantine_dev;
 };
