@@ -6,6 +6,7 @@
 #include "cleanup/discovery.h"
 #include "cleanup/run_state.h"
 #include "config/kestrel_cfg.h"
+#include "fs/destination_folders.h"
 #include "fs/win32_wrapper.h"
 #include "logging/log_file.h"
 #include "platform/error.h"
@@ -72,8 +73,10 @@ void KestrelCfg::RunSteps() {
 
   const FolderList include =
       IncludeFolders().empty() ? MakeFolderList("", fs.GetLocalDrives(), true) : IncludeFolders();
-  const std::vector<std::string> candidates =
-      GetTargetFiles(fn_, include, ExcludeFolders(), BuildFileMask(fn_), &run_->scanned);
+  // Known before the scan, so that what earlier runs moved is never moved again.
+  DestinationFolders destinations(fn_.Outside().sys, quarantine_folder_);
+  const std::vector<std::string> candidates = GetTargetFiles(
+      fn_, include, ExcludeFolders(), BuildFileMask(fn_), &run_->scanned, &destinations);
 
   removed_files_.clear();
   std::int64_t bytes_moved = 0;

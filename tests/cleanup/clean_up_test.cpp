@@ -223,6 +223,28 @@ TEST_F(CleanUpTest, LinkNamedLikeACandidateMovesAsALinkAndItsTargetStays) {
   EXPECT_EQ(fs::file_size(target), 7u);
 }
 
+TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
+  test::EnvVar data_home("XDG_DATA_HOME", data + "/share");
+  Cfg().QuarantineFolder("");
+  Due("b del-12-01-2026.txt");
+  // The quarantine folder inside the include tree, named through a link.
+  fs::create_directories(data + "/q");
+  ASSERT_EQ(::symlink((data + "/q").c_str(), (tree / "q-link").c_str()), 0);
+  for (const std::string& destination : {std::string(), tree / "q-link"}) {
+    Cfg().QuarantineFolder(destination);
+    Due("a del-12-01-2026.txt");
+    ASSERT_TRUE(Cfg().CleanUp());
+    clock.Advance(60);
+    ASSERT_TRUE(Cfg().CleanUp());
+    EXPECT_TRUE(Cfg().RemovedFiles().empty()) << destination;
+    clock.Advance(60);
+  }
+  EXPECT_EQ(test::Names(data + "/share/Trash/files"),
+            (std::vector<std::string>{"a del-12-01-2026.txt", "b del-12-01-2026.txt"}));
+  EXPECT_EQ(test::Names(data + "/share/Trash/info").size(), 2u);
+  EXPECT_EQ(test::Names(data + "/q"), (std::vector<std::string>{"a del-12-01-2026.txt"}));
+}
+
 // Removes a file named "vanish..." right after its first reading: the judgement's.
 class VanishingSys : public SysWrapper {
  public:
