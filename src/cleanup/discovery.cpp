@@ -5,9 +5,9 @@
 
 #include "app/functions.h"
 #include "cleanup/path_text.h"
+#include "cleanup/report_recorder.h"
 #include "fs/destination_folders.h"
 #include "fs/folder.h"
-#include "logging/log_file.h"
 
 namespace kestrel {
 namespace {
@@ -54,8 +54,9 @@ class ExcludeIndex {
 class Scan {
  public:
   Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned,
-       DestinationFolders* destinations)
+       RunRecorder& recorder, DestinationFolders* destinations)
       : fn_(fn),
+        recorder_(recorder),
         sys_(fn.Outside().sys),
         exclude_(exclude),
         mask_(mask),
@@ -81,10 +82,7 @@ class Scan {
       if (folder.Valid() && destinations_ != nullptr &&
           destinations_->Holds(folder.Device(), folder.Inode()))
         return;
-      if (display_all_ || include_keys_.count(key) != 0) {
-        fn_.RunLog->WriteLogMessage("Scanning Folder: " + path);
-      }
-      ++fn_.FoldersScanned;
+      recorder_.FolderScanned(path, display_all_ || include_keys_.count(key) != 0);
       if (!folder.Valid()) return;
       matches_.clear();
       subfolders_.clear();
@@ -105,6 +103,7 @@ class Scan {
 
  private:
   Functions& fn_;
+  RunRecorder& recorder_;
   Sys& sys_;
   ExcludeIndex exclude_;
   const std::string& mask_;
@@ -121,9 +120,11 @@ class Scan {
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
                                         const std::string& file_mask, ScannedFolders* scanned,
-                                        DestinationFolders* destinations) {
+                                        RunRecorder* recorder, DestinationFolders* destinations) {
   std::vector<std::string> candidates;
-  Scan scan(fn, exclude_folders, file_mask, scanned, destinations);
+  ReportRecorder program_log(fn, *fn.CurrentCfg);
+  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log,
+            destinations);
   for (const auto& entry : include_folders) {
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
   }
