@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "cleanup/path_text.h"
-#include "cleanup/removal_date.h"
+#include "cleanup/clean_up_run.h"
 #include "fs/sys.h"
 #include "fs/win32_wrapper.h"
 #include "marking/mark_rules.h"
@@ -75,7 +75,7 @@ MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token
     return Refused("already marked with another token \"" + other + "\"");
   }
   const std::string new_name = MarkedName(parts.name, token, date, info.is_directory);
-  const auto read_back = RemovalDateIn(JoinPath(parts.folder, new_name), token);
+  const auto read_back = ReadRemovalDate(JoinPath(parts.folder, new_name), token);
   if (read_back != date) {
     return Refused("\"" + token +
                    "\" already stands earlier in the path, so a run would not read this date");

@@ -3,10 +3,17 @@
 #include <cstdio>
 
 #include "cleanup/path_text.h"
-#include "cleanup/removal_date.h"
+#include "cleanup/clean_up_run.h"
 
 namespace kestrel {
 namespace {
+
+constexpr size_t kMarkDateLength = 10;  // "MM-DD-YYYY"
+
+// Midnight of the date a ten-character text names, read as a run reads it.
+std::optional<DateTime> ReadMarkDate(std::string_view text) {
+  return text.size() == kMarkDateLength ? ReadRemovalDate(text, "") : std::nullopt;
+}
 
 // Where the extension begins: the last ".", but not a leading one; ".tar.xx" counts whole.
 size_t ExtensionStart(std::string_view name, bool folder) {
