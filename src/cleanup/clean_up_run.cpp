@@ -118,7 +118,7 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     const DateTime due = ExtractExpiryDate(path, cfg_.PrefixToken(), fn_.Now());
     bool expired = due <= fn_.Now();
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
-    if (due < info.stamp) {
+    if (DateBeforeStamp(due, info.stamp)) {
       recorder_.Warning("Deletion date is before file creation date: " + path, false);
       expired = false;
     }
