@@ -212,7 +212,7 @@ DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateT
 
 Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now) {
   // A file is due from 00:00 of its date, unless it was written after that.
-  if (date.value_or(now.AddDays(1)) < stamp) return Verdict::kBeforeStamp;
+  if (DateBeforeStamp(date.value_or(now.AddDays(1)), stamp)) return Verdict::kBeforeStamp;
   if (!date) return Verdict::kNoDate;
   return *date <= now ? Verdict::kDue : Verdict::kNotYet;
 }
