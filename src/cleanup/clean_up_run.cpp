@@ -115,14 +115,13 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(fn_))) return false;
     // What an earlier move of this run took away is no candidate any more, as on the disk.
     if (mover_.MovedAway(path)) return false;
-    const DateTime due = ExtractExpiryDate(path, cfg_.PrefixToken(), fn_.Now());
-    bool expired = due <= fn_.Now();
+    const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
-    if (DateBeforeStamp(due, info.stamp)) {
+    const Verdict verdict = Judge(date, info.stamp, fn_.Now());
+    if (verdict == Verdict::kBeforeStamp) {
       recorder_.Warning("Deletion date is before file creation date: " + path, false);
-      expired = false;
     }
-    return expired;
+    return verdict == Verdict::kDue;
   } catch (...) {
     ReportHandled(fn_.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     return false;
@@ -215,6 +214,13 @@ std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view 
 
 DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now) {
   return ReadRemovalDate(path, prefix).value_or(now.AddDays(1));
+}
+
+Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now) {
+  // A file is due from 00:00 of its date, unless it was written after that.
+  if (DateBeforeStamp(date.value_or(now.AddDays(1)), stamp)) return Verdict::kBeforeStamp;
+  if (!date) return Verdict::kNoDate;
+  return *date <= now ? Verdict::kDue : Verdict::kNotYet;
 }
 
 }  // namespace kestrel

@@ -56,4 +56,13 @@ inline bool DateBeforeStamp(DateTime due, DateTime stamp) { return due < stamp; 
 // The removal date of the path, or now plus one day (never due) when it carries none.
 DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now);
 
+// The removal-date rule for a marked file last written at stamp.
+enum class Verdict {
+  kDue,          // its date has come
+  kNotYet,       // its date lies ahead
+  kNoDate,       // no real date after the prefix: never due
+  kBeforeStamp,  // its date (or, without one, tomorrow) lies before its stamp: never due, warned
+};
+Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now);
+
 }  // namespace kestrel
