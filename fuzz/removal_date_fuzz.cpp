@@ -2,21 +2,9 @@
 // is the same date; ten characters that form a real month-day-year date are always read.
 #include <cstdio>
 
+#include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
 #include "fuzz_support.h"
-
-namespace kestrel {
-
-class KestrelCfgTestPeer {
- public:
-  static DateTime Due(KestrelCfg& cfg, const std::string& name) {
-    return cfg.ExtractExpiryDate(name);
-  }
-};
-
-}  // namespace kestrel
 
 namespace {
 
@@ -47,27 +35,21 @@ std::optional<DateTime> Plain(std::string_view t) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-  static kestrel::fuzz::FixedClock clock;
-  static kestrel::fuzz::CountingReporter reporter;
-  static kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), "/nowhere"});
   if (size > 1024) return 0;
-  auto [prefix, name] = kestrel::fuzz::TwoTexts(kestrel::fuzz::Text(data, size));
-  kestrel::KestrelCfg& cfg = *fn.CurrentCfg;
-  cfg.PrefixToken(prefix);
-  const DateTime none = clock.Now().AddDays(1);
-  const DateTime due = kestrel::KestrelCfgTestPeer::Due(cfg, name);
+  const auto [prefix, name] = kestrel::fuzz::TwoTexts(kestrel::fuzz::Text(data, size));
+  const std::optional<DateTime> due = kestrel::ReadRemovalDate(name, prefix);
 
   const size_t at = kestrel::FindIgnoreCase(name, prefix);
   const std::optional<DateTime> plain =
       at == std::string::npos ? std::nullopt
                               : Plain(std::string_view(name).substr(at + prefix.size()));
-  FUZZ_CHECK(due == plain.value_or(none), "the date after the first prefix, and only it, is read");
-  if (plain) {
-    FUZZ_CHECK(due.IsMidnight(), "a removal date is a whole day");
-    FUZZ_CHECK(name.compare(at + prefix.size(), 10, NameDate(due)) == 0,
+  FUZZ_CHECK(due == plain, "the date after the first prefix, and only it, is read");
+  if (due) {
+    FUZZ_CHECK(due->IsMidnight(), "a removal date is a whole day");
+    FUZZ_CHECK(name.compare(at + prefix.size(), 10, NameDate(*due)) == 0,
                "the date read is the text in the name");
-    const std::string written = prefix + NameDate(due) + ".xls";
-    FUZZ_CHECK(kestrel::KestrelCfgTestPeer::Due(cfg, written) == due,
+    const std::string written = prefix + NameDate(*due) + ".xls";
+    FUZZ_CHECK(kestrel::ReadRemovalDate(written, prefix) == due,
                "a date written into a name reads back the same");
   }
   return 0;
