@@ -25,6 +25,12 @@ std::vector<LongCommand> Commands() {
   return {
       {"help", Help},
       {"version", Version},
+      {"mark", MarkCommand},
+      {"unmark", UnmarkCommand},
+      {"schedule", ScheduleCommand},
+      {"unschedule", UnscheduleCommand},
+      {"schedules", SchedulesCommand},
+      {"install-file-manager-actions", InstallFileManagerActionsCommand},
   };
 }
 
