@@ -8,6 +8,7 @@
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
 #include "config/kestrel_cfg.h"
+#include "fs/destination_folders.h"
 #include "platform/error.h"
 
 namespace kestrel {
@@ -53,8 +54,11 @@ RunEnd CleanUpRun::Run() {
   const FolderList include = cfg_.IncludeFolders().empty()
                                  ? MakeFolderList("", fs.GetLocalDrives(), true)
                                  : cfg_.IncludeFolders();
-  const std::vector<std::string> candidates = GetTargetFiles(
-      fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_);
+  // Known before the scan, so that what earlier runs moved is never moved again.
+  DestinationFolders destinations(fn_.Outside().sys, quarantine);
+  const std::vector<std::string> candidates =
+      GetTargetFiles(fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_,
+                     &destinations);
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;
@@ -64,7 +68,7 @@ RunEnd CleanUpRun::Run() {
   Win32Wrapper::FileInfo info;
   for (const auto& path : candidates) {
     if (!FileIsExpired(path, info)) continue;
-    const RemovedFilePtr record = MoveIt(path, &info);
+    const RemovedFilePtr record = MoveIt(path);
     if (record->FileMoved()) {
       recorder_.FileMoved(record);
       bytes_moved += record->FileSize();
@@ -124,12 +128,14 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
   }
 }
 
-RemovedFilePtr CleanUpRun::MoveIt(const std::string& path, const Win32Wrapper::FileInfo* judged) {
+RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
   auto record = std::make_shared<RemovedFile>();
   try {
     Win32Wrapper fs(fn_.Outside().sys);
     record->OriginalFilename(path);
-    const Win32Wrapper::FileInfo info = judged != nullptr ? *judged : fs.Stat(path);
+    // Read here, not taken from the judgement, so that a file gone since then is reported
+    // and left out of the records.
+    const Win32Wrapper::FileInfo info = fs.Stat(path);
     record->FileSize(info.size);
     record->FileCreationDate(info.stamp);
     records_.push_back(record);

@@ -32,7 +32,7 @@ class CleanUpRun {
   bool FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info);
   // Tries to move a judged file; the record is also in the run's records unless the file
   // could not be read. A failure is reported under "KestrelCfg.MoveIt".
-  RemovedFilePtr MoveIt(const std::string& path, const Win32Wrapper::FileInfo* judged = nullptr);
+  RemovedFilePtr MoveIt(const std::string& path);
 
  private:
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
