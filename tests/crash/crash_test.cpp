@@ -131,6 +131,7 @@ void SilentRun(Sys& sys, DateTime now) {
 std::string CheckMove(const std::string& from, const std::string& dest,
                       const std::map<std::string, std::string>& files, bool recovered) {
   std::map<std::string, int> whole;
+  std::string temporary;
   for (const auto& [rel, text] : files) {
     const auto at = Read(from + rel);
     if (at && *at != text) return "the source of " + from + rel + " changed";
@@ -139,7 +140,7 @@ std::string CheckMove(const std::string& from, const std::string& dest,
   for (const auto& e : fs::directory_iterator(dest)) {
     const std::string name = e.path().filename();
     if (name.front() == '.') {
-      if (recovered) return "temporary left: " + e.path().string();
+      if (recovered) temporary = e.path();
       continue;
     }
     for (const auto& [rel, text] : files) {
@@ -152,6 +153,7 @@ std::string CheckMove(const std::string& from, const std::string& dest,
     if (n == 0) return "lost: " + from + rel;
     if (recovered && n > 1) return std::to_string(n) + " whole copies of " + from + rel;
   }
+  if (!temporary.empty()) return "temporary left: " + temporary;
   if (recovered) {
     for (const std::string& f : {home, src}) {
       const auto temps = Temporaries(f);
@@ -365,7 +367,7 @@ std::string SecondFileSystem() {
 }  // namespace
 }  // namespace kestrel::crash
 
-int main() {
+int main(int argc, char** argv) {
   using namespace kestrel::crash;
   const char* tmp = std::getenv("TMPDIR");
   root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrel-crash-XXXXXX";
@@ -400,6 +402,7 @@ int main() {
   };
   int faults = 0;
   for (const Case& c : cases) {
+    if (argc > 1 && c.op.name.find(argv[1]) == std::string::npos) continue;  // one operation
     const Outcome out = CrashAtEveryStep(c.op, c.sys);
     std::printf("%-45s %5ld crash points, %zu broken\n", c.op.name.c_str(), out.points,
                 out.faults.size());
