@@ -1,6 +1,7 @@
 #include "platform/error_reporter.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -17,7 +18,7 @@ void ReportHandled(ErrorReporter& reporter, const std::string& procedure,
   std::string description;
   std::string source;
   try {
-    std::rethrow_exception(error);
+    std::rethrow_exception(std::move(error));
   } catch (const KsError& e) {
     number = e.Number();
     description = e.Description();
