@@ -26,7 +26,7 @@ class Scan {
   // only once it is known not to be excluded.
   void Visit(const std::string& path, bool include_subs, const Folder* parent,
              const std::string& name, std::vector<std::string>& out) {
-    if (IsExcludedFolder(path, exclude_)) return;
+    if (Stopped() || IsExcludedFolder(path, exclude_)) return;
     recorder_.FolderScanned(path, display_all_ || IsIncludeFolder(fn_, path));
     try {
       Folder folder = parent != nullptr ? parent->OpenChild(name) : Folder::OpenRoot(sys_, path);
@@ -47,6 +47,8 @@ class Scan {
       ReportHandled(fn_.Outside().reporter, "Functions.GetTargetFiles", std::current_exception());
     }
   }
+
+  bool Stopped() const { return recorder_.StopRequested(); }
 
  private:
   Functions& fn_;
@@ -70,6 +72,7 @@ std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include
   ReportRecorder program_log(fn, *fn.CurrentCfg);
   Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log);
   for (const auto& entry : include_folders) {
+    if (scan.Stopped()) break;
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
   }
   return candidates;

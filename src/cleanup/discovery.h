@@ -15,6 +15,7 @@ class RunRecorder;
 // asked) whose name fits the mask, skipping excluded folders; depth-first, pre-order, in
 // file-system order. Tells the recorder (by default the run log and FoldersScanned) of every
 // folder scanned. A failing subtree is reported under "Functions.GetTargetFiles" and cut short.
+// Once the recorder tells of a stop, the scan ends with what it found so far.
 // When scanned is given, the folders holding candidates are remembered there.
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
