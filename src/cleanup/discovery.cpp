@@ -6,6 +6,7 @@
 #include "cleanup/path_text.h"
 #include "fs/folder.h"
 #include "logging/log_file.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -26,7 +27,7 @@ class Scan {
              const std::string& name, std::vector<std::string>& out) {
     if (IsExcludedFolder(path, exclude_)) return;
     if (display_all_ || IsIncludeFolder(fn_, path)) {
-      fn_.RunLog->WriteLogMessage("Scanning Folder: " + path);
+      fn_.RunLog->WriteLogMessage("Scanning Folder: " + EscapeControlBytes(path));
     }
     ++fn_.FoldersScanned;
     try {

@@ -7,6 +7,7 @@
 #include "cleanup/run_state.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
@@ -48,7 +49,8 @@ bool KestrelCfg::FileIsExpired(const std::string& filename) {
       run_->judged_info = info;
     }
     if (due < info.stamp) {
-      fn_.WarningRpt->RecordWarning("Deletion date is before file creation date: " + filename);
+      fn_.WarningRpt->RecordWarning("Deletion date is before file creation date: " +
+                                    EscapeControlBytes(filename));
       expired = false;
     }
     return expired;
