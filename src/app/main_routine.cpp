@@ -6,17 +6,20 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
 namespace {
 
-// Silent mode shows the run as the Run tab would, one line per notification.
+// Silent mode shows the run as the Run tab would, one line per notification. Messages and
+// warnings carry their names escaped already.
 void PrintRunLines(Functions& fn) {
   fn.FileRemovalRpt->FileMoved.Subscribe([](const RemovedFilePtr& file) {
-    std::printf("[File Moved] %s\n", file->OriginalFilename().c_str());
+    std::printf("[File Moved] %s\n", EscapeControlBytes(file->OriginalFilename()).c_str());
   });
   fn.FileRemovalRpt->MessageLogged.Subscribe(
       [](const std::string& message) { std::printf("[Message] %s\n", message.c_str()); });
@@ -35,7 +38,8 @@ int RunSilent(Functions& fn, bool loaded) {
 
 }  // namespace
 
-int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui) {
+int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
+         std::int64_t wait_seconds) {
   try {
     ProcessCommandLine(fn, CommandLineText(args));
     KestrelCfg& cfg = *fn.CurrentCfg;
@@ -46,7 +50,15 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     }
     // A scheduled run of a file that is not there must fail, not clean up with defaults.
     if (!fn.GuiMode && (!fs.FileExists(cfg.Filename()) || fs.FolderExists(cfg.Filename()))) {
-      throw KsError(ENOENT, "Configuration file not found: " + cfg.Filename(), "Functions.Main");
+      throw KsError(ENOENT, "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
+                    "Functions.Main");
+    }
+    // Held until the run ends; taken before the load, so that a waiting run reads what the
+    // run before it wrote.
+    RunLock lock(fn.Outside().sys, fn.ProgramFolder());
+    if (!fn.GuiMode && !TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, wait_seconds,
+                                    "Functions.Main")) {
+      return kExitRunFailed;
     }
     const bool loaded = cfg.Filename().empty() || cfg.Load();
     if (fn.GuiMode) return gui(fn);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,7 +18,10 @@ inline constexpr int kExitBadInput = 2;   // bad command line or configuration
 using GuiEntry = std::function<int(Functions&)>;
 
 // Start-up after the program-wide objects exist: command line, configuration, then GUI or
-// silent mode. Errors are reported under "Functions.Main". Returns the exit status.
-int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui);
+// silent mode. Errors are reported under "Functions.Main". A silent run first waits up to
+// wait_seconds for the program folder's run lock; without it, it ends with kExitRunFailed.
+// Returns the exit status.
+int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
+         std::int64_t wait_seconds = 0);
 
 }  // namespace kestrel

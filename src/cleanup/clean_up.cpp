@@ -1,4 +1,5 @@
 // One clean-up run over a configuration.
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 
@@ -9,6 +10,7 @@
 #include "fs/win32_wrapper.h"
 #include "logging/log_file.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
@@ -67,7 +69,12 @@ void KestrelCfg::RunSteps() {
                     "exists",
                     "KestrelCfg.CleanUp");
     }
-    fs.CreateFolder(quarantine_folder_);
+    try {
+      fs.CreateFolder(quarantine_folder_);
+    } catch (const KsError& e) {
+      // Another process may have made it meanwhile.
+      if (e.Number() != EEXIST || !fs.FolderExists(quarantine_folder_)) throw;
+    }
   }
 
   const FolderList include =
@@ -95,8 +102,8 @@ void KestrelCfg::RunSteps() {
       continue;
     }
     if (record->FileIsReadOnly()) {
-      const std::string text =
-          "File cannot be moved because it is read-only: " + record->OriginalFilename();
+      const std::string text = "File cannot be moved because it is read-only: " +
+                               EscapeControlBytes(record->OriginalFilename());
       warnings.RecordWarning(text);
       log.WriteLogMessage(text);
     }

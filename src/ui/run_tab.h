@@ -21,7 +21,8 @@ class RunTab : public TabPage {
   Q_OBJECT
 
  public:
-  // What a run does with the configuration; CleanUp unless a test says otherwise.
+  // What a run does with the configuration; CleanUp under the run lock unless a test says
+  // otherwise.
   using Runner = std::function<void(KestrelCfg&)>;
 
   RunTab(Functions& fn, QWidget* tab_control);
@@ -39,6 +40,8 @@ class RunTab : public TabPage {
  private:
   void Run();
   void FinishRun();
+  // CleanUp while holding the program folder's run lock; without it, says so on the tab.
+  void LockedCleanUp(KestrelCfg& cfg);
   // Adds the line after the lines already queued, from any thread.
   void PostLine(const std::string& line);
 

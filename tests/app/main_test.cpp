@@ -1,5 +1,8 @@
 #include "app/main_routine.h"
 
+#include <algorithm>
+
+#include "fs/run_lock.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -37,6 +40,38 @@ TEST_F(MainTest, SilentRunOfASavedConfigurationWritesRunDateBack) {
   EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
   EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:00] Kestrel completed");
   EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
+  const std::string folder = data / "d\n[2026-12-06 10:00:00] Kestrel completed";
+  const std::string etc = folder + "/x\n[File Moved] /etc";
+  fs::create_directories(etc);
+  test::MakeFile(etc + "/shadow\tdel-01-01-2020", 3, At(2019, 12, 1));
+  SavedConfig("weekly.ksp");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  const std::string shown = data.Path() + "/d\\n[2026-12-06 10:00:00] Kestrel completed";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
+  EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
+  const auto log = test::Lines(LogText());
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Scanning Folder: " + shown),
+            1);
+}
+
+TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
+  const std::string ksp = SavedConfig("weekly.ksp");
+  const std::string ksp_text = test::ReadFile(ksp);
+  test::WriteFile(home / "Kestrel.log", "the other run's log\n");
+  RunLock other(RealSys(), home.Path());
+  ASSERT_TRUE(other.Acquire(clock, 0));
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitRunFailed);
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
+  EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
+  EXPECT_EQ(test::ReadFile(ksp), ksp_text);
+  EXPECT_FALSE(fs::exists(data / "q"));
 }
 
 TEST_F(MainTest, AbsoluteSilentNameIsUsedAsItIs) {
