@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/functions.h"
@@ -27,7 +28,7 @@ void PrintRunLines(Functions& fn) {
       [](const std::string& warning) { std::printf("[Warning] %s\n", warning.c_str()); });
 }
 
-int RunSilent(Functions& fn, bool loaded) {
+int RunSilent(Functions& fn, bool loaded, const RunOptions& /*options*/) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   if (!loaded) return kExitBadInput;
   PrintRunLines(fn);
@@ -39,7 +40,7 @@ int RunSilent(Functions& fn, bool loaded) {
 }  // namespace
 
 int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
-         std::int64_t wait_seconds) {
+         const RunOptions& options) {
   try {
     ProcessCommandLine(fn, CommandLineText(args));
     KestrelCfg& cfg = *fn.CurrentCfg;
@@ -56,17 +57,65 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     // Held until the run ends; taken before the load, so that a waiting run reads what the
     // run before it wrote.
     RunLock lock(fn.Outside().sys, fn.ProgramFolder());
-    if (!fn.GuiMode && !TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, wait_seconds,
-                                    "Functions.Main")) {
+    if (!fn.GuiMode && !TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter,
+                                    options.wait_seconds, "Functions.Main")) {
       return kExitRunFailed;
     }
     const bool loaded = cfg.Filename().empty() || cfg.Load();
     if (fn.GuiMode) return gui(fn);
-    return RunSilent(fn, loaded);
+    return RunSilent(fn, loaded, options);
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
     return kExitBadInput;
   }
+}
+
+RunOptions RunOptionsFrom(const LongCommandLine& line) {
+  RunOptions options;
+  if (line.Has("wait")) {
+    const std::string value = line.Value("wait");
+    if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != value.npos) {
+      throw KsError(kAppError,
+                    "Option --wait takes a whole number of seconds, not \"" +
+                        EscapeControlBytes(value) + "\"",
+                    "Functions.ProcessCommandLine");
+    }
+    options.wait_seconds = std::stoi(value);
+  }
+  return options;
+}
+
+int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
+                       const std::vector<LongCommand>& commands) {
+  LongCommandLine line;
+  RunOptions options;
+  const LongCommand* chosen = nullptr;
+  try {
+    line = ParseLongCommandLine(args);
+    options = RunOptionsFrom(line);
+    for (const LongCommand& command : commands) {
+      if (!line.Has(command.option)) continue;
+      if (chosen != nullptr) {
+        throw KsError(kAppError,
+                      std::string("Options --") + chosen->option + " and --" + command.option +
+                          " cannot be combined",
+                      "Functions.ProcessCommandLine");
+      }
+      chosen = &command;
+    }
+    if (chosen == nullptr && line.operands.size() != 1) {
+      throw KsError(kAppError, "A run needs exactly one configuration file\n" + UsageText(),
+                    "Functions.ProcessCommandLine");
+    }
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
+    return kExitBadInput;
+  }
+  if (chosen != nullptr) return chosen->run(fn, line);
+  const std::string& config = line.operands.front();
+  const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
+  return Main(
+      fn, {silent}, [](Functions&) { return kExitBadInput; }, options);
 }
 
 }  // namespace kestrel

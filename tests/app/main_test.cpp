@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/command_line.h"
 #include "fs/run_lock.h"
+#include "platform/error.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -64,14 +66,36 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   const std::string ksp = SavedConfig("weekly.ksp");
   const std::string ksp_text = test::ReadFile(ksp);
   test::WriteFile(home / "Kestrel.log", "the other run's log\n");
-  RunLock other(RealSys(), home.Path());
-  ASSERT_TRUE(other.Acquire(clock, 0));
+  auto other = std::make_unique<RunLock>(RealSys(), home.Path());
+  ASSERT_TRUE(other->Acquire(clock, 0));
   EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitRunFailed);
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
   EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
   EXPECT_EQ(test::ReadFile(ksp), ksp_text);
   EXPECT_FALSE(fs::exists(data / "q"));
+
+  // With --wait the run waits, by the clock, for the other to end.
+  clock.on_sleep = [&] {
+    if (clock.sleeps == 2) other.reset();
+  };
+  EXPECT_EQ(RunLongCommandLine(fn, {"--wait", "600", "weekly.ksp"}, {}), kExitOk);
+  EXPECT_EQ(clock.sleeps, 2);
+  EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
+}
+
+TEST_F(MainTest, WaitTakesWholeSeconds) {
+  const auto wait = [](std::vector<std::string> args) {
+    args.push_back("w.ksp");
+    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
+  };
+  EXPECT_EQ(wait({"--wait", "600"}), 600);
+  EXPECT_EQ(wait({"--wait=0"}), 0);
+  EXPECT_EQ(wait({"--"}), 0);
+  for (const char* bad :
+       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
+    EXPECT_THROW(wait({bad}), KsError) << bad;
+  }
 }
 
 TEST_F(MainTest, AbsoluteSilentNameIsUsedAsItIs) {
@@ -146,6 +170,29 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKsp) {
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
   EXPECT_EQ(gui_calls, 2);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
+}
+
+TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
+  const std::string ksp = SavedConfig("weekly.ksp");
+  int called = 0;
+  const std::vector<LongCommand> commands = {
+      {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
+      {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
+  EXPECT_EQ(RunLongCommandLine(fn, {"--version", "x"}, commands), 8);
+  EXPECT_EQ(called, 1);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
+    reporter.reports.clear();
+    EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.ProcessCommandLine");
+  }
+  EXPECT_EQ(called, 1);
+  reporter.reports.clear();
+  EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
+  EXPECT_EQ(gui_calls, 0);
 }
 
 TEST_F(MainTest, GuiModeWithoutDefaultKspKeepsTheDefaults) {
