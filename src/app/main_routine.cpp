@@ -6,6 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/functions.h"
+#include "app/run_json.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
@@ -28,13 +29,14 @@ void PrintRunLines(Functions& fn) {
       [](const std::string& warning) { std::printf("[Warning] %s\n", warning.c_str()); });
 }
 
-int RunSilent(Functions& fn, bool loaded, const RunOptions& /*options*/) {
+int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   if (!loaded) return kExitBadInput;
-  PrintRunLines(fn);
-  const bool completed = cfg.CleanUp();
+  options.json ? PrintRunJson(fn) : PrintRunLines(fn);
+  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
-  return completed ? kExitOk : kExitRunFailed;
+  return status;
 }
 
 }  // namespace
@@ -72,6 +74,7 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
 
 RunOptions RunOptionsFrom(const LongCommandLine& line) {
   RunOptions options;
+  options.json = line.Has("json");
   if (line.Has("wait")) {
     const std::string value = line.Value("wait");
     if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != value.npos) {
