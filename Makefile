@@ -1,10 +1,11 @@
 # Quick start: `make run` builds and starts Kestrel, `make test` builds and runs every test.
 BUILD      ?= build
+PKG_BUILD  ?= build-package
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test test-asan bench format clean
+.PHONY: deps build run test test-asan bench package format clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -29,6 +30,16 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 900
 
+# Two Debian packages in $(PKG_BUILD): kestrel (silent program) and kestrel-gui (the window),
+# built for /usr.
+$(PKG_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DKESTREL_BUILD_TESTS=OFF
+
+package: deps $(PKG_BUILD)/CMakeCache.txt
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
+
 bench: build
 	./$(BUILD)/bench/kestrel_bench
 
@@ -36,4 +47,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(PKG_BUILD)
