@@ -29,6 +29,12 @@ std::vector<LongCommand> Commands() {
       {"version", Version},
       {"preview", PreviewCommand},
       {"forecast", ForecastCommand},
+      {"mark", MarkCommand},
+      {"unmark", UnmarkCommand},
+      {"schedule", ScheduleCommand},
+      {"unschedule", UnscheduleCommand},
+      {"schedules", SchedulesCommand},
+      {"install-file-manager-actions", InstallFileManagerActionsCommand},
   };
 }
 
