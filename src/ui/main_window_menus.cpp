@@ -39,6 +39,8 @@ void MainWindow::BuildMenus() {
   save_as_ = AddCommand(file, "mnuFileSaveAs", QStringLiteral("Save &As"),
                         {QKeySequence(Qt::Key_F12), QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
                         &MainWindow::FileSaveAs, true);
+  AddCommand(file, "mnuFileSchedule", QStringLiteral("Sc&hedule..."), {}, &MainWindow::FileSchedule,
+             true);
   file->addSeparator();
   AddReportMenus(file, QStringLiteral("mnuFile"), QStringLiteral("&View"));
   file->addSeparator();

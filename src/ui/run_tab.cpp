@@ -10,9 +10,11 @@
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
 #include "platform/dialogs.h"
 #include "platform/error_reporter.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 #include "ui/help_window.h"
 #include "ui/ui_support.h"
@@ -31,7 +33,7 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
     : TabPage(parent),
       fn_(fn),
       dialogs_(dialogs),
-      runner_([](KestrelCfg& cfg, RunControl& control) { cfg.CleanUp(&control); }) {
+      runner_([this](KestrelCfg& cfg, RunControl& control) { LockedCleanUp(cfg, control); }) {
   run_ = new QPushButton(QStringLiteral("Run"));
   run_->setObjectName(QStringLiteral("cmdRun"));
   run_->setToolTip(QStringLiteral("Run a clean-up with the settings shown, saved or not"));
@@ -41,6 +43,9 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   stop_->setToolTip(QStringLiteral("End the run after the file being moved"));
   stop_->setEnabled(false);
   SetHelpContext(stop_, 56);
+  preview_ = new QPushButton(QStringLiteral("Preview"));
+  preview_->setObjectName(QStringLiteral("cmdPreview"));
+  preview_->setToolTip(QStringLiteral("Show what Run would move now, moving nothing"));
   output_ = new QPlainTextEdit;
   output_->setObjectName(QStringLiteral("txtRunOutput"));
   output_->setToolTip(QStringLiteral("What the last run did"));
@@ -53,23 +58,27 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
   buttons->addWidget(stop_);
+  buttons->addWidget(preview_);
   buttons->addStretch(1);
   auto* column = new QVBoxLayout(this);
   column->addLayout(buttons);
   column->addWidget(output_, 1);
   setTabOrder(run_, stop_);
-  setTabOrder(stop_, output_);
+  setTabOrder(stop_, preview_);
+  setTabOrder(preview_, output_);
 
   progress_timer_ = new QTimer(this);
   progress_timer_->setInterval(250);
   connect(progress_timer_, &QTimer::timeout, this, [this] { ShowProgress(); });
   connect(run_, &QPushButton::clicked, this, [this] { Run(); });
   connect(stop_, &QPushButton::clicked, this, [this] { Stop(); });
+  connect(preview_, &QPushButton::clicked, this, [this] { ShowPreview(); });
 
   if (fn_.FileRemovalRpt) {
     file_moved_id_ = fn_.FileRemovalRpt->FileMoved.Subscribe([this](const RemovedFilePtr& file) {
-      PostLine("[File Moved] " + (file ? file->OriginalFilename() : std::string()),
-               file ? file->FileSize() : 0);
+      PostLine(
+          "[File Moved] " + (file ? EscapeControlBytes(file->OriginalFilename()) : std::string()),
+          file ? file->FileSize() : 0);
     });
     message_id_ = fn_.FileRemovalRpt->MessageLogged.Subscribe(
         [this](const std::string& message) { PostLine("[Message] " + message); });
@@ -112,6 +121,8 @@ void RunTab::AllowRun(bool allowed) {
 
 void RunTab::UpdateButtons() {
   run_->setEnabled(allowed_ && !Running());
+  preview_->setEnabled(!Running());
+  if (preview_window_) preview_window_->SetRunAllowed(allowed_ && !Running());
   stop_->setEnabled(Running() && control_ && !control_->StopRequested());
 }
 
@@ -121,8 +132,32 @@ void RunTab::Stop() {
   UpdateButtons();
 }
 
-bool RunTab::ConfirmRun() {
-  KestrelCfg& cfg = CurrentCfg(fn_);
+void RunTab::ShowPreview() {
+  if (Running()) return;
+  if (!preview_window_) {
+    preview_window_ = new PreviewWindow(fn_, this);
+    preview_window_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(preview_window_, &PreviewWindow::RunRequested, this,
+            [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
+  }
+  if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  preview_window_->Start(fn_.CurrentCfg);
+  preview_window_->show();
+  preview_window_->raise();
+  preview_window_->activateWindow();
+}
+
+void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
+  Platform& outside = fn_.Outside();
+  RunLock lock(outside.sys, fn_.ProgramFolder());
+  if (!TakeRunLock(lock, outside.clock, outside.reporter, 0, "frmKestrel.cmdRun_Click")) {
+    PostLine(kRunInProgress);
+    return;
+  }
+  cfg.CleanUp(&control);
+}
+
+bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
   if (cfg.PrefixToken().empty()) {
     dialogs_.MessageBox(
         "The removal date prefix is empty, so no file name can carry a removal date and the run "
@@ -147,14 +182,14 @@ bool RunTab::ConfirmRun() {
              MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
 }
 
-void RunTab::Run() {
-  if (Running() || !allowed_ || !ConfirmRun()) return;
+void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
+  if (!cfg) cfg = fn_.CurrentCfg;
+  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  if (Running() || !allowed_ || !ConfirmRun(*cfg)) return;
   output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
   files_moved_ = bytes_moved_ = warnings_ = 0;
   control_ = std::make_unique<RunControl>();
-  std::shared_ptr<KestrelCfg> cfg = fn_.CurrentCfg;
-  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   worker_ = std::thread([this, cfg, control = control_.get()] {
     try {
       runner_(*cfg, *control);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -8,6 +9,7 @@
 #include <thread>
 
 #include "cleanup/run_control.h"
+#include "ui/preview_window.h"
 #include "ui/tab_page.h"
 
 class QPlainTextEdit;
@@ -27,7 +29,8 @@ class RunTab : public TabPage {
   Q_OBJECT
 
  public:
-  // What a run does with the configuration; CleanUp unless a test says otherwise.
+  // What a run does with the configuration; CleanUp under the run lock unless a test says
+  // otherwise.
   using Runner = std::function<void(KestrelCfg&, RunControl&)>;
 
   RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent = nullptr);
@@ -42,6 +45,9 @@ class RunTab : public TabPage {
   void AllowRun(bool allowed);
   QPushButton* RunButton() const { return run_; }
   QPushButton* StopButton() const { return stop_; }
+  QPushButton* PreviewButton() const { return preview_; }
+  // The preview window once Preview was pressed.
+  PreviewWindow* Preview() const { return preview_window_; }
 
  signals:
   void RunStarted();
@@ -50,9 +56,13 @@ class RunTab : public TabPage {
   void RunFinished();
 
  private:
-  void Run();
+  // Runs cfg, or the current configuration when none is given.
+  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
   // Returns true iff the run may start: a prefix is set, and an empty Include list is meant.
-  bool ConfirmRun();
+  bool ConfirmRun(const KestrelCfg& cfg);
+  void ShowPreview();
+  // CleanUp while holding the program folder's run lock; without it, says so on the tab.
+  void LockedCleanUp(KestrelCfg& cfg, RunControl& control);
   void FinishRun();
   void ShowProgress();
   // Adds the line after the lines already queued, from any thread; moved is the size of a
@@ -65,6 +75,8 @@ class RunTab : public TabPage {
   Runner runner_;
   QPushButton* run_;
   QPushButton* stop_;
+  QPushButton* preview_;
+  QPointer<PreviewWindow> preview_window_;
   QPlainTextEdit* output_;
   QTimer* progress_timer_;
   std::thread worker_;
