@@ -10,6 +10,7 @@
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -66,7 +67,14 @@ RunEnd CleanUpRun::Run() {
   std::int32_t errors = 0;
   const std::int64_t byte_limit = static_cast<std::int64_t>(cfg_.MaxMBPerRun()) * kMegabyte;
   Win32Wrapper::FileInfo info;
+  const auto stopped_by_user = [&] {
+    if (!recorder_.StopRequested()) return false;
+    end = RunEnd::kStoppedByUser;
+    recorder_.Stopped(end, "Run stopped by the user");
+    return true;
+  };
   for (const auto& path : candidates) {
+    if (stopped_by_user()) break;
     if (!FileIsExpired(path, info)) continue;
     const RemovedFilePtr record = MoveIt(path);
     if (record->FileMoved()) {
@@ -81,8 +89,9 @@ RunEnd CleanUpRun::Run() {
       continue;
     }
     if (record->FileIsReadOnly()) {
-      recorder_.Warning(
-          "File cannot be moved because it is read-only: " + record->OriginalFilename(), true);
+      recorder_.Warning("File cannot be moved because it is read-only: " +
+                            EscapeControlBytes(record->OriginalFilename()),
+                        true);
     }
     if (++errors >= cfg_.MaxErrorsPerRun()) {
       end = RunEnd::kErrorLimit;
@@ -91,6 +100,9 @@ RunEnd CleanUpRun::Run() {
       break;
     }
   }
+
+  // A stop during the scan, or after the last file, ends the run all the same.
+  if (end == RunEnd::kCompleted) stopped_by_user();
 
   std::int64_t files_moved = 0;
   std::int64_t total_bytes = 0;
@@ -119,7 +131,8 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
     const Verdict verdict = Judge(date, info.stamp, fn_.Now());
     if (verdict == Verdict::kBeforeStamp) {
-      recorder_.Warning("Deletion date is before file creation date: " + path, false);
+      recorder_.Warning("Deletion date is before file creation date: " + EscapeControlBytes(path),
+                        false);
     }
     return verdict == Verdict::kDue;
   } catch (...) {
