@@ -89,10 +89,8 @@ std::string Content(size_t size, char seed) {
   return s;
 }
 
-// Kestrel's temporaries: hidden names it makes, and the ".tmp" of a configuration write.
-bool IsTemporary(const std::string& name) {
-  return name.rfind(".kestrel", 0) == 0 || (name.size() > 4 && name.ends_with(".tmp"));
-}
+// Kestrel's temporaries: hidden ".kestrel-..." names beside what they become.
+bool IsTemporary(const std::string& name) { return name.rfind(".kestrel-", 0) == 0; }
 
 std::vector<std::string> Temporaries(const std::string& folder) {
   std::vector<std::string> found;
