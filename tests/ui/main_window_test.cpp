@@ -376,6 +376,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(RunLines(), expected);
   }
 
+  // A timer runs a file: an unsaved configuration is not scheduled.
+  void scheduleAsksToSaveFirst() {
+    Find<QAction>("mnuFileSchedule")->trigger();
+    QCOMPARE(Dialogs().shown,
+             std::vector<std::string>{"Save the configuration before scheduling it."});
+  }
+
   // Lines show as they come, and only help stays open to the user meanwhile.
   void theWindowIsLockedWhileARunGoesOn() {
     std::promise<void> release;
