@@ -5,6 +5,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 
@@ -56,6 +57,7 @@ const std::vector<LongOption>& LongOptions() {
       {"schedules", nullptr, "list the scheduled configurations and their next run"},
       {"install-file-manager-actions", nullptr,
        "add \"Mark for removal\" to the GNOME Files scripts"},
+      {"wait", "SECONDS", "let a run wait up to SECONDS for another run to end"},
   };
   return options;
 }
@@ -95,7 +97,9 @@ LongCommandLine ParseLongCommandLine(const std::vector<std::string>& args) {
     const auto option = std::find_if(known.begin(), known.end(),
                                      [&](const LongOption& o) { return name == o.name; });
     if (option == known.end()) {
-      throw KsError(kAppError, "Unknown option --" + name + "\nTry 'kestrel --help'.", kParser);
+      throw KsError(kAppError,
+                    "Unknown option --" + EscapeControlBytes(name) + "\nTry 'kestrel --help'.",
+                    kParser);
     }
     std::string value;
     if (option->value_name == nullptr) {
