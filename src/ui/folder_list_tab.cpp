@@ -16,6 +16,7 @@
 #include "ui/help_window.h"
 #include "ui/name_field.h"
 #include "ui/ui_support.h"
+#include "ui/window_layout.h"
 
 namespace kestrel {
 
@@ -68,6 +69,7 @@ FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kin
   browse_->setObjectName(QStringLiteral("cmdBrowseFor%1Folder").arg(which));
   browse_->setToolTip(QStringLiteral("Choose a folder to add"));
   SetHelpContext(browse_, 21 + help);
+  MakeCompact(*browse_);
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(list_, 0, 0, 3, 2);

@@ -43,6 +43,7 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   browse_quarantine_->setObjectName(QStringLiteral("cmdBrowseForQuarantineFolder"));
   browse_quarantine_->setToolTip(QStringLiteral("Choose the quarantine folder"));
   SetHelpContext(browse_quarantine_, 14);
+  MakeCompact(*browse_quarantine_);
   grid_->addWidget(browse_quarantine_, 3, 2);
   connect(browse_quarantine_, &QPushButton::clicked, this, [this] { BrowseForQuarantineFolder(); });
 
@@ -68,8 +69,8 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   // The caption stands at the left of the box.
   display_all_messages_->setLayoutDirection(Qt::RightToLeft);
   SetHelpContext(display_all_messages_, 18);
-  grid_->addWidget(display_all_messages_, grid_->rowCount(), 0, 1, 1, Qt::AlignLeft);
-  grid_->setRowStretch(grid_->rowCount(), 1);
+  grid_->addWidget(display_all_messages_, rows_++, 0, 1, 1, Qt::AlignLeft);
+  grid_->setRowStretch(rows_, 1);
   connect(display_all_messages_, &QCheckBox::stateChanged, this, [this](int state) {
     if (filling_) return;
     CurrentCfg(fn_).DisplayAllMessages(state != Qt::Unchecked);
@@ -88,7 +89,7 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
 
 NameField* OptionsTab::AddTextField(const char* name, const char* caption, const char* tip,
                                     int help, TextSet set) {
-  const int row = grid_->rowCount();
+  const int row = rows_++;
   grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
   auto* field = new NameField;
   field->setObjectName(QString::fromUtf8(name));
@@ -105,7 +106,7 @@ NameField* OptionsTab::AddTextField(const char* name, const char* caption, const
 
 QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, const char* tip,
                                       int help, NumberGet get, NumberSet set) {
-  const int row = grid_->rowCount();
+  const int row = rows_++;
   grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
   auto* field = new QLineEdit;
   field->setObjectName(QString::fromUtf8(name));

@@ -71,6 +71,7 @@ class OptionsTab : public TabPage {
   // Set while Fill shows the configuration: those changes are no edits.
   bool filling_ = false;
   bool valid_ = true;
+  int rows_ = 0;
 };
 
 }  // namespace kestrel

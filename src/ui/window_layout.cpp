@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -38,6 +39,12 @@ QLabel* NewErrorLabel(const QString& object_name) {
   label->setPalette(palette);
   label->hide();
   return label;
+}
+
+void MakeCompact(QPushButton& button) {
+  const int width =
+      button.fontMetrics().horizontalAdvance(button.text()) + button.fontMetrics().height();
+  button.setFixedWidth(std::max(width, button.sizeHint().height()));
 }
 
 int DesignSpacing(const QWidget& widget) {

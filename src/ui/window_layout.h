@@ -4,6 +4,7 @@
 
 class QGridLayout;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace kestrel {
@@ -17,6 +18,8 @@ void SetDesignMinimum(QWidget& widget, int width_twips, int height_twips);
 void FitToScreen(QWidget& window);
 // A hidden label for a field's error, in the style's error colour.
 QLabel* NewErrorLabel(const QString& object_name);
+// A button no wider than its caption needs, as the design's "..." buttons are.
+void MakeCompact(QPushButton& button);
 // Spacing of the design: 120 twips around and between controls, at the widget's DPI.
 int DesignSpacing(const QWidget& widget);
 
