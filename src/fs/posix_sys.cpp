@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -81,6 +82,13 @@ uid_t Sys::GetUid() {
 }
 int Sys::StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) {
   return ::statx(dirfd, path, flags, mask, out);
+}
+
+int Sys::LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
+  return ::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+}
+int Sys::Flock(int fd, int operation) {
+  return ::flock(fd, operation);
 }
 
 Sys& RealSys() {
