@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/commands/commands.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
 #include "config/value_forms.h"
@@ -18,11 +18,9 @@
 
 namespace {
 
-// Replaces this process by kestrel-gui beside it, with the same arguments.
+// Replaces this process by kestrel-gui, with the same arguments.
 int StartWindowProgram(int argc, char** argv) {
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const std::string gui = (self.parent_path() / "kestrel-gui").string();
+  const std::string gui = kestrel::WindowProgramPath();
   std::vector<char*> args(argv, argv + argc);
   args[0] = const_cast<char*>(gui.c_str());
   args.push_back(nullptr);
@@ -41,17 +39,19 @@ int main(int argc, char** argv) {
     std::printf("kestrel %s\n", VersionText().c_str());
     return kExitOk;
   }
-  const std::string folder = ResolveProgramFolder();
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::printf("%s\n\nProgram folder: %s\n", UsageText().c_str(), folder.c_str());
-    return kExitOk;
+  const bool long_line = IsLongCommandLine(args);
+  const bool help = args.size() == 1 && args[0] == "-h";
+  if (!long_line && !help && !IsSilentCommandLine(CommandLineText(args))) {
+    return StartWindowProgram(argc, argv);
   }
-  if (!IsSilentCommandLine(CommandLineText(args))) return StartWindowProgram(argc, argv);
 
+  const std::string folder = ResolveProgramFolder();
   SetDisplayLocale("");
   SystemClock clock;
   ConsoleErrorReporter reporter(clock, folder);
   Functions fn(Platform{clock, reporter, RealSys(), folder});
+  if (help) return RunLongCommandLine(fn, {"--help"}, Commands());
+  if (long_line) return RunLongCommandLine(fn, args, Commands());
   // A silent command line never asks for the window.
   return Main(fn, args, [](Functions&) { return kExitBadInput; });
 }

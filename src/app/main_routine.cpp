@@ -23,7 +23,7 @@ void PrintRunLines(Functions& fn) {
       [](const std::string& warning) { std::printf("[Warning] %s\n", warning.c_str()); });
 }
 
-int RunSilent(Functions& fn, bool loaded) {
+int RunSilent(Functions& fn, bool loaded, const RunOptions& /*options*/) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   if (!loaded) return kExitBadInput;
   PrintRunLines(fn);
@@ -34,7 +34,8 @@ int RunSilent(Functions& fn, bool loaded) {
 
 }  // namespace
 
-int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui) {
+int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
+         const RunOptions& options) {
   try {
     ProcessCommandLine(fn, CommandLineText(args));
     KestrelCfg& cfg = *fn.CurrentCfg;
@@ -50,11 +51,46 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     }
     const bool loaded = cfg.Filename().empty() || cfg.Load();
     if (fn.GuiMode) return gui(fn);
-    return RunSilent(fn, loaded);
+    return RunSilent(fn, loaded, options);
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
     return kExitBadInput;
   }
+}
+
+RunOptions RunOptionsFrom(const LongCommandLine& /*line*/) {
+  return RunOptions{};
+}
+
+int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
+                       const std::vector<LongCommand>& commands) {
+  LongCommandLine line;
+  const LongCommand* chosen = nullptr;
+  try {
+    line = ParseLongCommandLine(args);
+    for (const LongCommand& command : commands) {
+      if (!line.Has(command.option)) continue;
+      if (chosen != nullptr) {
+        throw KsError(kAppError,
+                      std::string("Options --") + chosen->option + " and --" + command.option +
+                          " cannot be combined",
+                      "Functions.ProcessCommandLine");
+      }
+      chosen = &command;
+    }
+    if (chosen == nullptr && line.operands.size() != 1) {
+      throw KsError(kAppError, "A run needs exactly one configuration file\n" + UsageText(),
+                    "Functions.ProcessCommandLine");
+    }
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
+    return kExitBadInput;
+  }
+  if (chosen != nullptr) return chosen->run(fn, line);
+  const std::string& config = line.operands.front();
+  const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
+  return Main(
+      fn, {silent}, [](Functions&) { return kExitBadInput; }, RunOptionsFrom(line));
 }
 
 }  // namespace kestrel

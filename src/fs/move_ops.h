@@ -86,4 +86,8 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
                    const std::string& to_folder, MoveCache* cache = nullptr);
 int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from);
 
+// $XDG_DATA_HOME (when absolute) or ~/.local/share, which holds the home trash; empty when
+// neither is known.
+std::string DataHome();
+
 }  // namespace kestrel

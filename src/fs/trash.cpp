@@ -90,14 +90,6 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& ori
   return EEXIST;
 }
 
-// $XDG_DATA_HOME (when absolute) or ~/.local/share; empty when neither is known.
-std::string DataHome() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  return home != nullptr && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
-}
-
 // The file system the path would be made on: that of its nearest existing ancestor.
 bool FutureDevice(Sys& sys, std::string path, dev_t& dev) {
   struct stat st;
@@ -168,6 +160,13 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute) {
 }
 
 }  // namespace
+
+std::string DataHome() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return home != nullptr && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
+}
 
 int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from) {
   MoveSource src;

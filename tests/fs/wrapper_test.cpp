@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fs/destination_folders.h"
 #include "fs/folder.h"
 #include "platform/clock.h"
 #include "reports/run_records.h"
@@ -233,6 +234,48 @@ TEST(Win32Wrapper, DrivesComeFromTheMountTable) {
     test::MakeLink(path, sysfs + "/8:" + std::to_string(minor));
   }
   EXPECT_EQ(fs.GetLocalDrives(), (Names{"/", "/data", "/home x"}));
+}
+
+class UserSys : public FaultSys {
+ public:
+  uid_t uid = 0;
+  uid_t GetUid() override { return uid; }
+};
+
+// A temporary folder made the top of a mount, with trash folders of two users.
+TEST(DestinationFolders, HoldsTheQuarantineAndTheTrashesOfTheUserOrOfEveryoneForRoot) {
+  test::TempDir top;
+  const std::vector<std::string> folders = {"q",           "share/Trash", ".Trash",
+                                            ".Trash/1000", ".Trash/77",   ".Trash-1000",
+                                            ".Trash-77",   ".Trash-7x",   "plain"};
+  for (const auto& f : {"share", "q", "share/Trash", ".Trash", ".Trash/1000", ".Trash/77",
+                        ".Trash-1000", ".Trash-77", ".Trash-7x", "plain"})
+    test::MakeDir(top / f);
+  test::MakeLink(top / "q", top / "q-link");
+  test::MakeLink(top / "plain", top / ".Trash-55");  // a link is no trash folder
+  const dev_t dev = test::LStat(top.Path()).st_dev;
+  test::WriteFile(top / "mountinfo", "36 35 " + std::to_string(major(dev)) + ":" +
+                                         std::to_string(minor(dev)) + " / " + top.Path() +
+                                         " rw - ext4 /dev/x rw\n");
+  test::EnvVar data("XDG_DATA_HOME", top / "share");
+
+  struct Case {
+    uid_t uid;
+    std::vector<std::string> held;
+  };
+  for (const Case& c : {Case{1000, {"q", "share/Trash", ".Trash/1000", ".Trash-1000"}},
+                        Case{0, {"q", "share/Trash", ".Trash", ".Trash-1000", ".Trash-77"}}}) {
+    UserSys sys;
+    sys.uid = c.uid;
+    sys.Redirect("/proc/self/mountinfo", top / "mountinfo");
+    DestinationFolders destinations(sys, top / "q-link");
+    std::vector<std::string> held;
+    for (const auto& f : folders) {
+      const struct stat st = test::LStat(top / f);
+      if (destinations.Holds(st.st_dev, st.st_ino)) held.push_back(f);
+    }
+    EXPECT_EQ(held, c.held) << "uid " << c.uid;
+  }
 }
 
 // Every path operation on a path of over 5,000 bytes: 25 folders of 200-byte names.
