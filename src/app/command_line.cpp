@@ -45,6 +45,17 @@ const std::vector<LongOption>& LongOptions() {
   static const std::vector<LongOption> options = {
       {"help", nullptr, "print this text and the program folder, then exit"},
       {"version", nullptr, "print the version, then exit"},
+      {"preview", nullptr, "list what a run would move now, and where it would stop"},
+      {"forecast", "DAYS", "list marked files due now, within DAYS days, never due"},
+      {"json", nullptr, "print JSON Lines: a run, --preview, --forecast"},
+      {"mark", "WHEN", "rename FILEs to be removed WHEN: Nd, Nw, Nm, Ny or MM-DD-YYYY"},
+      {"unmark", nullptr, "rename FILEs back to their names without the mark"},
+      {"config", "CONFIG", "--mark, --unmark: the token of CONFIG, not of default.ksp"},
+      {"schedule", "CONFIG", "run CONFIG weekly, daily, monthly or at a calendar"},
+      {"unschedule", "CONFIG", "stop the scheduled runs of CONFIG"},
+      {"schedules", nullptr, "list the scheduled configurations and their next run"},
+      {"install-file-manager-actions", nullptr,
+       "add \"Mark for removal\" to the GNOME Files scripts"},
   };
   return options;
 }

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/functions.h"
+#include "app/run_json.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
@@ -23,13 +24,14 @@ void PrintRunLines(Functions& fn) {
       [](const std::string& warning) { std::printf("[Warning] %s\n", warning.c_str()); });
 }
 
-int RunSilent(Functions& fn, bool loaded, const RunOptions& /*options*/) {
+int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   if (!loaded) return kExitBadInput;
-  PrintRunLines(fn);
-  const bool completed = cfg.CleanUp();
+  options.json ? PrintRunJson(fn) : PrintRunLines(fn);
+  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
-  return completed ? kExitOk : kExitRunFailed;
+  return status;
 }
 
 }  // namespace
@@ -58,8 +60,10 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
   }
 }
 
-RunOptions RunOptionsFrom(const LongCommandLine& /*line*/) {
-  return RunOptions{};
+RunOptions RunOptionsFrom(const LongCommandLine& line) {
+  RunOptions options;
+  options.json = line.Has("json");
+  return options;
 }
 
 int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,

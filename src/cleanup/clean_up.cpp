@@ -11,9 +11,9 @@
 
 namespace kestrel {
 
-bool KestrelCfg::CleanUp() {
+bool KestrelCfg::CleanUp(RunControl* control) {
   try {
-    ReportRecorder recorder(fn_, *this);
+    ReportRecorder recorder(fn_, *this, control);
     DiskMover mover(fn_.Outside().sys, fn_.WarningRpt.get());
     CleanUpRun(fn_, *this, recorder, mover, removed_files_).Run();
     return true;

@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "cleanup/path_text.h"
 #include "cleanup/clean_up_run.h"
+#include "cleanup/path_text.h"
 #include "fs/sys.h"
 #include "fs/win32_wrapper.h"
 #include "marking/mark_rules.h"
@@ -35,7 +36,7 @@ Parts Split(const std::string& path) {
 }
 
 MarkOutcome Rename(Sys& sys, const Parts& parts, const std::string& path,
-                   const std::string& new_name) {
+                   const std::string& new_name, bool rename = true) {
   const std::string new_path = JoinPath(parts.folder, new_name);
   if (new_name == parts.name) return MarkOutcome{true, new_path, ""};
   struct statvfs vfs {};
@@ -43,6 +44,13 @@ MarkOutcome Rename(Sys& sys, const Parts& parts, const std::string& path,
       new_name.size() > vfs.f_namemax) {
     return Refused("the new name would be longer than the file system allows (" +
                    std::to_string(vfs.f_namemax) + " bytes)");
+  }
+  if (!rename) {
+    struct stat st {};
+    if (sys.FStatAt(AT_FDCWD, new_path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      return Refused("the name is taken: " + new_path);
+    }
+    return MarkOutcome{true, new_path, ""};
   }
   if (sys.RenameAt2(AT_FDCWD, path.c_str(), AT_FDCWD, new_path.c_str(), RENAME_NOREPLACE) != 0) {
     const int err = errno;
@@ -59,7 +67,8 @@ Win32Wrapper::FileInfo Info(Sys& sys, const std::string& path) {
 
 }  // namespace
 
-MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token, DateTime date) {
+MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token, DateTime date,
+                     bool rename) {
   if (token.empty()) return Refused("the prefix token is empty");
   const Parts parts = Split(path);
   if (parts.name.empty() || parts.name == "." || parts.name == "..") {
@@ -84,7 +93,7 @@ MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token
     return Refused("the date is before the file's last change (" + info.stamp.ToIsoText() +
                    "): a run would never remove it");
   }
-  return Rename(sys, parts, path, new_name);
+  return Rename(sys, parts, path, new_name, rename);
 }
 
 MarkOutcome UnmarkFile(Sys& sys, const std::string& path, const std::string& token) {

@@ -19,7 +19,9 @@ struct MarkOutcome {
 // of token and date. Refuses an empty token, a name marked with another token, a name longer
 // than its file system allows, a path from which a run would not read that date back, a date
 // before the last-write stamp, and a taken name: it never overwrites. The stamp is kept.
-MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token, DateTime date);
+// With rename false it only says what it would do.
+MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token, DateTime date,
+                     bool rename = true);
 // Renames what lies at the absolute path to its name without the mark of token; never
 // overwrites.
 MarkOutcome UnmarkFile(Sys& sys, const std::string& path, const std::string& token);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cleanup/path_text.h"
 #include "cleanup/clean_up_run.h"
+#include "cleanup/path_text.h"
 
 namespace kestrel {
 namespace {

@@ -18,6 +18,7 @@ namespace kestrel {
 namespace {
 
 constexpr const char* kSource = "ProfileStore";
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 std::string Folded(std::string_view s) {
   std::string out(s);
@@ -144,17 +145,20 @@ void ProfileStore::Read() {
   if (read_) return;
   std::string text = file_name_.empty() ? std::string() : ReadText();
   blocks_.assign(1, Block{});
+  bom_ = false;
   keys_.clear();
   sections_.clear();
   read_ = true;
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  bom_ = text.rfind(kBom, 0) == 0;
+  if (bom_) text.erase(0, kBom.size());
+  // LF, CR LF and a lone CR each end a line, so that no value read can hold a line break that
+  // writing it back would refuse or lose.
   std::string section;
   for (size_t start = 0; start < text.size();) {
-    size_t stop = text.find('\n', start);
+    size_t stop = text.find_first_of("\r\n", start);
     if (stop == std::string::npos) stop = text.size();
     std::string line = text.substr(start, stop - start);
-    start = stop + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    start = stop + (text.compare(stop, 2, "\r\n") == 0 ? 2 : 1);
     if (auto name = SectionName(line)) {
       section = Folded(*name);
       sections_[section] = blocks_.size();
@@ -255,7 +259,8 @@ std::string ProfileStore::LinkTarget() const {
 // next write sweeps away.
 void ProfileStore::WriteFile() {
   if (file_name_.empty()) throw KsError(kAppError, "No configuration file name", kSource);
-  std::string text;
+  // A mark read is written back: dropping it could make a second one the mark next time.
+  std::string text = bom_ ? std::string(kBom) : std::string();
   for (const Block& block : blocks_) {
     for (const auto& l : block.lines) text += l + "\n";
   }

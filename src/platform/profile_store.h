@@ -60,6 +60,7 @@ class ProfileStore {
   bool read_ = false;
   bool batch_ = false;
   bool pending_ = false;
+  bool bom_ = false;  // the file starts with a UTF-8 byte order mark
   std::vector<Block> blocks_;
   // Each key's first line, by folded "section\nkey": block and line.
   std::unordered_map<std::string, std::pair<size_t, size_t>> keys_;

@@ -7,10 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 
-// Both fixed at build time: the build folder whose copy may keep its files beside itself, and
-// where the window program is installed.
+// Fixed at build time: the build folder whose copy may keep its files beside itself, and where
+// the window program and the data are.
 #ifndef KESTREL_BUILD_FOLDER
 #define KESTREL_BUILD_FOLDER ""
+#endif
+#ifndef KESTREL_SOURCE_DATA
+#define KESTREL_SOURCE_DATA ""
+#endif
+#ifndef KESTREL_INSTALLED_DATA
+#define KESTREL_INSTALLED_DATA ""
 #endif
 #ifndef KESTREL_INSTALLED_GUI
 #define KESTREL_INSTALLED_GUI ""
@@ -59,6 +65,10 @@ std::string WindowProgramPath() {
   const std::string beside = (exe_folder / "kestrel-gui").string();
   if (RunsFromBuildTree(exe_folder) || *KESTREL_INSTALLED_GUI == '\0') return beside;
   return ::access(KESTREL_INSTALLED_GUI, X_OK) == 0 ? KESTREL_INSTALLED_GUI : beside;
+}
+
+std::string DataFolder() {
+  return RunsFromBuildTree(ExecutableFolder()) ? KESTREL_SOURCE_DATA : KESTREL_INSTALLED_DATA;
 }
 
 }  // namespace kestrel

@@ -13,5 +13,8 @@ std::string ResolveProgramFolder();
 // was installed (beside the executable when that path does not exist, as in an unpacked
 // package).
 std::string WindowProgramPath();
+// The read-only data Kestrel ships (the file-manager scripts): the source tree's data/ for a
+// build-tree copy, the installed data folder otherwise.
+std::string DataFolder();
 
 }  // namespace kestrel

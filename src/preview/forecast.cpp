@@ -8,6 +8,7 @@
 #include "cleanup/clean_up_run.h"
 #include "cleanup/discovery.h"
 #include "config/kestrel_cfg.h"
+#include "fs/destination_folders.h"
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
@@ -48,8 +49,10 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
                                  ? MakeFolderList("", fs.GetLocalDrives(), true)
                                  : cfg.IncludeFolders();
   SilentRecorder silent;
-  const std::vector<std::string> candidates =
-      GetTargetFiles(fn, include, cfg.ExcludeFolders(), BuildFileMask(fn), nullptr, &silent);
+  // What earlier runs moved is no longer marked for anything.
+  DestinationFolders destinations(fn.Outside().sys, cfg.QuarantineFolder());
+  const std::vector<std::string> candidates = GetTargetFiles(
+      fn, include, cfg.ExcludeFolders(), BuildFileMask(fn), nullptr, &silent, &destinations);
   std::unordered_set<std::string> seen;
   for (const auto& path : candidates) {
     if (!seen.insert(path).second) continue;

@@ -36,6 +36,7 @@ TEST(ExcludeRule, Decides) {
 
 class DiscoveryTest : public test::EngineTest {
  protected:
+  DiscoveryTest() : test::EngineTest(sys_) {}
   void SetUp() override {
     root = home / "Data";
     for (const char* f :
@@ -63,7 +64,9 @@ class DiscoveryTest : public test::EngineTest {
     return out;
   }
   std::string root;
+  static test::FaultSys sys_;
 };
+test::FaultSys DiscoveryTest::sys_;
 
 TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstKeepingCase) {
   fn.RunLog->Initialize();
@@ -122,45 +125,20 @@ TEST_F(DiscoveryTest, MissingFolderIsLoggedAndCountedWithoutError) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-}  // namespace
-}  // namespace kestrel
-
-namespace kestrel {
-namespace {
-
-class FailingLogTest : public test::EngineTest {
- protected:
-  FailingLogTest() : test::EngineTest(sys_) {}
-  static test::FaultSys sys_;
-};
-test::FaultSys FailingLogTest::sys_;
-
-// A log line that cannot be written ends the scan of its folder's subtree only.
-TEST_F(FailingLogTest, FailingFolderCutsShortOnlyItsOwnSubtree) {
-  const std::string root = home / "data";
-  for (const char* f : {"x/a del-01-01-2020", "x/sub/b del-01-01-2020", "y/c del-01-01-2020",
-                        "y/sub/d del-01-01-2020"})
-    WriteFile(root + "/" + f, "x");
-  Cfg().IncludeFolders().assign({Folder2Clean(root + "/x", true), Folder2Clean(root + "/y", true)});
-  struct Case {
-    int failing_line;
-    std::vector<std::string> found;
-    int scanned;
-  };
-  for (const Case& c :
-       {Case{1, {"y/c del-01-01-2020", "y/sub/d del-01-01-2020"}, 2},
-        Case{2, {"x/a del-01-01-2020", "y/c del-01-01-2020", "y/sub/d del-01-01-2020"}, 3}}) {
+// A log line that cannot be written ends the scan of its own folder's subtree only.
+TEST_F(DiscoveryTest, FailingFolderCutsShortOnlyItsOwnSubtree) {
+  Cfg().IncludeFolders().assign(
+      {Folder2Clean(root + "/Sub", true), Folder2Clean(root + "/Other", true)});
+  const std::string e = root + "/Other/e del-05-05-2020.txt";
+  for (const auto& [line, found] : {std::pair<int, std::vector<std::string>>{1, {e}},
+                                    {2, {root + "/Sub/b del-02-02-2020.doc", e}}}) {
     fn.RunLog->Initialize();
     fn.FoldersScanned = 0;
     reporter.reports.clear();
-    sys_.Fail(test::Op::kWrite, EIO, c.failing_line);
-    auto found =
-        GetTargetFiles(fn, Cfg().IncludeFolders(), Cfg().ExcludeFolders(), BuildFileMask(fn));
-    for (auto& p : found) p.erase(0, root.size() + 1);
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, c.found) << c.failing_line;
+    sys_.Fail(test::Op::kWrite, EIO, line);
+    EXPECT_EQ(Scan(), found) << line;
     EXPECT_EQ(Locations(), (std::vector<std::string>{"Functions.GetTargetFiles\nLogFile"}));
-    EXPECT_EQ(fn.FoldersScanned, c.scanned);
+    EXPECT_EQ(fn.FoldersScanned, line);
   }
 }
 

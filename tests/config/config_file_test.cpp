@@ -109,7 +109,7 @@ TEST_F(ConfigFileTest, ShorterListLeavesStaleKeysThatAreNeverRead) {
 
 // The first of two equal keys is the one read and replaced; new keys go after the last key of
 // the section's last part.
-TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
+TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
   WriteFile(Ksp(),
             "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
             "Custom=1\r\n\r\n[Options]\r\nname = old\r\n[ options ]\r\nName=shadowed\r\n; end\r\n");
@@ -119,11 +119,26 @@ TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
   EXPECT_EQ(Cfg().LastRunDate(), At(2003, 10, 14, 9, 5, 12));
   ASSERT_TRUE(Cfg().Save());
   EXPECT_EQ(ReadFile(Ksp()),
-            "; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
+            "\xEF\xBB\xBF; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
             "Version=2026.12.0\n\n[Options]\nName=old\n[ options ]\nName=shadowed\nCompany=\n"
             "PrefixToken=\nQuarantineFolder=\nMaxMB2Remove=50\nMaxErrorsPerRun=10\nMaxKBLog=512\n"
             "DisplayAllMessages=True\n; end\n[Include]\nIncludeFoldersCount=0\n"
             "[Exclude]\nExcludeFoldersCount=0\n");
+}
+
+// A lone CR once stayed inside a value, which Save then refused to write back.
+TEST_F(ConfigFileTest, EveryCarriageReturnEndsALineSoWhatLoadsSaves) {
+  WriteFile(Ksp(),
+            "[Options]\rName=ann\r\r\nCompany=x\ry\n[Include]\r\nIncludeFoldersCount=1\r"
+            "Folder001=/a\r\rIncludeSubs001=True\r");
+  Cfg().Filename(Ksp());
+  ASSERT_TRUE(Cfg().Load());
+  EXPECT_EQ(Cfg().UserName(), "ann");
+  EXPECT_EQ(Cfg().Company(), "x");
+  ASSERT_EQ(Cfg().IncludeFolders().size(), 1u);
+  EXPECT_EQ(Cfg().IncludeFolders()[0].FolderName(), "/a");
+  ASSERT_TRUE(Cfg().Save());
+  EXPECT_EQ(Reload()->UserName(), "ann");
 }
 
 TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
