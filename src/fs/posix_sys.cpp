@@ -88,7 +88,10 @@ int Sys::LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* new
   return ::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
 }
 int Sys::Flock(int fd, int operation) {
-  return ::flock(fd, operation);
+  int result;
+  do result = ::flock(fd, operation);
+  while (result < 0 && errno == EINTR);
+  return result;
 }
 
 Sys& RealSys() {

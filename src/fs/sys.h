@@ -48,6 +48,7 @@ class Sys {
   virtual int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out);
   virtual int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
                      int flags);
+  // flock(2), for the run lock and Kestrel's temporaries.
   virtual int Flock(int fd, int operation);
 };
 

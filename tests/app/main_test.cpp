@@ -3,7 +3,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "app/command_line.h"
+#include "fs/run_lock.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
@@ -48,6 +51,60 @@ TEST_F(MainTest, SilentRunOfASavedConfigurationWritesRunDateBack) {
   EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
   EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:00] Kestrel completed");
   EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
+  const std::string folder = data / "d\n[2026-12-06 10:00:00] Kestrel completed";
+  const std::string etc = folder + "/x\n[File Moved] /etc";
+  fs::create_directories(etc);
+  test::MakeFile(etc + "/shadow\tdel-01-01-2020", 3, At(2019, 12, 1));
+  SavedConfig("weekly.ksp");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  const std::string shown = data.Path() + "/d\\n[2026-12-06 10:00:00] Kestrel completed";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
+  EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
+  const auto log = test::Lines(LogText());
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Scanning Folder: " + shown),
+            1);
+}
+
+TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
+  const std::string ksp = SavedConfig("weekly.ksp");
+  const std::string ksp_text = test::ReadFile(ksp);
+  test::WriteFile(home / "Kestrel.log", "the other run's log\n");
+  auto other = std::make_unique<RunLock>(RealSys(), home.Path());
+  ASSERT_TRUE(other->Acquire(clock, 0));
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitRunFailed);
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
+  EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
+  EXPECT_EQ(test::ReadFile(ksp), ksp_text);
+  EXPECT_FALSE(fs::exists(data / "q"));
+
+  // With --wait the run waits, by the clock, for the other to end.
+  clock.on_sleep = [&] {
+    if (clock.sleeps == 2) other.reset();
+  };
+  EXPECT_EQ(RunLongCommandLine(fn, {"--wait", "600", "weekly.ksp"}, {}), kExitOk);
+  EXPECT_EQ(clock.sleeps, 2);
+  EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
+}
+
+TEST_F(MainTest, WaitTakesWholeSeconds) {
+  const auto wait = [](std::vector<std::string> args) {
+    args.push_back("w.ksp");
+    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
+  };
+  EXPECT_EQ(wait({"--wait", "600"}), 600);
+  EXPECT_EQ(wait({"--wait=0"}), 0);
+  EXPECT_EQ(wait({"--"}), 0);
+  for (const char* bad :
+       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
+    EXPECT_THROW(wait({bad}), KsError) << bad;
+  }
 }
 
 TEST_F(MainTest, AbsoluteSilentNameIsUsedAsItIs) {
@@ -158,7 +215,7 @@ TEST_F(MainTest, UnreadableConfigurationIsNeverRunNorReplaced) {
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     EXPECT_EQ(test::Names(home.Path()),
-              (std::vector<std::string>{"Kestrel.log", "bad.ksp", "weekly.ksp"}));
+              (std::vector<std::string>{".kestrel.lock", "Kestrel.log", "bad.ksp", "weekly.ksp"}));
     // Save As to another name is the way out.
     Cfg().Filename(home / "new.ksp");
     EXPECT_TRUE(Cfg().Save());
