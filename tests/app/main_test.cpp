@@ -44,15 +44,6 @@ class MainTest : public WithFaults, public test::EngineTest {
   test::TempDir data;
 };
 
-TEST_F(MainTest, SilentRunOfASavedConfigurationWritesRunDateBack) {
-  const std::string ksp = SavedConfig("weekly.ksp");
-  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
-  EXPECT_EQ(gui_calls, 0);
-  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
-  EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:00] Kestrel completed");
-  EXPECT_TRUE(reporter.reports.empty());
-}
-
 TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
   const std::string folder = data / "d\n[2026-12-06 10:00:00] Kestrel completed";
   const std::string etc = folder + "/x\n[File Moved] /etc";
@@ -105,14 +96,6 @@ TEST_F(MainTest, WaitTakesWholeSeconds) {
        {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
     EXPECT_THROW(wait({bad}), KsError) << bad;
   }
-}
-
-TEST_F(MainTest, AbsoluteSilentNameIsUsedAsItIs) {
-  test::TempDir elsewhere;
-  const std::string ksp = SavedConfig("x.ksp");
-  fs::rename(ksp, elsewhere / "x.ksp");
-  EXPECT_EQ(Run({"-s:" + (elsewhere / "x.ksp")}), kExitOk);
-  EXPECT_EQ(Cfg().Filename(), elsewhere / "x.ksp");
 }
 
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
@@ -235,17 +218,19 @@ TEST_F(MainTest, RunEndedByItsErrorHandlerExitsWithOne) {
   EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.CleanUp\nKestrelCfg.CleanUp");
 }
 
-TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKsp) {
+TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(Cfg().Filename(), "");
   SavedConfig("default.ksp");
   EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(gui_calls, 1);
+  EXPECT_EQ(gui_calls, 2);
   EXPECT_EQ(Cfg().Filename(), home / "default.ksp");
   EXPECT_EQ(Cfg().IncludeFolders().size(), 1u);
 
   // A file that fails part-way still opens the window with what was read.
   test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=zz-\nDisplayAllMessages=perhaps\n");
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
-  EXPECT_EQ(gui_calls, 2);
+  EXPECT_EQ(gui_calls, 3);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
 }
 
@@ -270,13 +255,6 @@ TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
   EXPECT_EQ(gui_calls, 0);
-}
-
-TEST_F(MainTest, GuiModeWithoutDefaultKspKeepsTheDefaults) {
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(Cfg().Filename(), "");
-  EXPECT_EQ(Cfg().PrefixToken(), "del-");
-  EXPECT_EQ(gui_calls, 1);
 }
 
 }  // namespace
