@@ -609,9 +609,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().starts, (std::vector<std::string>{folder + "/", folder + "/sub/"}));
     QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
     QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrel"));
-    QCOMPARE(Find<QAction>("mnuFileExit")->shortcuts(), QList{QKeySequence("Ctrl+Q")});
-    QCOMPARE(Find<QAction>("mnuFileSaveAs")->shortcuts(),
-             (QList{QKeySequence(Qt::Key_F12), QKeySequence("Ctrl+Shift+S")}));
+    // Ctrl+Q asks too: it closes the window as the close box does.
+    Dialogs().answers = {MsgResult::Cancel};
+    Field("txtUserName")->setText(QStringLiteral("bob"));
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
+    QVERIFY(window_->isVisible());
   }
 
   // The window grows from its design size with the desktop's font; the lists and the run
