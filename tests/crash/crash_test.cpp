@@ -20,7 +20,6 @@
 #include "app/main_routine.h"
 #include "config/kestrel_cfg.h"
 #include "crash_sys.h"
-#include "fs/move_ops.h"
 #include "fs/win32_wrapper.h"
 #include "harness.h"
 #include "platform/clock.h"
@@ -74,11 +73,15 @@ std::optional<std::string> Read(const std::string& path) {
   return s.str();
 }
 
-// A file last written long before its removal date, so that it is due.
-void WriteOld(const std::string& path, const std::string& text) {
-  Write(path, text);
+// Last written long before its removal date, so that it is due.
+void SetOld(const std::string& path) {
   const timespec times[2] = {{1546300800, 0}, {1546300800, 0}};  // 2019-01-01
   utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void WriteOld(const std::string& path, const std::string& text) {
+  Write(path, text);
+  SetOld(path);
 }
 
 // Text whose every stretch differs, so that a copy cut short or shifted never passes as whole.
@@ -90,7 +93,9 @@ std::string Content(size_t size, char seed) {
 }
 
 // Kestrel's temporaries: hidden ".kestrel-..." names beside what they become.
-bool IsTemporary(const std::string& name) { return name.rfind(".kestrel-", 0) == 0; }
+bool IsTemporary(const std::string& name) {
+  return name.rfind(".kestrel-", 0) == 0;
+}
 
 std::vector<std::string> Temporaries(const std::string& folder) {
   std::vector<std::string> found;
@@ -209,8 +214,9 @@ Operation FolderMove(const std::string& dest) {
         Fresh();
         WriteConfig(dest);
         for (const auto& [rel, text] : files) WriteOld(folder + rel, text);
+        SetOld(folder);
       },
-      [=](Sys& sys) { MoveIntoFolder(sys, nullptr, folder, dest); },
+      [](Sys& sys) { SilentRun(sys, kOpTime); },
       [](Sys& sys) { SilentRun(sys, kNextRun); },
       [=](bool recovered) { return CheckMove(folder, dest, files, recovered); },
   };
