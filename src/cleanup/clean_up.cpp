@@ -72,6 +72,13 @@ void KestrelCfg::RunSteps() {
 
   const FolderList include =
       IncludeFolders().empty() ? MakeFolderList("", fs.GetLocalDrives(), true) : IncludeFolders();
+  if (fn_.StartJournal) {
+    std::vector<std::string> folders;
+    for (const Folder2Clean& f : include) folders.push_back(f.FolderName());
+    run_->journal =
+        fn_.StartJournal(*this, folders, run_start_time_,
+                         [&log](const std::string& text) { log.WriteLogMessage(text); });
+  }
   const std::vector<std::string> candidates =
       GetTargetFiles(fn_, include, ExcludeFolders(), BuildFileMask(fn_), &run_->scanned);
 

@@ -4,11 +4,32 @@
 #include "app/functions.h"
 #include "cleanup/run_state.h"
 #include "config/kestrel_cfg.h"
+#include "fs/move_ops.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
+namespace {
+
+// The move, with its intent and outcome in the run's journal when there is one.
+bool JournaledMove(Functions& fn, MoveJournal* journal, Win32Wrapper& fs,
+                   const std::string& filename, const std::string& quarantine,
+                   const Win32Wrapper::FileInfo& info) {
+  if (journal == nullptr) return fs.MoveFile(filename, quarantine);
+  const std::uint64_t entry =
+      journal->Intent({filename, info.size, info.mode, info.mtime, info.dev, info.ino});
+  // A move the journal cannot record could not be undone: it does not happen.
+  if (entry == 0) {
+    throw SystemError(errno, "write", JournalFolder(fn), "KestrelCfg.MoveIt");
+  }
+  MovePlaced placed;
+  const bool moved = fs.MoveFile(filename, quarantine, &placed);
+  journal->Outcome(entry, placed);
+  return moved;
+}
+
+}  // namespace
 
 RemovedFilePtr KestrelCfg::MoveIt(const std::string& filename) {
   auto record = std::make_shared<RemovedFile>();
@@ -26,7 +47,8 @@ RemovedFilePtr KestrelCfg::MoveIt(const std::string& filename) {
     if (record->FileIsReadOnly()) return record;
 
     if (quarantine_folder_.empty()) {
-      record->FileMoved(fs.MoveFile(filename, ""));
+      record->FileMoved(JournaledMove(fn_, run_ ? run_->journal.get() : nullptr, fs, filename,
+                                      quarantine_folder_, info));
       return record;
     }
     // Only a move to another file system copies, so only such a move needs room.
@@ -38,7 +60,8 @@ RemovedFilePtr KestrelCfg::MoveIt(const std::string& filename) {
         return record;
       }
     }
-    record->FileMoved(fs.MoveFile(filename, quarantine_folder_));
+    record->FileMoved(JournaledMove(fn_, run_ ? run_->journal.get() : nullptr, fs, filename,
+                                    quarantine_folder_, info));
   } catch (...) {
     ReportHandled(fn_.Outside().reporter, "KestrelCfg.MoveIt", std::current_exception());
     record->FileMoved(false);

@@ -7,6 +7,7 @@
 #include "fs/folder.h"
 #include "fs/move_ops.h"
 #include "fs/win32_wrapper.h"
+#include "journal/move_journal.h"
 
 namespace kestrel {
 
@@ -17,6 +18,7 @@ struct KestrelCfg::RunState {
   Win32Wrapper::FileInfo judged_info;
   std::string quarantine_path;
   std::optional<dev_t> quarantine_dev;
+  std::unique_ptr<MoveJournal> journal;
 };
 
 }  // namespace kestrel

@@ -28,12 +28,13 @@ int RemoveSource(Sys& sys, const MoveSource& src, const CopiedTree* copied) {
   return sys.UnlinkAt(src.Dir(), src.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
-int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
-  std::string target, placed;
+int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
+                   int max_number, std::string& placed) {
+  std::string target;
   if (const int err = ReadLinkText(sys, src.Dir(), src.name, target)) return err;
   int err = EEXIST;
-  for (int n = 1; n <= kMaxNumber && err == EEXIST; ++n) {
-    placed = NumberedName(src.name, n);
+  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
+    placed = NumberedName(wanted, n);
     err = sys.SymlinkAt(target.c_str(), dst, placed.c_str()) == 0 ? 0 : errno;
   }
   if (err != 0) return err;
@@ -43,12 +44,13 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
   return err;
 }
 
-int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev) {
-  std::string temp, placed;
+int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const std::string& wanted,
+               int max_number, std::string& placed) {
+  std::string temp;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
   const bool folder = S_ISDIR(src.st.st_mode);
-  int err = RenameToFreeName(sys, dst, temp, dst, src.name, placed);
+  int err = RenameToFreeName(sys, dst, temp, dst, wanted, placed, max_number);
   const std::string& landed = err == 0 ? placed : temp;
   if (err == 0) err = SyncFolder(sys, dst);
   if (err == 0) {
@@ -91,8 +93,8 @@ int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& f
 }
 
 int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
-                     const std::string& wanted, std::string& placed) {
-  for (int n = 1; n <= kMaxNumber; ++n) {
+                     const std::string& wanted, std::string& placed, int max_number) {
+  for (int n = 1; n <= max_number; ++n) {
     placed = NumberedName(wanted, n);
     if (sys.RenameAt2(from_dir, from_name.c_str(), to_dir, placed.c_str(), RENAME_NOREPLACE) == 0)
       return 0;
@@ -101,8 +103,19 @@ int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int t
   return EEXIST;
 }
 
+int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
+                  const std::string& wanted, bool free_name, std::string& placed) {
+  const int max_number = free_name ? kMaxNumber : 1;
+  if (src.st.st_dev == dst_dev) {
+    const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number);
+    if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
+  }
+  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst, wanted, max_number, placed);
+  return MoveAcross(sys, src, dst, dst_dev, wanted, max_number, placed);
+}
+
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder, MoveCache* cache) {
+                   const std::string& to_folder, MoveCache* cache, MovePlaced* placed) {
   MoveSource src;
   if (const int err = OpenMoveSource(sys, scanned, from, src, cache)) return err;
   Fd opened;
@@ -125,13 +138,13 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
       dst = opened.Get();
     }
   }
-  if (src.st.st_dev == dst_dev) {
-    std::string placed;
-    const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, src.name, placed);
-    if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
+  std::string name;
+  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name);
+  if (err == 0 && placed != nullptr) {
+    placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
+    placed->info_path.clear();
   }
-  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst);
-  return MoveAcross(sys, src, dst, dst_dev);
+  return err;
 }
 
 }  // namespace kestrel
