@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error.h"
@@ -27,6 +29,113 @@ bool IsSilentCommandLine(const std::string& text) {
   return text.rfind("-s", 0) == 0;
 }
 
+namespace {
+
+constexpr const char* kParser = "Functions.ProcessCommandLine";
+
+std::string TrimBlanks(const std::string& text) {
+  const auto begin = text.find_first_not_of(' ');
+  if (begin == std::string::npos) return "";
+  return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
+}
+
+}  // namespace
+
+const std::vector<LongOption>& LongOptions() {
+  static const std::vector<LongOption> options = {
+      {"help", nullptr, "print this text and the program folder, then exit"},
+      {"version", nullptr, "print the version, then exit"},
+      {"runs", nullptr, "list the journaled runs: name, time, files, bytes, configuration"},
+      {"restore", "RUN",
+       "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},
+      {"rename", nullptr, "with --restore: restore to a free name when the original is taken"},
+      {"unmark", nullptr, "with --restore: also take the removal date out of restored names"},
+      {"keep-journals", "N", "keep the journals of the last N runs (default 100)"},
+  };
+  return options;
+}
+
+bool LongCommandLine::Has(std::string_view name) const {
+  return std::any_of(options.begin(), options.end(),
+                     [&](const auto& option) { return option.first == name; });
+}
+
+std::string LongCommandLine::Value(std::string_view name) const {
+  for (auto it = options.rbegin(); it != options.rend(); ++it) {
+    if (it->first == name) return it->second;
+  }
+  return "";
+}
+
+bool IsLongCommandLine(const std::vector<std::string>& args) {
+  return !args.empty() && args.front().rfind("--", 0) == 0;
+}
+
+LongCommandLine ParseLongCommandLine(const std::vector<std::string>& args) {
+  LongCommandLine line;
+  bool options_ended = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.rfind("--", 0) != 0) {
+      line.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    const auto equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? equals : equals - 2);
+    const auto& known = LongOptions();
+    const auto option = std::find_if(known.begin(), known.end(),
+                                     [&](const LongOption& o) { return name == o.name; });
+    if (option == known.end()) {
+      throw KsError(kAppError, "Unknown option --" + name + "\nTry 'kestrel --help'.", kParser);
+    }
+    std::string value;
+    if (option->value_name == nullptr) {
+      if (equals != std::string::npos) {
+        throw KsError(kAppError, "Option --" + name + " takes no value", kParser);
+      }
+    } else if (equals != std::string::npos) {
+      value = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      throw KsError(kAppError, "Option --" + name + " requires " + option->value_name, kParser);
+    }
+    line.options.emplace_back(name, value);
+  }
+  return line;
+}
+
+std::string LongUsageText() {
+  std::string text = UsageText() + "\n\nOptions (first on the command line):\n";
+  for (const LongOption& option : LongOptions()) {
+    std::string left = std::string("  --") + option.name;
+    if (option.value_name != nullptr) left += std::string(" ") + option.value_name;
+    left.resize(std::max<size_t>(left.size() + 2, 28), ' ');
+    text += left + option.help + "\n";
+  }
+  text +=
+      "\nA configuration operand is resolved as -s: resolves it: -s:NAME or NAME, in the\n"
+      "program folder unless absolute.\n"
+      "\nExamples:\n"
+      "  kestrel --keep-journals 20 weekly.ksp    a run that keeps 20 journals\n"
+      "  kestrel --runs                           the runs that can be restored\n"
+      "  kestrel --restore last                   bring back all the last run moved\n"
+      "  kestrel --restore 2026-12-06T10-00-00 --rename '/home/ann/budget del-10-31-2026.xls'";
+  return text;
+}
+
+std::string ConfigOperandPath(const std::string& program_folder, const std::string& operand) {
+  const std::string name = TrimBlanks(
+      operand.rfind("-s", 0) == 0 ? operand.substr(std::min<size_t>(3, operand.size())) : operand);
+  if (name.empty()) return "";
+  if (name.front() == '/') return name;
+  return program_folder + "/" + name;
+}
+
 void ProcessCommandLine(Functions& fn, const std::string& text) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   if (!IsSilentCommandLine(text)) {
@@ -38,10 +147,7 @@ void ProcessCommandLine(Functions& fn, const std::string& text) {
     throw KsError(kAppError, "Silent option requires config file\n" + UsageText(),
                   "Functions.ProcessCommandLine");
   }
-  std::string name = text.substr(3);
-  const auto begin = name.find_first_not_of(' ');
-  name =
-      begin == std::string::npos ? "" : name.substr(begin, name.find_last_not_of(' ') - begin + 1);
+  const std::string name = TrimBlanks(text.substr(3));
   cfg.Filename(!name.empty() && name.front() == '/' ? name : ProgramFile(fn, name));
   fn.GuiMode = false;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/commands/commands.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
 #include "config/value_forms.h"
@@ -41,17 +42,19 @@ int main(int argc, char** argv) {
     std::printf("kestrel %s\n", VersionText().c_str());
     return kExitOk;
   }
-  const std::string folder = ResolveProgramFolder();
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::printf("%s\n\nProgram folder: %s\n", UsageText().c_str(), folder.c_str());
-    return kExitOk;
+  const bool long_line = IsLongCommandLine(args);
+  const bool help = args.size() == 1 && args[0] == "-h";
+  if (!long_line && !help && !IsSilentCommandLine(CommandLineText(args))) {
+    return StartWindowProgram(argc, argv);
   }
-  if (!IsSilentCommandLine(CommandLineText(args))) return StartWindowProgram(argc, argv);
 
+  const std::string folder = ResolveProgramFolder();
   SetDisplayLocale("");
   SystemClock clock;
   ConsoleErrorReporter reporter(clock, folder);
   Functions fn(Platform{clock, reporter, RealSys(), folder});
+  if (help) return RunLongCommandLine(fn, {"--help"}, Commands());
+  if (long_line) return RunLongCommandLine(fn, args, Commands());
   // A silent command line never asks for the window.
   return Main(fn, args, [](Functions&) { return kExitBadInput; });
 }

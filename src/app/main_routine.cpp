@@ -24,8 +24,9 @@ void PrintRunLines(Functions& fn) {
       [](const std::string& warning) { std::printf("[Warning] %s\n", warning.c_str()); });
 }
 
-int RunSilent(Functions& fn, bool loaded) {
+int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   KestrelCfg& cfg = *fn.CurrentCfg;
+  fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   PrintRunLines(fn);
   const bool completed = cfg.CleanUp();
@@ -35,7 +36,8 @@ int RunSilent(Functions& fn, bool loaded) {
 
 }  // namespace
 
-int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui) {
+int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
+         const RunOptions& options) {
   try {
     ProcessCommandLine(fn, CommandLineText(args));
     KestrelCfg& cfg = *fn.CurrentCfg;
@@ -50,11 +52,61 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     }
     const bool loaded = cfg.Filename().empty() || cfg.Load();
     if (fn.GuiMode) return gui(fn);
-    return RunSilent(fn, loaded);
+    return RunSilent(fn, loaded, options);
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
     return kExitBadInput;
   }
+}
+
+RunOptions RunOptionsFrom(const LongCommandLine& line) {
+  RunOptions options;
+  if (line.Has("keep-journals")) {
+    const std::string text = line.Value("keep-journals");
+    long long n = 0;
+    const bool digits = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) n = std::stoll(text);
+    if (!digits || n < 1) {
+      throw KsError(kAppError, "--keep-journals needs a whole number of at least 1: " + text,
+                    "Functions.ProcessCommandLine");
+    }
+    options.keep_journals = static_cast<int>(n);
+  }
+  return options;
+}
+
+int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
+                       const std::vector<LongCommand>& commands) {
+  LongCommandLine line;
+  RunOptions options;
+  const LongCommand* chosen = nullptr;
+  try {
+    line = ParseLongCommandLine(args);
+    options = RunOptionsFrom(line);
+    for (const LongCommand& command : commands) {
+      if (!line.Has(command.option)) continue;
+      if (chosen != nullptr) {
+        throw KsError(kAppError,
+                      std::string("Options --") + chosen->option + " and --" + command.option +
+                          " cannot be combined",
+                      "Functions.ProcessCommandLine");
+      }
+      chosen = &command;
+    }
+    if (chosen == nullptr && line.operands.size() != 1) {
+      throw KsError(kAppError, "A run needs exactly one configuration file\n" + UsageText(),
+                    "Functions.ProcessCommandLine");
+    }
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
+    return kExitBadInput;
+  }
+  if (chosen != nullptr) return chosen->run(fn, line);
+  const std::string& config = line.operands.front();
+  const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
+  return Main(
+      fn, {silent}, [](Functions&) { return kExitBadInput; }, options);
 }
 
 }  // namespace kestrel

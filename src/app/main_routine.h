@@ -16,8 +16,32 @@ inline constexpr int kExitBadInput = 2;   // bad command line or configuration
 // Opens the windows once the configuration is loaded; returns the exit status.
 using GuiEntry = std::function<int(Functions&)>;
 
+struct LongCommandLine;
+
+// How a silent run started from long options behaves beyond the design.
+struct RunOptions {
+  bool json = false;        // print JSON Lines instead of the Run tab's lines
+  int wait_seconds = 0;     // how long to wait for another run's lock
+  int keep_journals = 100;  // run journals kept, this run's included
+};
+
+// The modifiers of a silent run given on a long command line. Throws KsError for a bad value.
+RunOptions RunOptionsFrom(const LongCommandLine& line);
+
+// A command of the long command line, run when its option is given; returns the exit status.
+struct LongCommand {
+  const char* option;
+  std::function<int(Functions&, const LongCommandLine&)> run;
+};
+
 // Start-up after the program-wide objects exist: command line, configuration, then GUI or
 // silent mode. Errors are reported under "Functions.Main". Returns the exit status.
-int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui);
+int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
+         const RunOptions& options = {});
+
+// Runs a long command line: the one command its options name, else a silent run of its one
+// configuration operand. A bad command line is reported under "Functions.Main" (exit 2).
+int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
+                       const std::vector<LongCommand>& commands);
 
 }  // namespace kestrel

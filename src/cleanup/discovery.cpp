@@ -4,16 +4,18 @@
 
 #include "app/functions.h"
 #include "cleanup/path_text.h"
+#include "cleanup/report_recorder.h"
 #include "fs/folder.h"
-#include "logging/log_file.h"
 
 namespace kestrel {
 namespace {
 
 class Scan {
  public:
-  Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned)
+  Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned,
+       RunRecorder& recorder)
       : fn_(fn),
+        recorder_(recorder),
         sys_(fn.Outside().sys),
         exclude_(exclude),
         mask_(mask),
@@ -25,10 +27,7 @@ class Scan {
   void Visit(const std::string& path, bool include_subs, const Folder* parent,
              const std::string& name, std::vector<std::string>& out) {
     if (IsExcludedFolder(path, exclude_)) return;
-    if (display_all_ || IsIncludeFolder(fn_, path)) {
-      fn_.RunLog->WriteLogMessage("Scanning Folder: " + path);
-    }
-    ++fn_.FoldersScanned;
+    recorder_.FolderScanned(path, display_all_ || IsIncludeFolder(fn_, path));
     try {
       Folder folder = parent != nullptr ? parent->OpenChild(name) : Folder::OpenRoot(sys_, path);
       if (!folder.Valid()) return;
@@ -51,6 +50,7 @@ class Scan {
 
  private:
   Functions& fn_;
+  RunRecorder& recorder_;
   Sys& sys_;
   const FolderList& exclude_;
   const std::string& mask_;
@@ -64,9 +64,11 @@ class Scan {
 
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
-                                        const std::string& file_mask, ScannedFolders* scanned) {
+                                        const std::string& file_mask, ScannedFolders* scanned,
+                                        RunRecorder* recorder) {
   std::vector<std::string> candidates;
-  Scan scan(fn, exclude_folders, file_mask, scanned);
+  ReportRecorder program_log(fn, *fn.CurrentCfg);
+  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log);
   for (const auto& entry : include_folders) {
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
   }

@@ -9,16 +9,18 @@ namespace kestrel {
 
 class Functions;
 class ScannedFolders;
+class RunRecorder;
 
 // The candidates of a run: every entry in the include folders (and their subfolders where
 // asked) whose name fits the mask, skipping excluded folders; depth-first, pre-order, in
-// file-system order. Logs "Scanning Folder: " lines and counts FoldersScanned. A failing
-// subtree is reported under "Functions.GetTargetFiles" and cut short. When scanned is given,
-// the folders holding candidates are remembered there.
+// file-system order. Tells the recorder (by default the run log and FoldersScanned) of every
+// folder scanned. A failing subtree is reported under "Functions.GetTargetFiles" and cut short.
+// When scanned is given, the folders holding candidates are remembered there.
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
                                         const std::string& file_mask,
-                                        ScannedFolders* scanned = nullptr);
+                                        ScannedFolders* scanned = nullptr,
+                                        RunRecorder* recorder = nullptr);
 // "*" + the current configuration's PrefixToken + "??-??-????*".
 std::string BuildFileMask(const Functions& fn);
 // Returns true iff an entry names the folder (ASCII case and trailing "/" ignored), or an entry

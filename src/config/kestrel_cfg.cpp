@@ -4,7 +4,6 @@
 
 #include "app/functions.h"
 #include "app/user_defaults.h"
-#include "cleanup/run_state.h"
 
 namespace kestrel {
 

@@ -14,9 +14,6 @@
 namespace kestrel {
 
 class Functions;
-class Win32Wrapper;
-class ScannedFolders;
-class MoveCache;
 
 using FolderList = std::vector<Folder2Clean>;
 using FolderListPtr = std::shared_ptr<FolderList>;
@@ -38,8 +35,6 @@ class KestrelCfg {
   bool Save();
   // One clean-up run. Returns false iff it ended through its error handler.
   bool CleanUp();
-  // Moves one expired file into quarantine or the Trash; the record is also in RemovedFiles.
-  RemovedFilePtr MoveIt(const std::string& filename);
 
   bool IsDirty() const { return is_dirty_; }
   void IsDirty(bool dirty) { is_dirty_ = dirty; }
@@ -79,12 +74,6 @@ class KestrelCfg {
   void ExcludeFolders(FolderListPtr list) { exclude_folders_ = std::move(list); }
 
  private:
-  friend class KestrelCfgTestPeer;  // reaches the expiry rules in tests
-  bool FileIsExpired(const std::string& filename);
-  bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
-  DateTime ExtractExpiryDate(const std::string& filename);
-  void RunSteps();
-
   Functions& fn_;
   DateTime last_run_date_;
   std::string filename_;
@@ -100,12 +89,6 @@ class KestrelCfg {
   FolderListPtr exclude_folders_;
   std::vector<RemovedFilePtr> removed_files_;
   bool is_dirty_ = false;
-  DateTime run_start_time_;
-  // What the current run holds between its steps: the folders it found candidates in, so that
-  // moves stay inside them; the folders its moves keep open; the last file it judged, so that
-  // the move reads it only once; the device of the quarantine folder.
-  struct RunState;
-  std::unique_ptr<RunState> run_;
 };
 
 // The default quarantine folder: "ksquarantine" at the top of the user's home.

@@ -65,6 +65,7 @@ struct RunJournal {
   std::vector<Problem> problems;
 
   Entry* Find(std::uint64_t number);
+  // The files the run moved (restored ones included) and their bytes.
   std::int64_t MovedFiles() const;
   std::int64_t MovedBytes() const;
 };

@@ -164,14 +164,14 @@ Entry* RunJournal::Find(std::uint64_t number) {
 
 std::int64_t RunJournal::MovedFiles() const {
   std::int64_t n = 0;
-  for (const Entry& e : entries) n += e.state == State::kMoved || e.state == State::kRestoring;
+  for (const Entry& e : entries) n += e.state != State::kPending && e.state != State::kFailed;
   return n;
 }
 
 std::int64_t RunJournal::MovedBytes() const {
   std::int64_t n = 0;
   for (const Entry& e : entries)
-    if (e.state == State::kMoved || e.state == State::kRestoring) n += e.file.size;
+    if (e.state != State::kPending && e.state != State::kFailed) n += e.file.size;
   return n;
 }
 

@@ -68,3 +68,34 @@ TEST(UsageTextTest, HasTheFiveLinesWithTheirIndents) {
 
 }  // namespace
 }  // namespace kestrel
+
+namespace kestrel {
+namespace {
+
+TEST(LongCommandLineTest, ReadsOptionsAnywhereAndOperandsInOrder) {
+  const LongCommandLine line =
+      ParseLongCommandLine({"--version", "a.ksp", "--help", "--", "--b", "-s:c"});
+  EXPECT_TRUE(line.Has("version"));
+  EXPECT_TRUE(line.Has("help"));
+  EXPECT_FALSE(line.Has("json"));
+  EXPECT_EQ(line.operands, (std::vector<std::string>{"a.ksp", "--b", "-s:c"}));
+  EXPECT_FALSE(IsLongCommandLine({"-s:--x"}));
+  EXPECT_TRUE(IsLongCommandLine({"--x"}));
+}
+
+TEST(LongCommandLineTest, RejectsWhatNoOptionTakes) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--nosuch"}, {"--help=yes"}, {"--hel"}}) {
+    EXPECT_THROW(ParseLongCommandLine(args), KsError) << args.front();
+  }
+}
+
+TEST(LongCommandLineTest, ConfigOperandResolvesAsTheSilentOption) {
+  EXPECT_EQ(ConfigOperandPath("/p", "w.ksp"), "/p/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s:w.ksp"), "/p/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s: /etc/w.ksp "), "/etc/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s:"), "");
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,5 +1,7 @@
 #include "app/main_routine.h"
 
+#include "app/command_line.h"
+
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -111,6 +113,29 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKsp) {
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
   EXPECT_EQ(gui_calls, 2);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
+}
+
+TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
+  const std::string ksp = SavedConfig("weekly.ksp");
+  int called = 0;
+  const std::vector<LongCommand> commands = {
+      {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
+      {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
+  EXPECT_EQ(RunLongCommandLine(fn, {"--version", "x"}, commands), 8);
+  EXPECT_EQ(called, 1);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
+    reporter.reports.clear();
+    EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.ProcessCommandLine");
+  }
+  EXPECT_EQ(called, 1);
+  reporter.reports.clear();
+  EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
+  EXPECT_EQ(gui_calls, 0);
 }
 
 TEST_F(MainTest, GuiModeWithoutDefaultKspKeepsTheDefaults) {

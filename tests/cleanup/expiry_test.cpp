@@ -1,15 +1,9 @@
+#include "cleanup/clean_up_run.h"
+#include "cleanup/disk_mover.h"
+#include "cleanup/report_recorder.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
-
-class KestrelCfgTestPeer {
- public:
-  static bool FileIsExpired(KestrelCfg& c, const std::string& p) { return c.FileIsExpired(p); }
-  static DateTime ExtractExpiryDate(KestrelCfg& c, const std::string& p) {
-    return c.ExtractExpiryDate(p);
-  }
-};
-
 namespace {
 
 using test::At;
@@ -22,13 +16,25 @@ struct ExpiryCase {
 };
 
 // Now is 2026-12-06 10:00:00.
-class ExpiryTest : public test::EngineTest, public ::testing::WithParamInterface<ExpiryCase> {};
+class JudgeTest : public test::EngineTest {
+ protected:
+  bool FileIsExpired(const std::string& path) {
+    Win32Wrapper::FileInfo info;
+    return run.FileIsExpired(path, info);
+  }
+  ReportRecorder recorder{fn, Cfg()};
+  DiskMover mover{fn.Outside().sys, nullptr};
+  std::vector<RemovedFilePtr> records;
+  CleanUpRun run{fn, Cfg(), recorder, mover, records};
+};
+
+class ExpiryTest : public JudgeTest, public ::testing::WithParamInterface<ExpiryCase> {};
 
 TEST_P(ExpiryTest, Judges) {
   const ExpiryCase& c = GetParam();
   const std::string path = home / c.name;
   test::MakeFile(path, 1, c.stamp);
-  EXPECT_EQ(KestrelCfgTestPeer::FileIsExpired(Cfg(), path), c.expired);
+  EXPECT_EQ(FileIsExpired(path), c.expired);
   const auto warnings = fn.WarningRpt->Warnings();
   if (c.warned) {
     EXPECT_EQ(warnings,
@@ -57,25 +63,27 @@ INSTANTIATE_TEST_SUITE_P(
         ExpiryCase{"future stamp del-xx-xx-xxxx.txt", At(2026, 12, 9), false, true},
         ExpiryCase{"plain name.txt", At(2019, 1, 1), false, false}));
 
-class ExpiryRulesTest : public test::EngineTest {};
+class ExpiryRulesTest : public JudgeTest {};
 
 TEST_F(ExpiryRulesTest, VanishedCandidateIsReportedAndNotExpired) {
   const std::string path = home / "gone del-01-01-2020.txt";
-  EXPECT_FALSE(KestrelCfgTestPeer::FileIsExpired(Cfg(), path));
+  EXPECT_FALSE(FileIsExpired(path));
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].location.substr(0, 25), "KestrelCfg.FileIsExpired\n");
   EXPECT_EQ(reporter.reports[0].number, ENOENT);
 }
 
 TEST_F(ExpiryRulesTest, RemovalDateIsReadAfterTheFirstTokenOnly) {
-  const DateTime tomorrow = At(2026, 12, 7, 10, 0, 0);
-  EXPECT_EQ(KestrelCfgTestPeer::ExtractExpiryDate(Cfg(), "/x/a del-03-31-2026.doc"),
-            At(2026, 3, 31));
-  EXPECT_EQ(KestrelCfgTestPeer::ExtractExpiryDate(Cfg(), "/x/a del-03-31-20"), tomorrow);
-  EXPECT_EQ(KestrelCfgTestPeer::ExtractExpiryDate(Cfg(), "/x/del-old/a del-03-31-2026"), tomorrow);
+  const DateTime now = At(2026, 12, 6, 10, 0, 0), tomorrow = At(2026, 12, 7, 10, 0, 0);
+  auto ExtractExpiryDate = [&](const char* path) {
+    return kestrel::ExtractExpiryDate(path, Cfg().PrefixToken(), now);
+  };
+  EXPECT_EQ(ExtractExpiryDate("/x/a del-03-31-2026.doc"), At(2026, 3, 31));
+  EXPECT_EQ(ExtractExpiryDate("/x/a del-03-31-20"), tomorrow);
+  EXPECT_EQ(ExtractExpiryDate("/x/del-old/a del-03-31-2026"), tomorrow);
   Cfg().PrefixToken("");
-  EXPECT_EQ(KestrelCfgTestPeer::ExtractExpiryDate(Cfg(), "01-01-2020"), At(2020, 1, 1));
-  EXPECT_EQ(KestrelCfgTestPeer::ExtractExpiryDate(Cfg(), "/x/01-01-2020"), tomorrow);
+  EXPECT_EQ(ExtractExpiryDate("01-01-2020"), At(2020, 1, 1));
+  EXPECT_EQ(ExtractExpiryDate("/x/01-01-2020"), tomorrow);
 }
 
 }  // namespace

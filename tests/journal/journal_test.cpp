@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "app/commands/restore.h"
 #include "fs/move_ops.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -200,7 +201,10 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     EXPECT_EQ(test::Names(quarantine), std::vector<std::string>{});
     // A second restore finds nothing left to do.
     EXPECT_EQ(RestoreLast().restored, 0);
-    EXPECT_EQ(Last().MovedFiles(), 0);
+    const RunJournal run = Last();
+    EXPECT_EQ(std::count_if(run.entries.begin(), run.entries.end(),
+                            [](const Entry& e) { return e.state == State::kRestored; }),
+              3);
   }
 }
 
@@ -307,6 +311,39 @@ std::string Octal(mode_t mode) {
   char text[16];
   std::snprintf(text, sizeof text, "%o", static_cast<unsigned>(mode));
   return text;
+}
+
+TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
+  Cfg().QuarantineFolder(tree / "q");
+  MakeFile(data + "/a del-01-01-2020.txt", 10, At(2019, 1, 1));
+  MakeFile(data + "/b del-01-01-2030.txt", 10, At(2019, 1, 1));
+  ASSERT_TRUE(Cfg().Save());  // restore reads the prefix token from the run's configuration
+  Cfg().LastRunDate(At(2026, 12, 5));
+  ASSERT_TRUE(Cfg().CleanUp());  // only a is due
+  const std::string a = data + "/a del-01-01-2020.txt";
+  std::vector<std::string> lines;
+  const auto out = [&](const std::string& line) { lines.push_back(line); };
+  const struct {
+    RestoreRequest request;
+    int status;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{"nope", {}, false, false}, 2, {"[Warning] No journaled run is called nope"}},
+      {{"last", {}, false, false},
+       0,
+       {"[Restored] " + a,
+        "[Reminder] Its removal date has passed, so the next run moves it again: " + a}},
+      {{"last", {}, false, false}, 0, {}},  // nothing left to restore
+      {{"last", {data + "/b del-01-01-2030.txt"}, false, false},
+       1,
+       {"[Warning] Not in the journal of run " + Last().name + ": " + data +
+        "/b del-01-01-2030.txt"}},
+  };
+  for (const auto& c : cases) {
+    lines.clear();
+    EXPECT_EQ(RestoreFiles(fn, c.request, out), c.status) << c.request.run;
+    EXPECT_EQ(lines, c.lines);
+  }
 }
 
 class RecoveryTest : public RestoreTest {

@@ -1,0 +1,77 @@
+// kestrel --restore RUN [PATH...]: moves the files of a journaled run back.
+#include "app/commands/restore.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/functions.h"
+#include "app/main_routine.h"
+#include "cleanup/clean_up_run.h"
+#include "config/kestrel_cfg.h"
+#include "fs/win32_wrapper.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_text.h"
+#include "journal/journal_writer.h"
+#include "journal/recovery.h"
+#include "journal/restore.h"
+
+namespace kestrel {
+namespace {
+
+// The prefix token of the run's configuration, or the default when it cannot be read.
+std::string PrefixOf(Functions& fn, const std::string& config) {
+  KestrelCfg cfg(fn);
+  if (!config.empty() && Win32Wrapper(fn.Outside().sys).FileExists(config)) {
+    cfg.Filename(config);
+    cfg.Load();
+  }
+  return cfg.PrefixToken();
+}
+
+}  // namespace
+
+int RestoreFiles(Functions& fn, const RestoreRequest& request,
+                 const std::function<void(const std::string&)>& out) {
+  Sys& sys = fn.Outside().sys;
+  const std::string folder = JournalFolder(fn);
+  journal::Recover(sys, fn.Outside().clock, folder,
+                   [&](const std::string& text) { out("[Message] " + text); });
+  const std::vector<std::string> runs = journal::ListRuns(sys, folder);
+  std::string name = request.run;
+  if (name == "last" && !runs.empty()) name = runs.back();
+  if (std::find(runs.begin(), runs.end(), name) == runs.end()) {
+    out("[Warning] No journaled run is called " + journal::Escape(request.run));
+    return kExitBadInput;
+  }
+  journal::RunJournal run;
+  if (const int err = journal::ReadJournal(sys, folder, name, run)) {
+    out("[Warning] The journal of run " + name + " cannot be read (" + std::to_string(err) + ")");
+    return kExitRunFailed;
+  }
+  const std::string prefix = PrefixOf(fn, run.config);
+  journal::RestoreEvents events;
+  events.warning = [&](const std::string& text) { out("[Warning] " + text); };
+  events.restored = [&](const journal::Entry&, const std::string& path) {
+    out("[Restored] " + journal::Escape(path));
+    const auto due = ReadRemovalDate(path, prefix);
+    if (due && *due <= fn.Now()) {
+      out("[Reminder] Its removal date has passed, so the next run moves it again: " +
+          journal::Escape(path));
+    }
+  };
+  const journal::RestoreResult result =
+      journal::Restore(sys, fn.Outside().clock, run, request.paths, {request.rename}, events);
+  return result.failed == 0 ? kExitOk : kExitRunFailed;
+}
+
+int RestoreCommand(Functions& fn, const LongCommandLine& line) {
+  RestoreRequest request{line.Value("restore"), line.operands, line.Has("rename"),
+                         line.Has("unmark")};
+  const int status =
+      RestoreFiles(fn, request, [](const std::string& text) { std::printf("%s\n", text.c_str()); });
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace kestrel

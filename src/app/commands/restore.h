@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrel {
+
+class Functions;
+struct LongCommandLine;
+
+// What a restore is asked to do: the run's name (or "last"), the original paths to restore
+// (all of the run's files when empty), and its two modifiers.
+struct RestoreRequest {
+  std::string run;
+  std::vector<std::string> paths;
+  bool rename = false;  // a taken original path: restore under a free "name (2).ext"
+  bool unmark = false;  // also take the removal date out of each restored name
+};
+
+// Restores files of a journaled run, after finishing what crashed runs left. Each line it
+// tells ("[Restored] path", "[Warning] ...", "[Reminder] ...", "[Message] ...") goes to out.
+// Returns 0 when every chosen file came back, 1 when some did not, 2 for an unknown run.
+int RestoreFiles(Functions& fn, const RestoreRequest& request,
+                 const std::function<void(const std::string&)>& out);
+
+// kestrel --runs: one line per journaled run, oldest first.
+int RunsCommand(Functions& fn, const LongCommandLine& line);
+// kestrel --restore RUN [PATH...]: see RestoreFiles.
+int RestoreCommand(Functions& fn, const LongCommandLine& line);
+
+}  // namespace kestrel

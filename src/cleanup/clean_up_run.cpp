@@ -1,0 +1,217 @@
+#include "cleanup/clean_up_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "app/functions.h"
+#include "cleanup/discovery.h"
+#include "cleanup/path_text.h"
+#include "config/kestrel_cfg.h"
+#include "platform/error.h"
+
+namespace kestrel {
+namespace {
+
+constexpr std::int64_t kMegabyte = 1000000;
+
+std::string Fixed(double value, const char* format) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, value);
+  return buf;
+}
+
+}  // namespace
+
+CleanUpRun::CleanUpRun(Functions& fn, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
+                       std::vector<RemovedFilePtr>& records)
+    : fn_(fn), cfg_(cfg), recorder_(recorder), mover_(mover), records_(records) {}
+
+RunEnd CleanUpRun::Run() {
+  const DateTime start = fn_.Now();
+  recorder_.Started();
+
+  const DateTime now = fn_.Now();
+  if (cfg_.LastRunDate() >= now) {
+    recorder_.Refused("Today's date is prior to the previously recorded run date");
+    return RunEnd::kClockRefused;
+  }
+  recorder_.Passed(cfg_.LastRunDate(), now);
+
+  const std::string& quarantine = cfg_.QuarantineFolder();
+  Win32Wrapper fs(fn_.Outside().sys);
+  if (!quarantine.empty() && !fs.FolderExists(quarantine)) {
+    if (fs.FileExists(quarantine)) {
+      throw KsError(kAppError,
+                    "The quarantine folder cannot be created because a file with the same name "
+                    "exists",
+                    "KestrelCfg.CleanUp");
+    }
+    mover_.CreateFolder(quarantine);
+  }
+
+  const FolderList include = cfg_.IncludeFolders().empty()
+                                 ? MakeFolderList("", fs.GetLocalDrives(), true)
+                                 : cfg_.IncludeFolders();
+  std::vector<std::string> include_paths;
+  for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
+  mover_.Starting(include_paths, start);
+  const std::vector<std::string> candidates = GetTargetFiles(
+      fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_);
+
+  records_.clear();
+  RunEnd end = RunEnd::kCompleted;
+  std::int64_t bytes_moved = 0;
+  std::int32_t errors = 0;
+  const std::int64_t byte_limit = static_cast<std::int64_t>(cfg_.MaxMBPerRun()) * kMegabyte;
+  Win32Wrapper::FileInfo info;
+  for (const auto& path : candidates) {
+    if (!FileIsExpired(path, info)) continue;
+    const RemovedFilePtr record = MoveIt(path, &info);
+    if (record->FileMoved()) {
+      recorder_.FileMoved(record);
+      bytes_moved += record->FileSize();
+      if (bytes_moved >= byte_limit) {
+        end = RunEnd::kMegabyteLimit;
+        recorder_.Stopped(
+            end, "File removal was stopped because the maximum MB per run setting was reached.");
+        break;
+      }
+      continue;
+    }
+    if (record->FileIsReadOnly()) {
+      recorder_.Warning(
+          "File cannot be moved because it is read-only: " + record->OriginalFilename(), true);
+    }
+    if (++errors >= cfg_.MaxErrorsPerRun()) {
+      end = RunEnd::kErrorLimit;
+      recorder_.Stopped(
+          end, "File removal was stopped because the maximum number of errors was reached.");
+      break;
+    }
+  }
+
+  std::int64_t files_moved = 0;
+  std::int64_t total_bytes = 0;
+  for (const auto& record : records_) {
+    if (!record->FileMoved()) continue;
+    ++files_moved;
+    total_bytes += record->FileSize();
+  }
+  const auto elapsed = static_cast<double>(fn_.Now().Seconds() - start.Seconds());
+  recorder_.Summary({
+      "Folders scanned: " + std::to_string(fn_.FoldersScanned),
+      "Files moved or deleted: " + std::to_string(files_moved),
+      "Total MB moved or deleted: " + Fixed(static_cast<double>(total_bytes) / kMegabyte, "%.2f"),
+      "Elapsed time: " + Fixed(elapsed, "%.1f") + " seconds",
+      "Kestrel completed",
+  });
+  return end;
+}
+
+bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info) {
+  try {
+    if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(fn_))) return false;
+    // What an earlier move of this run took away is no candidate any more, as on the disk.
+    if (mover_.MovedAway(path)) return false;
+    const DateTime due = ExtractExpiryDate(path, cfg_.PrefixToken(), fn_.Now());
+    bool expired = due <= fn_.Now();
+    info = Win32Wrapper(fn_.Outside().sys).Stat(path);
+    if (due < info.stamp) {
+      recorder_.Warning("Deletion date is before file creation date: " + path, false);
+      expired = false;
+    }
+    return expired;
+  } catch (...) {
+    ReportHandled(fn_.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
+    return false;
+  }
+}
+
+RemovedFilePtr CleanUpRun::MoveIt(const std::string& path, const Win32Wrapper::FileInfo* judged) {
+  auto record = std::make_shared<RemovedFile>();
+  try {
+    Win32Wrapper fs(fn_.Outside().sys);
+    record->OriginalFilename(path);
+    const Win32Wrapper::FileInfo info = judged != nullptr ? *judged : fs.Stat(path);
+    record->FileSize(info.size);
+    record->FileCreationDate(info.stamp);
+    records_.push_back(record);
+
+    record->FileIsReadOnly(fs.FileIsReadOnly(path, info));
+    if (record->FileIsReadOnly()) return record;
+
+    const std::string& quarantine = cfg_.QuarantineFolder();
+    // Only a move to another file system copies, so only such a move needs room.
+    const bool copies = !quarantine.empty() && !OnQuarantineDrive(fs, info.dev);
+    if (copies) {
+      const std::uint64_t available = mover_.AvailableSpace(quarantine);
+      record->InsufficientSpace(available < static_cast<std::uint64_t>(info.size));
+      if (record->InsufficientSpace()) {
+        recorder_.Warning("Insufficient space available", false);
+        return record;
+      }
+    }
+    record->FileMoved(mover_.Move(MoveRequest{path, info, quarantine, copies, scanned_}));
+  } catch (...) {
+    ReportHandled(fn_.Outside().reporter, "KestrelCfg.MoveIt", std::current_exception());
+    record->FileMoved(false);
+  }
+  return record;
+}
+
+bool CleanUpRun::OnQuarantineDrive(Win32Wrapper& fs, dev_t dev) {
+  if (!quarantine_dev_) {
+    const std::string& folder = cfg_.QuarantineFolder();
+    try {
+      quarantine_dev_ = fs.Stat(folder, true).dev;
+    } catch (const KsError&) {
+      // A folder a preview has not made yet will be made in its parent.
+      const std::string_view path = WithoutTrailingSlash(folder);
+      const size_t slash = path.find_last_of('/');
+      if (slash == std::string::npos) return false;
+      try {
+        return fs.Stat(std::string(path.substr(0, std::max<size_t>(slash, 1))), true).dev == dev;
+      } catch (const KsError&) {
+        return false;  // a folder that cannot be reached is no drive of the file
+      }
+    }
+  }
+  return *quarantine_dev_ == dev;
+}
+
+namespace {
+
+constexpr size_t kDateLength = 10;  // "MM-DD-YYYY"
+
+bool Digits(std::string_view s) {
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+int Number(std::string_view digits) {
+  int n = 0;
+  for (char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+}  // namespace
+
+std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view prefix) {
+  const size_t at = FindIgnoreCase(path, prefix);
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view text = path.substr(at + prefix.size()).substr(0, kDateLength);
+  // Month-day-year, whatever the locale.
+  if (text.size() != kDateLength || text[2] != '-' || text[5] != '-') return std::nullopt;
+  const auto month = text.substr(0, 2), day = text.substr(3, 2), year = text.substr(6, 4);
+  if (!Digits(month) || !Digits(day) || !Digits(year)) return std::nullopt;
+  return DateTime::FromCivil(Number(year), Number(month), Number(day));
+}
+
+DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now) {
+  return ReadRemovalDate(path, prefix).value_or(now.AddDays(1));
+}
+
+}  // namespace kestrel

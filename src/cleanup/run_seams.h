@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cleanup/removed_file.h"
+#include "fs/win32_wrapper.h"
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class ScannedFolders;
+
+// How a run's loop ended.
+enum class RunEnd { kCompleted, kClockRefused, kMegabyteLimit, kErrorLimit };
+
+// Where a run records what it did. A real run writes the log, the two reports and the last
+// run date; a preview keeps what it is told and writes nothing.
+class RunRecorder {
+ public:
+  virtual ~RunRecorder() = default;
+  // The run begins (the log starts afresh).
+  virtual void Started() = 0;
+  // The clock stands at or before the last run: the run ends with this text.
+  virtual void Refused(const std::string& text) = 0;
+  // The clock check passed: now becomes the last run date. Throws KsError when it cannot.
+  virtual void Passed(DateTime last_run, DateTime now) = 0;
+  // Discovery lists a folder; logged when its "Scanning Folder: " line is due.
+  virtual void FolderScanned(const std::string& folder, bool logged) = 0;
+  // A warning; logged when it belongs in the log as well as in the warning report.
+  virtual void Warning(const std::string& text, bool logged) = 0;
+  virtual void FileMoved(const RemovedFilePtr& record) = 0;
+  // A limit ends the loop with this text.
+  virtual void Stopped(RunEnd why, const std::string& text) = 0;
+  // The summary lines of a run that went through its loop.
+  virtual void Summary(const std::vector<std::string>& lines) = 0;
+};
+
+// One move the run decided on, after its read-only and space checks.
+struct MoveRequest {
+  const std::string& path;
+  const Win32Wrapper::FileInfo& info;  // what the judgement read (lstat)
+  const std::string& to_folder;        // empty: the Trash
+  bool copies;                         // to another file system: the move takes room there
+  const ScannedFolders& scanned;       // the folders the scan found candidates in
+};
+
+// The steps of a run that change the disk. A real run moves; a preview only takes note, so
+// that what it would have moved reads as gone and the room it would have taken as taken.
+class Mover {
+ public:
+  virtual ~Mover() = default;
+  // The run, begun at start, is about to scan these include folders.
+  virtual void Starting(const std::vector<std::string>& includes, DateTime start) {
+    (void)includes, (void)start;
+  }
+  // Creates the last level of the quarantine folder. Throws KsError when it cannot.
+  virtual void CreateFolder(const std::string& folder) = 0;
+  // Returns true iff the file was moved.
+  virtual bool Move(const MoveRequest& request) = 0;
+  // Bytes a move may take in the folder's file system; 0 when unknown.
+  virtual std::uint64_t AvailableSpace(const std::string& folder) = 0;
+  // Returns true iff an earlier Move took the path (or a folder above it) away while the disk
+  // still shows it.
+  virtual bool MovedAway(const std::string& path) const = 0;
+};
+
+}  // namespace kestrel
