@@ -1,5 +1,7 @@
-// Compares Kestrel's scan and moves with find(1) and mv(1) on the same generated tree.
-// Prints the median of five warm runs of each, their ratio, and the scan's peak memory.
+// Times whole runs over 20,000 empty include folders, then compares Kestrel's scan and moves
+// with find(1) and mv(1) on the same generated tree: the median of five warm runs of each,
+// their ratio, and the scan's peak memory. "kestrel_bench WORK --folders-only" stops after
+// the runs over empty folders.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -129,7 +131,8 @@ void MakeDueFiles(const fs::path& dir, const fs::path& quarantine) {
 void ExpectMoved(const fs::path& quarantine) {
   const auto moved = std::distance(fs::directory_iterator(quarantine), fs::directory_iterator());
   if (moved != kDueFiles) {
-    std::fprintf(stderr, "expected %d moved files, found %ld\n", kDueFiles, static_cast<long>(moved));
+    std::fprintf(stderr, "expected %d moved files, found %ld\n", kDueFiles,
+                 static_cast<long>(moved));
     std::exit(1);
   }
 }
@@ -167,6 +170,37 @@ Result Discovery(const fs::path& tree, const fs::path& home) {
   return {times[kRuns / 2], usage.ru_maxrss};
 }
 
+// Whole runs in this process over many empty include folders, each of them logged, with as
+// many exclude entries as asked; prints the median of five.
+void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int excludes) {
+  constexpr int kFolders = 20000;
+  const fs::path empty = work / "empty";
+  if (!fs::exists(work / "empty.done")) {
+    for (int i = 0; i < kFolders; ++i) fs::create_directories(empty / std::to_string(i));
+    Touch(work / "empty.done");
+  }
+  kestrel::SystemClock clock;
+  kestrel::ConsoleErrorReporter reporter(clock, home.string());
+  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
+  kestrel::KestrelCfg& cfg = *fn.CurrentCfg;
+  for (int i = 0; i < kFolders; ++i)
+    cfg.IncludeFolders().emplace_back(empty / std::to_string(i), true);
+  for (int i = 0; i < excludes; ++i)
+    cfg.ExcludeFolders().emplace_back(work / "kept" / std::to_string(i), true);
+  cfg.QuarantineFolder((work / "empty-quarantine").string());
+  cfg.DisplayAllMessages(false);
+  std::vector<double> times;
+  for (int i = 0; i < kRuns; ++i) {
+    cfg.LastRunDate(kestrel::DateTime());
+    const auto start = Clock::now();
+    if (!cfg.CleanUp()) std::exit(1);
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("run over 20,000 empty include folders, %6d exclude entries   %8.3f s\n", excludes,
+              times[kRuns / 2]);
+}
+
 void Row(const char* what, const Result& kestrel, const Result& other, const char* other_name) {
   std::printf("%-34s kestrel %8.3f s   %-22s %8.3f s   ratio %.2fx   kestrel peak RSS %ld KiB\n",
               what, kestrel.seconds, other_name, other.seconds, kestrel.seconds / other.seconds,
@@ -181,6 +215,11 @@ int main(int argc, char** argv) {
   const fs::path tree = work / "tree", home = work / "home", due = work / "due",
                  quarantine = work / "quarantine";
   fs::create_directories(home);
+  setenv("KESTREL_HOME", home.c_str(), 1);
+  setenv("LC_ALL", "C", 1);
+  RunOverEmptyFolders(work, home, 0);
+  RunOverEmptyFolders(work, home, 20000);
+  if (argc > 2 && std::string(argv[2]) == "--folders-only") return 0;
   // The tree takes minutes to write; a finished one from an earlier run is used again.
   if (!fs::exists(work / "tree.done")) {
     std::printf("Generating %d folders with %d files under %s ...\n", kTop * kMiddle * kLeaf,
@@ -190,8 +229,6 @@ int main(int argc, char** argv) {
     MakeTree(tree);
     Touch(work / "tree.done");
   }
-  setenv("KESTREL_HOME", home.c_str(), 1);
-  setenv("LC_ALL", "C", 1);
 
   const std::vector<std::string> find = {"find", tree.string(), "-xdev", "-iname", kMask};
   const std::string exe = KESTREL_EXE;
@@ -204,8 +241,9 @@ int main(int argc, char** argv) {
     MakeDueFiles(due, quarantine);
     WriteConfig(home / "move.ksp", due, quarantine);
   };
-  const std::vector<std::string> mv = {"find", due.string(), "-xdev", "-iname", kMask, "-exec",
-                                       "mv", "-n", "-t", quarantine.string(), "{}", "+"};
+  const std::vector<std::string> mv = {
+      "find", due.string(),        "-xdev", "-iname", kMask, "-exec", "mv", "-n",
+      "-t",   quarantine.string(), "{}",    "+"};
   const auto [move, move_mv] = Medians(
       {exe, "-s:move.ksp"}, [&] { fresh(); }, mv,
       [&] {

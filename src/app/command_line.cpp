@@ -45,11 +45,22 @@ const std::vector<LongOption>& LongOptions() {
   static const std::vector<LongOption> options = {
       {"help", nullptr, "print this text and the program folder, then exit"},
       {"version", nullptr, "print the version, then exit"},
+      {"preview", nullptr, "list what a run would move now, and where it would stop"},
+      {"forecast", "DAYS", "list marked files due now, within DAYS days, never due"},
+      {"json", nullptr, "print JSON Lines: a run, --preview, --forecast"},
+      {"mark", "WHEN", "rename FILEs to be removed WHEN: Nd, Nw, Nm, Ny or MM-DD-YYYY"},
+      {"unmark", nullptr,
+       "rename FILEs back to their names without the mark; with --restore, the restored files"},
+      {"config", "CONFIG", "--mark, --unmark: the token of CONFIG, not of default.ksp"},
+      {"schedule", "CONFIG", "run CONFIG weekly, daily, monthly or at a calendar"},
+      {"unschedule", "CONFIG", "stop the scheduled runs of CONFIG"},
+      {"schedules", nullptr, "list the scheduled configurations and their next run"},
+      {"install-file-manager-actions", nullptr,
+       "add \"Mark for removal\" to the GNOME Files scripts"},
       {"runs", nullptr, "list the journaled runs: name, time, files, bytes, configuration"},
       {"restore", "RUN",
        "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},
       {"rename", nullptr, "with --restore: restore to a free name when the original is taken"},
-      {"unmark", nullptr, "with --restore: also take the removal date out of restored names"},
       {"keep-journals", "N", "keep the journals of the last N runs (default 100)"},
   };
   return options;

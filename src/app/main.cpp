@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,11 +18,9 @@
 
 namespace {
 
-// Replaces this process by kestrel-gui beside it, with the same arguments.
+// Replaces this process by kestrel-gui, with the same arguments.
 int StartWindowProgram(int argc, char** argv) {
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const std::string gui = (self.parent_path() / "kestrel-gui").string();
+  const std::string gui = kestrel::WindowProgramPath();
   std::vector<char*> args(argv, argv + argc);
   args[0] = const_cast<char*>(gui.c_str());
   args.push_back(nullptr);

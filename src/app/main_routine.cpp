@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "app/functions.h"
+#include "app/run_json.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
@@ -28,10 +30,11 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
-  PrintRunLines(fn);
-  const bool completed = cfg.CleanUp();
+  options.json ? PrintRunJson(fn) : PrintRunLines(fn);
+  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
-  return completed ? kExitOk : kExitRunFailed;
+  return status;
 }
 
 }  // namespace
@@ -61,6 +64,7 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
 
 RunOptions RunOptionsFrom(const LongCommandLine& line) {
   RunOptions options;
+  options.json = line.Has("json");
   if (line.Has("keep-journals")) {
     const std::string text = line.Value("keep-journals");
     long long n = 0;
@@ -86,6 +90,8 @@ int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
     options = RunOptionsFrom(line);
     for (const LongCommand& command : commands) {
       if (!line.Has(command.option)) continue;
+      // Given with --restore, --unmark unmarks what the restore brings back.
+      if (std::string_view(command.option) == "unmark" && line.Has("restore")) continue;
       if (chosen != nullptr) {
         throw KsError(kAppError,
                       std::string("Options --") + chosen->option + " and --" + command.option +

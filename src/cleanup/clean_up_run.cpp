@@ -8,6 +8,7 @@
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
 #include "config/kestrel_cfg.h"
+#include "fs/destination_folders.h"
 #include "platform/error.h"
 
 namespace kestrel {
@@ -56,8 +57,11 @@ RunEnd CleanUpRun::Run() {
   std::vector<std::string> include_paths;
   for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
   mover_.Starting(include_paths, start);
-  const std::vector<std::string> candidates = GetTargetFiles(
-      fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_);
+  // Known before the scan, so that what earlier runs moved is never moved again.
+  DestinationFolders destinations(fn_.Outside().sys, quarantine);
+  const std::vector<std::string> candidates =
+      GetTargetFiles(fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_,
+                     &destinations);
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;
@@ -67,7 +71,7 @@ RunEnd CleanUpRun::Run() {
   Win32Wrapper::FileInfo info;
   for (const auto& path : candidates) {
     if (!FileIsExpired(path, info)) continue;
-    const RemovedFilePtr record = MoveIt(path, &info);
+    const RemovedFilePtr record = MoveIt(path);
     if (record->FileMoved()) {
       recorder_.FileMoved(record);
       bytes_moved += record->FileSize();
@@ -114,26 +118,27 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(fn_))) return false;
     // What an earlier move of this run took away is no candidate any more, as on the disk.
     if (mover_.MovedAway(path)) return false;
-    const DateTime due = ExtractExpiryDate(path, cfg_.PrefixToken(), fn_.Now());
-    bool expired = due <= fn_.Now();
+    const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
-    if (due < info.stamp) {
+    const Verdict verdict = Judge(date, info.stamp, fn_.Now());
+    if (verdict == Verdict::kBeforeStamp) {
       recorder_.Warning("Deletion date is before file creation date: " + path, false);
-      expired = false;
     }
-    return expired;
+    return verdict == Verdict::kDue;
   } catch (...) {
     ReportHandled(fn_.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     return false;
   }
 }
 
-RemovedFilePtr CleanUpRun::MoveIt(const std::string& path, const Win32Wrapper::FileInfo* judged) {
+RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
   auto record = std::make_shared<RemovedFile>();
   try {
     Win32Wrapper fs(fn_.Outside().sys);
     record->OriginalFilename(path);
-    const Win32Wrapper::FileInfo info = judged != nullptr ? *judged : fs.Stat(path);
+    // Read here, not taken from the judgement, so that a file gone since then is reported
+    // and left out of the records.
+    const Win32Wrapper::FileInfo info = fs.Stat(path);
     record->FileSize(info.size);
     record->FileCreationDate(info.stamp);
     records_.push_back(record);
@@ -212,6 +217,13 @@ std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view 
 
 DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now) {
   return ReadRemovalDate(path, prefix).value_or(now.AddDays(1));
+}
+
+Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now) {
+  // A file is due from 00:00 of its date, unless it was written after that.
+  if (DateBeforeStamp(date.value_or(now.AddDays(1)), stamp)) return Verdict::kBeforeStamp;
+  if (!date) return Verdict::kNoDate;
+  return *date <= now ? Verdict::kDue : Verdict::kNotYet;
 }
 
 }  // namespace kestrel

@@ -32,7 +32,7 @@ class CleanUpRun {
   bool FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info);
   // Tries to move a judged file; the record is also in the run's records unless the file
   // could not be read. A failure is reported under "KestrelCfg.MoveIt".
-  RemovedFilePtr MoveIt(const std::string& path, const Win32Wrapper::FileInfo* judged = nullptr);
+  RemovedFilePtr MoveIt(const std::string& path);
 
  private:
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
@@ -50,7 +50,19 @@ class CleanUpRun {
 // right after the first occurrence of prefix (ASCII case ignored); nullopt when they are no
 // real date.
 std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view prefix);
+// Returns true iff the date lies before the file's last-write stamp: the run then warns
+// "Deletion date is before file creation date" and the file never comes due.
+inline bool DateBeforeStamp(DateTime due, DateTime stamp) { return due < stamp; }
 // The removal date of the path, or now plus one day (never due) when it carries none.
 DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now);
+
+// The removal-date rule for a marked file last written at stamp.
+enum class Verdict {
+  kDue,          // its date has come
+  kNotYet,       // its date lies ahead
+  kNoDate,       // no real date after the prefix: never due
+  kBeforeStamp,  // its date (or, without one, tomorrow) lies before its stamp: never due, warned
+};
+Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now);
 
 }  // namespace kestrel

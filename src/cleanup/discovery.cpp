@@ -1,40 +1,93 @@
 #include "cleanup/discovery.h"
 
 #include <exception>
+#include <unordered_set>
 
 #include "app/functions.h"
 #include "cleanup/path_text.h"
 #include "cleanup/report_recorder.h"
+#include "fs/destination_folders.h"
 #include "fs/folder.h"
 
 namespace kestrel {
 namespace {
 
+// The key a folder is compared by: ASCII lower case, no trailing "/".
+std::string FolderKey(std::string_view path) {
+  std::string key(WithoutTrailingSlash(path));
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+// The exclude list as hash sets, so that a scan costs the same however long the list is.
+class ExcludeIndex {
+ public:
+  explicit ExcludeIndex(const FolderList& exclude) {
+    for (const auto& entry : exclude) {
+      if (entry.FolderName().empty()) continue;
+      std::string key = FolderKey(entry.FolderName());
+      if (entry.IncludeSubs()) with_subs_.insert(key);
+      named_.insert(std::move(key));
+    }
+  }
+  // Returns true iff an entry names the folder.
+  bool Names(const std::string& key) const { return named_.count(key) != 0; }
+  // Returns true iff an entry names the folder or an entry with its flag lies above it.
+  bool Excludes(const std::string& key) const {
+    if (Names(key)) return true;
+    if (with_subs_.empty()) return false;
+    if (key.size() > 1 && key[0] == '/' && with_subs_.count("/") != 0) return true;
+    for (size_t slash = key.find('/', 1); slash != std::string::npos;
+         slash = key.find('/', slash + 1)) {
+      if (with_subs_.count(key.substr(0, slash)) != 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::unordered_set<std::string> named_;
+  std::unordered_set<std::string> with_subs_;
+};
+
 class Scan {
  public:
   Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned,
-       RunRecorder& recorder)
+       RunRecorder& recorder, DestinationFolders* destinations)
       : fn_(fn),
         recorder_(recorder),
         sys_(fn.Outside().sys),
         exclude_(exclude),
         mask_(mask),
         scanned_(scanned),
-        display_all_(fn.CurrentCfg->DisplayAllMessages()) {}
+        destinations_(destinations),
+        display_all_(fn.CurrentCfg->DisplayAllMessages()) {
+    if (display_all_) return;
+    for (const auto& entry : fn.CurrentCfg->IncludeFolders()) {
+      include_keys_.insert(FolderKey(entry.FolderName()));
+    }
+  }
 
   // Scans an include entry (parent null) or the subfolder name of parent. The folder is opened
-  // only once it is known not to be excluded.
+  // only once it is known not to be excluded. A failure cuts short this folder's subtree only.
   void Visit(const std::string& path, bool include_subs, const Folder* parent,
              const std::string& name, std::vector<std::string>& out) {
-    if (IsExcludedFolder(path, exclude_)) return;
-    recorder_.FolderScanned(path, display_all_ || IsIncludeFolder(fn_, path));
     try {
+      const std::string key = FolderKey(path);
+      // Below a scanned root, no folder on the way was excluded, and so no flagged entry lies
+      // above: only an entry naming the folder itself can exclude it.
+      if (parent != nullptr ? exclude_.Names(key) : exclude_.Excludes(key)) return;
       Folder folder = parent != nullptr ? parent->OpenChild(name) : Folder::OpenRoot(sys_, path);
+      if (folder.Valid() && destinations_ != nullptr &&
+          destinations_->Holds(folder.Device(), folder.Inode()))
+        return;
+      recorder_.FolderScanned(path, display_all_ || include_keys_.count(key) != 0);
       if (!folder.Valid()) return;
       matches_.clear();
       subfolders_.clear();
       folder.List(mask_, matches_, subfolders_);
-      for (const auto& name : matches_) out.push_back(JoinPath(path, name));
+      for (const auto& match : matches_) out.push_back(JoinPath(path, match));
       if (scanned_ != nullptr && !matches_.empty()) {
         scanned_->Remember(std::string(WithoutTrailingSlash(path)), folder.Device(),
                            folder.Inode());
@@ -52,10 +105,12 @@ class Scan {
   Functions& fn_;
   RunRecorder& recorder_;
   Sys& sys_;
-  const FolderList& exclude_;
+  ExcludeIndex exclude_;
   const std::string& mask_;
   ScannedFolders* scanned_;
+  DestinationFolders* destinations_;
   bool display_all_;
+  std::unordered_set<std::string> include_keys_;
   std::vector<std::string> matches_;
   std::vector<std::string> subfolders_;
 };
@@ -65,10 +120,11 @@ class Scan {
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
                                         const std::string& file_mask, ScannedFolders* scanned,
-                                        RunRecorder* recorder) {
+                                        RunRecorder* recorder, DestinationFolders* destinations) {
   std::vector<std::string> candidates;
   ReportRecorder program_log(fn, *fn.CurrentCfg);
-  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log);
+  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log,
+            destinations);
   for (const auto& entry : include_folders) {
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
   }
@@ -84,26 +140,7 @@ std::string BuildFileMask(const Functions& fn) {
 }
 
 bool IsExcludedFolder(const std::string& folder, const FolderList& exclude_folders) {
-  const std::string_view path = WithoutTrailingSlash(folder);
-  for (const auto& entry : exclude_folders) {
-    const std::string_view e = WithoutTrailingSlash(entry.FolderName());
-    if (e.empty()) continue;
-    if (EqualsIgnoreCase(path, e)) return true;
-    if (!entry.IncludeSubs() || path.size() <= e.size()) continue;
-    // Below the entry: the entry's text, then a separator (the root "/" ends with one).
-    const bool below =
-        EqualsIgnoreCase(path.substr(0, e.size()), e) && (e.back() == '/' || path[e.size()] == '/');
-    if (below) return true;
-  }
-  return false;
-}
-
-bool IsIncludeFolder(const Functions& fn, const std::string& folder) {
-  const std::string_view path = WithoutTrailingSlash(folder);
-  for (const auto& entry : fn.CurrentCfg->IncludeFolders()) {
-    if (EqualsIgnoreCase(path, WithoutTrailingSlash(entry.FolderName()))) return true;
-  }
-  return false;
+  return ExcludeIndex(exclude_folders).Excludes(FolderKey(folder));
 }
 
 FolderList MakeFolderList(const std::string& prefix, const std::vector<std::string>& names,

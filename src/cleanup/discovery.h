@@ -7,28 +7,28 @@
 
 namespace kestrel {
 
+class DestinationFolders;
 class Functions;
-class ScannedFolders;
 class RunRecorder;
+class ScannedFolders;
 
 // The candidates of a run: every entry in the include folders (and their subfolders where
-// asked) whose name fits the mask, skipping excluded folders; depth-first, pre-order, in
-// file-system order. Tells the recorder (by default the run log and FoldersScanned) of every
-// folder scanned. A failing subtree is reported under "Functions.GetTargetFiles" and cut short.
-// When scanned is given, the folders holding candidates are remembered there.
+// asked) whose name fits the mask, skipping excluded folders and, when given, the run's
+// destinations with all they hold; depth-first, pre-order, in file-system order. Tells the
+// recorder (by default the run log and FoldersScanned) of every folder scanned. A failing
+// folder is reported under "Functions.GetTargetFiles" and only its subtree is cut short. When
+// scanned is given, the folders holding candidates are remembered there.
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
                                         const std::string& file_mask,
                                         ScannedFolders* scanned = nullptr,
-                                        RunRecorder* recorder = nullptr);
+                                        RunRecorder* recorder = nullptr,
+                                        DestinationFolders* destinations = nullptr);
 // "*" + the current configuration's PrefixToken + "??-??-????*".
 std::string BuildFileMask(const Functions& fn);
 // Returns true iff an entry names the folder (ASCII case and trailing "/" ignored), or an entry
 // with its flag set lies above it.
 bool IsExcludedFolder(const std::string& folder, const FolderList& exclude_folders);
-// Returns true iff the folder is, ignoring ASCII case, an include folder of the current
-// configuration.
-bool IsIncludeFolder(const Functions& fn, const std::string& folder);
 // One new entry per name: prefix + name, with the flag.
 FolderList MakeFolderList(const std::string& prefix, const std::vector<std::string>& names,
                           bool include_subs);

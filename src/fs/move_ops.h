@@ -103,4 +103,8 @@ int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from
 // home trash and the two trash folders at the top of its file system (some may not exist).
 std::vector<std::string> TrashFoldersFor(Sys& sys, const std::string& absolute, dev_t dev);
 
+// $XDG_DATA_HOME (when absolute) or ~/.local/share, which holds the home trash; empty when
+// neither is known.
+std::string DataHome();
+
 }  // namespace kestrel

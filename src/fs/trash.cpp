@@ -96,14 +96,6 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& tra
   return EEXIST;
 }
 
-// $XDG_DATA_HOME (when absolute) or ~/.local/share; empty when neither is known.
-std::string DataHome() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  return home != nullptr && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
-}
-
 // The file system the path would be made on: that of its nearest existing ancestor.
 bool FutureDevice(Sys& sys, std::string path, dev_t& dev) {
   struct stat st;
@@ -182,6 +174,13 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute, Mov
 }
 
 }  // namespace
+
+std::string DataHome() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  return home != nullptr && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
+}
 
 std::vector<std::string> TrashFoldersFor(Sys& sys, const std::string& absolute, dev_t dev) {
   std::vector<std::string> folders;

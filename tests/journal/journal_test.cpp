@@ -344,6 +344,12 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
     EXPECT_EQ(RestoreFiles(fn, c.request, out), c.status) << c.request.run;
     EXPECT_EQ(lines, c.lines);
   }
+  // The restored file was due again; with unmark it comes back without its date.
+  clock.Advance(60);
+  ASSERT_TRUE(Cfg().CleanUp());
+  lines.clear();
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
+  EXPECT_EQ(lines, (std::vector<std::string>{"[Restored] " + a, "[Unmarked] " + data + "/a.txt"}));
 }
 
 class RecoveryTest : public RestoreTest {

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/commands/forecast.h"
+#include "app/commands/preview.h"
 #include "app/commands/restore.h"
 #include "app/functions.h"
 #include "config/value_forms.h"
@@ -26,6 +28,14 @@ std::vector<LongCommand> Commands() {
   return {
       {"help", Help},
       {"version", Version},
+      {"preview", PreviewCommand},
+      {"forecast", ForecastCommand},
+      {"mark", MarkCommand},
+      {"unmark", UnmarkCommand},
+      {"schedule", ScheduleCommand},
+      {"unschedule", UnscheduleCommand},
+      {"schedules", SchedulesCommand},
+      {"install-file-manager-actions", InstallFileManagerActionsCommand},
       {"runs", RunsCommand},
       {"restore", RestoreCommand},
   };

@@ -10,4 +10,18 @@ namespace kestrel {
 // is a silent run.
 std::vector<LongCommand> Commands();
 
+struct LongCommandLine;
+
+// mark.cpp: renames the operands to carry (or lose) the mark of the prefix token of --config
+// or default.ksp. Exit 1 when any file failed, 2 for a bad command line or configuration.
+int MarkCommand(Functions& fn, const LongCommandLine& line);
+int UnmarkCommand(Functions& fn, const LongCommandLine& line);
+// schedule.cpp: the systemd user timers of configurations; exit 2 when the configuration
+// cannot be read, 1 when nothing could be scheduled (the crontab line is printed instead).
+int ScheduleCommand(Functions& fn, const LongCommandLine& line);
+int UnscheduleCommand(Functions& fn, const LongCommandLine& line);
+int SchedulesCommand(Functions& fn, const LongCommandLine& line);
+// Puts the "Mark for removal" scripts into the user's GNOME Files scripts folder.
+int InstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
+
 }  // namespace kestrel

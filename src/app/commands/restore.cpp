@@ -15,6 +15,7 @@
 #include "journal/journal_writer.h"
 #include "journal/recovery.h"
 #include "journal/restore.h"
+#include "marking/mark_file.h"
 
 namespace kestrel {
 namespace {
@@ -55,6 +56,11 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
   events.restored = [&](const journal::Entry&, const std::string& path) {
     out("[Restored] " + journal::Escape(path));
     const auto due = ReadRemovalDate(path, prefix);
+    if (request.unmark && due) {
+      const MarkOutcome unmarked = UnmarkFile(sys, path, prefix);
+      if (unmarked.ok) return out("[Unmarked] " + journal::Escape(unmarked.new_path));
+      out("[Warning] Its mark stays (" + unmarked.reason + "): " + journal::Escape(path));
+    }
     if (due && *due <= fn.Now()) {
       out("[Reminder] Its removal date has passed, so the next run moves it again: " +
           journal::Escape(path));

@@ -1,0 +1,112 @@
+#include "preview/forecast.h"
+
+#include <algorithm>
+#include <exception>
+#include <unordered_set>
+
+#include "app/functions.h"
+#include "cleanup/clean_up_run.h"
+#include "cleanup/discovery.h"
+#include "config/kestrel_cfg.h"
+#include "fs/destination_folders.h"
+#include "fs/win32_wrapper.h"
+
+namespace kestrel {
+namespace {
+
+// Discovery's lines stay unwritten: a forecast is no run.
+class SilentRecorder : public RunRecorder {
+ public:
+  void Started() override {}
+  void Refused(const std::string&) override {}
+  void Passed(DateTime, DateTime) override {}
+  void FolderScanned(const std::string&, bool) override {}
+  void Warning(const std::string&, bool) override {}
+  void FileMoved(const RemovedFilePtr&) override {}
+  void Stopped(RunEnd, const std::string&) override {}
+  void Summary(const std::vector<std::string>&) override {}
+};
+
+void ByDate(std::vector<ForecastEntry>& entries) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const ForecastEntry& a, const ForecastEntry& b) {
+                     return a.removal_date < b.removal_date;
+                   });
+}
+
+}  // namespace
+
+Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
+  Forecast forecast;
+  forecast.days = days;
+  forecast.now = fn.Now();
+  const DateTime::Civil today = forecast.now.ToCivil();
+  const DateTime horizon =
+      DateTime::FromCivil(today.year, today.month, today.day)->AddDays(std::max(days, 0));
+
+  Win32Wrapper fs(fn.Outside().sys);
+  const FolderList include = cfg.IncludeFolders().empty()
+                                 ? MakeFolderList("", fs.GetLocalDrives(), true)
+                                 : cfg.IncludeFolders();
+  SilentRecorder silent;
+  // What earlier runs moved is no longer marked for anything.
+  DestinationFolders destinations(fn.Outside().sys, cfg.QuarantineFolder());
+  const std::vector<std::string> candidates = GetTargetFiles(
+      fn, include, cfg.ExcludeFolders(), BuildFileMask(fn), nullptr, &silent, &destinations);
+  std::unordered_set<std::string> seen;
+  for (const auto& path : candidates) {
+    if (!seen.insert(path).second) continue;
+    try {
+      ForecastEntry entry;
+      entry.path = path;
+      entry.removal_date = ReadRemovalDate(path, cfg.PrefixToken());
+      const Win32Wrapper::FileInfo info = fs.Stat(path);
+      entry.size = info.size;
+      entry.stamp = info.stamp;
+      switch (Judge(entry.removal_date, info.stamp, forecast.now)) {
+        case Verdict::kDue:
+          forecast.due_now.push_back(std::move(entry));
+          break;
+        case Verdict::kNotYet:
+          if (*entry.removal_date <= horizon) forecast.due.push_back(std::move(entry));
+          break;
+        case Verdict::kNoDate:
+        case Verdict::kBeforeStamp:
+          entry.never_due = entry.removal_date ? ForecastEntry::Reason::kBeforeStamp
+                                               : ForecastEntry::Reason::kNoDate;
+          forecast.never_due.push_back(std::move(entry));
+      }
+    } catch (...) {
+      ReportHandled(fn.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
+    }
+  }
+  ByDate(forecast.due_now);
+  ByDate(forecast.due);
+  return forecast;
+}
+
+const char* ReasonName(ForecastEntry::Reason reason) {
+  switch (reason) {
+    case ForecastEntry::Reason::kNoDate:
+      return "no_date";
+    case ForecastEntry::Reason::kBeforeStamp:
+      return "before_stamp";
+    case ForecastEntry::Reason::kNone:
+      break;
+  }
+  return "";
+}
+
+const char* ReasonText(ForecastEntry::Reason reason) {
+  switch (reason) {
+    case ForecastEntry::Reason::kNoDate:
+      return "no real date after the prefix";
+    case ForecastEntry::Reason::kBeforeStamp:
+      return "written after its removal date";
+    case ForecastEntry::Reason::kNone:
+      break;
+  }
+  return "";
+}
+
+}  // namespace kestrel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class Functions;
+class KestrelCfg;
+
+// One marked file of a forecast.
+struct ForecastEntry {
+  enum class Reason {
+    kNone,
+    kNoDate,       // the text after the first prefix is no real date
+    kBeforeStamp,  // the file was written after its removal date
+  };
+  std::string path;
+  std::int64_t size = 0;
+  std::optional<DateTime> removal_date;
+  DateTime stamp;
+  Reason never_due = Reason::kNone;  // why it never comes due
+};
+
+struct Forecast {
+  std::int32_t days = 0;
+  DateTime now;
+  std::vector<ForecastEntry> due_now;    // due at the next run, by removal date
+  std::vector<ForecastEntry> due;        // due within the days, by removal date
+  std::vector<ForecastEntry> never_due;  // in scan order
+};
+
+// The marked files of cfg's folders, found by the run's own discovery and judged by its
+// removal-date rule: due now, due within days (whole days after today), or never due. Each
+// path once; files due later are left out. Writes nothing; a file that cannot be read is
+// reported under "KestrelCfg.FileIsExpired" and left out.
+Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days);
+
+// "no_date" or "before_stamp" (empty for kNone).
+const char* ReasonName(ForecastEntry::Reason reason);
+// What a person reads: "no real date after the prefix", "written after its removal date".
+const char* ReasonText(ForecastEntry::Reason reason);
+
+}  // namespace kestrel

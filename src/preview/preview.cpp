@@ -1,0 +1,135 @@
+#include "preview/preview.h"
+
+#include <cerrno>
+#include <exception>
+#include <unordered_set>
+
+#include "app/functions.h"
+#include "cleanup/clean_up_run.h"
+#include "cleanup/path_text.h"
+#include "config/kestrel_cfg.h"
+#include "fs/win32_wrapper.h"
+#include "platform/error.h"
+
+namespace kestrel {
+namespace {
+
+// Collects what the run would record; writes nothing.
+class PreviewRecorder : public RunRecorder {
+ public:
+  PreviewRecorder(const KestrelCfg& cfg, PreviewResult& result) : cfg_(cfg), result_(result) {}
+
+  void Started() override {}
+  void Refused(const std::string& text) override { Add(PreviewItem::Kind::kRefused, text); }
+  void Passed(DateTime, DateTime) override {}
+  void FolderScanned(const std::string&, bool) override { ++result_.folders; }
+  void Warning(const std::string& text, bool) override { Add(PreviewItem::Kind::kWarning, text); }
+  void FileMoved(const RemovedFilePtr& record) override {
+    PreviewItem item;
+    item.path = record->OriginalFilename();
+    item.size = record->FileSize();
+    item.removal_date = ReadRemovalDate(item.path, cfg_.PrefixToken()).value_or(DateTime());
+    item.destination = cfg_.QuarantineFolder();
+    result_.items.push_back(std::move(item));
+    ++result_.files;
+    result_.bytes += record->FileSize();
+  }
+  void Stopped(RunEnd, const std::string& text) override { Add(PreviewItem::Kind::kStop, text); }
+  void Summary(const std::vector<std::string>&) override {}
+
+  void Add(PreviewItem::Kind kind, const std::string& text) {
+    PreviewItem item;
+    item.kind = kind;
+    item.text = text;
+    result_.items.push_back(std::move(item));
+  }
+
+ private:
+  const KestrelCfg& cfg_;
+  PreviewResult& result_;
+};
+
+// Moves nothing: what it would move reads as gone from then on, and the room a copy to
+// another file system would take as taken.
+class PreviewMover : public Mover {
+ public:
+  explicit PreviewMover(Sys& sys) : fs_(sys) {}
+
+  void CreateFolder(const std::string& folder) override {
+    // The run creates only the last level; without its parent that fails.
+    const std::string_view path = WithoutTrailingSlash(folder);
+    const size_t slash = path.find_last_of('/');
+    const std::string parent =
+        slash == std::string::npos ? "." : std::string(path.substr(0, slash == 0 ? 1 : slash));
+    if (!fs_.FolderExists(parent)) {
+      throw SystemError(ENOENT, "mkdir", folder, "Win32Wrapper.CreateFolder");
+    }
+    parent_of_quarantine_ = parent;
+  }
+  bool Move(const MoveRequest& request) override {
+    taken_.insert(std::string(WithoutTrailingSlash(request.path)));
+    if (request.copies) used_ += static_cast<std::uint64_t>(request.info.size);
+    return true;
+  }
+  std::uint64_t AvailableSpace(const std::string& folder) override {
+    if (!available_) {
+      available_ =
+          fs_.GetAvailableSpace(parent_of_quarantine_.empty() ? folder : parent_of_quarantine_);
+    }
+    return *available_ > used_ ? *available_ - used_ : 0;
+  }
+  bool MovedAway(const std::string& path) const override {
+    if (taken_.empty()) return false;
+    std::string_view rest = WithoutTrailingSlash(path);
+    for (;;) {
+      if (taken_.count(std::string(rest)) != 0) return true;
+      const size_t slash = rest.find_last_of('/');
+      if (slash == std::string_view::npos || slash == 0) return false;
+      rest = rest.substr(0, slash);
+    }
+  }
+
+ private:
+  Win32Wrapper fs_;
+  std::unordered_set<std::string> taken_;
+  std::optional<std::uint64_t> available_;
+  std::uint64_t used_ = 0;
+  std::string parent_of_quarantine_;
+};
+
+}  // namespace
+
+PreviewResult Preview(Functions& fn, const KestrelCfg& cfg) {
+  PreviewResult result;
+  PreviewRecorder recorder(cfg, result);
+  PreviewMover mover(fn.Outside().sys);
+  std::vector<RemovedFilePtr> records;
+  try {
+    result.end = CleanUpRun(fn, cfg, recorder, mover, records).Run();
+  } catch (const KsError& e) {
+    result.failed = true;
+    recorder.Add(PreviewItem::Kind::kFailed, e.Description());
+  } catch (const std::exception& e) {
+    result.failed = true;
+    recorder.Add(PreviewItem::Kind::kFailed, e.what());
+  }
+  for (const auto& record : records) result.errors += record->FileMoved() ? 0 : 1;
+  return result;
+}
+
+const char* EndName(const PreviewResult& result) {
+  if (result.failed) return "failed";
+  switch (result.end) {
+    case RunEnd::kMegabyteLimit:
+      return "mb_limit";
+    case RunEnd::kErrorLimit:
+      return "error_limit";
+    case RunEnd::kClockRefused:
+      return "clock_refused";
+    case RunEnd::kCompleted:
+      break;
+  }
+  return "completed";
+}
+
+}  // namespace kestrel

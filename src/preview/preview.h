@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cleanup/run_seams.h"
+#include "platform/date_time.h"
+
+namespace kestrel {
+
+class Functions;
+class KestrelCfg;
+
+// One line of a preview, in the order the run would come to it.
+struct PreviewItem {
+  enum class Kind {
+    kMove,     // the run would move this file
+    kWarning,  // a warning the run would issue (read-only, date before stamp, no space)
+    kStop,     // a limit would end the run here
+    kRefused,  // the clock check would refuse the run
+    kFailed,   // the run would end through its error handler
+  };
+  Kind kind = Kind::kMove;
+  std::string path;         // kMove
+  std::int64_t size = 0;    // kMove, bytes
+  DateTime removal_date;    // kMove
+  std::string destination;  // kMove: the quarantine folder; empty for the Trash
+  std::string text;         // the others: the run's own words
+};
+
+struct PreviewResult {
+  std::vector<PreviewItem> items;
+  RunEnd end = RunEnd::kCompleted;
+  bool failed = false;       // the run would end through its error handler
+  std::int64_t files = 0;    // files the run would move
+  std::int64_t bytes = 0;    // their bytes
+  std::int32_t errors = 0;   // expired files the run would fail to move
+  std::int32_t folders = 0;  // folders the scan lists
+};
+
+// What a clean-up run of cfg would do now, through the run's own rules and order, stopping
+// where the run would stop. Moves nothing and writes nothing (no log, no run date, no
+// quarantine folder) and takes no lock. Moves the disk would refuse for its own reasons
+// (access denied, an I/O error) cannot be foreseen. Failures inside discovery and the
+// judgement go to fn's reporter, as in a run.
+PreviewResult Preview(Functions& fn, const KestrelCfg& cfg);
+
+// "mb_limit", "error_limit", "clock_refused", "failed" or "completed".
+const char* EndName(const PreviewResult& result);
+
+}  // namespace kestrel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+namespace kestrel {
+
+class ProgramRunner;
+
+// What a scheduling command did: its exit status and the text for the user.
+struct ScheduleOutcome {
+  int status = 0;  // 0 done; 1 not done (no systemd user instance, systemctl failed); 2 bad input
+  std::string message;
+};
+
+// Schedules silent runs of configurations in one program folder with the kestrel@.timer
+// user units, through systemctl --user.
+class Scheduler {
+ public:
+  // config_home holds the user's systemd units ($XDG_CONFIG_HOME/systemd/user's parent);
+  // kestrel is the program the crontab line names.
+  Scheduler(ProgramRunner& runner, std::string config_home, std::string program_folder,
+            std::string kestrel);
+
+  // Enables the timer of config (a name as -s: takes it) at the calendar, with the calendar
+  // and the program folder in its drop-ins. Without a systemd user instance: status 1 and the
+  // crontab line to use instead. The caller has checked that the configuration can be read.
+  ScheduleOutcome Schedule(const std::string& config, const std::string& calendar);
+  // Disables the timer of config and removes its drop-ins.
+  ScheduleOutcome Unschedule(const std::string& config);
+  // One line per scheduled configuration: its name and its next run.
+  ScheduleOutcome List();
+  // Returns true iff systemctl --user reaches a user manager.
+  bool HasUserManager();
+
+ private:
+  int Systemctl(std::initializer_list<std::string> args, std::string* output = nullptr);
+  std::string UnitFolder() const;
+
+  ProgramRunner& runner_;
+  std::string config_home_;
+  std::string program_folder_;
+  std::string kestrel_;
+};
+
+// $XDG_CONFIG_HOME, else $HOME/.config.
+std::string UserConfigHome();
+
+}  // namespace kestrel

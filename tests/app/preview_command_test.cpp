@@ -1,0 +1,103 @@
+#include <sys/stat.h>
+
+#include "app/commands/commands.h"
+#include "app/main_routine.h"
+#include "support/engine_fixture.h"
+
+namespace kestrel {
+namespace {
+
+using test::At;
+using test::MakeFile;
+namespace fs = std::filesystem;
+
+// Now is 2026-12-06 10:00:00; the last run was the day before.
+class PreviewCommandTest : public test::EngineTest {
+ protected:
+  void SetUp() override {
+    MakeFile(data / "a del-11-30-2026.txt", 1500, At(2026, 1, 1));
+    MakeFile(data / "ro del-12-01-2026.txt", 20, At(2026, 1, 1));
+    ::chmod((data / "ro del-12-01-2026.txt").c_str(), 0444);
+    MakeFile(data / "sub/b del-12-09-2026.txt", 7, At(2026, 1, 1));
+    MakeFile(data / "sub/c del-02-30-2027.txt", 5, At(2026, 1, 1));
+    KestrelCfg cfg(fn);
+    cfg.Filename(home / "weekly.ksp");
+    cfg.IncludeFolders().emplace_back(data.Path(), true);
+    cfg.QuarantineFolder(home / "q");
+    ASSERT_TRUE(cfg.Save());
+    cfg.LastRunDate(At(2026, 12, 5));
+    config = test::ReadFile(home / "weekly.ksp");
+  }
+  std::vector<std::string> Out(const std::vector<std::string>& args, int status = kExitOk) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), status);
+    return test::Lines(::testing::internal::GetCapturedStdout());
+  }
+  test::TempDir data;
+  std::string config;
+};
+
+TEST_F(PreviewCommandTest, PreviewAndForecastPrintTheirLinesAndWriteNothing) {
+  const std::string a = data / "a del-11-30-2026.txt", ro = data / "ro del-12-01-2026.txt",
+                    b = data / "sub/b del-12-09-2026.txt", c = data / "sub/c del-02-30-2027.txt";
+  EXPECT_EQ(
+      Out({"--preview", "weekly.ksp"}),
+      (std::vector<std::string>{
+          "[Would Move] 1500 " + a, "[Warning] File cannot be moved because it is read-only: " + ro,
+          "Preview: 1 files, 1500 bytes, 1 errors, end completed; nothing was moved"}));
+  EXPECT_EQ(
+      Out({"--json", "--preview", "-s:weekly.ksp"}),
+      (std::vector<std::string>{
+          R"({"type":"move","path":")" + a +
+              R"(","size":1500,"removal_date":"2026-11-30","destination":")" + (home / "q") +
+              R"("})",
+          R"({"type":"warning","text":"File cannot be moved because it is read-only: )" + ro +
+              R"("})",
+          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"end":"completed"})"}));
+  EXPECT_EQ(Out({"--forecast", "3", "weekly.ksp"}),
+            (std::vector<std::string>{
+                "[Due Now] 1500 2026-11-30 " + a, "[Due Now] 20 2026-12-01 " + ro,
+                "[Total] now 2 1520", "[Due] 7 2026-12-09 " + b, "[Total] 2026-12-09 1 7",
+                "[Never Due] 5 no real date after the prefix: " + c,
+                "Forecast: 2 due now (1520 bytes), 1 due within 3 days (7 bytes), 1 never due"}));
+  const auto json = Out({"--forecast=2", "--json", "weekly.ksp"});
+  ASSERT_EQ(json.size(), 5u);
+  EXPECT_EQ(json[3], R"({"type":"never_due","path":")" + c +
+                         R"(","size":5,"reason":"no_date","stamp":"2026-01-01 00:00:00"})");
+  EXPECT_EQ(
+      json[4],
+      R"({"type":"summary","days":2,"due_now":2,"due_now_bytes":1520,"due":0,"due_bytes":0,"never_due":1})");
+
+  EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config);
+  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
+  EXPECT_FALSE(fs::exists(home / "q"));
+  EXPECT_TRUE(fs::exists(a));
+}
+
+TEST_F(PreviewCommandTest, ExitStatusIsTheOneTheRunWouldHave) {
+  EXPECT_EQ(Out({"--preview"}, kExitBadInput), std::vector<std::string>{});
+  EXPECT_EQ(Out({"--preview", "missing.ksp"}, kExitBadInput), std::vector<std::string>{});
+  EXPECT_EQ(Out({"--forecast", "-1", "weekly.ksp"}, kExitBadInput), std::vector<std::string>{});
+  EXPECT_EQ(Out({"--forecast", "soon", "weekly.ksp"}, kExitBadInput), std::vector<std::string>{});
+  test::WriteFile(home / "q", "a file where the quarantine folder should be");
+  EXPECT_EQ(Out({"--preview", "weekly.ksp"}, kExitRunFailed),
+            (std::vector<std::string>{"[Failed] The quarantine folder cannot be created because a "
+                                      "file with the same name exists",
+                                      "Preview: 0 files, 0 bytes, 0 errors, end failed; nothing "
+                                      "was moved"}));
+  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
+}
+
+TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {
+  EXPECT_EQ(
+      Out({"--json", "weekly.ksp"}),
+      (std::vector<std::string>{
+          R"({"type":"moved","path":")" + (data / "a del-11-30-2026.txt") + R"(","size":1500})",
+          R"({"type":"warning","text":"File cannot be moved because it is read-only: )" +
+              (data / "ro del-12-01-2026.txt") + R"("})",
+          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"status":0})"}));
+  EXPECT_TRUE(fs::exists(home / "q/a del-11-30-2026.txt"));
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,103 @@
+#include "app/command_line.h"
+#include "app/commands/commands.h"
+#include "platform/program_runner.h"
+#include "scheduling/scheduler.h"
+#include "support/engine_fixture.h"
+
+namespace kestrel {
+namespace {
+
+// A fake systemctl first on PATH: it records its arguments, one call a line; "show" prints two
+// timers; without a user manager (the file no-manager) "show-environment" fails.
+class ScheduleCommandTest : public test::EngineTest {
+ protected:
+  ScheduleCommandTest()
+      : path_("PATH", bin.Path() + ":" + std::getenv("PATH")),
+        config_home_("XDG_CONFIG_HOME", bin / "config") {
+    test::WriteFile(bin / "systemctl",
+                    "#!/bin/sh\n"
+                    "echo \"$*\" >> '" +
+                        bin / "calls" +
+                        "'\n"
+                        "case \"$2\" in\n"
+                        "  show-environment) [ -e '" +
+                        bin / "no-manager" +
+                        "' ] && exit 1 ;;\n"
+                        "  show) printf 'Id=kestrel@my\\\\x20weekly.ksp.timer\\n"
+                        "NextElapseUSecRealtime=Mon 2026-12-07 00:12:00 UTC\\n\\n"
+                        "NextElapseUSecRealtime=\\nId=kestrel@daily.ksp.timer\\n' ;;\n"
+                        "esac\n"
+                        "exit 0\n",
+                    0755);
+  }
+  int Run(const std::vector<std::string>& args) { return RunLongCommandLine(fn, args, Commands()); }
+  std::vector<std::string> Calls() { return test::Lines(test::ReadFile(bin / "calls")); }
+  std::string DropIn(const std::string& unit) {
+    return test::ReadFile(bin / "config/systemd/user/" + unit + ".d/kestrel.conf");
+  }
+  Scheduler MakeScheduler() {
+    return Scheduler(RealProgramRunner(), bin / "config", "/k home", "/usr/bin/kestrel");
+  }
+
+  test::TempDir bin;
+
+ private:
+  test::EnvVar path_, config_home_;
+};
+
+TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
+  test::WriteFile(home / "my weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  EXPECT_EQ(Run({"--schedule", "my weekly.ksp", "daily"}), kExitOk);
+  const std::string timer = "kestrel@my\\x20weekly.ksp.timer";
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment", "--user daemon-reload",
+                                               "--user enable --now " + timer}));
+  EXPECT_EQ(DropIn(timer), "[Timer]\nOnCalendar=\nOnCalendar=daily\n");
+  EXPECT_EQ(DropIn("kestrel@my\\x20weekly.ksp.service"),
+            "[Service]\nEnvironment=\"KESTREL_HOME=" + home.Path() + "\"\n");
+
+  EXPECT_EQ(Run({"--unschedule", "my weekly.ksp"}), kExitOk);
+  EXPECT_EQ(Calls().size(), 6u);
+  EXPECT_EQ(Calls()[4], "--user disable --now " + timer);
+  EXPECT_EQ(test::Names(bin / "config/systemd/user"), std::vector<std::string>{});
+}
+
+TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
+  test::MakeDir(home / "folder.ksp");
+  test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--schedule", "missing.ksp"},
+                                             {"--schedule", "folder.ksp"},
+                                             {"--schedule", "bad.ksp"},
+                                             {"--schedule", "-s:"},
+                                             {"--schedule", "bad.ksp", "daily", "weekly"}}) {
+    EXPECT_EQ(Run(args), kExitBadInput) << args[1];
+  }
+  EXPECT_EQ(Calls(), std::vector<std::string>{});
+  EXPECT_EQ(test::Names(bin.Path()), (std::vector<std::string>{"systemctl"}));
+}
+
+TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
+  test::WriteFile(bin / "no-manager", "");
+  test::WriteFile(home / "weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
+  const ScheduleOutcome weekly = MakeScheduler().Schedule("weekly.ksp", "weekly");
+  EXPECT_EQ(weekly.status, 1);
+  EXPECT_EQ(weekly.message,
+            "There is no systemd user instance. Add this line to your crontab (crontab -e):\n"
+            "@weekly KESTREL_HOME='/k home' '/usr/bin/kestrel' --wait 600 '-s:weekly.ksp'");
+  EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
+            "There is no systemd user instance, and cron cannot express the calendar "
+            "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
+}
+
+TEST_F(ScheduleCommandTest, ListsTheScheduledConfigurationsWithTheirNextRun) {
+  const ScheduleOutcome list = MakeScheduler().List();
+  EXPECT_EQ(list.status, 0);
+  EXPECT_EQ(list.message,
+            "my weekly.ksp\tnext run: Mon 2026-12-07 00:12:00 UTC\ndaily.ksp\tnext run: none");
+  EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
+}
+
+}  // namespace
+}  // namespace kestrel

@@ -1,0 +1,154 @@
+#include "preview/preview.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <random>
+
+#include "support/engine_fixture.h"
+
+namespace kestrel {
+namespace {
+
+using test::At;
+namespace fs = std::filesystem;
+
+// The shared helper starts a shell per folder; these trees have thousands of files.
+void MakeFile(const std::string& path, std::int64_t size, DateTime stamp) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).flush();
+  fs::resize_file(path, static_cast<std::uintmax_t>(size));
+  test::SetStamp(path, stamp);
+}
+
+// A generated tree and the configuration over it. Now is 2026-12-06 10:00:00.
+struct Shape {
+  unsigned seed;
+  int depth;            // folder levels below the include folder
+  int fanout;           // subfolders per folder
+  int files;            // entries per folder
+  std::int32_t max_mb;  // limits that bite
+  std::int32_t max_errors;
+  bool trash;         // no quarantine folder: the Trash
+  bool overlap;       // a second include entry inside the first: paths listed twice
+  bool exclude;       // one subfolder excluded
+  bool clock_behind;  // the last run date stands at now
+};
+
+class PreviewTest : public test::EngineTest, public ::testing::WithParamInterface<Shape> {
+ protected:
+  // One entry of a random kind: unmarked, due, due read-only, not yet due, no real date,
+  // stamped after its date, or a due folder with a due file inside.
+  void MakeEntry(std::mt19937& rng, const std::string& folder, int n) {
+    const std::int64_t size = std::uniform_int_distribution<std::int64_t>(0, 400000)(rng);
+    const std::string p = folder + "/f" + std::to_string(n);
+    switch (std::uniform_int_distribution<int>(0, 7)(rng)) {
+      case 0:
+        return MakeFile(p + ".txt", size, At(2020, 1, 1));
+      case 1:
+      case 2:
+        return MakeFile(p + " del-11-30-2026.txt", size, At(2026, 1, 1));
+      case 3:
+        MakeFile(p + " del-01-02-2025.ro", size, At(2024, 1, 1));
+        ::chmod((p + " del-01-02-2025.ro").c_str(), 0444);
+        return;
+      case 4:
+        return MakeFile(p + " del-12-07-2026.txt", size, At(2026, 1, 1));
+      case 5:
+        return MakeFile(p + " del-02-30-2026.txt", size, At(2020, 1, 1));
+      case 6:
+        return MakeFile(p + " del-06-01-2026.txt", size, At(2026, 7, 1));
+      default:
+        MakeFile(p + " del-10-10-2026/inner del-10-10-2026.txt", size, At(2026, 1, 1));
+        test::SetStamp(p + " del-10-10-2026", At(2026, 1, 1));
+    }
+  }
+  void MakeLevel(std::mt19937& rng, const Shape& s, const std::string& folder, int level) {
+    fs::create_directories(folder);
+    for (int i = 0; i < s.files; ++i) MakeEntry(rng, folder, i);
+    if (level == s.depth) return;
+    for (int i = 0; i < s.fanout; ++i) {
+      MakeLevel(rng, s, folder + "/d" + std::to_string(i), level + 1);
+    }
+  }
+  // Paths and sizes of everything below the folder.
+  static std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+      out.push_back(e.path().string() + " " +
+                    (e.is_regular_file() ? std::to_string(e.file_size()) : "dir"));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  test::TempDir tree;
+};
+
+TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
+  const Shape& s = GetParam();
+  std::mt19937 rng(s.seed);
+  const std::string data = tree / "data";
+  MakeLevel(rng, s, data, 0);
+  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
+  Cfg().Filename(home / "weekly.ksp");
+  Cfg().QuarantineFolder(s.trash ? "" : tree / "quarantine");
+  Cfg().MaxMBPerRun(s.max_mb);
+  Cfg().MaxErrorsPerRun(s.max_errors);
+  Cfg().IncludeFolders().emplace_back(data, true);
+  if (s.overlap) Cfg().IncludeFolders().emplace_back(data + "/d0", true);
+  if (s.exclude) Cfg().ExcludeFolders().emplace_back(data + "/d1", true);
+  ASSERT_TRUE(Cfg().Save());
+  Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
+  const std::string config_before = test::ReadFile(home / "weekly.ksp");
+  const auto tree_before = Listing(tree.Path());
+
+  const PreviewResult preview = Preview(fn, Cfg());
+
+  EXPECT_EQ(Listing(tree.Path()), tree_before);
+  EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
+  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
+  EXPECT_EQ(fn.FoldersScanned, 0);
+  EXPECT_TRUE(fn.WarningRpt->Warnings().empty());
+  std::vector<std::string> foreseen;
+  for (const PreviewItem& item : preview.items) {
+    foreseen.push_back(item.kind == PreviewItem::Kind::kMove
+                           ? "[File Moved] " + item.path + " " + std::to_string(item.size)
+                           : "[Warning] " + item.text);
+  }
+
+  std::vector<std::string> done;
+  fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr& f) {
+    done.push_back("[File Moved] " + f->OriginalFilename() + " " + std::to_string(f->FileSize()));
+  });
+  fn.WarningRpt->WarningIssued.Subscribe(
+      [&](const std::string& w) { done.push_back("[Warning] " + w); });
+  ASSERT_TRUE(Cfg().CleanUp());
+
+  EXPECT_EQ(foreseen, done);
+  std::int32_t errors = 0;
+  for (const auto& r : Cfg().RemovedFiles()) errors += r->FileMoved() ? 0 : 1;
+  EXPECT_EQ(preview.errors, errors);
+  EXPECT_EQ(preview.folders, fn.FoldersScanned);
+  const char* end = s.clock_behind                                            ? "clock_refused"
+                    : foreseen.empty()                                        ? "completed"
+                    : foreseen.back().find("maximum MB") != std::string::npos ? "mb_limit"
+                    : foreseen.back().find("number of errors") != std::string::npos ? "error_limit"
+                                                                                    : "completed";
+  EXPECT_STREQ(EndName(preview), end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trees, PreviewTest,
+    ::testing::Values(
+        // seed depth fanout files  MB errors trash overlap exclude clock_behind
+        Shape{1, 0, 0, 60, 50, 100, false, false, false, false},    // flat, nothing bites
+        Shape{2, 3, 3, 6, 1, 100, false, false, false, false},      // deep, MB limit
+        Shape{3, 2, 4, 8, 50, 3, false, true, false, false},        // overlap, error limit
+        Shape{4, 4, 2, 5, 0, 100, false, false, true, false},       // MB 0: one file
+        Shape{5, 2, 3, 7, 2, 4, true, false, true, false},          // the Trash
+        Shape{6, 1, 8, 12, 1000, 1000, false, true, false, false},  // wide, whole run
+        Shape{7, 2, 2, 5, 50, 10, false, false, false, true}));     // clock behind
+
+}  // namespace
+}  // namespace kestrel
