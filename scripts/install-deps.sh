@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   libgtest-dev libgmock-dev
-  clang-format
+  clang-format clang clang-tidy libclang-rt-14-dev
   trash-cli poppler-utils xvfb xauth
   e2fsprogs locales
 )

@@ -12,9 +12,9 @@
 
 namespace kestrel {
 
-bool KestrelCfg::CleanUp() {
+bool KestrelCfg::CleanUp(RunControl* control) {
   try {
-    ReportRecorder recorder(fn_, *this);
+    ReportRecorder recorder(fn_, *this, control);
     DiskMover mover(fn_.Outside().sys, fn_.WarningRpt.get(),
                     [this](const std::vector<std::string>& includes, DateTime start) {
                       std::unique_ptr<MoveJournal> journal;

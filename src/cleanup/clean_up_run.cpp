@@ -69,7 +69,14 @@ RunEnd CleanUpRun::Run() {
   std::int32_t errors = 0;
   const std::int64_t byte_limit = static_cast<std::int64_t>(cfg_.MaxMBPerRun()) * kMegabyte;
   Win32Wrapper::FileInfo info;
+  const auto stopped_by_user = [&] {
+    if (!recorder_.StopRequested()) return false;
+    end = RunEnd::kStoppedByUser;
+    recorder_.Stopped(end, "Run stopped by the user");
+    return true;
+  };
   for (const auto& path : candidates) {
+    if (stopped_by_user()) break;
     if (!FileIsExpired(path, info)) continue;
     const RemovedFilePtr record = MoveIt(path);
     if (record->FileMoved()) {
@@ -94,6 +101,9 @@ RunEnd CleanUpRun::Run() {
       break;
     }
   }
+
+  // A stop during the scan, or after the last file, ends the run all the same.
+  if (end == RunEnd::kCompleted) stopped_by_user();
 
   std::int64_t files_moved = 0;
   std::int64_t total_bytes = 0;

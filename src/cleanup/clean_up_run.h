@@ -52,7 +52,9 @@ class CleanUpRun {
 std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view prefix);
 // Returns true iff the date lies before the file's last-write stamp: the run then warns
 // "Deletion date is before file creation date" and the file never comes due.
-inline bool DateBeforeStamp(DateTime due, DateTime stamp) { return due < stamp; }
+inline bool DateBeforeStamp(DateTime due, DateTime stamp) {
+  return due < stamp;
+}
 // The removal date of the path, or now plus one day (never due) when it carries none.
 DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now);
 

@@ -73,6 +73,7 @@ class Scan {
   // only once it is known not to be excluded. A failure cuts short this folder's subtree only.
   void Visit(const std::string& path, bool include_subs, const Folder* parent,
              const std::string& name, std::vector<std::string>& out) {
+    if (Stopped()) return;
     try {
       const std::string key = FolderKey(path);
       // Below a scanned root, no folder on the way was excluded, and so no flagged entry lies
@@ -101,6 +102,8 @@ class Scan {
     }
   }
 
+  bool Stopped() const { return recorder_.StopRequested(); }
+
  private:
   Functions& fn_;
   RunRecorder& recorder_;
@@ -126,6 +129,7 @@ std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include
   Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log,
             destinations);
   for (const auto& entry : include_folders) {
+    if (scan.Stopped()) break;
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
   }
   return candidates;

@@ -25,6 +25,7 @@ void ReportRecorder::Passed(DateTime last_run, DateTime now) {
 void ReportRecorder::FolderScanned(const std::string& folder, bool logged) {
   if (logged) fn_.RunLog->WriteLogMessage("Scanning Folder: " + folder);
   ++fn_.FoldersScanned;
+  if (control_ != nullptr) ++control_->folders_scanned;
 }
 
 void ReportRecorder::Warning(const std::string& text, bool logged) {
@@ -36,8 +37,13 @@ void ReportRecorder::FileMoved(const RemovedFilePtr& record) {
   fn_.FileRemovalRpt->RecordFileMoved(record);
 }
 
-void ReportRecorder::Stopped(RunEnd, const std::string& text) {
-  Warning(text, true);
+void ReportRecorder::Stopped(RunEnd why, const std::string& text) {
+  if (why != RunEnd::kStoppedByUser) {
+    Warning(text, true);
+    return;
+  }
+  fn_.FileRemovalRpt->RecordMessage(text);
+  fn_.RunLog->WriteLogMessage(text);
 }
 
 void ReportRecorder::Summary(const std::vector<std::string>& lines) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cleanup/run_control.h"
 #include "cleanup/run_seams.h"
 
 namespace kestrel {
@@ -11,7 +12,9 @@ class KestrelCfg;
 // configuration's last run date (written to its file).
 class ReportRecorder : public RunRecorder {
  public:
-  ReportRecorder(Functions& fn, KestrelCfg& cfg) : fn_(fn), cfg_(cfg) {}
+  // control, when given, can stop the run and counts its folders.
+  ReportRecorder(Functions& fn, KestrelCfg& cfg, RunControl* control = nullptr)
+      : fn_(fn), cfg_(cfg), control_(control) {}
 
   void Started() override;
   void Refused(const std::string& text) override;
@@ -21,10 +24,12 @@ class ReportRecorder : public RunRecorder {
   void FileMoved(const RemovedFilePtr& record) override;
   void Stopped(RunEnd why, const std::string& text) override;
   void Summary(const std::vector<std::string>& lines) override;
+  bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
 
  private:
   Functions& fn_;
   KestrelCfg& cfg_;
+  RunControl* control_;
 };
 
 }  // namespace kestrel

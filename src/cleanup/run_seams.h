@@ -13,7 +13,7 @@ namespace kestrel {
 class ScannedFolders;
 
 // How a run's loop ended.
-enum class RunEnd { kCompleted, kClockRefused, kMegabyteLimit, kErrorLimit };
+enum class RunEnd { kCompleted, kClockRefused, kMegabyteLimit, kErrorLimit, kStoppedByUser };
 
 // Where a run records what it did. A real run writes the log, the two reports and the last
 // run date; a preview keeps what it is told and writes nothing.
@@ -35,6 +35,8 @@ class RunRecorder {
   virtual void Stopped(RunEnd why, const std::string& text) = 0;
   // The summary lines of a run that went through its loop.
   virtual void Summary(const std::vector<std::string>& lines) = 0;
+  // Returns true iff the user asked the run to end; asked in the scan and between two files.
+  virtual bool StopRequested() const { return false; }
 };
 
 // One move the run decided on, after its read-only and space checks.

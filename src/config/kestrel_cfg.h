@@ -14,6 +14,7 @@
 namespace kestrel {
 
 class Functions;
+struct RunControl;
 
 using FolderList = std::vector<Folder2Clean>;
 using FolderListPtr = std::shared_ptr<FolderList>;
@@ -34,7 +35,8 @@ class KestrelCfg {
   // returns true iff every key was written.
   bool Save();
   // One clean-up run. Returns false iff it ended through its error handler.
-  bool CleanUp();
+  // A control, when given, can stop the run early and counts its folders.
+  bool CleanUp(RunControl* control = nullptr);
 
   bool IsDirty() const { return is_dirty_; }
   void IsDirty(bool dirty) { is_dirty_ = dirty; }

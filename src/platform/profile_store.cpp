@@ -15,6 +15,7 @@ namespace kestrel {
 namespace {
 
 constexpr const char* kSource = "ProfileStore";
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -94,6 +95,7 @@ void ProfileStore::EnsureRead() {
   if (read_) return;
   read_ = true;
   lines_.clear();
+  bom_ = false;
   if (file_name_.empty()) return;
   const int fd = sys_.OpenAt(AT_FDCWD, file_name_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
   if (fd < 0) return;  // a missing or unreadable file reads as empty
@@ -108,15 +110,16 @@ void ProfileStore::EnsureRead() {
     }
   }
   sys_.Close(fd);
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  bom_ = text.rfind(kBom, 0) == 0;
+  if (bom_) text.erase(0, kBom.size());
+  // LF, CR LF and a lone CR each end a line, so that no value read can hold a line break that
+  // writing it back would refuse or lose.
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = text.find('\n', start);
+    size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(std::move(line));
-    start = end + 1;
+    lines_.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
 }
 
@@ -214,7 +217,8 @@ std::string ProfileStore::LinkTarget() const {
 
 void ProfileStore::WriteFile() {
   if (file_name_.empty()) throw KsError(kAppError, "No configuration file name", kSource);
-  std::string text;
+  // A mark read is written back: dropping it could make a second one the mark next time.
+  std::string text = bom_ ? std::string(kBom) : std::string();
   for (const auto& l : lines_) text += l + "\n";
 
   const std::string target = LinkTarget();

@@ -50,6 +50,7 @@ class ProfileStore {
   bool read_ = false;
   bool batch_ = false;
   bool pending_ = false;
+  bool bom_ = false;  // the file starts with a UTF-8 byte order mark
   std::vector<std::string> lines_;
 };
 

@@ -126,6 +126,8 @@ const char* EndName(const PreviewResult& result) {
       return "error_limit";
     case RunEnd::kClockRefused:
       return "clock_refused";
+    case RunEnd::kStoppedByUser:
+      return "stopped";
     case RunEnd::kCompleted:
       break;
   }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "cleanup/run_control.h"
 #include "fs/sys_wrapper.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
@@ -133,6 +134,33 @@ TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
   ASSERT_TRUE(Cfg().CleanUp());
   EXPECT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(fs::directory_iterator(data) == fs::directory_iterator(), true);
+}
+
+// A stop asked for before the scan scans nothing; one asked for while a file moves lets no
+// further file go. Either way the run ends with its summary.
+TEST_F(CleanUpTest, StopRequestEndsTheRunCleanly) {
+  Cfg().IncludeFolders()[0].IncludeSubs(false);
+  Due("a del-12-01-2026.txt", 1000000);
+  Due("b del-12-01-2026.txt", 1000000);
+  const std::string stopped = "Run stopped by the user";
+  RunControl control;
+  control.stop = true;
+  ASSERT_TRUE(Cfg().CleanUp(&control));
+  EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
+                                "Last run date was 2026-12-05 22:00:00", stopped},
+                               Summary(0, 0, "0.00")));
+  EXPECT_EQ(control.folders_scanned, 0);
+
+  clock.Advance(60);
+  control.stop = false;
+  fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr&) { control.stop = true; });
+  ASSERT_TRUE(Cfg().CleanUp(&control));
+  EXPECT_EQ(LogLines(),
+            Concat({"[2026-12-06 10:01:00] Kestrel log started",
+                    "Last run date was 2026-12-06 10:00:00", "Scanning Folder: " + data, stopped},
+                   Summary(1, 1, "1.00")));
+  EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().back()), stopped);
+  EXPECT_EQ(control.folders_scanned, 1);
 }
 
 TEST_F(CleanUpTest, ErrorLimitCountsEveryFailedMove) {

@@ -112,7 +112,7 @@ TEST_F(ConfigFileTest, ShorterListLeavesStaleKeysThatAreNeverRead) {
   EXPECT_EQ(Reload()->IncludeFolders().size(), 3u);
 }
 
-TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
+TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
   WriteFile(Ksp(),
             "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
             "Custom=1\r\n[Options]\r\nname = old\r\n");
@@ -123,13 +123,28 @@ TEST_F(ConfigFileTest, SaveKeepsCommentsAndUnknownLinesAndRunDate) {
   ASSERT_TRUE(Cfg().Save());
   const auto lines = test::Lines(ReadFile(Ksp()));
   ASSERT_GE(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "; kept comment");
+  EXPECT_EQ(lines[0], "\xEF\xBB\xBF; kept comment");  // the mark too
   EXPECT_EQ(lines[1], "[general]");
   EXPECT_EQ(lines[2], "RunDate=10/14/2003 9:05:12 AM");
   EXPECT_EQ(lines[3], "Custom=1");
   EXPECT_EQ(lines[4], "Version=2026.12.0");
   EXPECT_EQ(lines[5], "[Options]");
   EXPECT_EQ(lines[6], "Name=old");
+}
+
+// A lone CR once stayed inside a value, which Save then refused to write back.
+TEST_F(ConfigFileTest, EveryCarriageReturnEndsALineSoWhatLoadsSaves) {
+  WriteFile(Ksp(),
+            "[Options]\rName=ann\r\r\nCompany=x\ry\n[Include]\r\nIncludeFoldersCount=1\r"
+            "Folder001=/a\r\rIncludeSubs001=True\r");
+  Cfg().Filename(Ksp());
+  ASSERT_TRUE(Cfg().Load());
+  EXPECT_EQ(Cfg().UserName(), "ann");
+  EXPECT_EQ(Cfg().Company(), "x");
+  ASSERT_EQ(Cfg().IncludeFolders().size(), 1u);
+  EXPECT_EQ(Cfg().IncludeFolders()[0].FolderName(), "/a");
+  ASSERT_TRUE(Cfg().Save());
+  EXPECT_EQ(Reload()->UserName(), "ann");
 }
 
 TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "app/functions.h"
+#include "platform/clock.h"
+#include "platform/error_reporter.h"
+
+namespace kestrel::fuzz {
+
+// A broken property is a crash, so that libFuzzer keeps the input that broke it.
+#define FUZZ_CHECK(cond, what)                                                         \
+  do {                                                                                 \
+    if (!(cond)) {                                                                     \
+      std::fprintf(stderr, "property broken: %s (%s:%d)\n", what, __FILE__, __LINE__); \
+      std::abort();                                                                    \
+    }                                                                                  \
+  } while (0)
+
+inline std::string_view Text(const std::uint8_t* data, size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// Splits the input at its first NUL byte: two independent texts from one input.
+inline std::pair<std::string, std::string> TwoTexts(std::string_view in) {
+  const size_t nul = in.find('\0');
+  if (nul == std::string_view::npos) return {std::string(in), ""};
+  return {std::string(in.substr(0, nul)), std::string(in.substr(nul + 1))};
+}
+
+class FixedClock : public Clock {
+ public:
+  DateTime Now() const override { return *DateTime::FromCivil(2026, 12, 6, 10, 0, 0); }
+};
+
+class CountingReporter : public ErrorReporter {
+ public:
+  std::int32_t ReportError(std::int32_t, const std::string&, const std::string&, std::int32_t,
+                           const std::string&, const std::string&) override {
+    ++count;
+    return 0;
+  }
+  int count = 0;
+};
+
+// A folder of this process's own for the files a target reads and writes, in memory when the
+// machine has /dev/shm.
+inline const std::string& ScratchFolder() {
+  static const std::string folder = [] {
+    std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    std::string path = base + "/kestrel-fuzz-XXXXXX";
+    if (mkdtemp(path.data()) == nullptr) std::abort();
+    return path;
+  }();
+  return folder;
+}
+
+inline void WriteWhole(const std::string& path, std::string_view text) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) std::abort();
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace kestrel::fuzz

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace kestrel {
+
+// What another thread may ask of a run in progress and see of it.
+struct RunControl {
+  std::atomic<bool> stop{false};
+  // Folders this run has scanned so far.
+  std::atomic<std::int32_t> folders_scanned{0};
+
+  bool StopRequested() const { return stop.load(std::memory_order_relaxed); }
+};
+
+}  // namespace kestrel
