@@ -236,6 +236,8 @@ int main(int argc, char** argv) {
   const auto [scan, find_scan] = Medians({exe, "-s:scan.ksp"}, rewind, find, [] {});
   Row("discovery alone (in process)", Discovery(tree, home), find_scan, "find -xdev -iname");
   Row("whole silent run, nothing due", scan, find_scan, "find -xdev -iname");
+  const auto [preview, find_preview] = Medians({exe, "--preview", "scan.ksp"}, rewind, find, [] {});
+  Row("preview, nothing due", preview, find_preview, "find -xdev -iname");
 
   auto fresh = [&] {
     MakeDueFiles(due, quarantine);

@@ -19,6 +19,9 @@ RunTab::RunTab(Functions& fn, QWidget* tab_control)
   run_->setObjectName(QStringLiteral("cmdRun"));
   SetHelpContext(run_, 56);
   Place(run_, 120, 480, 1215, 375);
+  preview_ = new QPushButton(QStringLiteral("Preview"));
+  preview_->setObjectName(QStringLiteral("cmdPreview"));
+  Place(preview_, 1455, 480, 1215, 375);
   output_ = new QPlainTextEdit;
   output_->setObjectName(QStringLiteral("txtRunOutput"));
   output_->setReadOnly(true);
@@ -27,8 +30,10 @@ RunTab::RunTab(Functions& fn, QWidget* tab_control)
   output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SetHelpContext(output_, 55);
   Place(output_, 120, 960, 5295, 2415);
-  setTabOrder(run_, output_);
+  setTabOrder(run_, preview_);
+  setTabOrder(preview_, output_);
   connect(run_, &QPushButton::clicked, this, [this] { Run(); });
+  connect(preview_, &QPushButton::clicked, this, [this] { ShowPreview(); });
 
   if (fn_.FileRemovalRpt) {
     file_moved_id_ = fn_.FileRemovalRpt->FileMoved.Subscribe([this](const RemovedFilePtr& file) {
@@ -59,13 +64,30 @@ void RunTab::PostLine(const std::string& line) {
       Qt::QueuedConnection);
 }
 
-void RunTab::Run() {
+void RunTab::ShowPreview() {
+  if (Running()) return;
+  if (!preview_window_) {
+    preview_window_ = new PreviewWindow(fn_, this);
+    preview_window_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(preview_window_, &PreviewWindow::RunRequested, this,
+            [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
+  }
+  if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  preview_window_->Start(fn_.CurrentCfg);
+  preview_window_->show();
+  preview_window_->raise();
+  preview_window_->activateWindow();
+}
+
+void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
   if (Running()) return;
   output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
   run_->setEnabled(false);
+  preview_->setEnabled(false);
+  if (preview_window_) preview_window_->SetRunAllowed(false);
   emit RunStarted();
-  std::shared_ptr<KestrelCfg> cfg = fn_.CurrentCfg;
+  if (!cfg) cfg = fn_.CurrentCfg;
   if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   worker_ = std::thread([this, cfg] {
     try {
@@ -83,6 +105,8 @@ void RunTab::FinishRun() {
   output_->appendPlainText(QStringLiteral("Clean-up completed at ") +
                            QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("."));
   run_->setEnabled(true);
+  preview_->setEnabled(true);
+  if (preview_window_) preview_window_->SetRunAllowed(true);
   emit RunFinished();
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "ui/preview_window.h"
 #include "ui/tab_page.h"
 
 class QPlainTextEdit;
@@ -31,13 +34,18 @@ class RunTab : public TabPage {
   void SetRunner(Runner runner) { runner_ = std::move(runner); }
   bool Running() const { return worker_.joinable(); }
   QPushButton* RunButton() const { return run_; }
+  QPushButton* PreviewButton() const { return preview_; }
+  // The preview window once Preview was pressed.
+  PreviewWindow* Preview() const { return preview_window_; }
 
  signals:
   void RunStarted();
   void RunFinished();
 
  private:
-  void Run();
+  // Runs cfg, or the current configuration when none is given.
+  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
+  void ShowPreview();
   void FinishRun();
   // Adds the line after the lines already queued, from any thread.
   void PostLine(const std::string& line);
@@ -45,6 +53,8 @@ class RunTab : public TabPage {
   Functions& fn_;
   Runner runner_;
   QPushButton* run_;
+  QPushButton* preview_;
+  QPointer<PreviewWindow> preview_window_;
   QPlainTextEdit* output_;
   std::thread worker_;
   int file_moved_id_ = 0;

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+#include <thread>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+
+namespace kestrel {
+
+class Functions;
+class KestrelCfg;
+class PreviewModel;
+struct PreviewResult;
+
+// What Run would do now with a configuration: a sortable table of the files it would move
+// (file, removal date, size, destination), the warnings and the stop point below it, and a
+// Run button that runs that same configuration. The preview works off the UI thread.
+class PreviewWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PreviewWindow(Functions& fn, QWidget* parent = nullptr);
+  // Waits for a preview in progress.
+  ~PreviewWindow() override;
+
+  // Previews the configuration afresh; does nothing while a preview is in progress.
+  void Start(std::shared_ptr<KestrelCfg> cfg);
+  bool Busy() const { return worker_.joinable(); }
+  // Whether Run may be pressed: a preview is shown and no run is in progress.
+  void SetRunAllowed(bool allowed);
+
+  QTableView* Table() const { return table_; }
+  QPushButton* RunButton() const { return run_; }
+  QPlainTextEdit* Notes() const { return notes_; }
+  QLabel* Status() const { return status_; }
+
+ signals:
+  void Finished();
+  // Run was pressed: run the configuration that was previewed.
+  void RunRequested(std::shared_ptr<KestrelCfg> cfg);
+
+ private:
+  void Finish(std::shared_ptr<const PreviewResult> result);
+  void UpdateRunButton();
+
+  Functions& fn_;
+  std::shared_ptr<KestrelCfg> cfg_;
+  std::thread worker_;
+  bool run_allowed_ = true;
+  bool shown_ = false;
+  QLabel* status_;
+  QTableView* table_;
+  PreviewModel* model_;
+  QSortFilterProxyModel* sorted_;
+  QPlainTextEdit* notes_;
+  QPushButton* run_;
+};
+
+}  // namespace kestrel

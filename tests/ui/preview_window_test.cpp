@@ -1,0 +1,138 @@
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/functions.h"
+#include "config/kestrel_cfg.h"
+#include "fs/sys.h"
+#include "reports/report_doubles.h"
+#include "ui/main_window.h"
+#include "ui/preview_model.h"
+#include "ui/preview_window.h"
+#include "ui/run_tab.h"
+
+namespace kestrel::test {
+
+class PreviewWindowTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir folder_;
+  FixedClock clock_{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
+  SilentReporter reporter_;
+  FakeDialogs dialogs_;
+  std::unique_ptr<Functions> fn_;
+  std::unique_ptr<MainWindow> window_;
+
+  QString Path(const QString& name) const { return folder_.filePath(name); }
+  // A file of size bytes, last written in 2017, so that a past date in its name is due.
+  void MakeFile(const QString& name, int size, bool read_only = false) {
+    QVERIFY(QDir().mkpath(QFileInfo(Path(name)).path()));
+    QFile file(Path(name));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'x')) == size);
+    file.close();
+    struct utimbuf old_times = {1500000000, 1500000000};
+    QCOMPARE(utime(Path(name).toUtf8().constData(), &old_times), 0);
+    if (read_only) QCOMPARE(::chmod(Path(name).toUtf8().constData(), 0444), 0);
+  }
+  PreviewWindow* OpenPreview() {
+    RunTab& run = window_->RunPage();
+    QTest::mouseClick(run.PreviewButton(), Qt::LeftButton);
+    PreviewWindow* preview = run.Preview();
+    QSignalSpy finished(preview, &PreviewWindow::Finished);
+    if (preview && preview->Busy()) finished.wait(60000);
+    return preview;
+  }
+  QStringList Column(PreviewWindow* preview, int column) {
+    QStringList values;
+    QAbstractItemModel* model = preview->Table()->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+      values << model->index(row, column).data().toString();
+    }
+    return values;
+  }
+
+ private slots:
+  void init() {
+    SetDisplayLocale("C");
+    fn_ = std::make_unique<Functions>(
+        Platform{clock_, reporter_, RealSys(), folder_.path().toStdString()});
+    KestrelCfg& cfg = *fn_->CurrentCfg;
+    cfg.IncludeFolders() = {{Path("home/ann").toStdString(), true}};
+    cfg.QuarantineFolder(Path("quarantine").toStdString());
+    cfg.LastRunDate(*DateTime::FromCivil(2026, 12, 1));
+    window_ = std::make_unique<MainWindow>(*fn_, dialogs_);
+    window_->show();
+  }
+  void cleanup() {
+    window_.reset();
+    fn_.reset();
+    QDir(Path("home")).removeRecursively();
+    QDir(Path("quarantine")).removeRecursively();
+  }
+
+  // The table lists what Run would move and sorts by any column; the notes hold what the run
+  // would warn about; Run in the window runs that configuration, which moves the same files.
+  void previewListsWhatRunMovesAndItsRunButtonRunsIt() {
+    MakeFile("home/ann/budget del-10-31-2026.xls", 3000);
+    MakeFile("home/ann/old/notes del-11-15-2026.txt", 1000);
+    MakeFile("home/ann/draft del-12-01-2026.doc", 2000);
+    MakeFile("home/ann/locked del-11-01-2026.txt", 5, true);
+    MakeFile("home/ann/later del-12-24-2026.txt", 7);
+    PreviewWindow* preview = OpenPreview();
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->Table()->model()->rowCount(), 3);
+    preview->Table()->sortByColumn(PreviewModel::kSize, Qt::AscendingOrder);
+    QCOMPARE(Column(preview, PreviewModel::kSize), (QStringList{"1,000", "2,000", "3,000"}));
+    QCOMPARE(Column(preview, PreviewModel::kRemovalDate),
+             (QStringList{"2026-11-15", "2026-12-01", "2026-10-31"}));
+    preview->Table()->sortByColumn(PreviewModel::kFile, Qt::DescendingOrder);
+    QCOMPARE(Column(preview, PreviewModel::kFile),
+             (QStringList{Path("home/ann/old/notes del-11-15-2026.txt"),
+                          Path("home/ann/draft del-12-01-2026.doc"),
+                          Path("home/ann/budget del-10-31-2026.xls")}));
+    QCOMPARE(Column(preview, PreviewModel::kDestination).value(0), Path("quarantine"));
+    QCOMPARE(preview->Notes()->toPlainText(),
+             "[Warning] File cannot be moved because it is read-only: " +
+                 Path("home/ann/locked del-11-01-2026.txt"));
+    QCOMPARE(preview->Status()->text(),
+             QStringLiteral("Run would move 3 files, 0.01 MB, with 1 error. Nothing has been "
+                            "moved."));
+    QVERIFY(QFile::exists(Path("home/ann/budget del-10-31-2026.xls")));
+    QVERIFY(!QFile::exists(Path("quarantine")));
+    QVERIFY(!QFile::exists(Path("Kestrel.log")));
+
+    QVERIFY(preview->RunButton()->isEnabled());
+    QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
+    QVERIFY(!preview->RunButton()->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->RunPage().Running(), 60000);
+    QStringList moved = QDir(Path("quarantine")).entryList(QDir::Files);
+    QCOMPARE(moved, (QStringList{"budget del-10-31-2026.xls", "draft del-12-01-2026.doc",
+                                 "notes del-11-15-2026.txt"}));
+  }
+
+  // With KESTREL_SCREENSHOT_DIR set, the preview window is saved there as preview.png.
+  void screenshot() {
+    const QString dir = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
+    if (dir.isEmpty()) QSKIP("KESTREL_SCREENSHOT_DIR not set");
+    const char* names[] = {"budget del-10-31-2026.xls",      "Q3 report del-11-30-2026.pdf",
+                           "photos/trip del-09-01-2026.zip", "old/notes del-11-15-2026.txt",
+                           "draft del-12-01-2026.doc",       "old/scan 0042 del-06-30-2026.png",
+                           "minutes del-11-02-2026.odt"};
+    int size = 1200;
+    for (const char* name : names) MakeFile(QStringLiteral("home/ann/") + name, size *= 3);
+    MakeFile("home/ann/locked del-11-01-2026.txt", 5, true);
+    fn_->CurrentCfg->MaxMBPerRun(3);
+    PreviewWindow* preview = OpenPreview();
+    QVERIFY(preview);
+    preview->resize(980, 420);
+    QVERIFY(QTest::qWaitForWindowExposed(preview));
+    QVERIFY(preview->grab().save(dir + QStringLiteral("/preview.png")));
+  }
+};
+
+}  // namespace kestrel::test
+
+QTEST_MAIN(kestrel::test::PreviewWindowTest)
+#include "preview_window_test.moc"
