@@ -57,6 +57,7 @@ const std::vector<LongOption>& LongOptions() {
       {"schedules", nullptr, "list the scheduled configurations and their next run"},
       {"install-file-manager-actions", nullptr,
        "add \"Mark for removal\" to the GNOME Files scripts"},
+      {"wait", "SECONDS", "let a run wait up to SECONDS for another run to end"},
       {"runs", nullptr, "list the journaled runs: name, time, files, bytes, configuration"},
       {"restore", "RUN",
        "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},

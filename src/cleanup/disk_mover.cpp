@@ -8,7 +8,13 @@
 namespace kestrel {
 
 void DiskMover::CreateFolder(const std::string& folder) {
-  Win32Wrapper(sys_).CreateFolder(folder);
+  Win32Wrapper fs(sys_);
+  try {
+    fs.CreateFolder(folder);
+  } catch (const KsError& e) {
+    // Another process may have made it meanwhile.
+    if (e.Number() != EEXIST || !fs.FolderExists(folder)) throw;
+  }
 }
 
 void DiskMover::Starting(const std::vector<std::string>& includes, DateTime start) {

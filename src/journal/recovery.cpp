@@ -16,6 +16,7 @@
 #include "journal/journal_text.h"
 #include "journal/journal_writer.h"
 #include "journal/restore.h"
+#include "platform/escape_text.h"
 
 namespace kestrel::journal {
 namespace {
@@ -118,7 +119,8 @@ struct Recoverer {
     append.Line("moved" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(placed)) +
                 Tab(Escape(info)) + "\n");
     e.state = State::kMoved;
-    Note("Recovered the move of " + Escape(e.file.original) + " to " + Escape(placed));
+    Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
+         EscapeControlBytes(placed));
   }
   void Failed(Entry& e, int err) {
     append.Line("failed" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(std::to_string(err)) +
@@ -141,7 +143,7 @@ struct Recoverer {
       } else {
         sys.UnlinkAt(dir, name.c_str(), 0);
       }
-      Note("Removed a partial copy: " + Escape(path + "/" + name));
+      Note("Removed a partial copy: " + EscapeControlBytes(path + "/" + name));
     }
   }
 
@@ -167,7 +169,7 @@ struct Recoverer {
         if (!TrashInfoNames(sys, info, e.file.original)) continue;
         if (sys.FStatAt(AT_FDCWD, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
           if (errno == ENOENT && sys.UnlinkAt(AT_FDCWD, info.c_str(), 0) == 0)
-            Note("Removed a .trashinfo without its file: " + Escape(info));
+            Note("Removed a .trashinfo without its file: " + EscapeControlBytes(info));
           continue;
         }
         if (!s.present && Matches(st, r) && st.st_dev == e.file.dev && st.st_ino == e.file.ino)
@@ -201,7 +203,7 @@ struct Recoverer {
       append.Line("restored" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(to)) + "\n");
       e.state = State::kRestored;
       e.restored_to = to;
-      Note("Recovered the restore of " + Escape(to));
+      Note("Recovered the restore of " + EscapeControlBytes(to));
       return;
     }
     append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(Now()) +

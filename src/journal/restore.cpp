@@ -12,6 +12,7 @@
 #include "fs/path_walk.h"
 #include "journal/journal_append.h"
 #include "journal/journal_text.h"
+#include "platform/escape_text.h"
 
 namespace kestrel::journal {
 namespace {
@@ -89,30 +90,31 @@ struct Restorer {
     const std::string& original = e.file.original;
     if (e.include.path.empty() || !Within(e.include.path, original)) {
       return Fail("Not restored, the journal names no include folder above it: " +
-                  Escape(original));
+                  EscapeControlBytes(original));
     }
     if (!SourceIsSound(e)) {
       return Fail("Not restored, the journal's record of where it went does not hold: " +
-                  Escape(original));
+                  EscapeControlBytes(original));
     }
     MoveSource src;
     int err = OpenMoveSource(sys, nullptr, e.placed, src);
     if (err == ENOENT) {
-      return Fail("Not restored, no longer where the journal says (" + Escape(e.placed) +
-                  "): " + Escape(original));
+      return Fail("Not restored, no longer where the journal says (" +
+                  EscapeControlBytes(e.placed) + "): " + EscapeControlBytes(original));
     }
     if (err != 0) return Fail(Failure(err, original));
     if (!Matches(src.st, {e.file.mode, e.file.size, e.file.mtime})) {
-      return Fail("Not restored, changed since it was moved (" + Escape(e.placed) +
-                  "): " + Escape(original));
+      return Fail("Not restored, changed since it was moved (" + EscapeControlBytes(e.placed) +
+                  "): " + EscapeControlBytes(original));
     }
     Fd folder;
     if ((err = OpenOriginFolder(sys, e, true, folder)) != 0) {
       if (err == ESTALE)
-        return Fail("Not restored, the include folder " + Escape(e.include.path) +
-                    " is not the one the run found it under: " + Escape(original));
+        return Fail("Not restored, the include folder " + EscapeControlBytes(e.include.path) +
+                    " is not the one the run found it under: " + EscapeControlBytes(original));
       if (err == ELOOP || err == ENOTDIR)
-        return Fail("Not restored, a link or file stands in the way: " + Escape(original));
+        return Fail("Not restored, a link or file stands in the way: " +
+                    EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
     struct stat dst;
@@ -122,7 +124,7 @@ struct Restorer {
     if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
                                      Tab(IsoText(clock.Now())) + "\n")) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
-                  "): " + Escape(original));
+                  "): " + EscapeControlBytes(original));
     }
     e.state = State::kRestoring;
     err = MoveEntryInto(sys, src, folder.Get(), dst.st_dev, name, options.rename, placed);
@@ -131,7 +133,7 @@ struct Restorer {
                   Tab(std::to_string(err)) + "\n");
       e.state = State::kMoved;
       if (err == EEXIST)
-        return Fail("Not restored, the original path is taken: " + Escape(original));
+        return Fail("Not restored, the original path is taken: " + EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
     if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
@@ -145,9 +147,10 @@ struct Restorer {
   }
 
   static std::string Failure(int err, const std::string& original) {
-    if (err == EACCES || err == EPERM) return "File access is denied: " + Escape(original);
+    if (err == EACCES || err == EPERM)
+      return "File access is denied: " + EscapeControlBytes(original);
     return "File system error (" + std::to_string(err) +
-           ") while restoring file: " + Escape(original);
+           ") while restoring file: " + EscapeControlBytes(original);
   }
 };
 
@@ -208,12 +211,12 @@ RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
     if (e.state == State::kMoved) {
       r.One(e);
     } else if (e.state == State::kPending || e.state == State::kRestoring) {
-      r.Fail("Not restored, its move was never finished: " + Escape(e.file.original));
+      r.Fail("Not restored, its move was never finished: " + EscapeControlBytes(e.file.original));
     }
   }
   for (const std::string& path : wanted) {
     if (seen.count(path) == 0)
-      r.Fail("Not in the journal of run " + run.name + ": " + Escape(path));
+      r.Fail("Not in the journal of run " + run.name + ": " + EscapeControlBytes(path));
   }
   if (const int err = r.append.Finish(); err != 0 && r.result.restored > 0) {
     r.Warn("The journal of run " + run.name + " could not be updated (" + Describe(err) + ")");

@@ -239,7 +239,7 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   EXPECT_EQ(warnings, (std::vector<std::string>{
                           "Not restored, a link or file stands in the way: " + b,
                           "Not restored, a link or file stands in the way: " + data +
-                              "/sub/odd\\tname\\xff del-03-03-2020",
+                              "/sub/odd\\tname\xff del-03-03-2020",
                           "Not restored, the original path is taken: " + a,
                       }));
   EXPECT_EQ(test::Names(tree / "elsewhere/deeper"), std::vector<std::string>{});
@@ -268,7 +268,7 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   EXPECT_EQ(RestoreLast({odd}).failed, 1);
   EXPECT_EQ(warnings, std::vector<std::string>{"Not restored, the include folder " + data +
                                                " is not the one the run found it under: " + data +
-                                               "/sub/odd\\tname\\xff del-03-03-2020"});
+                                               "/sub/odd\\tname\xff del-03-03-2020"});
 }
 
 TEST_F(RestoreTest, AHandEditedDestinationNeverMovesAnotherFile) {

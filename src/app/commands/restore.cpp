@@ -9,6 +9,7 @@
 #include "app/main_routine.h"
 #include "cleanup/clean_up_run.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -16,6 +17,8 @@
 #include "journal/recovery.h"
 #include "journal/restore.h"
 #include "marking/mark_file.h"
+#include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -35,6 +38,12 @@ std::string PrefixOf(Functions& fn, const std::string& config) {
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
                  const std::function<void(const std::string&)>& out) {
   Sys& sys = fn.Outside().sys;
+  // One run or restore at a time per program folder.
+  RunLock lock(sys, fn.ProgramFolder());
+  if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, request.wait_seconds,
+                   "Functions.Restore")) {
+    return kExitRunFailed;
+  }
   const std::string folder = JournalFolder(fn);
   journal::Recover(sys, fn.Outside().clock, folder,
                    [&](const std::string& text) { out("[Message] " + text); });
@@ -42,7 +51,7 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
   std::string name = request.run;
   if (name == "last" && !runs.empty()) name = runs.back();
   if (std::find(runs.begin(), runs.end(), name) == runs.end()) {
-    out("[Warning] No journaled run is called " + journal::Escape(request.run));
+    out("[Warning] No journaled run is called " + EscapeControlBytes(request.run));
     return kExitBadInput;
   }
   journal::RunJournal run;
@@ -54,16 +63,16 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
   journal::RestoreEvents events;
   events.warning = [&](const std::string& text) { out("[Warning] " + text); };
   events.restored = [&](const journal::Entry&, const std::string& path) {
-    out("[Restored] " + journal::Escape(path));
+    out("[Restored] " + EscapeControlBytes(path));
     const auto due = ReadRemovalDate(path, prefix);
     if (request.unmark && due) {
       const MarkOutcome unmarked = UnmarkFile(sys, path, prefix);
-      if (unmarked.ok) return out("[Unmarked] " + journal::Escape(unmarked.new_path));
-      out("[Warning] Its mark stays (" + unmarked.reason + "): " + journal::Escape(path));
+      if (unmarked.ok) return out("[Unmarked] " + EscapeControlBytes(unmarked.new_path));
+      out("[Warning] Its mark stays (" + unmarked.reason + "): " + EscapeControlBytes(path));
     }
     if (due && *due <= fn.Now()) {
       out("[Reminder] Its removal date has passed, so the next run moves it again: " +
-          journal::Escape(path));
+          EscapeControlBytes(path));
     }
   };
   const journal::RestoreResult result =
@@ -74,6 +83,12 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
 int RestoreCommand(Functions& fn, const LongCommandLine& line) {
   RestoreRequest request{line.Value("restore"), line.operands, line.Has("rename"),
                          line.Has("unmark")};
+  try {
+    request.wait_seconds = RunOptionsFrom(line).wait_seconds;
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
+    return kExitBadInput;
+  }
   const int status =
       RestoreFiles(fn, request, [](const std::string& text) { std::printf("%s\n", text.c_str()); });
   std::fflush(stdout);

@@ -14,13 +14,16 @@ struct LongCommandLine;
 struct RestoreRequest {
   std::string run;
   std::vector<std::string> paths;
-  bool rename = false;  // a taken original path: restore under a free "name (2).ext"
-  bool unmark = false;  // also take the removal date out of each restored name
+  bool rename = false;   // a taken original path: restore under a free "name (2).ext"
+  bool unmark = false;   // also take the removal date out of each restored name
+  int wait_seconds = 0;  // how long to wait for a run in progress
 };
 
-// Restores files of a journaled run, after finishing what crashed runs left. Each line it
+// Restores files of a journaled run under the program folder's run lock, after finishing what
+// crashed runs left. Each line it
 // tells ("[Restored] path", "[Warning] ...", "[Reminder] ...", "[Message] ...") goes to out.
-// Returns 0 when every chosen file came back, 1 when some did not, 2 for an unknown run.
+// Returns 0 when every chosen file came back, 1 when some did not or a run is in progress,
+// 2 for an unknown run.
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
                  const std::function<void(const std::string&)>& out);
 
