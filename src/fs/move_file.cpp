@@ -7,6 +7,7 @@
 #include "fs/move_ops.h"
 #include "fs/names.h"
 #include "fs/path_walk.h"
+#include "fs/temporaries.h"
 
 namespace kestrel {
 namespace {
@@ -44,8 +45,30 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
   return err;
 }
 
+// Returns ENOTSUP when the file system has no anonymous files; nothing is done then.
+int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
+                   int max_number, std::string& placed) {
+  Fd out;
+  int err = CopyToAnonymous(sys, src, dst, out);
+  if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
+  err = EEXIST;
+  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
+    placed = NumberedName(wanted, n);
+    err = LinkAnonymous(sys, out.Get(), dst, placed);
+  }
+  if (err != 0) return err;
+  err = SyncFolder(sys, dst);
+  if (err == 0) err = RemoveSource(sys, src, nullptr);
+  if (err != 0) sys.UnlinkAt(dst, placed.c_str(), 0);
+  return err;
+}
+
 int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const std::string& wanted,
                int max_number, std::string& placed) {
+  if (S_ISREG(src.st.st_mode)) {
+    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, placed);
+    if (err != ENOTSUP) return err;
+  }
   std::string temp;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
@@ -130,6 +153,8 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
     if (sys.FStat(opened.Get(), &dst_st) != 0) return errno;
     dst_dev = dst_st.st_dev;
     if (cache != nullptr) {
+      // Once a run, what killed moves left behind goes.
+      SweepTemporaries(sys, opened.Get());
       cache->destination.path = to_folder;
       cache->destination.fd = std::move(opened);
       cache->destination.dev = dst_dev;

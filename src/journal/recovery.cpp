@@ -7,10 +7,10 @@
 #include <optional>
 #include <set>
 
-#include "fs/dir_entries.h"
 #include "fs/move_ops.h"
 #include "fs/names.h"
 #include "fs/path_walk.h"
+#include "fs/temporaries.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -95,13 +95,6 @@ bool RemoveSource(Sys& sys, const Source& s) {
   return sys.UnlinkAt(s.src.Dir(), s.src.name.c_str(), 0) == 0;
 }
 
-bool IsTemporary(std::string_view name) {
-  if (name.size() != 15 || !name.starts_with(".kestrel-")) return false;
-  for (const char c : name.substr(9))
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-  return true;
-}
-
 struct Recoverer {
   Sys& sys;
   const Clock& clock;
@@ -130,21 +123,7 @@ struct Recoverer {
 
   // Partial copies a crash left in a quarantine folder.
   void Sweep(int dir, const std::string& path) {
-    if (!swept.insert(path).second) return;
-    std::vector<std::string> names;
-    ForEachEntry(sys, dir, [&](const char* name, size_t len, unsigned char) {
-      if (IsTemporary(std::string_view(name, len))) names.emplace_back(name, len);
-    });
-    struct stat st;
-    for (const std::string& name : names) {
-      if (sys.FStatAt(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      if (S_ISDIR(st.st_mode)) {
-        RemoveTree(sys, dir, name, st.st_dev, nullptr);
-      } else {
-        sys.UnlinkAt(dir, name.c_str(), 0);
-      }
-      Note("Removed a partial copy: " + EscapeControlBytes(path + "/" + name));
-    }
+    if (swept.insert(path).second) SweepTemporaries(sys, dir);
   }
 
   void SettleIntoQuarantine(Entry& e, const Recorded& r, Source& s, const std::string& name) {

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 #include <QtTest>
@@ -302,6 +303,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(FileBytes(path).find("/added") != std::string::npos, saved);
     QCOMPARE(Cfg().IsDirty(), answer != kNoQuestion && !saved && !replaced);
     QCOMPARE(Shown(std::get<0>(OpenTab("Exclude"))), Cfg().ExcludeFolders());
+  }
+
+  // Open of a file that cannot be read shows why and keeps the configuration in hand.
+  void openOfAnUnreadableFileKeepsTheConfiguration() {
+    const std::string fifo = program_->Path("pipe.ksp");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    Cfg().IsDirty(false);
+    const KestrelCfg* before = &Cfg();
+    Dialogs().open_name = fifo;
+    Find<QAction>("mnuFileOpen")->trigger();
+    QCOMPARE(&Cfg(), before);
+    QCOMPARE(Cfg().UserName(), "ann");
+    QCOMPARE(Dialogs().shown.size(), size_t(1));
+    QVERIFY2(Dialogs().shown[0].find("The configuration file cannot be read: " + fifo +
+                                     " (it is a FIFO)") != std::string::npos,
+             Dialogs().shown[0].c_str());
   }
 
   // Enter presses Add of the tab shown only.
