@@ -1,12 +1,13 @@
 # Quick start: `make run` builds and starts Kestrel, `make test` builds and runs every test.
 BUILD      ?= build
+PKG_BUILD  ?= build-package
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test test-asan fuzz bench format clean
+.PHONY: deps build run test test-asan fuzz package bench format clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -40,6 +41,16 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+# Two Debian packages in $(PKG_BUILD): kestrel (silent program) and kestrel-gui (the window),
+# built for /usr.
+$(PKG_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DKESTREL_BUILD_TESTS=OFF
+
+package: deps $(PKG_BUILD)/CMakeCache.txt
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
+
 bench: build
 	./$(BUILD)/bench/kestrel_bench
 
@@ -47,4 +58,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)

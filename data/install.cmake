@@ -5,7 +5,7 @@ set(KESTREL_HOMEPAGE "https://kestrel.example.org" CACHE STRING
 set(KESTREL_APP_ID org.kestrel.Kestrel)
 set(KESTREL_DATA ${CMAKE_CURRENT_SOURCE_DIR}/data)
 # systemd looks for user units under the prefix's lib/systemd/user, not under the multiarch libdir.
-set(KESTREL_USER_UNIT_DIR ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
+set(KESTREL_USER_UNIT_DIR lib/systemd/user)
 
 configure_file(${KESTREL_DATA}/kestrel@.service.in ${CMAKE_CURRENT_BINARY_DIR}/kestrel@.service @ONLY)
 configure_file(${KESTREL_DATA}/${KESTREL_APP_ID}.metainfo.xml.in
@@ -41,7 +41,9 @@ set(CPACK_PACKAGE_VENDOR "Kestrel")
 set(CPACK_PACKAGE_CONTACT "Kestrel maintainers <maintainers@kestrel.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Remove files whose names carry a due removal date")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The paths compiled in (the window program, the data, the units' ExecStart) are the
+# prefix's: `make package` configures its own build folder with the prefix /usr.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL kestrel kestrel-gui)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -55,7 +57,7 @@ set(CPACK_DEBIAN_KESTREL-GUI_PACKAGE_NAME kestrel-gui)
 set(CPACK_DEBIAN_KESTREL-GUI_PACKAGE_DEPENDS "kestrel (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_KESTREL-GUI_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils")
 set(CPACK_DEBIAN_KESTREL-GUI_DESCRIPTION
-  "Remove files whose names carry a due removal date (window)\n The Kestrel window, its menu entry and icon, the \"Kestrel configuration\" file type\n for .ksp files, and \"Mark for removal\" in KDE Dolphin and GNOME Files.")
+  "Remove files whose names carry a due removal date (window)\n The Kestrel window, its menu entry and icon, the Kestrel configuration file type\n for .ksp files, and Mark for removal in KDE Dolphin and GNOME Files.")
 set(CPACK_DEBIAN_KESTREL-GUI_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_KESTREL_PACKAGE_SECTION utils)
 set(CPACK_STRIP_FILES ON)

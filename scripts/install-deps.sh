@@ -10,6 +10,7 @@ packages=(
   clang-format clang clang-tidy libclang-rt-14-dev
   trash-cli poppler-utils xvfb xauth
   e2fsprogs locales
+  dpkg-dev file desktop-file-utils appstream systemd man-db shared-mime-info
 )
 
 # Tests of date display in a user's locale need one locale besides C.

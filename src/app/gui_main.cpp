@@ -1,5 +1,6 @@
-// The window program, started by kestrel for every command line but a silent one (and
-// --help/--version, which kestrel answers itself).
+// The window program, started by kestrel for every command line but a silent or long one, and
+// by the file managers' "Choose date..." as kestrel-gui --mark FILE....
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,16 @@ int main(int argc, char** argv) {
   // Shows errors in message boxes only once the windows are up; never in silent mode.
   GuiErrorReporter reporter(console);
   Functions fn(Platform{clock, reporter, RealSys(), folder});
+  if (!args.empty() && args[0] == "--mark") {
+    // From the file managers: the files, made absolute, with default.ksp's token.
+    std::vector<std::string> files;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (i == 1 && args[i] == "--") continue;
+      std::error_code ec;
+      const auto path = std::filesystem::absolute(args[i], ec);
+      files.push_back(ec ? args[i] : path.string());
+    }
+    return Main(fn, {}, [&](Functions& f) { return RunMarkDialog(f, argc, argv, files); });
+  }
   return Main(fn, args, [&](Functions& f) { return RunGui(f, argc, argv); });
 }

@@ -6,12 +6,14 @@
 #include <exception>
 
 #include "app/functions.h"
+#include "config/kestrel_cfg.h"
 #include "platform/error_reporter.h"
 #include "platform/qt/qt_dialogs.h"
 #include "ui/about_box.h"
 #include "ui/gui_error_reporter.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/mark_dialog.h"
 
 namespace kestrel {
 
@@ -69,6 +71,25 @@ int RunGui(Functions& fn, int argc, char** argv) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
   }
   return status;
+}
+
+int RunMarkDialog(Functions& fn, int argc, char** argv, const std::vector<std::string>& files) {
+  if (!DisplayAvailable()) {
+    std::fputs("kestrel-gui: no display for the window; use kestrel --mark WHEN FILE...\n", stderr);
+    return kNoDisplay;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Kestrel"));
+  QApplication::setWindowIcon(KestrelIcon());
+  QtDialogs dialogs;
+  const std::string& token = fn.CurrentCfg->PrefixToken();
+  if (token.empty()) {
+    dialogs.MessageBox("The prefix token of the configuration is empty: nothing can be marked.",
+                       MsgButtons::Ok, MsgIcon::Exclamation, "Mark for removal");
+    return 2;
+  }
+  MarkDialog dialog(fn.Outside().sys, token, fn.Now(), files);
+  return dialog.exec() == QDialog::Accepted ? 0 : 1;
 }
 
 }  // namespace kestrel

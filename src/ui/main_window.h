@@ -72,6 +72,8 @@ class MainWindow : public QMainWindow {
   void FileOpen();
   void FileSave();
   void FileSaveAs();
+  // main_window_schedule.cpp: a systemd timer for the saved configuration.
+  void FileSchedule();
   // Yes, No or Cancel; Cancel too when Yes led to a Save As that got no file name.
   MsgResult ConfirmSave();
 

@@ -37,6 +37,8 @@ void MainWindow::BuildMenus() {
              &MainWindow::FileSave, true);
   AddCommand(file, "mnuFileSaveAs", QStringLiteral("Save &As"), QKeySequence(Qt::Key_F12),
              &MainWindow::FileSaveAs, true);
+  AddCommand(file, "mnuFileSchedule", QStringLiteral("Sc&hedule..."), {}, &MainWindow::FileSchedule,
+             true);
   file->addSeparator();
   AddReportMenus(file, QStringLiteral("mnuFile"), QStringLiteral("&View"));
   file->addSeparator();

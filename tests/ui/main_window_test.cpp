@@ -389,7 +389,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(Run().RunButton()->isEnabled(), !running);
       for (int page = 0; page < 3; ++page) QCOMPARE(Tabs()->widget(page)->isEnabled(), !running);
       const auto actions = window_->findChildren<QAction*>(QRegularExpression("^mnu"));
-      QCOMPARE(actions.size(), 19);
+      QCOMPARE(actions.size(), 20);
       for (QAction* action : actions) {
         QVERIFY2(action->isEnabled() == (!running || action->objectName().startsWith("mnuHelp")),
                  qPrintable(action->objectName()));

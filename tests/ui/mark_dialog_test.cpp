@@ -1,0 +1,71 @@
+#include "ui/mark_dialog.h"
+
+#include <QtTest>
+#include <QtWidgets>
+#include <fstream>
+
+#include "fs/sys.h"
+
+namespace kestrel::test {
+namespace {
+
+// Now is 2026-12-06 10:00; the files were last written on 2026-11-01.
+class MarkDialogTest : public QObject {
+  Q_OBJECT
+
+  QString File(const QString& name) {
+    const QString path = dir_.filePath(name);
+    std::ofstream(path.toStdString()) << "x";
+    QFile(path).setFileTime(QDateTime(QDate(2026, 11, 1), QTime(9, 0)),
+                            QFileDevice::FileModificationTime);
+    return path;
+  }
+  static QStringList Column(QTreeWidget* tree, int column) {
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+      texts << tree->topLevelItem(i)->text(column);
+    }
+    return texts;
+  }
+
+ private slots:
+  void showsTheNewNamesThenMarksWhatItCan() {
+    const std::vector<std::string> files = {File("budget.xls").toStdString(),
+                                            File("notes.txt").toStdString(),
+                                            File("notes del-01-06-2027.txt").toStdString()};
+    MarkDialog dialog(RealSys(), "del-", *DateTime::FromCivil(2026, 12, 6, 10), files);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2027, 1, 6));  // a month on
+    QCOMPARE(Column(dialog.Names(), 1), (QStringList{"budget del-01-06-2027.xls",
+                                                     "cannot be marked: the name is taken: " +
+                                                         dir_.filePath("notes del-01-06-2027.txt"),
+                                                     "notes del-01-06-2027.txt"}));
+
+    const QString folder = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
+    QVERIFY(folder.isEmpty() || dialog.grab().save(folder + "/mark-dialog.png"));
+
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+      if (button->text() == QLatin1String("1 week")) button->click();
+    }
+    QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2026, 12, 13));
+    QCOMPARE(Column(dialog.Names(), 1).first(), QStringLiteral("budget del-12-13-2026.xls"));
+
+    dialog.MarkButton()->click();
+    // The re-dated copy would take the name notes.txt just got: it stays, and so does the dialog.
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(Column(dialog.Names(), 0), (QStringList{"notes del-01-06-2027.txt"}));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files),
+             (QStringList{"budget del-12-13-2026.xls", "notes del-01-06-2027.txt",
+                          "notes del-12-13-2026.txt"}));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace
+}  // namespace kestrel::test
+
+QTEST_MAIN(kestrel::test::MarkDialogTest)
+#include "mark_dialog_test.moc"
