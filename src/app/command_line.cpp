@@ -56,6 +56,7 @@ const std::vector<LongOption>& LongOptions() {
       {"schedules", nullptr, "list the scheduled configurations and their next run"},
       {"install-file-manager-actions", nullptr,
        "add \"Mark for removal\" to the GNOME Files scripts"},
+      {"wait", "SECONDS", "let a run wait up to SECONDS for another run to end"},
   };
   return options;
 }

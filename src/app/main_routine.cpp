@@ -2,22 +2,26 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/run_json.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
 namespace {
 
-// Silent mode shows the run as the Run tab would, one line per notification.
+// Silent mode shows the run as the Run tab would, one line per notification. Messages and
+// warnings carry their names escaped already.
 void PrintRunLines(Functions& fn) {
   fn.FileRemovalRpt->FileMoved.Subscribe([](const RemovedFilePtr& file) {
-    std::printf("[File Moved] %s\n", file->OriginalFilename().c_str());
+    std::printf("[File Moved] %s\n", EscapeControlBytes(file->OriginalFilename()).c_str());
   });
   fn.FileRemovalRpt->MessageLogged.Subscribe(
       [](const std::string& message) { std::printf("[Message] %s\n", message.c_str()); });
@@ -49,7 +53,15 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     }
     // A scheduled run of a file that is not there must fail, not clean up with defaults.
     if (!fn.GuiMode && (!fs.FileExists(cfg.Filename()) || fs.FolderExists(cfg.Filename()))) {
-      throw KsError(ENOENT, "Configuration file not found: " + cfg.Filename(), "Functions.Main");
+      throw KsError(ENOENT, "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
+                    "Functions.Main");
+    }
+    // Held until the run ends; taken before the load, so that a waiting run reads what the
+    // run before it wrote.
+    RunLock lock(fn.Outside().sys, fn.ProgramFolder());
+    if (!fn.GuiMode && !TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter,
+                                    options.wait_seconds, "Functions.Main")) {
+      return kExitRunFailed;
     }
     const bool loaded = cfg.Filename().empty() || cfg.Load();
     if (fn.GuiMode) return gui(fn);
@@ -63,15 +75,27 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
 RunOptions RunOptionsFrom(const LongCommandLine& line) {
   RunOptions options;
   options.json = line.Has("json");
+  if (line.Has("wait")) {
+    const std::string value = line.Value("wait");
+    if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != value.npos) {
+      throw KsError(kAppError,
+                    "Option --wait takes a whole number of seconds, not \"" +
+                        EscapeControlBytes(value) + "\"",
+                    "Functions.ProcessCommandLine");
+    }
+    options.wait_seconds = std::stoi(value);
+  }
   return options;
 }
 
 int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
                        const std::vector<LongCommand>& commands) {
   LongCommandLine line;
+  RunOptions options;
   const LongCommand* chosen = nullptr;
   try {
     line = ParseLongCommandLine(args);
+    options = RunOptionsFrom(line);
     for (const LongCommand& command : commands) {
       if (!line.Has(command.option)) continue;
       if (chosen != nullptr) {
@@ -94,7 +118,7 @@ int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
   const std::string& config = line.operands.front();
   const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
   return Main(
-      fn, {silent}, [](Functions&) { return kExitBadInput; }, RunOptionsFrom(line));
+      fn, {silent}, [](Functions&) { return kExitBadInput; }, options);
 }
 
 }  // namespace kestrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ struct RunOptions {
   int wait_seconds = 0;  // how long to wait for another run's lock
 };
 
-// The modifiers of a silent run given on a long command line.
+// The modifiers of a silent run given on a long command line. Throws KsError for a --wait
+// that is not a whole number of seconds.
 RunOptions RunOptionsFrom(const LongCommandLine& line);
 
 // A command of the long command line, run when its option is given; returns the exit status.
@@ -34,7 +36,9 @@ struct LongCommand {
 };
 
 // Start-up after the program-wide objects exist: command line, configuration, then GUI or
-// silent mode. Errors are reported under "Functions.Main". Returns the exit status.
+// silent mode. Errors are reported under "Functions.Main". A silent run first waits up to
+// options.wait_seconds for the program folder's run lock; without it, it ends with
+// kExitRunFailed. Returns the exit status.
 int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
          const RunOptions& options = {});
 

@@ -10,6 +10,7 @@
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -88,8 +89,9 @@ RunEnd CleanUpRun::Run() {
       continue;
     }
     if (record->FileIsReadOnly()) {
-      recorder_.Warning(
-          "File cannot be moved because it is read-only: " + record->OriginalFilename(), true);
+      recorder_.Warning("File cannot be moved because it is read-only: " +
+                            EscapeControlBytes(record->OriginalFilename()),
+                        true);
     }
     if (++errors >= cfg_.MaxErrorsPerRun()) {
       end = RunEnd::kErrorLimit;
@@ -129,7 +131,8 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
     const Verdict verdict = Judge(date, info.stamp, fn_.Now());
     if (verdict == Verdict::kBeforeStamp) {
-      recorder_.Warning("Deletion date is before file creation date: " + path, false);
+      recorder_.Warning("Deletion date is before file creation date: " + EscapeControlBytes(path),
+                        false);
     }
     return verdict == Verdict::kDue;
   } catch (...) {

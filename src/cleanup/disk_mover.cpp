@@ -1,11 +1,20 @@
 #include "cleanup/disk_mover.h"
 
+#include <cerrno>
+
 #include "fs/win32_wrapper.h"
+#include "platform/error.h"
 
 namespace kestrel {
 
 void DiskMover::CreateFolder(const std::string& folder) {
-  Win32Wrapper(sys_).CreateFolder(folder);
+  Win32Wrapper fs(sys_);
+  try {
+    fs.CreateFolder(folder);
+  } catch (const KsError& e) {
+    // Another process may have made it meanwhile.
+    if (e.Number() != EEXIST || !fs.FolderExists(folder)) throw;
+  }
 }
 
 bool DiskMover::Move(const MoveRequest& request) {

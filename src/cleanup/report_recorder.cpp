@@ -3,6 +3,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "logging/log_file.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
@@ -23,7 +24,7 @@ void ReportRecorder::Passed(DateTime last_run, DateTime now) {
 }
 
 void ReportRecorder::FolderScanned(const std::string& folder, bool logged) {
-  if (logged) fn_.RunLog->WriteLogMessage("Scanning Folder: " + folder);
+  if (logged) fn_.RunLog->WriteLogMessage("Scanning Folder: " + EscapeControlBytes(folder));
   ++fn_.FoldersScanned;
   if (control_ != nullptr) ++control_->folders_scanned;
 }

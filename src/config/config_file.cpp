@@ -8,6 +8,7 @@
 #include "config/kestrel_cfg.h"
 #include "config/value_forms.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "platform/profile_store.h"
 
 namespace kestrel {
@@ -22,7 +23,7 @@ bool ReadFlag(ProfileStore& store, const char* section, const std::string& key) 
   if (auto flag = ToBoolean(text)) return *flag;
   throw KsError(kAppError,
                 "Type mismatch: [" + std::string(section) + "] " + key +
-                    " is not True or False: \"" + text + "\"",
+                    " is not True or False: \"" + EscapeControlBytes(text) + "\"",
                 "KestrelCfg.Load");
 }
 
@@ -63,7 +64,8 @@ bool KestrelCfg::Load() {
     const std::optional<DateTime> date = DateTime::ParseConfigText(run_date);
     if (!date) {
       throw KsError(kAppError,
-                    "Type mismatch: [General] RunDate is not a date: \"" + run_date + "\"",
+                    "Type mismatch: [General] RunDate is not a date: \"" +
+                        EscapeControlBytes(run_date) + "\"",
                     "KestrelCfg.Load");
     }
     last_run_date_ = *date;
@@ -78,10 +80,10 @@ bool KestrelCfg::Load() {
     const std::string all = store.GetString(kOptions, "DisplayAllMessages", "True");
     const std::optional<bool> display_all = ToBoolean(all);
     if (!display_all) {
-      throw KsError(
-          kAppError,
-          "Type mismatch: [Options] DisplayAllMessages is not True or False: \"" + all + "\"",
-          "KestrelCfg.Load");
+      throw KsError(kAppError,
+                    "Type mismatch: [Options] DisplayAllMessages is not True or False: \"" +
+                        EscapeControlBytes(all) + "\"",
+                    "KestrelCfg.Load");
     }
     DisplayAllMessages(*display_all);
 

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -81,6 +82,13 @@ uid_t Sys::GetUid() {
 }
 int Sys::StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) {
   return ::statx(dirfd, path, flags, mask, out);
+}
+
+int Sys::Flock(int fd, int operation) {
+  int result;
+  do result = ::flock(fd, operation);
+  while (result < 0 && errno == EINTR);
+  return result;
 }
 
 Sys& RealSys() {

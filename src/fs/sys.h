@@ -46,6 +46,8 @@ class Sys {
   virtual uid_t GetUid();
   // statx(2): one call for size, times, mode, device and the immutable/append attributes.
   virtual int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out);
+  // flock(2), for the run lock.
+  virtual int Flock(int fd, int operation);
 };
 
 // The real system calls.

@@ -64,6 +64,7 @@ class SysWrapper : public Sys {
   int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
     return target_.StatX(dirfd, path, flags, mask, out);
   }
+  int Flock(int fd, int operation) override { return target_.Flock(fd, operation); }
 
  private:
   Sys& target_;

@@ -14,6 +14,7 @@
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 
 namespace kestrel {
@@ -83,9 +84,9 @@ bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folde
   if (err == 0) return true;
   if (warnings_ != nullptr) {
     warnings_->RecordWarning(err == EACCES || err == EPERM
-                                 ? "File access is denied: " + from
+                                 ? "File access is denied: " + EscapeControlBytes(from)
                                  : "File system error (" + std::to_string(err) +
-                                       ") while moving file: " + from);
+                                       ") while moving file: " + EscapeControlBytes(from));
   }
   return false;
 }

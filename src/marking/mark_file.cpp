@@ -14,6 +14,7 @@
 #include "fs/win32_wrapper.h"
 #include "marking/mark_rules.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -48,13 +49,13 @@ MarkOutcome Rename(Sys& sys, const Parts& parts, const std::string& path,
   if (!rename) {
     struct stat st {};
     if (sys.FStatAt(AT_FDCWD, new_path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      return Refused("the name is taken: " + new_path);
+      return Refused("the name is taken: " + EscapeControlBytes(new_path));
     }
     return MarkOutcome{true, new_path, ""};
   }
   if (sys.RenameAt2(AT_FDCWD, path.c_str(), AT_FDCWD, new_path.c_str(), RENAME_NOREPLACE) != 0) {
     const int err = errno;
-    if (err == EEXIST) return Refused("the name is taken: " + new_path);
+    if (err == EEXIST) return Refused("the name is taken: " + EscapeControlBytes(new_path));
     return Refused(std::string("cannot rename: ") + std::strerror(err));
   }
   return MarkOutcome{true, new_path, ""};
@@ -81,12 +82,12 @@ MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token
     return Refused(std::strerror(e.Number()));
   }
   if (std::string other = OtherMarkToken(parts.name, token, info.is_directory); !other.empty()) {
-    return Refused("already marked with another token \"" + other + "\"");
+    return Refused("already marked with another token \"" + EscapeControlBytes(other) + "\"");
   }
   const std::string new_name = MarkedName(parts.name, token, date, info.is_directory);
   const auto read_back = ReadRemovalDate(JoinPath(parts.folder, new_name), token);
   if (read_back != date) {
-    return Refused("\"" + token +
+    return Refused("\"" + EscapeControlBytes(token) +
                    "\" already stands earlier in the path, so a run would not read this date");
   }
   if (DateBeforeStamp(date, info.stamp)) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "platform/date_time.h"
 
@@ -11,6 +13,10 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual DateTime Now() const = 0;
+  // Lets time pass before the caller tries again; doubles move their time on instead.
+  virtual void Sleep(int milliseconds) const {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
 };
 
 class SystemClock final : public Clock {

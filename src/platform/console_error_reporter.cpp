@@ -23,7 +23,7 @@ std::int32_t ConsoleErrorReporter::ReportError(std::int32_t number, const std::s
         app_name + ": error " + HexNumber(number) + " in " + location + "\n" + description + "\n";
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
-    if (!program_folder_.empty()) {
+    if (!program_folder_.empty() && !log_name.empty()) {
       std::ofstream log(program_folder_ + "/" + log_name, std::ios::app | std::ios::binary);
       log << "[" << clock_.Now().ToDisplayText() << "] " << text;
     }

@@ -8,7 +8,7 @@
 namespace kestrel {
 
 // Writes each error to standard error and appends it, time-stamped, to the log in the program
-// folder. Never throws.
+// folder (not when the log name is empty). Never throws.
 class ConsoleErrorReporter : public ErrorReporter {
  public:
   ConsoleErrorReporter(const Clock& clock, std::string program_folder);

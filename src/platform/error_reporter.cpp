@@ -3,12 +3,14 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 
 KsError SystemError(int err, const std::string& call, const std::string& path,
                     const std::string& source) {
-  return KsError(err, call + " failed for " + path + ": " + std::strerror(err), source);
+  return KsError(err, call + " failed for " + EscapeControlBytes(path) + ": " + std::strerror(err),
+                 source);
 }
 
 void ReportHandled(ErrorReporter& reporter, const std::string& procedure,

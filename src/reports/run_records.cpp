@@ -1,5 +1,6 @@
 #include "reports/run_records.h"
 
+#include "platform/escape_text.h"
 #include "reports/print_procedure.h"
 #include "reports/text_box_writer.h"
 
@@ -69,7 +70,7 @@ void WarningReport::PrintReport(Dialogs& dialogs) {
 std::string EntryText(const FileRemovalReport::Entry& entry) {
   if (const auto* text = std::get_if<std::string>(&entry)) return *text;
   const auto& file = std::get<RemovedFilePtr>(entry);
-  return file ? file->OriginalFilename() : std::string();
+  return file ? EscapeControlBytes(file->OriginalFilename()) : std::string();
 }
 
 }  // namespace kestrel

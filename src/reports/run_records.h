@@ -97,7 +97,8 @@ class WarningReport : public IReport {
   std::vector<std::string> warnings_;
 };
 
-// The text an entry stands for: a message itself, a moved file its path before the move.
+// The text an entry stands for: a message itself, a moved file its path before the move with
+// control bytes escaped.
 std::string EntryText(const FileRemovalReport::Entry& entry);
 
 }  // namespace kestrel

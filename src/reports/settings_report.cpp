@@ -5,6 +5,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "reports/print_procedure.h"
 #include "reports/text_box_writer.h"
 
@@ -13,16 +14,18 @@ namespace {
 
 constexpr const char* kRule = "-----------------------------------------";
 
-// Values start in column 25 so that they line up in a fixed-pitch font.
+// Values start in column 25 so that they line up in a fixed-pitch font; each is escaped so
+// that it stays on its line.
 std::string Field(const std::string& label, const std::string& value) {
   std::string line = " " + label + ":";
   line.resize(24, ' ');
-  return line + value;
+  return line + EscapeControlBytes(value);
 }
 
 void WriteFolders(IReportWriter& writer, const FolderList& folders) {
   for (const Folder2Clean& folder : folders) {
-    writer.WriteLn((folder.IncludeSubs() ? " * " : "   ") + folder.FolderName());
+    writer.WriteLn((folder.IncludeSubs() ? " * " : "   ") +
+                   EscapeControlBytes(folder.FolderName()));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/escape_text.h"
 #include "platform/program_runner.h"
 #include "scheduling/unit_text.h"
 
@@ -104,7 +105,7 @@ ScheduleOutcome Scheduler::List() {
   std::string text, id, next;
   auto flush = [&] {
     if (auto config = ConfigOfTimer(id)) {
-      text += *config + "\tnext run: " + (next.empty() ? "none" : next) + "\n";
+      text += EscapeControlBytes(*config) + "\tnext run: " + (next.empty() ? "none" : next) + "\n";
     }
     id.clear();
     next.clear();

@@ -6,7 +6,9 @@
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "platform/error_reporter.h"
+#include "platform/escape_text.h"
 #include "reports/run_records.h"
 #include "ui/help_window.h"
 #include "ui/ui_support.h"
@@ -14,7 +16,7 @@
 namespace kestrel {
 
 RunTab::RunTab(Functions& fn, QWidget* tab_control)
-    : TabPage(tab_control), fn_(fn), runner_([](KestrelCfg& cfg) { cfg.CleanUp(); }) {
+    : TabPage(tab_control), fn_(fn), runner_([this](KestrelCfg& cfg) { LockedCleanUp(cfg); }) {
   run_ = new QPushButton(QStringLiteral("Run"));
   run_->setObjectName(QStringLiteral("cmdRun"));
   SetHelpContext(run_, 56);
@@ -37,7 +39,8 @@ RunTab::RunTab(Functions& fn, QWidget* tab_control)
 
   if (fn_.FileRemovalRpt) {
     file_moved_id_ = fn_.FileRemovalRpt->FileMoved.Subscribe([this](const RemovedFilePtr& file) {
-      PostLine("[File Moved] " + (file ? file->OriginalFilename() : std::string()));
+      PostLine("[File Moved] " +
+               (file ? EscapeControlBytes(file->OriginalFilename()) : std::string()));
     });
     message_id_ = fn_.FileRemovalRpt->MessageLogged.Subscribe(
         [this](const std::string& message) { PostLine("[Message] " + message); });
@@ -98,6 +101,16 @@ void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
     QMetaObject::invokeMethod(
         this, [this] { FinishRun(); }, Qt::QueuedConnection);
   });
+}
+
+void RunTab::LockedCleanUp(KestrelCfg& cfg) {
+  Platform& outside = fn_.Outside();
+  RunLock lock(outside.sys, fn_.ProgramFolder());
+  if (!TakeRunLock(lock, outside.clock, outside.reporter, 0, "frmKestrel.cmdRun_Click")) {
+    PostLine(kRunInProgress);
+    return;
+  }
+  cfg.CleanUp();
 }
 
 void RunTab::FinishRun() {

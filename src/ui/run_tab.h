@@ -24,7 +24,8 @@ class RunTab : public TabPage {
   Q_OBJECT
 
  public:
-  // What a run does with the configuration; CleanUp unless a test says otherwise.
+  // What a run does with the configuration; CleanUp under the run lock unless a test says
+  // otherwise.
   using Runner = std::function<void(KestrelCfg&)>;
 
   RunTab(Functions& fn, QWidget* tab_control);
@@ -47,6 +48,8 @@ class RunTab : public TabPage {
   void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
   void ShowPreview();
   void FinishRun();
+  // CleanUp while holding the program folder's run lock; without it, says so on the tab.
+  void LockedCleanUp(KestrelCfg& cfg);
   // Adds the line after the lines already queued, from any thread.
   void PostLine(const std::string& line);
 

@@ -1,7 +1,10 @@
 #include "app/main_routine.h"
 
-#include "app/command_line.h"
+#include <algorithm>
 
+#include "app/command_line.h"
+#include "fs/run_lock.h"
+#include "platform/error.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -32,21 +35,58 @@ class MainTest : public test::EngineTest {
   test::TempDir data;
 };
 
-TEST_F(MainTest, SilentRunOfASavedConfigurationWritesRunDateBack) {
-  const std::string ksp = SavedConfig("weekly.ksp");
+TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
+  const std::string folder = data / "d\n[2026-12-06 10:00:00] Kestrel completed";
+  const std::string etc = folder + "/x\n[File Moved] /etc";
+  fs::create_directories(etc);
+  test::MakeFile(etc + "/shadow\tdel-01-01-2020", 3, At(2019, 12, 1));
+  SavedConfig("weekly.ksp");
+  testing::internal::CaptureStdout();
   EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
-  EXPECT_EQ(gui_calls, 0);
-  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
-  EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:00] Kestrel completed");
-  EXPECT_TRUE(reporter.reports.empty());
+  const std::string shown = data.Path() + "/d\\n[2026-12-06 10:00:00] Kestrel completed";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
+  EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
+  const auto log = test::Lines(LogText());
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Scanning Folder: " + shown),
+            1);
 }
 
-TEST_F(MainTest, AbsoluteSilentNameIsUsedAsItIs) {
-  test::TempDir elsewhere;
-  const std::string ksp = SavedConfig("x.ksp");
-  fs::rename(ksp, elsewhere / "x.ksp");
-  EXPECT_EQ(Run({"-s:" + (elsewhere / "x.ksp")}), kExitOk);
-  EXPECT_EQ(Cfg().Filename(), elsewhere / "x.ksp");
+TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
+  const std::string ksp = SavedConfig("weekly.ksp");
+  const std::string ksp_text = test::ReadFile(ksp);
+  test::WriteFile(home / "Kestrel.log", "the other run's log\n");
+  auto other = std::make_unique<RunLock>(RealSys(), home.Path());
+  ASSERT_TRUE(other->Acquire(clock, 0));
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitRunFailed);
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
+  EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
+  EXPECT_EQ(test::ReadFile(ksp), ksp_text);
+  EXPECT_FALSE(fs::exists(data / "q"));
+
+  // With --wait the run waits, by the clock, for the other to end.
+  clock.on_sleep = [&] {
+    if (clock.sleeps == 2) other.reset();
+  };
+  EXPECT_EQ(RunLongCommandLine(fn, {"--wait", "600", "weekly.ksp"}, {}), kExitOk);
+  EXPECT_EQ(clock.sleeps, 2);
+  EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
+}
+
+TEST_F(MainTest, WaitTakesWholeSeconds) {
+  const auto wait = [](std::vector<std::string> args) {
+    args.push_back("w.ksp");
+    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
+  };
+  EXPECT_EQ(wait({"--wait", "600"}), 600);
+  EXPECT_EQ(wait({"--wait=0"}), 0);
+  EXPECT_EQ(wait({"--"}), 0);
+  for (const char* bad :
+       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
+    EXPECT_THROW(wait({bad}), KsError) << bad;
+  }
 }
 
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
@@ -101,17 +141,19 @@ TEST_F(MainTest, RunEndedByItsErrorHandlerExitsWithOne) {
   EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.CleanUp\nKestrelCfg.CleanUp");
 }
 
-TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKsp) {
+TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(Cfg().Filename(), "");
   SavedConfig("default.ksp");
   EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(gui_calls, 1);
+  EXPECT_EQ(gui_calls, 2);
   EXPECT_EQ(Cfg().Filename(), home / "default.ksp");
   EXPECT_EQ(Cfg().IncludeFolders().size(), 1u);
 
   // A file that fails part-way still opens the window with what was read.
   test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=zz-\nDisplayAllMessages=perhaps\n");
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
-  EXPECT_EQ(gui_calls, 2);
+  EXPECT_EQ(gui_calls, 3);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
 }
 
@@ -136,13 +178,6 @@ TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
   EXPECT_EQ(gui_calls, 0);
-}
-
-TEST_F(MainTest, GuiModeWithoutDefaultKspKeepsTheDefaults) {
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(Cfg().Filename(), "");
-  EXPECT_EQ(Cfg().PrefixToken(), "del-");
-  EXPECT_EQ(gui_calls, 1);
 }
 
 }  // namespace

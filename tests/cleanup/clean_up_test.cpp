@@ -284,6 +284,33 @@ TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   EXPECT_TRUE(fn.WarningRpt->Warnings().empty());
 }
 
+// Another run makes the folder between the run's look and its mkdir.
+class RacingMkdirSys : public SysWrapper {
+ public:
+  RacingMkdirSys() : SysWrapper(RealSys()) {}
+  int MkdirAt(int dirfd, const char* path, mode_t mode) override {
+    SysWrapper::MkdirAt(dirfd, path, mode);
+    return SysWrapper::MkdirAt(dirfd, path, mode);
+  }
+};
+
+class RaceTest : public test::EngineTest {
+ protected:
+  RaceTest() : test::EngineTest(racing_) {}
+  static RacingMkdirSys racing_;
+};
+RacingMkdirSys RaceTest::racing_;
+
+TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
+  test::TempDir tree;
+  MakeFile(tree / "data/a del-12-01-2026.txt", 5, At(2026, 1, 1));
+  Cfg().IncludeFolders().emplace_back(tree / "data", false);
+  Cfg().QuarantineFolder(tree / "q");
+  EXPECT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_TRUE(fs::exists(tree / "q/a del-12-01-2026.txt"));
+}
+
 // Free space is asked only when the move crosses file systems.
 class NoSpaceSys : public SysWrapper {
  public:

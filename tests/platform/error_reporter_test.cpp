@@ -48,6 +48,8 @@ TEST(ConsoleErrorReporterTest, AppendsTimeStampedErrorToTheLog) {
   ConsoleErrorReporter reporter(clock, dir.Path());
   reporter.ReportError(kAppError, "boom", "KestrelCfg.Save\nProfileStore", 0, "Kestrel.log",
                        "Kestrel");
+  // No log name: standard error only.
+  reporter.ReportError(kAppError, "busy", "Functions.Main\nFunctions.Main", 0, "", "Kestrel");
   EXPECT_EQ(test::ReadFile(dir / "Kestrel.log"),
             "[2026-12-06 09:00:00] Kestrel: error 0x80040001 in KestrelCfg.Save\nProfileStore\n"
             "boom\n");

@@ -39,7 +39,7 @@ TEST_F(ReportsTest, SettingsLayout) {
   SilentReporter reporter;
   Functions fn{Platform{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
   KestrelCfg& cfg = *fn.CurrentCfg;
-  cfg.UserName("ann");
+  cfg.UserName("ann\tx");
   cfg.Company("Acme Ltd");
   cfg.PrefixToken("del-");
   cfg.QuarantineFolder("/home/ann/ksquarantine");
@@ -47,31 +47,32 @@ TEST_F(ReportsTest, SettingsLayout) {
   cfg.MaxErrorsPerRun(10);
   cfg.MaxKBLogFile(512);
   cfg.DisplayAllMessages(true);
-  cfg.IncludeFolders() = {{"/home/ann/docs", true}, {"/srv/share", false}};
+  cfg.IncludeFolders() = {{"/home/ann/docs", true}, {"/srv/share\n * /", false}};
   cfg.ExcludeFolders() = {{"/home/ann/docs/keep", true}};
   const std::string rule(41, '-');
-  const Lines expected = {rule,
-                          "Options",
-                          rule,
-                          " User Name:             ann",
-                          " Company:               Acme Ltd",
-                          " Prefix Token:          del-",
-                          " Quarantine Folder:     /home/ann/ksquarantine",
-                          " Max MB Per Run:        50",
-                          " Max Errors Per Run:    10",
-                          " Max KB Log File Size:  512",
-                          " Display All Messages:  Yes",
-                          "",
-                          rule,
-                          "Include Folders  (* = include subfolders)",
-                          rule,
-                          " * /home/ann/docs",
-                          "   /srv/share",
-                          "",
-                          rule,
-                          "Exclude Folders  (* = exclude subfolders)",
-                          rule,
-                          " * /home/ann/docs/keep"};
+  const Lines expected = {
+      rule,
+      "Options",
+      rule,
+      " User Name:             ann\\tx",  // one line per value, whatever it holds
+      " Company:               Acme Ltd",
+      " Prefix Token:          del-",
+      " Quarantine Folder:     /home/ann/ksquarantine",
+      " Max MB Per Run:        50",
+      " Max Errors Per Run:    10",
+      " Max KB Log File Size:  512",
+      " Display All Messages:  Yes",
+      "",
+      rule,
+      "Include Folders  (* = include subfolders)",
+      rule,
+      " * /home/ann/docs",
+      "   /srv/share\\n * /",
+      "",
+      rule,
+      "Exclude Folders  (* = exclude subfolders)",
+      rule,
+      " * /home/ann/docs/keep"};
   std::string text;
   for (const std::string& line : expected) text += (text.empty() ? "" : "\n") + line;
   EXPECT_EQ(View(*fn.SettingsRpt), text);
@@ -85,7 +86,7 @@ TEST_F(ReportsTest, SettingsLayout) {
 
 TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {
   removals.RecordMessage("Last run date was 2026-12-05");
-  for (const char* path : {"/home/ann/a del-01-01-2026.txt", "/srv/b del-01-01-2026.txt"}) {
+  for (const char* path : {"/home/ann/a del-01-01-2026.txt", "/srv/b\ndone del-01-01-2026.txt"}) {
     auto file = std::make_shared<RemovedFile>();
     file->OriginalFilename(path);
     file->FileMoved(true);
@@ -94,12 +95,12 @@ TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {
   removals.RecordMessage("done");
   EXPECT_EQ(View(removals),
             "Last run date was 2026-12-05\n/home/ann/a del-01-01-2026.txt\n"
-            "/srv/b del-01-01-2026.txt\ndone");
+            "/srv/b\\ndone del-01-01-2026.txt\ndone");
   removals.PrintReport(dialogs);
-  EXPECT_EQ(
-      PrintedLines(log),
-      (Lines{"\n", Header("File Removal"), "\n", "Last run date was 2026-12-05", "",
-             "/home/ann/a del-01-01-2026.txt", "", "/srv/b del-01-01-2026.txt", "", "done", ""}));
+  EXPECT_EQ(PrintedLines(log),
+            (Lines{"\n", Header("File Removal"), "\n", "Last run date was 2026-12-05", "",
+                   "/home/ann/a del-01-01-2026.txt", "", "/srv/b\\ndone del-01-01-2026.txt", "",
+                   "done", ""}));
 }
 
 TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -30,11 +31,20 @@ class FakeClock : public Clock {
  public:
   explicit FakeClock(DateTime now) : now_(now) {}
   DateTime Now() const override { return now_; }
+  // Returns at once, the time moved on by whole seconds; on_sleep is called after.
+  void Sleep(int milliseconds) const override {
+    now_ = now_.AddSeconds((milliseconds + 999) / 1000);
+    ++sleeps;
+    if (on_sleep) on_sleep();
+  }
   void Set(DateTime now) { now_ = now; }
   void Advance(std::int64_t seconds) { now_ = now_.AddSeconds(seconds); }
 
+  mutable int sleeps = 0;
+  std::function<void()> on_sleep;
+
  private:
-  DateTime now_;
+  mutable DateTime now_;
 };
 
 struct Report {

@@ -6,6 +6,7 @@
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
 #include "fs/sys.h"
 #include "platform/error.h"
 #include "reports/report_doubles.h"
@@ -407,11 +408,12 @@ class MainWindowTest : public QObject {
     locked(false);
   }
 
-  void aRealCleanUpMovesTheDueFile() {
+  // Names are shown escaped; a run while another holds the lock moves nothing and says why.
+  void aRealCleanUpMovesTheDueFileUnderTheRunLock() {
     const QString tree = QString::fromStdString(program_->Path("tree"));
     const QString quarantine = QString::fromStdString(program_->Path("quarantine"));
     QVERIFY(QDir().mkpath(tree));
-    const QString due = tree + QStringLiteral("/budget del-10-31-2025.xls");
+    const QString due = tree + QStringLiteral("/budget\n del-10-31-2025.xls");
     QFile file(due);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
     file.close();
@@ -420,10 +422,21 @@ class MainWindowTest : public QObject {
     Cfg().IncludeFolders() = {{tree.toStdString(), false}};
     Cfg().ExcludeFolders().clear();
     Cfg().QuarantineFolder(quarantine.toStdString());
+    auto other = std::make_unique<RunLock>(RealSys(), program_->folder.path().toStdString());
+    QVERIFY(other->Acquire(program_->clock, 0));
+    StartRun();
+    const QString done = QStringLiteral("Clean-up completed at 2026-12-06 10:02:36.");
+    QCOMPARE(RunLines().mid(1), (QStringList{"Another clean-up run is in progress", done}));
+    QCOMPARE(Dialogs().shown.back(),
+             GuiErrorReporter::MessageText(kAppError, "Another clean-up run is in progress",
+                                           "frmKestrel.cmdRun_Click\nfrmKestrel.cmdRun_Click"));
+    QVERIFY(QFile::exists(due));
+
+    other.reset();
     StartRun();
     QCOMPARE(RunLines().mid(1),
-             (QStringList{"[File Moved] " + due, "Clean-up completed at 2026-12-06 10:02:36."}));
-    QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget del-10-31-2025.xls")));
+             (QStringList{"[File Moved] " + tree + "/budget\\n del-10-31-2025.xls", done}));
+    QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
     QVERIFY(!QFile::exists(due));
   }
 

@@ -10,6 +10,7 @@
 #include "config/kestrel_cfg.h"
 #include "platform/console_error_reporter.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 #include "preview/forecast.h"
 #include "reports/json_line.h"
 
@@ -40,7 +41,7 @@ class Printer {
   void Never(const ForecastEntry& e) {
     if (!json_) {
       lines_.push_back("[Never Due] " + std::to_string(e.size) + " " + ReasonText(e.never_due) +
-                       ": " + e.path);
+                       ": " + EscapeControlBytes(e.path));
       return;
     }
     JsonLine json;
@@ -61,7 +62,7 @@ class Printer {
                            .Str());
     } else {
       lines_.push_back(std::string(now ? "[Due Now] " : "[Due] ") + std::to_string(e.size) + " " +
-                       Day(*e.removal_date) + " " + e.path);
+                       Day(*e.removal_date) + " " + EscapeControlBytes(e.path));
     }
   }
   void Total(const std::string& when) {

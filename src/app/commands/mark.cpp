@@ -11,6 +11,7 @@
 #include "marking/mark_file.h"
 #include "marking/mark_rules.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -27,7 +28,8 @@ std::optional<std::string> Token(Functions& fn, const LongCommandLine& line) {
   }
   Win32Wrapper fs(fn.Outside().sys);
   if (file.empty() || !fs.FileExists(file) || fs.FolderExists(file)) {
-    std::fprintf(stderr, "kestrel: configuration file not found: %s\n", file.c_str());
+    std::fprintf(stderr, "kestrel: configuration file not found: %s\n",
+                 EscapeControlBytes(file).c_str());
     return std::nullopt;
   }
   cfg.Filename(file);
@@ -48,9 +50,11 @@ int OverFiles(const std::vector<std::string>& files, Rule rule) {
   for (const std::string& file : files) {
     const MarkOutcome out = rule(Absolute(file));
     if (out.ok) {
-      std::printf("%s -> %s\n", file.c_str(), Win32Wrapper::Filename(out.new_path).c_str());
+      std::printf("%s -> %s\n", EscapeControlBytes(file).c_str(),
+                  EscapeControlBytes(Win32Wrapper::Filename(out.new_path)).c_str());
     } else {
-      std::fprintf(stderr, "kestrel: %s: %s\n", file.c_str(), out.reason.c_str());
+      std::fprintf(stderr, "kestrel: %s: %s\n", EscapeControlBytes(file).c_str(),
+                   out.reason.c_str());
       status = kExitRunFailed;
     }
   }

@@ -8,6 +8,7 @@
 #include "app/main_routine.h"
 #include "config/kestrel_cfg.h"
 #include "platform/console_error_reporter.h"
+#include "platform/escape_text.h"
 #include "preview/preview.h"
 #include "reports/json_line.h"
 
@@ -33,7 +34,7 @@ const char* Tag(PreviewItem::Kind kind) {
 std::string TextLine(const PreviewItem& item) {
   switch (item.kind) {
     case PreviewItem::Kind::kMove:
-      return "[Would Move] " + std::to_string(item.size) + " " + item.path;
+      return "[Would Move] " + std::to_string(item.size) + " " + EscapeControlBytes(item.path);
     case PreviewItem::Kind::kWarning:
       return "[Warning] " + item.text;
     case PreviewItem::Kind::kStop:

@@ -8,6 +8,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
+#include "platform/escape_text.h"
 #include "platform/program_folder.h"
 #include "platform/program_runner.h"
 #include "scheduling/scheduler.h"
@@ -42,7 +43,7 @@ std::string ReadableConfig(Functions& fn, const std::string& operand) {
   Win32Wrapper files(fn.Outside().sys);
   if (path.empty() || !files.FileExists(path) || files.FolderExists(path)) {
     std::fprintf(stderr, "kestrel: configuration file not found: %s\n",
-                 path.empty() ? operand.c_str() : path.c_str());
+                 EscapeControlBytes(path.empty() ? operand : path).c_str());
     return "";
   }
   KestrelCfg& cfg = *fn.CurrentCfg;

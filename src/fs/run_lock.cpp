@@ -1,0 +1,64 @@
+#include "fs/run_lock.h"
+
+#include <sys/file.h>
+
+#include <cerrno>
+#include <exception>
+
+#include "platform/error.h"
+#include "platform/error_reporter.h"
+
+namespace kestrel {
+namespace {
+
+constexpr const char* kSource = "RunLock";
+constexpr int kPauseMilliseconds = 100;
+
+}  // namespace
+
+RunLock::RunLock(Sys& sys, const std::string& program_folder)
+    : sys_(sys),
+      path_((program_folder.empty() || program_folder.back() == '/' ? program_folder
+                                                                    : program_folder + "/") +
+            ".kestrel.lock") {}
+
+RunLock::~RunLock() {
+  // Closing the last descriptor lets the lock go.
+  if (fd_ >= 0) sys_.Close(fd_);
+}
+
+bool RunLock::Acquire(const Clock& clock, std::int64_t wait_seconds) {
+  if (held_) return true;
+  if (fd_ < 0) {
+    // Read-only, so that users sharing a program folder can all lock one file; never through a
+    // link planted in its place.
+    fd_ = sys_.OpenAt(AT_FDCWD, path_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW, 0644);
+    if (fd_ < 0) throw SystemError(errno, "open", path_, kSource);
+  }
+  const std::int64_t start = clock.Now().Seconds();
+  while (sys_.Flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) throw SystemError(errno, "flock", path_, kSource);
+    if (wait_seconds <= 0 || clock.Now().Seconds() - start > wait_seconds) return false;
+    clock.Sleep(kPauseMilliseconds);
+  }
+  held_ = true;
+  return true;
+}
+
+bool TakeRunLock(RunLock& lock, const Clock& clock, ErrorReporter& reporter,
+                 std::int64_t wait_seconds, const std::string& procedure) {
+  try {
+    if (lock.Acquire(clock, wait_seconds)) return true;
+  } catch (...) {
+    ReportHandled(reporter, procedure, std::current_exception());
+    return false;
+  }
+  try {
+    reporter.ReportError(kAppError, kRunInProgress, procedure + "\n" + procedure, 0, "", "Kestrel");
+  } catch (...) {
+    // The reporter is the last resort.
+  }
+  return false;
+}
+
+}  // namespace kestrel
