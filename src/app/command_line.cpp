@@ -5,6 +5,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 
@@ -96,7 +97,9 @@ LongCommandLine ParseLongCommandLine(const std::vector<std::string>& args) {
     const auto option = std::find_if(known.begin(), known.end(),
                                      [&](const LongOption& o) { return name == o.name; });
     if (option == known.end()) {
-      throw KsError(kAppError, "Unknown option --" + name + "\nTry 'kestrel --help'.", kParser);
+      throw KsError(kAppError,
+                    "Unknown option --" + EscapeControlBytes(name) + "\nTry 'kestrel --help'.",
+                    kParser);
     }
     std::string value;
     if (option->value_name == nullptr) {

@@ -20,7 +20,9 @@ class Dialogs {
 
   virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgIcon icon,
                                const std::string& caption) = 0;
-  // A file to open; nullopt when cancelled. filter is "Kestrel Files (*.ksp)".
+  // A file to open; nullopt when cancelled. filter is "Kestrel Files (*.ksp)". initial_file
+  // ending with "/" is the folder the dialog starts in. Names are bytes, as the file system
+  // holds them.
   virtual std::optional<std::string> OpenFileName(const std::string& filter,
                                                   const std::string& default_ext,
                                                   const std::string& initial_file) = 0;

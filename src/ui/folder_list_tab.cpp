@@ -1,58 +1,84 @@
 #include "ui/folder_list_tab.h"
 
-#include <QLineEdit>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/functions.h"
+#include "cleanup/path_text.h"
 #include "fs/win32_wrapper.h"
 #include "platform/dialogs.h"
 #include "ui/help_window.h"
+#include "ui/name_field.h"
 #include "ui/ui_support.h"
+#include "ui/window_layout.h"
 
 namespace kestrel {
 
 namespace {
 
-QListWidgetItem* NewEntry(const std::string& name, bool subs) {
-  auto* item = new QListWidgetItem(QString::fromStdString(name));
-  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-  item->setCheckState(subs ? Qt::Checked : Qt::Unchecked);
-  return item;
+// The local folders among the dropped items, as bytes.
+std::vector<std::string> DroppedFolders(const QMimeData* data) {
+  std::vector<std::string> folders;
+  if (!data || !data->hasUrls()) return folders;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isDir()) continue;
+    folders.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return folders;
 }
 
 }  // namespace
 
-FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kind,
-                             QWidget* tab_control)
-    : TabPage(tab_control), fn_(fn), dialogs_(dialogs), kind_(kind) {
+FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kind, QWidget* parent)
+    : TabPage(parent), fn_(fn), dialogs_(dialogs), kind_(kind) {
   const bool include = kind == FolderListKind::Include;
   const QString which = include ? QStringLiteral("Include") : QStringLiteral("Exclude");
+  const QString lower = which.toLower();
   // Help numbers of the Exclude tab follow those of the Include tab by five.
   const int help = include ? 0 : 5;
 
   list_ = new QListWidget;
   list_->setObjectName(QStringLiteral("lst%1Folders").arg(which));
+  list_->setToolTip(include ? QStringLiteral("Folders a run scans; ticked: with their subfolders")
+                            : QStringLiteral("Folders a run skips; ticked: with their subfolders"));
+  list_->setAcceptDrops(true);
+  list_->viewport()->setAcceptDrops(true);
+  list_->viewport()->installEventFilter(this);
   SetHelpContext(list_, 20 + help);
-  Place(list_, 120, 480, 3975, 2505);
   add_ = new QPushButton(QStringLiteral("&Add"));
   add_->setObjectName(QStringLiteral("cmdAdd%1Folder").arg(which));
+  add_->setToolTip(QStringLiteral("Add the folder below to the %1 list").arg(lower));
   add_->setEnabled(false);
   SetHelpContext(add_, 22 + help);
-  Place(add_, 4200, 480, 1215, 375);
   remove_ = new QPushButton(QStringLiteral("&Remove"));
   remove_->setObjectName(QStringLiteral("cmdRemove%1Folder").arg(which));
+  remove_->setToolTip(QStringLiteral("Remove the selected folder from the %1 list").arg(lower));
   remove_->setEnabled(false);
   SetHelpContext(remove_, 23 + help);
-  Place(remove_, 4200, 960, 1215, 375);
-  new_folder_ = new QLineEdit;
+  new_folder_ = new NameField;
   new_folder_->setObjectName(QStringLiteral("txtNew%1Folder").arg(which));
+  new_folder_->setToolTip(QStringLiteral("A folder to add; \"~\" stands for your home folder"));
   SetHelpContext(new_folder_, 19 + help);
-  Place(new_folder_, 120, 3000, 3735, 285);
   browse_ = new QPushButton(QStringLiteral("..."));
   browse_->setObjectName(QStringLiteral("cmdBrowseFor%1Folder").arg(which));
+  browse_->setToolTip(QStringLiteral("Choose a folder to add"));
   SetHelpContext(browse_, 21 + help);
-  Place(browse_, 3840, 3000, 285, 285);
+  MakeCompact(*browse_);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(list_, 0, 0, 3, 2);
+  grid->addWidget(add_, 0, 2);
+  grid->addWidget(remove_, 1, 2);
+  grid->addWidget(new_folder_, 3, 0);
+  grid->addWidget(browse_, 3, 1);
+  grid->setRowStretch(2, 1);
+  grid->setColumnStretch(0, 1);
 
   setTabOrder(list_, add_);
   setTabOrder(add_, remove_);
@@ -64,10 +90,12 @@ FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kin
   connect(list_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* current) {
     if (!filling_ && current) ListClicked();
   });
+  connect(list_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { Ticked(item); });
   connect(add_, &QPushButton::clicked, this, [this] { Add(); });
   connect(remove_, &QPushButton::clicked, this, [this] { Remove(); });
   connect(browse_, &QPushButton::clicked, this, [this] {
-    new_folder_->setText(QString::fromStdString(BrowseForFolder(fn_, dialogs_)));
+    const std::string folder = BrowseForFolder(fn_, dialogs_);
+    if (!folder.empty()) new_folder_->SetBytes(folder);
     new_folder_->setFocus();
   });
 }
@@ -75,6 +103,14 @@ FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kin
 FolderList& FolderListTab::CfgList() {
   KestrelCfg& cfg = CurrentCfg(fn_);
   return kind_ == FolderListKind::Include ? cfg.IncludeFolders() : cfg.ExcludeFolders();
+}
+
+QListWidgetItem* FolderListTab::NewEntry(const std::string& name, bool subs) {
+  auto* item = new QListWidgetItem;
+  SetItemBytes(*item, name);
+  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+  item->setCheckState(subs ? Qt::Checked : Qt::Unchecked);
+  return item;
 }
 
 void FolderListTab::Fill(const FolderList& folders) {
@@ -89,48 +125,54 @@ void FolderListTab::Fill(const FolderList& folders) {
   UpdateButtons();
 }
 
-FolderList FolderListTab::Entries() const {
-  FolderList entries;
-  for (int row = 0; row < list_->count(); ++row) {
-    const QListWidgetItem* item = list_->item(row);
-    entries.emplace_back(item->text().toStdString(), item->checkState() == Qt::Checked);
-  }
-  return entries;
-}
-
 void FolderListTab::ListClicked() {
   const QListWidgetItem* current = list_->currentItem();
-  new_folder_->setText(current ? current->text() : QString());
+  new_folder_->SetBytes(current ? ItemBytes(*current) : std::string());
   UpdateButtons();
 }
 
+void FolderListTab::Ticked(QListWidgetItem* item) {
+  FolderList& folders = CfgList();
+  const auto row = static_cast<size_t>(list_->row(item));
+  if (filling_ || row >= folders.size()) return;
+  const bool subs = item->checkState() == Qt::Checked;
+  if (folders[row].IncludeSubs() == subs) return;
+  folders[row].IncludeSubs(subs);
+  CurrentCfg(fn_).IsDirty(true);
+  emit Edited();
+}
+
 void FolderListTab::UpdateButtons() {
-  add_->setEnabled(!Trimmed(new_folder_->text().toStdString()).empty());
+  add_->setEnabled(!Trimmed(new_folder_->Bytes()).empty());
   remove_->setEnabled(list_->currentItem() != nullptr);
 }
 
 void FolderListTab::Add() {
-  const std::string name = Trimmed(new_folder_->text().toStdString());
-  Folder2Clean entry(name, false);
+  const std::string name = ExpandHome(Trimmed(new_folder_->Bytes()));
+  if (name.empty()) return;
   if (kind_ == FolderListKind::Include) {
     Win32Wrapper fs(fn_.Outside().sys);
+    Folder2Clean entry(name, false);
     if (!entry.ChkFolderSpec(fs) && !ConfirmMissingFolder(entry)) return;
   }
-  const QString qname = QString::fromStdString(name);
-  for (int row = 0; row < list_->count(); ++row) {
-    if (list_->item(row)->text().compare(qname, Qt::CaseInsensitive) == 0) {
-      new_folder_->clear();
-      return;
-    }
+  AddName(name);
+  new_folder_->clear();
+  UpdateButtons();
+  new_folder_->setFocus();
+}
+
+bool FolderListTab::AddName(const std::string& name) {
+  const std::string_view key = WithoutTrailingSlash(name);
+  for (const Folder2Clean& folder : CfgList()) {
+    if (WithoutTrailingSlash(folder.FolderName()) == key) return false;
   }
   filling_ = true;
   list_->addItem(NewEntry(name, false));
   filling_ = false;
-  new_folder_->clear();
-  CfgList().push_back(entry);
+  CfgList().emplace_back(name, false);
   CurrentCfg(fn_).IsDirty(true);
-  UpdateButtons();
-  new_folder_->setFocus();
+  emit Edited();
+  return true;
 }
 
 bool FolderListTab::ConfirmMissingFolder(const Folder2Clean& entry) {
@@ -141,33 +183,50 @@ bool FolderListTab::ConfirmMissingFolder(const Folder2Clean& entry) {
 }
 
 void FolderListTab::Remove() {
-  bool any_checked = false;
-  for (int row = 0; row < list_->count() && !any_checked; ++row) {
-    any_checked = list_->item(row)->checkState() == Qt::Checked;
-  }
   QListWidgetItem* current = list_->currentItem();
-  if (!any_checked || !current) return;
-  const std::string name = current->text().toStdString();
+  if (!current) return;
+  const int row = list_->row(current);
   const bool include = kind_ == FolderListKind::Include;
   const MsgResult answer = dialogs_.MessageBox(
-      "Are you sure you want to remove " + name + " from the list?", MsgButtons::YesNo,
-      MsgIcon::Question, include ? "Remove Include Folder" : "Remove Exclude Folder");
+      "Are you sure you want to remove " + ItemBytes(*current) + " from the list?",
+      MsgButtons::YesNo, MsgIcon::Question,
+      include ? "Remove Include Folder" : "Remove Exclude Folder");
   if (answer == MsgResult::Yes) {
     filling_ = true;
-    delete list_->takeItem(list_->row(current));
+    delete list_->takeItem(row);
     list_->setCurrentItem(nullptr);
     filling_ = false;
     FolderList& folders = CfgList();
-    for (auto it = folders.begin(); it != folders.end(); ++it) {
-      if (it->FolderName() == name) {
-        folders.erase(it);
-        break;
-      }
-    }
+    if (static_cast<size_t>(row) < folders.size()) folders.erase(folders.begin() + row);
+    CurrentCfg(fn_).IsDirty(true);
+    emit Edited();
   }
-  CurrentCfg(fn_).IsDirty(true);
   UpdateButtons();
   new_folder_->setFocus();
+}
+
+bool FolderListTab::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != list_->viewport()) return TabPage::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDropEvent*>(event);
+      if (DroppedFolders(drag->mimeData()).empty()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const std::vector<std::string> folders = DroppedFolders(drop->mimeData());
+      if (folders.empty()) return false;
+      for (const std::string& folder : folders) AddName(folder);
+      UpdateButtons();
+      drop->acceptProposedAction();
+      return true;
+    }
+    default:
+      return TabPage::eventFilter(watched, event);
+  }
 }
 
 }  // namespace kestrel

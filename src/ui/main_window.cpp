@@ -1,25 +1,27 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QKeyEvent>
-#include <QLayout>
-#include <QLineEdit>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QVBoxLayout>
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "ui/about_box.h"
 #include "ui/folder_list_tab.h"
 #include "ui/help_window.h"
+#include "ui/name_field.h"
 #include "ui/options_tab.h"
 #include "ui/run_tab.h"
-#include "ui/twips.h"
 #include "ui/ui_support.h"
+#include "ui/window_layout.h"
 
 namespace kestrel {
 
@@ -28,10 +30,9 @@ MainWindow::MainWindow(Functions& fn, Dialogs& dialogs, QWidget* parent)
   setObjectName(QStringLiteral("frmKestrel"));
   setWindowTitle(QStringLiteral("Kestrel"));
   setWindowIcon(KestrelIcon());
-  FitFont();
   BuildTabs();
   BuildMenus();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  BuildStatusBar();
 
   auto* help_key = new QShortcut(QKeySequence(Qt::Key_F1), this);
   connect(help_key, &QShortcut::activated, this,
@@ -39,37 +40,27 @@ MainWindow::MainWindow(Functions& fn, Dialogs& dialogs, QWidget* parent)
 
   tabs_->setCurrentIndex(0);
   SetHelpContext(tabs_, 10);
-  SetDefaultButton(exclude_->AddButton());
   FillControls();
+  resize(minimumSizeHint().expandedTo(centralWidget()->minimumSize()));
 }
 
 MainWindow::~MainWindow() = default;
 
-// The window was drawn for an 8-point font; a wider system font shrinks until the longest
-// caption fits its label again.
-void MainWindow::FitFont() {
-  QFont font = QApplication::font();
-  font.setPointSizeF(8);
-  const int room = TwipsToPixels(1695, logicalDpiX()) - 2;
-  const QString longest = QStringLiteral("Max. KB Log File Size:");
-  for (int step = 0; step < 6 && QFontMetrics(font).horizontalAdvance(longest) > room; ++step) {
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  }
-  setFont(font);
-}
-
 void MainWindow::BuildTabs() {
   auto* client = new QWidget;
-  const double dpi = logicalDpiX();
-  client->setFixedSize(TwipsToPixels(5790, dpi), TwipsToPixels(3750, dpi));
-  tabs_ = new QTabWidget(client);
+  // The design's client area is the smallest the window gets.
+  SetDesignMinimum(*client, 5790, 3750);
+  tabs_ = new QTabWidget;
   tabs_->setObjectName(QStringLiteral("tsTabStrip"));
-  tabs_->setGeometry(TwipsToRect(120, 120, 5535, 3495, dpi));
+  auto* frame = new QVBoxLayout(client);
+  const int spacing = DesignSpacing(*this);
+  frame->setContentsMargins(spacing, spacing, spacing, spacing);
+  frame->addWidget(tabs_);
 
-  options_ = new OptionsTab(fn_, dialogs_, tabs_);
-  include_ = new FolderListTab(fn_, dialogs_, FolderListKind::Include, tabs_);
-  exclude_ = new FolderListTab(fn_, dialogs_, FolderListKind::Exclude, tabs_);
-  run_ = new RunTab(fn_, tabs_);
+  options_ = new OptionsTab(fn_, dialogs_);
+  include_ = new FolderListTab(fn_, dialogs_, FolderListKind::Include);
+  exclude_ = new FolderListTab(fn_, dialogs_, FolderListKind::Exclude);
+  run_ = new RunTab(fn_, dialogs_);
   tabs_->addTab(options_, QStringLiteral("Options"));
   tabs_->addTab(include_, QStringLiteral("Include"));
   tabs_->addTab(exclude_, QStringLiteral("Exclude"));
@@ -77,8 +68,49 @@ void MainWindow::BuildTabs() {
   setCentralWidget(client);
 
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
+  for (TabPage* page : {static_cast<TabPage*>(options_), static_cast<TabPage*>(include_),
+                        static_cast<TabPage*>(exclude_)}) {
+    connect(page, &TabPage::Edited, this, [this] { UpdateStatus(); });
+  }
+  connect(options_, &OptionsTab::ValidityChanged, this, [this] { UpdateStatus(); });
   connect(run_, &RunTab::RunStarted, this, [this] { SetRunning(true); });
-  connect(run_, &RunTab::RunFinished, this, [this] { SetRunning(false); });
+  connect(run_, &RunTab::RunFinished, this, [this] {
+    SetRunning(false);
+    if (close_after_run_) close();
+  });
+}
+
+void MainWindow::BuildStatusBar() {
+  status_file_ = new QLabel;
+  status_file_->setObjectName(QStringLiteral("lblConfigFile"));
+  status_file_->setToolTip(QStringLiteral("The configuration file shown"));
+  status_changed_ = new QLabel;
+  status_changed_->setObjectName(QStringLiteral("lblUnsaved"));
+  status_changed_->setToolTip(QStringLiteral("The configuration has changes not yet saved"));
+  status_progress_ = new QLabel;
+  status_progress_->setObjectName(QStringLiteral("lblProgress"));
+  status_progress_->setToolTip(QStringLiteral("The progress of the run"));
+  statusBar()->addWidget(status_file_, 1);
+  statusBar()->addWidget(status_changed_);
+  statusBar()->addPermanentWidget(status_progress_);
+  connect(run_, &RunTab::Progress, status_progress_, &QLabel::setText);
+}
+
+QString MainWindow::StatusText() const {
+  return status_file_->text() + (status_changed_->text().isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(" ") + status_changed_->text());
+}
+
+void MainWindow::UpdateStatus() {
+  const KestrelCfg& cfg = CurrentCfg(fn_);
+  status_file_->setText(cfg.Filename().empty() ? QStringLiteral("(not saved yet)")
+                                               : ShownName(cfg.Filename()));
+  status_changed_->setText(cfg.IsDirty() ? QStringLiteral("[modified]") : QString());
+  const bool valid = options_->Valid();
+  if (save_) save_->setEnabled(valid && !running_);
+  if (save_as_) save_as_->setEnabled(valid && !running_);
+  run_->AllowRun(valid);
 }
 
 void MainWindow::FillControls() {
@@ -86,12 +118,14 @@ void MainWindow::FillControls() {
   options_->Fill(cfg);
   include_->Fill(cfg.IncludeFolders());
   exclude_->Fill(cfg.ExcludeFolders());
+  UpdateStatus();
 }
 
 void MainWindow::TabChanged(int index) {
   switch (index) {
     case 0:
       SetHelpContext(tabs_, 10);
+      SetDefaultButton(nullptr);
       break;
     case 1:
       SetHelpContext(tabs_, 19);
@@ -105,14 +139,16 @@ void MainWindow::TabChanged(int index) {
       break;
     default:
       SetHelpContext(tabs_, 29);
+      SetDefaultButton(nullptr);
       break;
   }
 }
 
+// Only the visible tab has a default button, so Enter never acts on a hidden one.
 void MainWindow::SetDefaultButton(QPushButton* button) {
   if (default_button_) default_button_->setDefault(false);
   default_button_ = button;
-  default_button_->setDefault(true);
+  if (default_button_) default_button_->setDefault(true);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -124,20 +160,35 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   if (auto* button = qobject_cast<QPushButton*>(focus)) {
     if (button->isEnabled()) button->click();
   } else if (!qobject_cast<QPlainTextEdit*>(focus) && default_button_ &&
-             default_button_->isEnabled()) {
+             default_button_->isEnabled() &&
+             tabs_->currentWidget()->isAncestorOf(default_button_)) {
     default_button_->click();
   }
 }
 
 void MainWindow::SetRunning(bool running) {
+  running_ = running;
   options_->setEnabled(!running);
   include_->setEnabled(!running);
   exclude_->setEnabled(!running);
   for (QAction* action : locked_while_running_) action->setEnabled(!running);
+  UpdateStatus();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (run_->Running() || (CurrentCfg(fn_).IsDirty() && ConfirmSave() == MsgResult::Cancel)) {
+  if (run_->Running()) {
+    event->ignore();
+    if (close_after_run_) return;
+    if (dialogs_.MessageBox("A clean-up run is in progress.\nStop it and close Kestrel?",
+                            MsgButtons::YesNo, MsgIcon::Question,
+                            "Run in Progress") == MsgResult::Yes) {
+      close_after_run_ = true;
+      run_->Stop();
+    }
+    return;
+  }
+  close_after_run_ = false;
+  if (!MayDiscard()) {
     event->ignore();
     return;
   }

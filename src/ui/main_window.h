@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QTabWidget;
@@ -37,25 +38,30 @@ class MainWindow : public QMainWindow {
   // The button that Enter presses when the focus is on no other button.
   QPushButton* DefaultButton() const { return default_button_; }
   RunTab& RunPage() const { return *run_; }
+  // The configuration's file and whether it has unsaved changes, as the status bar shows them.
+  QString StatusText() const;
 
  protected:
-  // Asks to save a changed configuration first; Cancel, or a run in progress, keeps it open.
+  // Asks to save a changed configuration first, and to stop a run in progress; Cancel keeps
+  // the window open.
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   // main_window.cpp: layout, refresh, tabs, run state, help.
   void BuildTabs();
-  void FitFont();
+  void BuildStatusBar();
   void FillControls();
   void TabChanged(int index);
   void SetDefaultButton(QPushButton* button);
   void SetRunning(bool running);
+  // Shows the file and the changed mark; Save and Run follow the Options fields' validity.
+  void UpdateStatus();
 
   // main_window_menus.cpp
   void BuildMenus();
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
-                      const QKeySequence& shortcut, void (MainWindow::*handler)(),
+                      const QList<QKeySequence>& shortcuts, void (MainWindow::*handler)(),
                       bool locked_while_running);
   void AddReportMenus(QMenu* menu, const QString& prefix, const QString& view_caption);
   void ViewReport(ReportKind kind);
@@ -74,8 +80,14 @@ class MainWindow : public QMainWindow {
   void FileSaveAs();
   // main_window_schedule.cpp: a systemd timer for the saved configuration.
   void FileSchedule();
-  // Yes, No or Cancel; Cancel too when Yes led to a Save As that got no file name.
+  // Yes, No or Cancel; Cancel too when Yes led to a Save As that got no file name, or to no
+  // save because a field is in error.
   MsgResult ConfirmSave();
+  // Returns true iff the current configuration may be replaced: it is unchanged, or the user
+  // saved it or let it go.
+  bool MayDiscard();
+  // Where the file dialogs start: the current configuration's folder, else the program's.
+  std::string StartFolder() const;
 
   Functions& fn_;
   Dialogs& dialogs_;
@@ -85,6 +97,13 @@ class MainWindow : public QMainWindow {
   FolderListTab* exclude_ = nullptr;
   RunTab* run_ = nullptr;
   QPushButton* default_button_ = nullptr;
+  QLabel* status_file_ = nullptr;
+  QLabel* status_changed_ = nullptr;
+  QLabel* status_progress_ = nullptr;
+  QAction* save_ = nullptr;
+  QAction* save_as_ = nullptr;
+  bool running_ = false;
+  bool close_after_run_ = false;
   AboutBox* about_ = nullptr;
   HelpWindow* help_ = nullptr;
   std::vector<QAction*> locked_while_running_;

@@ -4,7 +4,6 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error_reporter.h"
-#include "ui/folder_list_tab.h"
 #include "ui/main_window.h"
 #include "ui/options_tab.h"
 #include "ui/ui_support.h"
@@ -16,7 +15,19 @@ constexpr char kFilter[] = "Kestrel Files (*.ksp)";
 constexpr char kDefaultExt[] = "ksp";
 }  // namespace
 
+bool MainWindow::MayDiscard() {
+  return !CurrentCfg(fn_).IsDirty() || ConfirmSave() != MsgResult::Cancel;
+}
+
+std::string MainWindow::StartFolder() const {
+  const std::string& file = fn_.CurrentCfg ? fn_.CurrentCfg->Filename() : std::string();
+  const size_t slash = file.find_last_of('/');
+  if (slash == std::string::npos) return fn_.ProgramFolder() + "/";
+  return file.substr(0, slash + 1);
+}
+
 void MainWindow::FileNew() {
+  if (!MayDiscard()) return;
   fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   FillControls();
 }
@@ -33,8 +44,9 @@ MsgResult MainWindow::ConfirmSave() {
 
 void MainWindow::FileOpen() {
   try {
-    if (CurrentCfg(fn_).IsDirty() && ConfirmSave() == MsgResult::Cancel) return;
-    const std::optional<std::string> name = dialogs_.OpenFileName(kFilter, kDefaultExt, "");
+    if (!MayDiscard()) return;
+    const std::optional<std::string> name =
+        dialogs_.OpenFileName(kFilter, kDefaultExt, StartFolder());
     if (!name || name->empty()) return;
     auto cfg = std::make_shared<KestrelCfg>(fn_);
     cfg->Filename(*name);
@@ -46,17 +58,21 @@ void MainWindow::FileOpen() {
   }
 }
 
+// The window writes every edit through, so the configuration holds what it shows; a limit
+// field in error holds back the save until it is mended.
 void MainWindow::FileSave() {
   try {
+    if (!options_->Valid()) {
+      save_cancelled_ = true;
+      return;
+    }
     KestrelCfg& cfg = CurrentCfg(fn_);
     if (Trimmed(cfg.Filename()).empty()) {
       FileSaveAs();
       return;
     }
-    options_->CopyInto(cfg);
-    cfg.IncludeFolders() = include_->Entries();
-    cfg.ExcludeFolders() = exclude_->Entries();
     cfg.Save();
+    UpdateStatus();
   } catch (...) {
     ReportHandled(fn_.Outside().reporter, "frmKestrel.mnuFileSave_Click", std::current_exception());
   }
@@ -64,7 +80,8 @@ void MainWindow::FileSave() {
 
 void MainWindow::FileSaveAs() {
   try {
-    const std::optional<std::string> name = dialogs_.SaveFileName(kFilter, kDefaultExt, "");
+    const std::optional<std::string> name =
+        dialogs_.SaveFileName(kFilter, kDefaultExt, StartFolder());
     if (!name || name->empty()) {
       save_cancelled_ = true;
       return;

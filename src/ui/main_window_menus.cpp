@@ -28,21 +28,25 @@ constexpr ReportItem kReportItems[] = {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("mnuFile"));
-  AddCommand(file, "mnuFileNew", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")),
+  AddCommand(file, "mnuFileNew", QStringLiteral("&New"), {QKeySequence(QStringLiteral("Ctrl+N"))},
              &MainWindow::FileNew, true);
-  AddCommand(file, "mnuFileOpen", QStringLiteral("&Open"), QKeySequence(QStringLiteral("Ctrl+O")),
+  AddCommand(file, "mnuFileOpen", QStringLiteral("&Open"), {QKeySequence(QStringLiteral("Ctrl+O"))},
              &MainWindow::FileOpen, true);
   file->addSeparator();
-  AddCommand(file, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")),
-             &MainWindow::FileSave, true);
-  AddCommand(file, "mnuFileSaveAs", QStringLiteral("Save &As"), QKeySequence(Qt::Key_F12),
-             &MainWindow::FileSaveAs, true);
+  save_ = AddCommand(file, "mnuFileSave", QStringLiteral("&Save"),
+                     {QKeySequence(QStringLiteral("Ctrl+S"))}, &MainWindow::FileSave, true);
+  // The design's key first, then the desktop's usual one.
+  save_as_ = AddCommand(file, "mnuFileSaveAs", QStringLiteral("Save &As"),
+                        {QKeySequence(Qt::Key_F12), QKeySequence(QStringLiteral("Ctrl+Shift+S"))},
+                        &MainWindow::FileSaveAs, true);
   AddCommand(file, "mnuFileSchedule", QStringLiteral("Sc&hedule..."), {}, &MainWindow::FileSchedule,
              true);
   file->addSeparator();
   AddReportMenus(file, QStringLiteral("mnuFile"), QStringLiteral("&View"));
   file->addSeparator();
-  AddCommand(file, "mnuFileExit", QStringLiteral("E&xit"), {}, &MainWindow::Exit, true);
+  // Open during a run too: closing then asks whether to stop the run.
+  AddCommand(file, "mnuFileExit", QStringLiteral("E&xit"), {QKeySequence(QStringLiteral("Ctrl+Q"))},
+             &MainWindow::Exit, false);
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   view->setObjectName(QStringLiteral("mnuView"));
@@ -56,11 +60,11 @@ void MainWindow::BuildMenus() {
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, const char* name, const QString& caption,
-                                const QKeySequence& shortcut, void (MainWindow::*handler)(),
+                                const QList<QKeySequence>& shortcuts, void (MainWindow::*handler)(),
                                 bool locked_while_running) {
   QAction* action = menu->addAction(caption);
   action->setObjectName(QString::fromUtf8(name));
-  action->setShortcut(shortcut);
+  action->setShortcuts(shortcuts);
   connect(action, &QAction::triggered, this, handler);
   if (locked_while_running) locked_while_running_.push_back(action);
   return action;

@@ -7,7 +7,6 @@
 
 namespace kestrel {
 
-
 // Null for a report that cannot be shown; its commands then do nothing.
 IReport* MainWindow::ReportOf(ReportKind kind) const {
   switch (kind) {

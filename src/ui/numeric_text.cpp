@@ -1,29 +1,32 @@
 #include "ui/numeric_text.h"
 
-#include <QLocale>
-#include <cmath>
 #include <limits>
 
 namespace kestrel {
 
-double RoundHalfEven(double value) {
-  const double down = std::floor(value);
-  const double fraction = value - down;
-  if (fraction < 0.5) return down;
-  if (fraction > 0.5) return down + 1;
-  return std::fmod(down, 2.0) == 0 ? down : down + 1;
+std::optional<std::int32_t> LimitOf(const QString& text) {
+  if (text.isEmpty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    value = value * 10 + (c.unicode() - '0');
+    if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
 }
 
-std::optional<std::int32_t> WholeNumberOf(const QString& text) {
-  bool ok = false;
-  const double value = QLocale::system().toDouble(text, &ok);
-  if (!ok || !std::isfinite(value)) return std::nullopt;
-  const double whole = RoundHalfEven(value);
-  if (whole < std::numeric_limits<std::int32_t>::min() ||
-      whole > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
+QValidator::State DigitsValidator::validate(QString& input, int&) const {
+  bool digits = true;
+  for (qsizetype i = 0; i < input.size(); ++i) {
+    const QChar c = input[i];
+    if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) continue;
+    if (i == 0 && c == QLatin1Char('-')) {
+      digits = false;
+      continue;
+    }
+    return Invalid;
   }
-  return static_cast<std::int32_t>(whole);
+  return digits ? Acceptable : Intermediate;
 }
 
 }  // namespace kestrel

@@ -1,17 +1,22 @@
 #pragma once
 
 #include <QString>
+#include <QValidator>
 #include <cstdint>
 #include <optional>
 
 namespace kestrel {
 
-// Rounds to the nearest whole number, a half to the even neighbour (2.5 gives 2, 3.5 gives 4).
-double RoundHalfEven(double value);
+// The value of a limit field: decimal digits only, 0 to 2,147,483,647. nullopt for anything
+// else, the empty text and a sign included.
+std::optional<std::int32_t> LimitOf(const QString& text);
 
-// The whole number a numeric field stands for, read in the user's number format (blanks around
-// it, a sign, decimal and group separators, an exponent) and rounded half to even. nullopt when
-// the text is no finite number or the rounded value does not fit 32 signed bits.
-std::optional<std::int32_t> WholeNumberOf(const QString& text);
+// Lets only digits be typed. A text the field was given (a negative number read from a file)
+// stays editable.
+class DigitsValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& pos) const override;
+};
 
 }  // namespace kestrel

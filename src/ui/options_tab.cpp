@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,146 +12,155 @@
 #include "config/kestrel_cfg.h"
 #include "platform/dialogs.h"
 #include "ui/help_window.h"
+#include "ui/name_field.h"
 #include "ui/numeric_text.h"
 #include "ui/ui_support.h"
+#include "ui/window_layout.h"
 
 namespace kestrel {
 
 namespace {
-
-// The rows of the tab lie 360 twips apart from 600 down.
-int RowTop(int row) {
-  return 600 + 360 * row;
-}
-
-QString Q(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
+constexpr char kLimitError[] = "Enter 0 to 2147483647";
 }  // namespace
 
-OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* tab_control)
-    : TabPage(tab_control), fn_(fn), dialogs_(dialogs) {
-  AddLabel("User Name:", 0);
-  user_name_ = AddTextField(
-      "txtUserName", 0, 2295, 11, [](const KestrelCfg& c) { return c.UserName(); },
-      [](KestrelCfg& c, const std::string& v) { c.UserName(v); });
-  AddLabel("Company:", 1);
-  company_ = AddTextField(
-      "txtCompany", 1, 2295, 12, [](const KestrelCfg& c) { return c.Company(); },
-      [](KestrelCfg& c, const std::string& v) { c.Company(v); });
-  AddLabel("Removal Date Prefix:", 2);
+OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
+    : TabPage(parent), fn_(fn), dialogs_(dialogs), grid_(new QGridLayout(this)) {
+  grid_->setColumnStretch(1, 1);
+  user_name_ = AddTextField("txtUserName", "User Name:", "The user this configuration is for", 11,
+                            [](KestrelCfg& c, const std::string& v) { c.UserName(v); });
+  company_ = AddTextField("txtCompany", "Company:", "The user's company or organization", 12,
+                          [](KestrelCfg& c, const std::string& v) { c.Company(v); });
   prefix_token_ = AddTextField(
-      "txtPrefixToken", 2, 2295, 13, [](const KestrelCfg& c) { return c.PrefixToken(); },
-      [](KestrelCfg& c, const std::string& v) { c.PrefixToken(v); });
-  AddLabel("Quarantine Folder:", 3);
+      "txtPrefixToken", "Removal Date Prefix:",
+      "The text right before the removal date in a file name, as in \"budget del-10-31-2026.xls\"",
+      13, [](KestrelCfg& c, const std::string& v) { c.PrefixToken(v); });
   quarantine_folder_ = AddTextField(
-      "txtQuarantineFolder", 3, 3255, 14, [](const KestrelCfg& c) { return c.QuarantineFolder(); },
-      [](KestrelCfg& c, const std::string& v) { c.QuarantineFolder(v); });
+      "txtQuarantineFolder", "Quarantine Folder:",
+      "Where out of date files are moved; empty: the Trash. \"~\" stands for your home folder", 14,
+      [](KestrelCfg& c, const std::string& v) { c.QuarantineFolder(ExpandHome(Trimmed(v))); });
   quarantine_folder_->installEventFilter(this);
   browse_quarantine_ = new QPushButton(QStringLiteral("..."));
   browse_quarantine_->setObjectName(QStringLiteral("cmdBrowseForQuarantineFolder"));
+  browse_quarantine_->setToolTip(QStringLiteral("Choose the quarantine folder"));
   SetHelpContext(browse_quarantine_, 14);
-  Place(browse_quarantine_, 5160, RowTop(3), 285, 285);
+  MakeCompact(*browse_quarantine_);
+  grid_->addWidget(browse_quarantine_, 3, 2);
   connect(browse_quarantine_, &QPushButton::clicked, this, [this] { BrowseForQuarantineFolder(); });
 
-  AddLabel("Max. MB Per Run:", 4);
-  max_mb_per_run_ = AddNumberField(
-      "txtMaxMBPerRun", 4, 15, [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
+  AddNumberField(
+      "txtMaxMBPerRun", "Max. MB Per Run:", "A run stops once it has moved this many megabytes", 15,
+      [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxMBPerRun(v); });
-  AddLabel("Max. Errors Per Run:", 5);
-  max_errors_per_run_ = AddNumberField(
-      "txtMaxErrorsPerRun", 5, 16, [](const KestrelCfg& c) { return c.MaxErrorsPerRun(); },
+  AddNumberField(
+      "txtMaxErrorsPerRun",
+      "Max. Errors Per Run:", "A run stops once this many files could not be moved", 16,
+      [](const KestrelCfg& c) { return c.MaxErrorsPerRun(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxErrorsPerRun(v); });
-  AddLabel("Max. KB Log File Size:", 6);
-  max_kb_log_file_ = AddNumberField(
-      "txtMaxKBLogFile", 6, 17, [](const KestrelCfg& c) { return c.MaxKBLogFile(); },
+  AddNumberField(
+      "txtMaxKBLogFile",
+      "Max. KB Log File Size:", "Kestrel.log stops growing at this many thousand characters", 17,
+      [](const KestrelCfg& c) { return c.MaxKBLogFile(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxKBLogFile(v); });
 
   display_all_messages_ = new QCheckBox(QStringLiteral("Display All Messages:"));
   display_all_messages_->setObjectName(QStringLiteral("chkDisplayAllMessages"));
+  display_all_messages_->setToolTip(
+      QStringLiteral("Log every folder scanned, not only the include folders"));
   // The caption stands at the left of the box.
   display_all_messages_->setLayoutDirection(Qt::RightToLeft);
   SetHelpContext(display_all_messages_, 18);
-  Place(display_all_messages_, 120, RowTop(7), 2000, 255);
+  grid_->addWidget(display_all_messages_, rows_++, 0, 1, 1, Qt::AlignLeft);
+  grid_->setRowStretch(rows_, 1);
   connect(display_all_messages_, &QCheckBox::stateChanged, this, [this](int state) {
-    KestrelCfg& cfg = CurrentCfg(fn_);
-    const bool value = state != Qt::Unchecked;
-    cfg.IsDirty(cfg.DisplayAllMessages() != value);
-    cfg.DisplayAllMessages(value);
+    if (filling_) return;
+    CurrentCfg(fn_).DisplayAllMessages(state != Qt::Unchecked);
+    Stored();
   });
 
   setTabOrder(user_name_, company_);
   setTabOrder(company_, prefix_token_);
   setTabOrder(prefix_token_, quarantine_folder_);
   setTabOrder(quarantine_folder_, browse_quarantine_);
-  setTabOrder(browse_quarantine_, max_mb_per_run_);
-  setTabOrder(max_mb_per_run_, max_errors_per_run_);
-  setTabOrder(max_errors_per_run_, max_kb_log_file_);
-  setTabOrder(max_kb_log_file_, display_all_messages_);
+  setTabOrder(browse_quarantine_, numbers_[0].field);
+  setTabOrder(numbers_[0].field, numbers_[1].field);
+  setTabOrder(numbers_[1].field, numbers_[2].field);
+  setTabOrder(numbers_[2].field, display_all_messages_);
 }
 
-void OptionsTab::AddLabel(const char* caption, int row) {
-  auto* label = new QLabel(QString::fromUtf8(caption));
-  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  Place(label, 120, RowTop(row), 1695, 255);
-}
-
-QLineEdit* OptionsTab::AddTextField(const char* name, int row, int width, int help, TextGet get,
-                                    TextSet set) {
-  auto* field = new QLineEdit;
+NameField* OptionsTab::AddTextField(const char* name, const char* caption, const char* tip,
+                                    int help, TextSet set) {
+  const int row = rows_++;
+  grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
+  auto* field = new NameField;
   field->setObjectName(QString::fromUtf8(name));
+  field->setToolTip(QString::fromUtf8(tip));
   SetHelpContext(field, help);
-  Place(field, 1920, RowTop(row), width, 285);
-  connect(field, &QLineEdit::textChanged, this, [this, get, set](const QString& text) {
-    KestrelCfg& cfg = CurrentCfg(fn_);
-    const std::string typed = text.toStdString();
-    cfg.IsDirty(get(cfg) != typed);
-    set(cfg, typed);
+  grid_->addWidget(field, row, 1);
+  connect(field, &QLineEdit::textChanged, this, [this, field, set] {
+    if (filling_) return;
+    set(CurrentCfg(fn_), field->Bytes());
+    Stored();
   });
   return field;
 }
 
-QLineEdit* OptionsTab::AddNumberField(const char* name, int row, int help, NumberGet get,
-                                      NumberSet set) {
+QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, const char* tip,
+                                      int help, NumberGet get, NumberSet set) {
+  const int row = rows_++;
+  grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
   auto* field = new QLineEdit;
   field->setObjectName(QString::fromUtf8(name));
+  field->setToolTip(QString::fromUtf8(tip) + QStringLiteral(" (0 to 2147483647)"));
+  field->setValidator(new DigitsValidator(field));
   SetHelpContext(field, help);
-  Place(field, 1920, RowTop(row), 2295, 285);
-  connect(field, &QLineEdit::textChanged, this, [this, field, get, set](const QString& text) {
-    KestrelCfg& cfg = CurrentCfg(fn_);
-    cfg.IsDirty(text.toStdString() != std::to_string(get(cfg)));
-    const std::optional<std::int32_t> value = WholeNumberOf(text);
-    if (!value) {
-      // Runs this handler again, nested, which stores the 0.
-      field->setText(QStringLiteral("0"));
-      return;
+  QLabel* error = NewErrorLabel(QString::fromUtf8(name).replace(0, 3, QStringLiteral("lbl")) +
+                                QStringLiteral("Error"));
+  error->setText(QString::fromUtf8(kLimitError));
+  auto* row_box = new QHBoxLayout;
+  row_box->addWidget(field, 1);
+  row_box->addWidget(error);
+  grid_->addLayout(row_box, row, 1);
+  numbers_.push_back({field, error, std::move(get)});
+
+  connect(field, &QLineEdit::textChanged, this, [this, field, error, set](const QString& text) {
+    const std::optional<std::int32_t> value = LimitOf(text);
+    error->setVisible(!value);
+    bool valid = true;
+    for (const NumberField& number : numbers_) valid = valid && LimitOf(number.field->text());
+    if (valid != valid_) {
+      valid_ = valid;
+      emit ValidityChanged(valid);
     }
-    set(cfg, *value);
+    if (filling_ || !value) return;
+    set(CurrentCfg(fn_), *value);
+    Stored();
+  });
+  // "075" reads as 75, and shows so once the field is left.
+  connect(field, &QLineEdit::editingFinished, this, [field] {
+    if (const auto value = LimitOf(field->text())) field->setText(QString::number(*value));
   });
   return field;
+}
+
+bool OptionsTab::Valid() const {
+  return valid_;
+}
+
+void OptionsTab::Stored() {
+  CurrentCfg(fn_).IsDirty(true);
+  emit Edited();
 }
 
 void OptionsTab::Fill(const KestrelCfg& cfg) {
-  user_name_->setText(Q(cfg.UserName()));
-  company_->setText(Q(cfg.Company()));
-  prefix_token_->setText(Q(cfg.PrefixToken()));
-  quarantine_folder_->setText(Q(cfg.QuarantineFolder()));
-  max_mb_per_run_->setText(QString::number(cfg.MaxMBPerRun()));
-  max_errors_per_run_->setText(QString::number(cfg.MaxErrorsPerRun()));
-  max_kb_log_file_->setText(QString::number(cfg.MaxKBLogFile()));
+  filling_ = true;
+  user_name_->SetBytes(cfg.UserName());
+  company_->SetBytes(cfg.Company());
+  prefix_token_->SetBytes(cfg.PrefixToken());
+  quarantine_folder_->SetBytes(cfg.QuarantineFolder());
+  for (const NumberField& number : numbers_)
+    number.field->setText(QString::number(number.get(cfg)));
   display_all_messages_->setChecked(cfg.DisplayAllMessages());
-}
-
-void OptionsTab::CopyInto(KestrelCfg& cfg) const {
-  cfg.UserName(user_name_->text().toStdString());
-  cfg.Company(company_->text().toStdString());
-  cfg.PrefixToken(prefix_token_->text().toStdString());
-  cfg.QuarantineFolder(quarantine_folder_->text().toStdString());
-  cfg.MaxMBPerRun(WholeNumberOf(max_mb_per_run_->text()).value_or(0));
-  cfg.MaxErrorsPerRun(WholeNumberOf(max_errors_per_run_->text()).value_or(0));
-  cfg.MaxKBLogFile(WholeNumberOf(max_kb_log_file_->text()).value_or(0));
-  cfg.DisplayAllMessages(display_all_messages_->checkState() != Qt::Unchecked);
+  filling_ = false;
 }
 
 bool OptionsTab::eventFilter(QObject* watched, QEvent* event) {
@@ -159,7 +170,7 @@ bool OptionsTab::eventFilter(QObject* watched, QEvent* event) {
     QWidget* next = QApplication::focusWidget();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && next &&
         window()->isAncestorOf(next) && next != browse_quarantine_ &&
-        Trimmed(quarantine_folder_->text().toStdString()).empty()) {
+        Trimmed(quarantine_folder_->Bytes()).empty()) {
       WarnEmptyQuarantine();
     }
   }
@@ -168,13 +179,14 @@ bool OptionsTab::eventFilter(QObject* watched, QEvent* event) {
 
 void OptionsTab::WarnEmptyQuarantine() {
   dialogs_.MessageBox(
-      "Since no quarantine folder was specified, out of date files \n"
-      "will be moved to the recycle bin rather that quarantined.",
+      "Since no quarantine folder was specified, out of date files will be moved to the Trash "
+      "rather than quarantined.",
       MsgButtons::Ok, MsgIcon::Exclamation, "Empty Quarantine Folder");
 }
 
 void OptionsTab::BrowseForQuarantineFolder() {
-  quarantine_folder_->setText(Q(BrowseForFolder(fn_, dialogs_)));
+  const std::string folder = BrowseForFolder(fn_, dialogs_);
+  if (!folder.empty()) quarantine_folder_->SetBytes(folder);
   quarantine_folder_->setFocus();
 }
 

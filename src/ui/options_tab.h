@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/tab_page.h"
 
 class QCheckBox;
+class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -15,18 +18,23 @@ namespace kestrel {
 class Dialogs;
 class Functions;
 class KestrelCfg;
+class NameField;
 
 // The Options tab. Every change of a field goes into the current configuration at once and
-// assigns its dirty flag: dirty iff the field now differs from what was stored before.
+// marks it changed; a limit field whose text is no limit shows an error and stores nothing.
 class OptionsTab : public TabPage {
- public:
-  OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* tab_control);
+  Q_OBJECT
 
-  // Shows the configuration; each field that changes stores its value again, which leaves the
-  // configuration clean.
+ public:
+  OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  // Shows the configuration; the configuration stays as it was, its changed mark included.
   void Fill(const KestrelCfg& cfg);
-  // Copies every field into the configuration, as Save does before it writes.
-  void CopyInto(KestrelCfg& cfg) const;
+  // Returns true iff every limit field holds a limit.
+  bool Valid() const;
+
+ signals:
+  void ValidityChanged(bool valid);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,24 +44,34 @@ class OptionsTab : public TabPage {
   using TextSet = std::function<void(KestrelCfg&, const std::string&)>;
   using NumberGet = std::function<std::int32_t(const KestrelCfg&)>;
   using NumberSet = std::function<void(KestrelCfg&, std::int32_t)>;
+  struct NumberField {
+    QLineEdit* field;
+    QLabel* error;
+    NumberGet get;
+  };
 
-  QLineEdit* AddTextField(const char* name, int row, int width, int help, TextGet get, TextSet set);
-  QLineEdit* AddNumberField(const char* name, int row, int help, NumberGet get, NumberSet set);
-  void AddLabel(const char* caption, int row);
+  NameField* AddTextField(const char* name, const char* caption, const char* tip, int help,
+                          TextSet set);
+  QLineEdit* AddNumberField(const char* name, const char* caption, const char* tip, int help,
+                            NumberGet get, NumberSet set);
+  void Stored();
   void WarnEmptyQuarantine();
   void BrowseForQuarantineFolder();
 
   Functions& fn_;
   Dialogs& dialogs_;
-  QLineEdit* user_name_;
-  QLineEdit* company_;
-  QLineEdit* prefix_token_;
-  QLineEdit* quarantine_folder_;
+  QGridLayout* grid_;
+  NameField* user_name_;
+  NameField* company_;
+  NameField* prefix_token_;
+  NameField* quarantine_folder_;
   QPushButton* browse_quarantine_;
-  QLineEdit* max_mb_per_run_;
-  QLineEdit* max_errors_per_run_;
-  QLineEdit* max_kb_log_file_;
+  std::vector<NumberField> numbers_;
   QCheckBox* display_all_messages_;
+  // Set while Fill shows the configuration: those changes are no edits.
+  bool filling_ = false;
+  bool valid_ = true;
+  int rows_ = 0;
 };
 
 }  // namespace kestrel

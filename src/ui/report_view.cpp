@@ -9,6 +9,7 @@
 
 #include "platform/qt/qt_print_device.h"
 #include "reports/report.h"
+#include "ui/window_layout.h"
 
 namespace kestrel {
 namespace {
@@ -74,6 +75,7 @@ ReportView::ReportView(QWidget* owner)
   report_box_->setGeometry(ToPixelsX(kReport.left), ToPixelsY(kReport.top),
                            ToPixelsX(kReport.width), ToPixelsY(kReport.height));
   resize(ToPixelsX(kClientWidth), ToPixelsY(kClientHeight));
+  FitToScreen(*this);
 }
 
 int ReportView::ToPixelsX(double twips) const {

@@ -1,12 +1,18 @@
 #include "ui/run_tab.h"
 
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cstdio>
 #include <exception>
 
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
+#include "fs/win32_wrapper.h"
+#include "platform/dialogs.h"
 #include "platform/error_reporter.h"
 #include "platform/escape_text.h"
 #include "reports/run_records.h"
@@ -15,43 +21,76 @@
 
 namespace kestrel {
 
-RunTab::RunTab(Functions& fn, QWidget* tab_control)
-    : TabPage(tab_control), fn_(fn), runner_([this](KestrelCfg& cfg) { LockedCleanUp(cfg); }) {
+namespace {
+
+QString Megabytes(std::int64_t bytes) {
+  return QString::number(static_cast<double>(bytes) / 1000000.0, 'f', 2);
+}
+
+}  // namespace
+
+RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
+    : TabPage(parent),
+      fn_(fn),
+      dialogs_(dialogs),
+      runner_([this](KestrelCfg& cfg, RunControl& control) { LockedCleanUp(cfg, control); }) {
   run_ = new QPushButton(QStringLiteral("Run"));
   run_->setObjectName(QStringLiteral("cmdRun"));
+  run_->setToolTip(QStringLiteral("Run a clean-up with the settings shown, saved or not"));
   SetHelpContext(run_, 56);
-  Place(run_, 120, 480, 1215, 375);
+  stop_ = new QPushButton(QStringLiteral("&Stop"));
+  stop_->setObjectName(QStringLiteral("cmdStop"));
+  stop_->setToolTip(QStringLiteral("End the run after the file being moved"));
+  stop_->setEnabled(false);
+  SetHelpContext(stop_, 56);
   preview_ = new QPushButton(QStringLiteral("Preview"));
   preview_->setObjectName(QStringLiteral("cmdPreview"));
-  Place(preview_, 1455, 480, 1215, 375);
+  preview_->setToolTip(QStringLiteral("Show what Run would move now, moving nothing"));
   output_ = new QPlainTextEdit;
   output_->setObjectName(QStringLiteral("txtRunOutput"));
+  output_->setToolTip(QStringLiteral("What the last run did"));
   output_->setReadOnly(true);
   output_->setLineWrapMode(QPlainTextEdit::NoWrap);
   output_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SetHelpContext(output_, 55);
-  Place(output_, 120, 960, 5295, 2415);
-  setTabOrder(run_, preview_);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(run_);
+  buttons->addWidget(stop_);
+  buttons->addWidget(preview_);
+  buttons->addStretch(1);
+  auto* column = new QVBoxLayout(this);
+  column->addLayout(buttons);
+  column->addWidget(output_, 1);
+  setTabOrder(run_, stop_);
+  setTabOrder(stop_, preview_);
   setTabOrder(preview_, output_);
+
+  progress_timer_ = new QTimer(this);
+  progress_timer_->setInterval(250);
+  connect(progress_timer_, &QTimer::timeout, this, [this] { ShowProgress(); });
   connect(run_, &QPushButton::clicked, this, [this] { Run(); });
+  connect(stop_, &QPushButton::clicked, this, [this] { Stop(); });
   connect(preview_, &QPushButton::clicked, this, [this] { ShowPreview(); });
 
   if (fn_.FileRemovalRpt) {
     file_moved_id_ = fn_.FileRemovalRpt->FileMoved.Subscribe([this](const RemovedFilePtr& file) {
-      PostLine("[File Moved] " +
-               (file ? EscapeControlBytes(file->OriginalFilename()) : std::string()));
+      PostLine(
+          "[File Moved] " + (file ? EscapeControlBytes(file->OriginalFilename()) : std::string()),
+          file ? file->FileSize() : 0);
     });
     message_id_ = fn_.FileRemovalRpt->MessageLogged.Subscribe(
         [this](const std::string& message) { PostLine("[Message] " + message); });
   }
   if (fn_.WarningRpt) {
     warning_id_ = fn_.WarningRpt->WarningIssued.Subscribe(
-        [this](const std::string& warning) { PostLine("[Warning] " + warning); });
+        [this](const std::string& warning) { PostLine("[Warning] " + warning, -1, true); });
   }
 }
 
 RunTab::~RunTab() {
+  Stop();
   if (worker_.joinable()) worker_.join();
   if (fn_.FileRemovalRpt) {
     fn_.FileRemovalRpt->FileMoved.Unsubscribe(file_moved_id_);
@@ -60,11 +99,37 @@ RunTab::~RunTab() {
   if (fn_.WarningRpt) fn_.WarningRpt->WarningIssued.Unsubscribe(warning_id_);
 }
 
-void RunTab::PostLine(const std::string& line) {
+void RunTab::PostLine(const std::string& line, std::int64_t moved, bool warning) {
   // Queued even on this thread, so that every line keeps its place behind the earlier ones.
   QMetaObject::invokeMethod(
-      this, [this, text = QString::fromStdString(line)] { output_->appendPlainText(text); },
+      this,
+      [this, text = QString::fromStdString(line), moved, warning] {
+        output_->appendPlainText(text);
+        if (moved >= 0) {
+          ++files_moved_;
+          bytes_moved_ += moved;
+        }
+        if (warning) ++warnings_;
+      },
       Qt::QueuedConnection);
+}
+
+void RunTab::AllowRun(bool allowed) {
+  allowed_ = allowed;
+  UpdateButtons();
+}
+
+void RunTab::UpdateButtons() {
+  run_->setEnabled(allowed_ && !Running());
+  preview_->setEnabled(!Running());
+  if (preview_window_) preview_window_->SetRunAllowed(allowed_ && !Running());
+  stop_->setEnabled(Running() && control_ && !control_->StopRequested());
+}
+
+void RunTab::Stop() {
+  if (!Running() || !control_) return;
+  control_->stop = true;
+  UpdateButtons();
 }
 
 void RunTab::ShowPreview() {
@@ -82,44 +147,83 @@ void RunTab::ShowPreview() {
   preview_window_->activateWindow();
 }
 
-void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
-  if (Running()) return;
-  output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
-                        QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
-  run_->setEnabled(false);
-  preview_->setEnabled(false);
-  if (preview_window_) preview_window_->SetRunAllowed(false);
-  emit RunStarted();
-  if (!cfg) cfg = fn_.CurrentCfg;
-  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
-  worker_ = std::thread([this, cfg] {
-    try {
-      runner_(*cfg);
-    } catch (...) {
-      ReportHandled(fn_.Outside().reporter, "frmKestrel.cmdRun_Click", std::current_exception());
-    }
-    QMetaObject::invokeMethod(
-        this, [this] { FinishRun(); }, Qt::QueuedConnection);
-  });
-}
-
-void RunTab::LockedCleanUp(KestrelCfg& cfg) {
+void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
   Platform& outside = fn_.Outside();
   RunLock lock(outside.sys, fn_.ProgramFolder());
   if (!TakeRunLock(lock, outside.clock, outside.reporter, 0, "frmKestrel.cmdRun_Click")) {
     PostLine(kRunInProgress);
     return;
   }
-  cfg.CleanUp();
+  cfg.CleanUp(&control);
+}
+
+bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
+  if (cfg.PrefixToken().empty()) {
+    dialogs_.MessageBox(
+        "The removal date prefix is empty, so no file name can carry a removal date and the run "
+        "would find nothing.\nEnter a prefix on the Options tab first.",
+        MsgButtons::Ok, MsgIcon::Exclamation, "Empty Removal Date Prefix");
+    return false;
+  }
+  if (!cfg.IncludeFolders().empty()) return true;
+  std::string drives;
+  try {
+    for (const std::string& drive : Win32Wrapper(fn_.Outside().sys).GetLocalDrives()) {
+      drives += "\n" + drive;
+    }
+  } catch (...) {
+    ReportHandled(fn_.Outside().reporter, "frmKestrel.cmdRun_Click", std::current_exception());
+    return false;
+  }
+  return dialogs_.MessageBox(
+             "The Include list is empty, so this run scans every local file "
+             "system with all its folders:" +
+                 drives + "\nRun it anyway?",
+             MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
+}
+
+void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
+  if (!cfg) cfg = fn_.CurrentCfg;
+  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  if (Running() || !allowed_ || !ConfirmRun(*cfg)) return;
+  output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
+                        QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
+  files_moved_ = bytes_moved_ = warnings_ = 0;
+  control_ = std::make_unique<RunControl>();
+  worker_ = std::thread([this, cfg, control = control_.get()] {
+    try {
+      runner_(*cfg, *control);
+    } catch (...) {
+      ReportHandled(fn_.Outside().reporter, "frmKestrel.cmdRun_Click", std::current_exception());
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { FinishRun(); }, Qt::QueuedConnection);
+  });
+  UpdateButtons();
+  emit RunStarted();
+  ShowProgress();
+  progress_timer_->start();
+}
+
+void RunTab::ShowProgress() {
+  const int folders = control_ ? control_->folders_scanned.load() : 0;
+  emit Progress(QStringLiteral("Folders scanned: %1    Files moved: %2    MB moved: %3")
+                    .arg(folders)
+                    .arg(files_moved_)
+                    .arg(Megabytes(bytes_moved_)));
 }
 
 void RunTab::FinishRun() {
   worker_.join();
+  progress_timer_->stop();
+  ShowProgress();
   output_->appendPlainText(QStringLiteral("Clean-up completed at ") +
                            QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("."));
-  run_->setEnabled(true);
-  preview_->setEnabled(true);
-  if (preview_window_) preview_window_->SetRunAllowed(true);
+  output_->appendPlainText(QStringLiteral("%1 files moved, %2 MB, %3 warnings")
+                               .arg(files_moved_)
+                               .arg(Megabytes(bytes_moved_))
+                               .arg(warnings_));
+  UpdateButtons();
   emit RunFinished();
 }
 

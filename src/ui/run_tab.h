@@ -2,64 +2,90 @@
 
 #include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "cleanup/run_control.h"
 #include "ui/preview_window.h"
 #include "ui/tab_page.h"
 
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace kestrel {
 
+class Dialogs;
 class Functions;
 class KestrelCfg;
 
-// The Run tab: starts a clean-up of the current configuration off the user-interface thread
-// and shows a line for every file moved, message and warning as the run records it.
+// The Run tab: starts a clean-up of the current configuration off the user-interface thread,
+// shows a line for every file moved, message and warning as the run records it, and can stop
+// the run.
 class RunTab : public TabPage {
   Q_OBJECT
 
  public:
   // What a run does with the configuration; CleanUp under the run lock unless a test says
   // otherwise.
-  using Runner = std::function<void(KestrelCfg&)>;
+  using Runner = std::function<void(KestrelCfg&, RunControl&)>;
 
-  RunTab(Functions& fn, QWidget* tab_control);
-  // Waits for a run in progress, then stops listening to the reports.
+  RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent = nullptr);
+  // Stops a run in progress and waits for it, then stops listening to the reports.
   ~RunTab() override;
 
   void SetRunner(Runner runner) { runner_ = std::move(runner); }
   bool Running() const { return worker_.joinable(); }
+  // Asks the run in progress to end; it ends as a completed run does.
+  void Stop();
+  // Enables Run unless a run is in progress or the window forbids it (a field in error).
+  void AllowRun(bool allowed);
   QPushButton* RunButton() const { return run_; }
+  QPushButton* StopButton() const { return stop_; }
   QPushButton* PreviewButton() const { return preview_; }
   // The preview window once Preview was pressed.
   PreviewWindow* Preview() const { return preview_window_; }
 
  signals:
   void RunStarted();
+  // The progress of the run in progress, as one line.
+  void Progress(const QString& line);
   void RunFinished();
 
  private:
   // Runs cfg, or the current configuration when none is given.
   void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
+  // Returns true iff the run may start: a prefix is set, and an empty Include list is meant.
+  bool ConfirmRun(const KestrelCfg& cfg);
   void ShowPreview();
-  void FinishRun();
   // CleanUp while holding the program folder's run lock; without it, says so on the tab.
-  void LockedCleanUp(KestrelCfg& cfg);
-  // Adds the line after the lines already queued, from any thread.
-  void PostLine(const std::string& line);
+  void LockedCleanUp(KestrelCfg& cfg, RunControl& control);
+  void FinishRun();
+  void ShowProgress();
+  // Adds the line after the lines already queued, from any thread; moved is the size of a
+  // moved file, warning whether the line is one.
+  void PostLine(const std::string& line, std::int64_t moved = -1, bool warning = false);
+  void UpdateButtons();
 
   Functions& fn_;
+  Dialogs& dialogs_;
   Runner runner_;
   QPushButton* run_;
+  QPushButton* stop_;
   QPushButton* preview_;
   QPointer<PreviewWindow> preview_window_;
   QPlainTextEdit* output_;
+  QTimer* progress_timer_;
   std::thread worker_;
+  std::unique_ptr<RunControl> control_;
+  bool allowed_ = true;
+  // Counted on this thread as the lines arrive.
+  std::int64_t files_moved_ = 0;
+  std::int64_t bytes_moved_ = 0;
+  std::int64_t warnings_ = 0;
   int file_moved_id_ = 0;
   int message_id_ = 0;
   int warning_id_ = 0;

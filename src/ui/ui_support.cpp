@@ -1,5 +1,6 @@
 #include "ui/ui_support.h"
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 
@@ -19,6 +20,13 @@ std::string Trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string ExpandHome(const std::string& path) {
+  if (path.empty() || path[0] != '~' || (path.size() > 1 && path[1] != '/')) return path;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return path;
+  return home + path.substr(1);
 }
 
 std::string BrowseForFolder(Functions& fn, Dialogs& dialogs) {

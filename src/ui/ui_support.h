@@ -14,6 +14,9 @@ KestrelCfg& CurrentCfg(Functions& fn);
 // The text without the blanks around it.
 std::string Trimmed(const std::string& text);
 
+// The path with a leading "~" (alone or before "/") replaced by the home folder.
+std::string ExpandHome(const std::string& path);
+
 // A folder the user picks, or empty text when the picker is cancelled or fails; a failure is
 // reported under "Functions.BrowseForFolder".
 std::string BrowseForFolder(Functions& fn, Dialogs& dialogs);

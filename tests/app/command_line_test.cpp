@@ -67,6 +67,12 @@ TEST(LongCommandLineTest, RejectsWhatNoOptionTakes) {
        std::vector<std::vector<std::string>>{{"--nosuch"}, {"--help=yes"}, {"--hel"}}) {
     EXPECT_THROW(ParseLongCommandLine(args), KsError) << args.front();
   }
+  try {
+    ParseLongCommandLine({"--x\n[Warning] y"});
+    ADD_FAILURE();
+  } catch (const KsError& e) {
+    EXPECT_EQ(e.Description(), "Unknown option --x\\n[Warning] y\nTry 'kestrel --help'.");
+  }
 }
 
 TEST(LongCommandLineTest, ConfigOperandResolvesAsTheSilentOption) {

@@ -83,8 +83,12 @@ class ReportTest : public QObject {
   }
 
  private slots:
+  // The viewer opens inside the screen, whatever the scale (the offscreen screen is 800x600).
   void viewerShowsNothingOrTheReport() {
     ReportView view;
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(view.screen()->availableGeometry().contains(view.frameGeometry()));
     view.Load();
     QCOMPARE(view.windowTitle(), QStringLiteral("Kestrel"));
     QCOMPARE(view.ReportBox()->toPlainText(), QStringLiteral("(No Report Loaded)\n"));

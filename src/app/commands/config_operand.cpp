@@ -8,6 +8,7 @@
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 
@@ -22,7 +23,8 @@ bool LoadConfigOperand(Functions& fn, const LongCommandLine& line) {
     }
     Win32Wrapper fs(fn.Outside().sys);
     if (!fs.FileExists(path) || fs.FolderExists(path)) {
-      throw KsError(ENOENT, "Configuration file not found: " + path, "Functions.Main");
+      throw KsError(ENOENT, "Configuration file not found: " + EscapeControlBytes(path),
+                    "Functions.Main");
     }
     fn.CurrentCfg->Filename(path);
     return fn.CurrentCfg->Load();

@@ -127,9 +127,10 @@ int ForecastCommand(Functions& fn, const LongCommandLine& line) {
   if (days.empty() || days.size() > 6 || days.find_first_not_of("0123456789") != days.npos) {
     ReportHandled(
         reporter, "Functions.Main",
-        std::make_exception_ptr(KsError(
-            kAppError, "Option --forecast takes a whole number of days, not \"" + days + "\"",
-            "Functions.ProcessCommandLine")));
+        std::make_exception_ptr(KsError(kAppError,
+                                        "Option --forecast takes a whole number of days, not \"" +
+                                            EscapeControlBytes(days) + "\"",
+                                        "Functions.ProcessCommandLine")));
     return kExitBadInput;
   }
   if (!LoadConfigOperand(own, line)) return kExitBadInput;

@@ -2,6 +2,7 @@
 
 #include "platform/qt/qt_print_dialog.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <vector>
@@ -59,11 +60,16 @@ std::optional<std::string> AskFileName(QWidget* owner, QFileDialog::AcceptMode m
   } else {
     dialog.setFileMode(QFileDialog::AnyFile);
   }
-  if (!initial_file.empty()) dialog.selectFile(QString::fromStdString(initial_file));
+  const QString start = QFile::decodeName(QByteArray::fromStdString(initial_file));
+  if (start.endsWith(QLatin1Char('/'))) {
+    dialog.setDirectory(start);
+  } else if (!start.isEmpty()) {
+    dialog.selectFile(start);
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return std::nullopt;
   }
-  return dialog.selectedFiles().constFirst().toStdString();
+  return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }
 
 }  // namespace
@@ -104,8 +110,9 @@ std::optional<std::string> QtDialogs::SaveFileName(const std::string& filter,
 }
 
 std::string QtDialogs::BrowseForFolder() {
-  return QFileDialog::getExistingDirectory(owner_, QStringLiteral("Select a folder"), QString(),
-                                           QFileDialog::ShowDirsOnly)
+  return QFile::encodeName(QFileDialog::getExistingDirectory(owner_,
+                                                             QStringLiteral("Select a folder"),
+                                                             QString(), QFileDialog::ShowDirsOnly))
       .toStdString();
 }
 
