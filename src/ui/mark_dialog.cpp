@@ -1,4 +1,5 @@
 #include "ui/mark_dialog.h"
+#include "ui/window_layout.h"
 
 #include <QCalendarWidget>
 #include <QDialogButtonBox>
@@ -76,6 +77,7 @@ MarkDialog::MarkDialog(Sys& sys, std::string token, DateTime now, std::vector<st
   connect(calendar_, &QCalendarWidget::selectionChanged, this, &MarkDialog::Refresh);
   Refresh();
   resize(620, 520);
+  FitToScreen(*this);
 }
 
 DateTime MarkDialog::Date() const {

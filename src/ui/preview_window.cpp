@@ -1,4 +1,5 @@
 #include "ui/preview_window.h"
+#include "ui/window_layout.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -110,6 +111,7 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
     emit RunRequested(cfg_);
   });
   resize(900, 520);
+  FitToScreen(*this);
   UpdateRunButton();
 }
 

@@ -496,6 +496,13 @@ class MainWindowTest : public QObject {
              QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
   }
 
+  // A timer runs a file: an unsaved configuration is not scheduled.
+  void scheduleAsksToSaveFirst() {
+    Find<QAction>("mnuFileSchedule")->trigger();
+    QCOMPARE(Dialogs().shown,
+             std::vector<std::string>{"Save the configuration before scheduling it."});
+  }
+
   // While a run goes on only help, Exit and Stop stay open to the user; Stop, or closing the
   // window and answering Yes, ends the run cleanly through the engine's own stop, and the
   // window then closes.

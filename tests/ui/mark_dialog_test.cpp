@@ -36,6 +36,7 @@ class MarkDialogTest : public QObject {
     MarkDialog dialog(RealSys(), "del-", *DateTime::FromCivil(2026, 12, 6, 10), files);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2027, 1, 6));  // a month on
     QCOMPARE(Column(dialog.Names(), 1), (QStringList{"budget del-01-06-2027.xls",
                                                      "cannot be marked: the name is taken: " +

@@ -128,6 +128,7 @@ class PreviewWindowTest : public QObject {
     QVERIFY(preview);
     preview->resize(980, 420);
     QVERIFY(QTest::qWaitForWindowExposed(preview));
+    QVERIFY(preview->screen()->availableGeometry().contains(preview->frameGeometry()));
     QVERIFY(preview->grab().save(dir + QStringLiteral("/preview.png")));
   }
 };
