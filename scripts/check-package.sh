@@ -46,6 +46,16 @@ folder=$(env -u KESTREL_HOME -u XDG_DATA_HOME HOME="$work/home" "$root/usr/bin/k
 [ "$folder" = "$work/home/.local/share/kestrel" ] ||
   fail "installed program folder is $folder, not the user's"
 
+step "GNOME Files scripts: installed for the user, \"1 week\" marks a file"
+scripts="$work/home/.local/share/nautilus/scripts/Mark for removal"
+env -u XDG_DATA_HOME HOME="$work/home" "$root/usr/bin/kestrel" --install-file-manager-actions
+[ "$(LC_ALL=C ls "$scripts" | tr '\n' '|')" = "1 month|1 week|1 year|3 months|Choose date...|" ] ||
+  fail "scripts: $(ls "$scripts")"
+mkdir -p "$work/files" && echo x >"$work/files/a.txt" && touch -d "-1 day" "$work/files/a.txt"
+(cd "$work/files" && env -u KESTREL_HOME -u XDG_DATA_HOME HOME="$work/home" \
+  PATH="$root/usr/bin:$PATH" "$scripts/1 week" a.txt) || fail "the 1 week script"
+[ -f "$work/files/a del-$(date -d '+7 days' +%m-%d-%Y).txt" ] || fail "marked: $(ls "$work/files")"
+
 step "desktop-file-validate"
 desktop-file-validate "$root/usr/share/applications/org.kestrel.Kestrel.desktop"
 

@@ -68,7 +68,10 @@ std::string WindowProgramPath() {
 }
 
 std::string DataFolder() {
-  return RunsFromBuildTree(ExecutableFolder()) ? KESTREL_SOURCE_DATA : KESTREL_INSTALLED_DATA;
+  const auto exe_folder = ExecutableFolder();
+  if (RunsFromBuildTree(exe_folder)) return KESTREL_SOURCE_DATA;
+  if (::access(KESTREL_INSTALLED_DATA, R_OK) == 0) return KESTREL_INSTALLED_DATA;
+  return (exe_folder.parent_path() / "share/kestrel").string();
 }
 
 }  // namespace kestrel

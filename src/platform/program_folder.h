@@ -14,7 +14,8 @@ std::string ResolveProgramFolder();
 // package).
 std::string WindowProgramPath();
 // The read-only data Kestrel ships (the file-manager scripts): the source tree's data/ for a
-// build-tree copy, the installed data folder otherwise.
+// build-tree copy; installed, the data folder (share/kestrel beside bin/ when that path does
+// not exist, as in an unpacked package).
 std::string DataFolder();
 
 }  // namespace kestrel

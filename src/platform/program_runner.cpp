@@ -22,7 +22,10 @@ class PosixProgramRunner final : public ProgramRunner {
     if (output != nullptr && ::pipe2(pipe_fds, O_CLOEXEC) != 0) return 127;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (output != nullptr) posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    if (output != nullptr) {
+      posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+      posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+    }
     pid_t pid = -1;
     const int err = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -17,6 +17,11 @@ namespace fs = std::filesystem;
 
 constexpr const char* kDropInName = "kestrel.conf";
 
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
 bool WriteText(const fs::path& path, const std::string& text) {
   std::error_code ec;
   fs::create_directories(path.parent_path(), ec);
@@ -71,8 +76,9 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
     return {1, "Cannot write the drop-ins of " + timer + " in " + UnitFolder()};
   }
   std::string output;
-  if (Systemctl({"daemon-reload"}) != 0 || Systemctl({"enable", "--now", timer}, &output) != 0) {
-    return {1, "systemctl --user enable --now " + timer + " failed"};
+  if (Systemctl({"daemon-reload"}, &output) != 0 ||
+      Systemctl({"enable", "--now", timer}, &output) != 0) {
+    return {1, "systemctl --user enable --now " + timer + " failed:\n" + Trimmed(output)};
   }
   return {0, "Scheduled " + config + " (" + calendar + "): " + timer};
 }
@@ -85,12 +91,15 @@ ScheduleOutcome Scheduler::Unschedule(const std::string& config) {
   }
   const std::string timer = TimerUnit(config);
   const std::string service = timer.substr(0, timer.size() - 6) + ".service";
-  const int disabled = Systemctl({"disable", "--now", timer});
+  std::string output;
+  const int disabled = Systemctl({"disable", "--now", timer}, &output);
   std::error_code ec;
   fs::remove_all(UnitFolder() + "/" + timer + ".d", ec);
   fs::remove_all(UnitFolder() + "/" + service + ".d", ec);
   Systemctl({"daemon-reload"});
-  if (disabled != 0) return {1, "systemctl --user disable --now " + timer + " failed"};
+  if (disabled != 0) {
+    return {1, "systemctl --user disable --now " + timer + " failed:\n" + Trimmed(output)};
+  }
   return {0, "Unscheduled " + config + ": " + timer};
 }
 

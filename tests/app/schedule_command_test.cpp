@@ -8,27 +8,26 @@ namespace kestrel {
 namespace {
 
 // A fake systemctl first on PATH: it records its arguments, one call a line; "show" prints two
-// timers; without a user manager (the file no-manager) "show-environment" fails.
+// timers; without a user manager (the file no-manager) "show-environment" fails, and without
+// the units (the file no-units) "enable" fails with a message on standard error.
 class ScheduleCommandTest : public test::EngineTest {
  protected:
   ScheduleCommandTest()
       : path_("PATH", bin.Path() + ":" + std::getenv("PATH")),
         config_home_("XDG_CONFIG_HOME", bin / "config") {
-    test::WriteFile(bin / "systemctl",
-                    "#!/bin/sh\n"
-                    "echo \"$*\" >> '" +
-                        bin / "calls" +
-                        "'\n"
-                        "case \"$2\" in\n"
-                        "  show-environment) [ -e '" +
-                        bin / "no-manager" +
-                        "' ] && exit 1 ;;\n"
-                        "  show) printf 'Id=kestrel@my\\\\x20weekly.ksp.timer\\n"
-                        "NextElapseUSecRealtime=Mon 2026-12-07 00:12:00 UTC\\n\\n"
-                        "NextElapseUSecRealtime=\\nId=kestrel@daily.ksp.timer\\n' ;;\n"
-                        "esac\n"
-                        "exit 0\n",
-                    0755);
+    std::string script = R"(#!/bin/sh
+echo "$*" >> '@/calls'
+case "$2" in
+  show-environment) [ -e '@/no-manager' ] && exit 1 ;;
+  enable) [ -e '@/no-units' ] && echo 'Unit file not found.' >&2 && exit 1 ;;
+  show) printf 'Id=kestrel@my\\x20weekly.ksp.timer\nNextElapseUSecRealtime=Mon 2026-12-07 00:12:00 UTC\n\nNextElapseUSecRealtime=\nId=kestrel@daily.ksp.timer\n' ;;
+esac
+exit 0
+)";
+    for (size_t at; (at = script.find("'@/")) != std::string::npos;) {
+      script.replace(at + 1, 1, bin.Path());
+    }
+    test::WriteFile(bin / "systemctl", script, 0755);
   }
   int Run(const std::vector<std::string>& args) { return RunLongCommandLine(fn, args, Commands()); }
   std::vector<std::string> Calls() { return test::Lines(test::ReadFile(bin / "calls")); }
@@ -89,6 +88,14 @@ TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
             "There is no systemd user instance, and cron cannot express the calendar "
             "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
+}
+
+TEST_F(ScheduleCommandTest, ReportsWhatSystemctlSaysWhenItFails) {
+  test::WriteFile(bin / "no-units", "");
+  const ScheduleOutcome out = MakeScheduler().Schedule("weekly.ksp", "weekly");
+  EXPECT_EQ(out.status, 1);
+  EXPECT_EQ(out.message,
+            "systemctl --user enable --now kestrel@weekly.ksp.timer failed:\nUnit file not found.");
 }
 
 TEST_F(ScheduleCommandTest, ListsTheScheduledConfigurationsWithTheirNextRun) {
