@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
 #include <QtTest>
@@ -304,6 +305,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(Shown(std::get<0>(OpenTab("Exclude"))), Cfg().ExcludeFolders());
   }
 
+  // Open of a file that cannot be read shows why and keeps the configuration in hand.
+  void openOfAnUnreadableFileKeepsTheConfiguration() {
+    const std::string fifo = program_->Path("pipe.ksp");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    Cfg().IsDirty(false);
+    const KestrelCfg* before = &Cfg();
+    Dialogs().open_name = fifo;
+    Find<QAction>("mnuFileOpen")->trigger();
+    QCOMPARE(&Cfg(), before);
+    QCOMPARE(Cfg().UserName(), "ann");
+    QCOMPARE(Dialogs().shown.size(), size_t(1));
+    QVERIFY2(Dialogs().shown[0].find("The configuration file cannot be read: " + fifo +
+                                     " (it is a FIFO)") != std::string::npos,
+             Dialogs().shown[0].c_str());
+  }
+
   // Enter presses Add of the tab shown only.
   void enterActsOnTheVisibleTabOnly() {
     auto [list, field, add, remove] = OpenTab("Include");
@@ -592,9 +609,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().starts, (std::vector<std::string>{folder + "/", folder + "/sub/"}));
     QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
     QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrel"));
-    QCOMPARE(Find<QAction>("mnuFileExit")->shortcuts(), QList{QKeySequence("Ctrl+Q")});
-    QCOMPARE(Find<QAction>("mnuFileSaveAs")->shortcuts(),
-             (QList{QKeySequence(Qt::Key_F12), QKeySequence("Ctrl+Shift+S")}));
+    // Ctrl+Q asks too: it closes the window as the close box does.
+    Dialogs().answers = {MsgResult::Cancel};
+    Field("txtUserName")->setText(QStringLiteral("bob"));
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
+    QVERIFY(window_->isVisible());
   }
 
   // The window grows from its design size with the desktop's font; the lists and the run
