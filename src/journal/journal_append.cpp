@@ -7,6 +7,10 @@
 #include <cstring>
 #include <memory>
 
+#include <algorithm>
+#include <vector>
+
+#include "fs/dir_entries.h"
 #include "fs/move_ops.h"
 
 namespace kestrel::journal {
@@ -67,6 +71,45 @@ bool SameContent(Sys& sys, int dir_a, const std::string& a, int dir_b, const std
     if (std::memcmp(ba.get(), bb.get(), static_cast<size_t>(na)) != 0) return false;
     if (na == 0) return sys.Read(fb.Get(), bb.get(), 1) == 0;
   }
+}
+
+namespace {
+
+bool SortedNames(Sys& sys, int dir, std::vector<std::string>& names) {
+  if (!ForEachEntry(sys, dir,
+                    [&](const char* n, size_t len, unsigned char) { names.emplace_back(n, len); }))
+    return false;
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+}  // namespace
+
+bool SameEntry(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b,
+               bool within) {
+  struct stat sa, sb;
+  if (sys.FStatAt(dir_a, a.c_str(), &sa, AT_SYMLINK_NOFOLLOW) != 0 ||
+      sys.FStatAt(dir_b, b.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0 ||
+      (sa.st_mode & S_IFMT) != (sb.st_mode & S_IFMT))
+    return false;
+  if (S_ISREG(sa.st_mode)) return sa.st_size == sb.st_size && SameContent(sys, dir_a, a, dir_b, b);
+  if (S_ISLNK(sa.st_mode)) {
+    std::string ta, tb;
+    return ReadLinkText(sys, dir_a, a, ta) == 0 && ReadLinkText(sys, dir_b, b, tb) == 0 && ta == tb;
+  }
+  if (!S_ISDIR(sa.st_mode)) return false;
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
+  Fd da(sys, sys.OpenAt(dir_a, a.c_str(), kFlags, 0)),
+      db(sys, sys.OpenAt(dir_b, b.c_str(), kFlags, 0));
+  std::vector<std::string> na, nb;
+  if (!da.Valid() || !db.Valid() || !SortedNames(sys, da.Get(), na) ||
+      !SortedNames(sys, db.Get(), nb) ||
+      (within ? !std::includes(nb.begin(), nb.end(), na.begin(), na.end()) : na != nb))
+    return false;
+  for (const std::string& name : na) {
+    if (!SameEntry(sys, da.Get(), name, db.Get(), name, within)) return false;
+  }
+  return true;
 }
 
 }  // namespace kestrel::journal

@@ -44,5 +44,10 @@ bool Matches(const struct stat& st, const Recorded& r);
 
 // Returns true iff the two regular files hold the same bytes.
 bool SameContent(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b);
+// Returns true iff the two entries hold the same: files the same bytes, links the same target,
+// folders the same names holding the same, recursively. Special files never match.
+// With within set, folder a may lack names of folder b (a source partly removed).
+bool SameEntry(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b,
+               bool within = false);
 
 }  // namespace kestrel::journal

@@ -55,6 +55,7 @@ struct Source {
   MoveSource src;
   bool intact = false;
   bool present = false;
+  bool partial_folder = false;  // a folder whose removal after its copy was cut short
 };
 
 Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
@@ -62,6 +63,7 @@ Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
   const int err = OpenMoveSource(sys, nullptr, path, s.src);
   s.present = err != ENOENT;
   s.intact = err == 0 && Matches(s.src.st, r);
+  s.partial_folder = err == 0 && !s.intact && S_ISDIR(s.src.st.st_mode) && S_ISDIR(r.mode);
   return s;
 }
 
@@ -78,9 +80,9 @@ std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, 
       continue;
     }
     if (!Matches(st, r)) continue;
-    if (s.intact) {
+    if (s.intact || s.partial_folder) {
       if (st.st_dev == s.src.st.st_dev && st.st_ino == s.src.st.st_ino) continue;
-      if (!S_ISREG(st.st_mode) || !SameContent(sys, s.src.Dir(), s.src.name, dst, name)) continue;
+      if (!SameEntry(sys, s.src.Dir(), s.src.name, dst, name, s.partial_folder)) continue;
       return name;
     }
     if (ino != 0 && st.st_dev == dev && st.st_ino != ino) continue;
@@ -89,9 +91,10 @@ std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, 
   return std::nullopt;
 }
 
-// Removes the source once its whole copy is in place, unless it changed meanwhile.
+// Removes the source once its whole copy is in place.
 bool RemoveSource(Sys& sys, const Source& s) {
-  if (!S_ISREG(s.src.st.st_mode) && !S_ISLNK(s.src.st.st_mode)) return false;
+  if (S_ISDIR(s.src.st.st_mode))
+    return RemoveTree(sys, s.src.Dir(), s.src.name, s.src.st.st_dev, nullptr) == 0;
   return sys.UnlinkAt(s.src.Dir(), s.src.name.c_str(), 0) == 0;
 }
 
@@ -132,7 +135,7 @@ struct Recoverer {
       return Failed(e, s.present ? ECANCELED : ENOENT);
     Sweep(dst.Get(), run.quarantine);
     const auto landed = Landed(sys, dst.Get(), name, r, s, e.file.dev, e.file.ino);
-    if (landed && (!s.intact || RemoveSource(sys, s)))
+    if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
     Failed(e, s.present ? ECANCELED : ENOENT);
   }
@@ -145,13 +148,16 @@ struct Recoverer {
         const std::string file = trash + "/files/" + stem;
         struct stat st;
         if (sys.FStatAt(AT_FDCWD, info.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
-        if (!TrashInfoNames(sys, info, e.file.original)) continue;
+        // A crash right after creating the .trashinfo leaves it empty.
+        const bool empty = st.st_size == 0;
+        if (!empty && !TrashInfoNames(sys, info, e.file.original)) continue;
         if (sys.FStatAt(AT_FDCWD, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
           if (errno == ENOENT && sys.UnlinkAt(AT_FDCWD, info.c_str(), 0) == 0)
             Note("Removed a .trashinfo without its file: " + EscapeControlBytes(info));
           continue;
         }
-        if (!s.present && Matches(st, r) && st.st_dev == e.file.dev && st.st_ino == e.file.ino)
+        if (!empty && !s.present && Matches(st, r) && st.st_dev == e.file.dev &&
+            st.st_ino == e.file.ino)
           return Moved(e, file, info);
       }
     }
@@ -176,7 +182,7 @@ struct Recoverer {
     if (SplitParent(e.file.original, parent, name) == 0 &&
         OpenOriginFolder(sys, e, false, dst) == 0)
       landed = Landed(sys, dst.Get(), name, r, s, 0, 0);
-    if (landed && (!s.intact || RemoveSource(sys, s))) {
+    if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
       if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
       const std::string to = parent + "/" + *landed;
       append.Line("restored" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(to)) + "\n");
