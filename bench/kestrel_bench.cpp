@@ -1,6 +1,6 @@
-// Times whole runs over 20,000 empty include folders, then compares Kestrel's scan and moves
-// with find(1) and mv(1) on the same generated tree: the median of five warm runs of each,
-// their ratio, and the scan's peak memory. "kestrel_bench WORK --folders-only" stops after
+// Times loading and saving a configuration of 20,000 folders and whole runs over 20,000 empty
+// include folders, then compares Kestrel's scan and moves with find(1) and mv(1) on the same
+// generated tree: the median of five warm runs of each, their ratio, and the scan's peak memory. "kestrel_bench WORK --folders-only" stops after
 // the runs over empty folders.
 #include <fcntl.h>
 #include <spawn.h>
@@ -201,6 +201,34 @@ void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int exclude
               times[kRuns / 2]);
 }
 
+// Saving and loading a configuration of 20,000 include folders; prints the median of five.
+void LoadAndSave(const fs::path& home) {
+  constexpr int kFolders = 20000;
+  kestrel::SystemClock clock;
+  kestrel::ConsoleErrorReporter reporter(clock, home.string());
+  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
+  kestrel::KestrelCfg cfg(fn);
+  cfg.Filename((home / "large.ksp").string());
+  for (int i = 0; i < kFolders; ++i)
+    cfg.IncludeFolders().emplace_back("/srv/share/projects/" + std::to_string(i), i % 2 == 0);
+  fs::remove(home / "large.ksp");
+  std::vector<double> saves, loads;
+  for (int i = 0; i <= kRuns; ++i) {  // the first save writes a new file
+    auto start = Clock::now();
+    if (!cfg.Save()) std::exit(1);
+    if (i > 0) saves.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    kestrel::KestrelCfg back(fn);
+    back.Filename(cfg.Filename());
+    start = Clock::now();
+    if (!back.Load() || back.IncludeFolders().size() != kFolders) std::exit(1);
+    if (i > 0) loads.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  std::sort(saves.begin(), saves.end());
+  std::sort(loads.begin(), loads.end());
+  std::printf("load 20,000 folders   %8.3f s\n", loads[kRuns / 2]);
+  std::printf("save 20,000 folders   %8.3f s\n", saves[kRuns / 2]);
+}
+
 void Row(const char* what, const Result& kestrel, const Result& other, const char* other_name) {
   std::printf("%-34s kestrel %8.3f s   %-22s %8.3f s   ratio %.2fx   kestrel peak RSS %ld KiB\n",
               what, kestrel.seconds, other_name, other.seconds, kestrel.seconds / other.seconds,
@@ -217,6 +245,7 @@ int main(int argc, char** argv) {
   fs::create_directories(home);
   setenv("KESTREL_HOME", home.c_str(), 1);
   setenv("LC_ALL", "C", 1);
+  LoadAndSave(home);
   RunOverEmptyFolders(work, home, 0);
   RunOverEmptyFolders(work, home, 20000);
   if (argc > 2 && std::string(argv[2]) == "--folders-only") return 0;

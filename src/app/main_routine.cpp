@@ -1,6 +1,5 @@
 #include "app/main_routine.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -51,9 +50,10 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
       const std::string default_file = ProgramFile(fn, "default.ksp");
       if (fs.FileExists(default_file)) cfg.Filename(default_file);
     }
-    // A scheduled run of a file that is not there must fail, not clean up with defaults.
-    if (!fn.GuiMode && (!fs.FileExists(cfg.Filename()) || fs.FolderExists(cfg.Filename()))) {
-      throw KsError(ENOENT, "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
+    // A scheduled run of a file that is not there must fail, not clean up with defaults; one
+    // that is there but cannot be read fails its Load.
+    if (!fn.GuiMode && !fs.FileExists(cfg.Filename())) {
+      throw KsError(kAppError, "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
                     "Functions.Main");
     }
     // Held until the run ends; taken before the load, so that a waiting run reads what the

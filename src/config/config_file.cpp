@@ -54,10 +54,21 @@ void ListWrites(Writes& writes, const char* section, const char* count_key, cons
 
 }  // namespace
 
+void KestrelCfg::RefuseUnreadFile(const char* source) const {
+  if (file_unreadable_) {
+    throw KsError(kAppError,
+                  "The configuration file was not read, so it is not written: " + filename_,
+                  source);
+  }
+}
+
 bool KestrelCfg::Load() {
   try {
     ProfileStore store(fn_.Outside().sys);
     store.SetFileName(filename_);
+    file_unreadable_ = true;
+    store.Read();
+    file_unreadable_ = false;
 
     const std::string yesterday = fn_.Now().AddDays(-1).ToIsoText();
     const std::string run_date = store.GetString(kGeneral, "RunDate", yesterday);
@@ -102,6 +113,7 @@ bool KestrelCfg::Load() {
 bool KestrelCfg::Save() {
   ProfileStore store(fn_.Outside().sys);
   try {
+    RefuseUnreadFile("KestrelCfg.Save");
     store.SetFileName(filename_);
     Writes writes = {
         {kGeneral, "Version", VersionText()},
@@ -137,6 +149,7 @@ bool KestrelCfg::Save() {
 }
 
 void KestrelCfg::LastRunDate(DateTime date) {
+  if (!filename_.empty()) RefuseUnreadFile("KestrelCfg.LastRunDate");
   last_run_date_ = date;
   if (filename_.empty()) return;
   ProfileStore store(fn_.Outside().sys);

@@ -44,11 +44,18 @@ class KestrelCfg {
   std::vector<RemovedFilePtr>& RemovedFiles() { return removed_files_; }
   DateTime LastRunDate() const { return last_run_date_; }
   // Stores the date and writes "RunDate" to Filename at once when there is one.
-  // Throws KsError when the file cannot be written.
+  // Throws KsError when the file cannot be written or could not be read.
   void LastRunDate(DateTime date);
 
   const std::string& Filename() const { return filename_; }
-  void Filename(std::string v) { filename_ = std::move(v); }
+  // A new name is trusted again: the user chose it.
+  void Filename(std::string v) {
+    filename_ = std::move(v);
+    file_unreadable_ = false;
+  }
+  // Returns true iff the last Load could not read Filename (missing is not unreadable); Save
+  // and the RunDate write then refuse to replace it until a Load reads it or the name changes.
+  bool FileUnreadable() const { return file_unreadable_; }
   const std::string& UserName() const { return user_name_; }
   void UserName(std::string v) { user_name_ = std::move(v); }
   const std::string& Company() const { return company_; }
@@ -76,6 +83,8 @@ class KestrelCfg {
   void ExcludeFolders(FolderListPtr list) { exclude_folders_ = std::move(list); }
 
  private:
+  void RefuseUnreadFile(const char* source) const;
+
   Functions& fn_;
   DateTime last_run_date_;
   std::string filename_;
@@ -91,6 +100,7 @@ class KestrelCfg {
   FolderListPtr exclude_folders_;
   std::vector<RemovedFilePtr> removed_files_;
   bool is_dirty_ = false;
+  bool file_unreadable_ = false;
 };
 
 // The default quarantine folder: "ksquarantine" at the top of the user's home.

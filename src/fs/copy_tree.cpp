@@ -1,14 +1,12 @@
 #include <fcntl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <memory>
 
 #include "fs/dir_entries.h"
 #include "fs/move_ops.h"
+#include "fs/temporaries.h"
 
 namespace kestrel {
 namespace {
@@ -16,18 +14,6 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
-
-std::string TempCandidate() {
-  static std::atomic<std::uint64_t> counter{0};
-  std::uint64_t x =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) +
-      counter.fetch_add(1) * 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 31)) * 0xBF58476D1CE4E5B9ull;
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = ".kestrel-";
-  for (int i = 0; i < 6; ++i, x /= 36) name += kDigits[x % 36];
-  return name;
-}
 
 // The opened entry must still be the one the move looked at.
 int CheckSame(Sys& sys, int fd, const struct stat& expected) {
@@ -69,17 +55,29 @@ int SetAttributes(Sys& sys, int fd, const struct stat& st) {
   return 0;
 }
 
+int OpenSource(Sys& sys, int src_dir, const std::string& name, const struct stat& st, Fd& in) {
+  in = Fd(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags, 0));
+  if (!in.Valid()) return errno;
+  return CheckSame(sys, in.Get(), st);
+}
+
+int FillCopy(Sys& sys, int in, int out, const struct stat& st) {
+  int err = CopyData(sys, in, out, st.st_size);
+  if (err == 0) err = SetAttributes(sys, out, st);
+  if (err == 0 && sys.Fsync(out) != 0) err = errno;
+  return err;
+}
+
 int CopyFileAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
                const std::string& dst_name) {
-  Fd in(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags, 0));
-  if (!in.Valid()) return errno;
-  if (const int err = CheckSame(sys, in.Get(), st)) return err;
+  Fd in;
+  if (const int err = OpenSource(sys, src_dir, name, st, in)) return err;
   Fd out(sys,
          sys.OpenAt(dst_dir, dst_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
   if (!out.Valid()) return errno;
-  int err = CopyData(sys, in.Get(), out.Get(), st.st_size);
-  if (err == 0) err = SetAttributes(sys, out.Get(), st);
-  if (err == 0 && sys.Fsync(out.Get()) != 0) err = errno;
+  int err = IsTempName(dst_name) ? LockTemp(sys, out.Get()) : 0;
+  if (err == EAGAIN) return EEXIST;  // swept before it was locked: take another name
+  if (err == 0) err = FillCopy(sys, in.Get(), out.Get(), st);
   if (err == 0 && out.Reset() != 0) err = errno;
   if (err != 0) {
     out.Reset();
@@ -128,6 +126,7 @@ int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct st
   if (sys.MkdirAt(dst_dir, dst_name.c_str(), 0700) != 0) return errno;
   Fd out(sys, sys.OpenAt(dst_dir, dst_name.c_str(), kFolderFlags, 0));
   if (!out.Valid()) return errno;
+  if (IsTempName(dst_name) && LockTemp(sys, out.Get()) == EAGAIN) return EEXIST;
   int err = CopyContents(sys, in.Get(), st.st_dev, out.Get(), copied);
   if (err == 0) err = SetAttributes(sys, out.Get(), st);
   if (err == 0 && sys.Fsync(out.Get()) != 0) err = errno;
@@ -165,7 +164,7 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
   struct stat dst_st;
   if (sys.FStat(dst_dir, &dst_st) != 0) return errno;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_name = TempCandidate();
+    temp_name = TempName();
     int err;
     if (S_ISREG(src.st.st_mode)) {
       err = CopyFileAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name);
@@ -179,6 +178,16 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
     if (err != EEXIST) return err;
   }
   return EEXIST;
+}
+
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out) {
+  Fd in;
+  if (const int err = OpenSource(sys, src.Dir(), src.name, src.st, in)) return err;
+  out = Fd(sys, OpenAnonymous(sys, dst_dir, 0600));
+  if (!out.Valid()) return errno;
+  const int err = FillCopy(sys, in.Get(), out.Get(), src.st);
+  if (err != 0) out.Reset();
+  return err;
 }
 
 int RemoveTree(Sys& sys, int parent, const std::string& name, dev_t dev, const CopiedTree* copied) {

@@ -7,6 +7,7 @@
 #include "fs/move_ops.h"
 #include "fs/names.h"
 #include "fs/path_walk.h"
+#include "fs/temporaries.h"
 
 namespace kestrel {
 namespace {
@@ -43,7 +44,29 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
   return err;
 }
 
+// Returns ENOTSUP when the file system has no anonymous files; nothing is done then.
+int MoveFileAcross(Sys& sys, const MoveSource& src, int dst) {
+  Fd out;
+  int err = CopyToAnonymous(sys, src, dst, out);
+  if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
+  std::string placed;
+  err = EEXIST;
+  for (int n = 1; n <= kMaxNumber && err == EEXIST; ++n) {
+    placed = NumberedName(src.name, n);
+    err = LinkAnonymous(sys, out.Get(), dst, placed);
+  }
+  if (err != 0) return err;
+  err = SyncFolder(sys, dst);
+  if (err == 0) err = RemoveSource(sys, src, nullptr);
+  if (err != 0) sys.UnlinkAt(dst, placed.c_str(), 0);
+  return err;
+}
+
 int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev) {
+  if (S_ISREG(src.st.st_mode)) {
+    const int err = MoveFileAcross(sys, src, dst);
+    if (err != ENOTSUP) return err;
+  }
   std::string temp, placed;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
@@ -117,6 +140,8 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
     if (sys.FStat(opened.Get(), &dst_st) != 0) return errno;
     dst_dev = dst_st.st_dev;
     if (cache != nullptr) {
+      // Once a run, what killed moves left behind goes.
+      SweepTemporaries(sys, opened.Get());
       cache->destination.path = to_folder;
       cache->destination.fd = std::move(opened);
       cache->destination.dev = dst_dev;

@@ -61,6 +61,11 @@ struct CopiedTree {
 int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
                CopiedTree& copied);
 
+// Copies the regular file src into an anonymous file in dst_dir (out), as CopyToTemp does,
+// so that nothing is left when the process dies before it is given a name. Returns 0 or the
+// errno (see NoAnonymousFiles).
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out);
+
 // Removes the folder name below parent: only the names in copied when it is given, else
 // everything; never leaves the file system dev. Keeps going past failures; returns the first
 // errno, or 0.

@@ -84,6 +84,9 @@ int Sys::StatX(int dirfd, const char* path, int flags, unsigned int mask, struct
   return ::statx(dirfd, path, flags, mask, out);
 }
 
+int Sys::LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
+  return ::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+}
 int Sys::Flock(int fd, int operation) {
   int result;
   do result = ::flock(fd, operation);

@@ -46,7 +46,9 @@ class Sys {
   virtual uid_t GetUid();
   // statx(2): one call for size, times, mode, device and the immutable/append attributes.
   virtual int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out);
-  // flock(2), for the run lock.
+  virtual int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+                     int flags);
+  // flock(2), for the run lock and Kestrel's temporaries.
   virtual int Flock(int fd, int operation);
 };
 

@@ -64,6 +64,10 @@ class SysWrapper : public Sys {
   int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
     return target_.StatX(dirfd, path, flags, mask, out);
   }
+  int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+             int flags) override {
+    return target_.LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
+  }
   int Flock(int fd, int operation) override { return target_.Flock(fd, operation); }
 
  private:

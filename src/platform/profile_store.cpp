@@ -1,14 +1,17 @@
 #include "platform/profile_store.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
-#include <random>
+#include <cstring>
 
+#include "fs/fd.h"
 #include "fs/sys.h"
+#include "fs/temporaries.h"
 #include "platform/error.h"
 
 namespace kestrel {
@@ -17,16 +20,16 @@ namespace {
 constexpr const char* kSource = "ProfileStore";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
-  return true;
+  return out;
+}
+
+std::string KeyId(std::string_view section, std::string_view key) {
+  return Folded(section) + '\n' + Folded(key);
 }
 
 std::string_view Trim(std::string_view s) {
@@ -81,6 +84,20 @@ std::string Folder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// What a path names when it is not a regular file.
+const char* KindText(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a folder";
+  if (S_ISFIFO(mode)) return "it is a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
+  if (S_ISSOCK(mode)) return "it is a socket";
+  return "it is not a regular file";
+}
+
+KsError Unreadable(std::int32_t number, const std::string& path, const std::string& reason) {
+  return KsError(number, "The configuration file cannot be read: " + path + " (" + reason + ")",
+                 kSource);
+}
+
 }  // namespace
 
 ProfileStore::ProfileStore(Sys& sys) : sys_(sys) {}
@@ -88,66 +105,83 @@ ProfileStore::ProfileStore(Sys& sys) : sys_(sys) {}
 void ProfileStore::SetFileName(const std::string& file_name) {
   file_name_ = file_name;
   read_ = false;
-  lines_.clear();
 }
 
-void ProfileStore::EnsureRead() {
-  if (read_) return;
-  read_ = true;
-  lines_.clear();
-  bom_ = false;
-  if (file_name_.empty()) return;
-  const int fd = sys_.OpenAt(AT_FDCWD, file_name_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
-  if (fd < 0) return;  // a missing or unreadable file reads as empty
+// The file is looked at before it is opened, so that a FIFO or a device is never opened.
+std::string ProfileStore::ReadText() {
+  const char* path = file_name_.c_str();
   struct stat st {};
+  if (sys_.FStatAt(AT_FDCWD, path, &st, 0) != 0) {
+    const int err = errno;
+    struct stat link {};
+    if (err == ENOENT && sys_.FStatAt(AT_FDCWD, path, &link, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    if (err == ENOENT) throw Unreadable(kAppError, file_name_, "it is a link to nothing");
+    throw Unreadable(err, file_name_, std::strerror(err));
+  }
+  if (!S_ISREG(st.st_mode)) throw Unreadable(kAppError, file_name_, KindText(st.st_mode));
+  const int fd = sys_.OpenAt(AT_FDCWD, path, O_RDONLY | O_NOCTTY | O_NONBLOCK, 0);
+  if (fd < 0) throw Unreadable(errno, file_name_, std::strerror(errno));
   std::string text;
-  if (sys_.FStat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    char buf[65536];
-    for (;;) {
-      const ssize_t n = sys_.Read(fd, buf, sizeof buf);
-      if (n <= 0) break;
-      text.append(buf, static_cast<size_t>(n));
-    }
+  int err = 0;
+  if (sys_.FStat(fd, &st) != 0) {
+    err = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    sys_.Close(fd);
+    throw Unreadable(kAppError, file_name_, KindText(st.st_mode));
+  }
+  char buf[65536];
+  while (err == 0) {
+    const ssize_t n = sys_.Read(fd, buf, sizeof buf);
+    if (n < 0) err = errno;
+    if (n <= 0) break;
+    text.append(buf, static_cast<size_t>(n));
   }
   sys_.Close(fd);
+  if (err != 0) throw Unreadable(err, file_name_, std::strerror(err));
+  return text;
+}
+
+void ProfileStore::Read() {
+  if (read_) return;
+  std::string text = file_name_.empty() ? std::string() : ReadText();
+  blocks_.assign(1, Block{});
+  bom_ = false;
+  keys_.clear();
+  sections_.clear();
+  read_ = true;
   bom_ = text.rfind(kBom, 0) == 0;
   if (bom_) text.erase(0, kBom.size());
   // LF, CR LF and a lone CR each end a line, so that no value read can hold a line break that
   // writing it back would refuse or lose.
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    lines_.push_back(text.substr(start, end - start));
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
-}
-
-std::optional<size_t> ProfileStore::FindKey(const std::string& section, const std::string& key,
-                                            size_t* section_end) const {
-  bool in_section = false;
-  bool seen = false;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    if (auto name = SectionName(lines_[i])) {
-      in_section = EqualsIgnoreCase(*name, section);
-      if (in_section && section_end != nullptr) *section_end = i + 1;
-      seen = seen || in_section;
+  std::string section;
+  for (size_t start = 0; start < text.size();) {
+    size_t stop = text.find_first_of("\r\n", start);
+    if (stop == std::string::npos) stop = text.size();
+    std::string line = text.substr(start, stop - start);
+    start = stop + (text.compare(stop, 2, "\r\n") == 0 ? 2 : 1);
+    if (auto name = SectionName(line)) {
+      section = Folded(*name);
+      sections_[section] = blocks_.size();
+      blocks_.push_back(Block{{std::move(line)}, 1});
       continue;
     }
-    if (!in_section) continue;
-    if (section_end != nullptr && !IsComment(lines_[i])) *section_end = i + 1;
-    if (auto kv = KeyValue(lines_[i]); kv && EqualsIgnoreCase(kv->first, key)) return i;
+    Block& block = blocks_.back();
+    block.lines.push_back(std::move(line));
+    if (blocks_.size() == 1 || IsComment(block.lines.back())) continue;
+    block.end = block.lines.size();
+    if (auto kv = KeyValue(block.lines.back())) {
+      keys_.try_emplace(section + '\n' + Folded(kv->first), blocks_.size() - 1,
+                        block.lines.size() - 1);
+    }
   }
-  if (section_end != nullptr && !seen) *section_end = 0;
-  return std::nullopt;
 }
 
 std::string ProfileStore::GetString(const std::string& section, const std::string& key,
                                     const std::string& default_value) {
-  EnsureRead();
-  const auto line = FindKey(section, key, nullptr);
-  if (!line) return default_value;
-  return Unquote(KeyValue(lines_[*line])->second);
+  Read();
+  const auto at = keys_.find(KeyId(section, key));
+  if (at == keys_.end()) return default_value;
+  return Unquote(KeyValue(blocks_[at->second.first].lines[at->second.second])->second);
 }
 
 std::int32_t ProfileStore::GetLong(const std::string& section, const std::string& key,
@@ -177,16 +211,21 @@ void ProfileStore::CheckStorable(const std::string& section, const std::string& 
 void ProfileStore::PutString(const std::string& section, const std::string& key,
                              const std::string& value) {
   CheckStorable(section, key, value);
-  EnsureRead();
-  const std::string line = key + "=" + Quote(value);
-  size_t section_end = 0;
-  if (auto at = FindKey(section, key, &section_end)) {
-    lines_[*at] = line;
-  } else if (section_end == 0) {
-    lines_.push_back("[" + section + "]");
-    lines_.push_back(line);
+  Read();
+  std::string line = key + "=" + Quote(value);
+  const std::string id = KeyId(section, key);
+  if (const auto at = keys_.find(id); at != keys_.end()) {
+    blocks_[at->second.first].lines[at->second.second] = std::move(line);
+  } else if (const auto s = sections_.find(Folded(section)); s != sections_.end()) {
+    // Only comments follow end, so no indexed line moves.
+    Block& block = blocks_[s->second];
+    block.lines.insert(block.lines.begin() + static_cast<std::ptrdiff_t>(block.end),
+                       std::move(line));
+    keys_.try_emplace(id, s->second, block.end++);
   } else {
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(section_end), line);
+    sections_[Folded(section)] = blocks_.size();
+    keys_.try_emplace(id, blocks_.size(), 1);
+    blocks_.push_back(Block{{"[" + section + "]", std::move(line)}, 2});
   }
   pending_ = true;
   if (!batch_) WriteFile();
@@ -215,60 +254,78 @@ std::string ProfileStore::LinkTarget() const {
   return path;
 }
 
+// The new text goes to an anonymous file that gets a temporary name only for the moment of
+// the rename, locked all the while, so that a kill leaves at most a stale temporary that the
+// next write sweeps away.
 void ProfileStore::WriteFile() {
   if (file_name_.empty()) throw KsError(kAppError, "No configuration file name", kSource);
   // A mark read is written back: dropping it could make a second one the mark next time.
   std::string text = bom_ ? std::string(kBom) : std::string();
-  for (const auto& l : lines_) text += l + "\n";
+  for (const Block& block : blocks_) {
+    for (const auto& l : block.lines) text += l + "\n";
+  }
 
   const std::string target = LinkTarget();
-  const std::string folder = Folder(target);
-  std::mt19937 rng(std::random_device{}());
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "/.kestrel-" + std::to_string(rng() % 1000000000u) + ".tmp";
-    fd = sys_.OpenAt(AT_FDCWD, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    if (fd < 0 && errno != EEXIST) break;
+  const auto slash = target.rfind('/');
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  Fd dir(sys_, sys_.OpenAt(AT_FDCWD, Folder(target).c_str(), O_RDONLY | O_DIRECTORY, 0));
+  if (!dir.Valid() && errno == EACCES) {
+    dir = Fd(sys_, sys_.OpenAt(AT_FDCWD, Folder(target).c_str(), O_PATH | O_DIRECTORY, 0));
   }
-  if (fd < 0) throw SystemError(errno, "open", temp, kSource);
+  if (!dir.Valid()) throw SystemError(errno, "open", Folder(target), kSource);
+  SweepTemporaries(sys_, dir.Get());
 
-  auto fail = [&](const char* call) {
-    const int err = errno;
-    sys_.Close(fd);
-    sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
+  struct stat old {};
+  const bool exists = sys_.FStatAt(dir.Get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists && errno != ENOENT) throw SystemError(errno, "stat", target, kSource);
+  if (exists && !S_ISREG(old.st_mode)) {
+    throw KsError(kAppError,
+                  "The configuration file is not replaced: " + target + " (" +
+                      (S_ISLNK(old.st_mode) ? "it is a link to nothing" : KindText(old.st_mode)) +
+                      ")",
+                  kSource);
+  }
+  const mode_t mode = exists ? old.st_mode & 07777 : 0644;
+
+  std::string temp;
+  bool anonymous = true;
+  Fd fd(sys_, OpenAnonymous(sys_, dir.Get(), 0600));
+  if (!fd.Valid() && NoAnonymousFiles(errno)) {
+    anonymous = false;
+    for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
+      temp = TempName();
+      fd = Fd(sys_, sys_.OpenAt(dir.Get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+      if (!fd.Valid() && errno != EEXIST) break;
+      if (fd.Valid() && LockTemp(sys_, fd.Get()) == EAGAIN) fd.Reset();
+    }
+  } else if (fd.Valid()) {
+    sys_.Flock(fd.Get(), LOCK_EX);
+  }
+  if (!fd.Valid()) throw SystemError(errno, "open", temp.empty() ? target : temp, kSource);
+
+  auto fail = [&](int err, const char* call) {
+    if (!temp.empty()) sys_.UnlinkAt(dir.Get(), temp.c_str(), 0);
     throw SystemError(err, call, target, kSource);
   };
-  struct stat old {};
-  if (sys_.FStatAt(AT_FDCWD, target.c_str(), &old, 0) == 0) {
-    sys_.FChmod(fd, old.st_mode & 07777);
-  }
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = sys_.Write(fd, text.data() + done, text.size() - done);
-    if (n < 0) fail("write");
-    if (n == 0) {
-      errno = EIO;
-      fail("write");
-    }
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = sys_.Write(fd.Get(), text.data() + done, text.size() - done);
+    if (n <= 0) fail(n < 0 ? errno : EIO, "write");
     done += static_cast<size_t>(n);
   }
-  if (sys_.Fsync(fd) != 0) fail("fsync");
-  if (sys_.Close(fd) != 0) {
-    const int err = errno;
-    sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
-    throw SystemError(err, "close", target, kSource);
+  if (sys_.FChmod(fd.Get(), mode) != 0) fail(errno, "chmod");
+  if (sys_.Fsync(fd.Get()) != 0) fail(errno, "fsync");
+  for (int attempt = 0; anonymous && temp.empty() && attempt < 100; ++attempt) {
+    std::string candidate = TempName();
+    const int err = LinkAnonymous(sys_, fd.Get(), dir.Get(), candidate);
+    if (err == 0) temp = std::move(candidate);
+    if (err != 0 && err != EEXIST) fail(err, "link");
   }
-  if (sys_.RenameAt2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), 0) != 0) {
-    const int err = errno;
-    sys_.UnlinkAt(AT_FDCWD, temp.c_str(), 0);
-    throw SystemError(err, "rename", target, kSource);
+  if (temp.empty()) fail(EEXIST, "link");
+  if (sys_.RenameAt2(dir.Get(), temp.c_str(), dir.Get(), name.c_str(), 0) != 0) {
+    fail(errno, "rename");
   }
-  const int dir = sys_.OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY, 0);
-  if (dir >= 0) {
-    sys_.Fsync(dir);
-    sys_.Close(dir);
-  }
+  fd.Reset();  // synced already: nothing is left for close to report
+  sys_.Fsync(dir.Get());
   pending_ = false;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kestrel {
@@ -11,13 +13,17 @@ class Sys;
 
 // A sectioned key/value (INI) file. Section and key names match ignoring ASCII case; lines it
 // does not understand, comments included, are kept as they are. Every write replaces the file
-// atomically, so a crash leaves the old file or the new one, never a torn one.
+// atomically, so a crash leaves the old file or the new one, never a torn one, and a write never
+// replaces what is not a regular file. A missing file reads as empty; one that exists but cannot
+// be read, or is not a regular file (or a link to one), makes every call throw KsError.
 class ProfileStore {
  public:
   explicit ProfileStore(Sys& sys);
 
   // Names the file; later calls read and write it.
   void SetFileName(const std::string& file_name);
+  // Reads the file unless it has been read. Throws KsError naming the file and the reason.
+  void Read();
   // The stored text, or default_value when the file, the section or the key is missing.
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& default_value);
@@ -39,9 +45,13 @@ class ProfileStore {
   void Commit();
 
  private:
-  void EnsureRead();
-  std::optional<size_t> FindKey(const std::string& section, const std::string& key,
-                                size_t* section_end) const;
+  // A section's header and the lines up to the next one; the first block holds the lines
+  // before any header. New keys go after the last line that is not a comment (end).
+  struct Block {
+    std::vector<std::string> lines;
+    size_t end = 0;
+  };
+  std::string ReadText();
   void WriteFile();
   std::string LinkTarget() const;
 
@@ -51,7 +61,11 @@ class ProfileStore {
   bool batch_ = false;
   bool pending_ = false;
   bool bom_ = false;  // the file starts with a UTF-8 byte order mark
-  std::vector<std::string> lines_;
+  std::vector<Block> blocks_;
+  // Each key's first line, by folded "section\nkey": block and line.
+  std::unordered_map<std::string, std::pair<size_t, size_t>> keys_;
+  // Each section's last block, by folded name.
+  std::unordered_map<std::string, size_t> sections_;
 };
 
 }  // namespace kestrel

@@ -51,6 +51,7 @@ void MainWindow::FileOpen() {
     auto cfg = std::make_shared<KestrelCfg>(fn_);
     cfg->Filename(*name);
     cfg->Load();
+    if (cfg->FileUnreadable()) return;  // reported; the current configuration stays
     fn_.CurrentCfg = cfg;
     FillControls();
   } catch (...) {

@@ -14,6 +14,7 @@
 #include "ui/help_window.h"
 #include "ui/name_field.h"
 #include "ui/numeric_text.h"
+#include "ui/twips.h"
 #include "ui/ui_support.h"
 #include "ui/window_layout.h"
 
@@ -116,9 +117,12 @@ QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, con
   QLabel* error = NewErrorLabel(QString::fromUtf8(name).replace(0, 3, QStringLiteral("lbl")) +
                                 QStringLiteral("Error"));
   error->setText(QString::fromUtf8(kLimitError));
+  // A number needs no more room than the design gave it; the error takes what is left.
+  field->setMaximumWidth(TwipsToPixels(2295, logicalDpiX()));
   auto* row_box = new QHBoxLayout;
   row_box->addWidget(field, 1);
   row_box->addWidget(error);
+  row_box->addStretch(0);
   grid_->addLayout(row_box, row, 1);
   numbers_.push_back({field, error, std::move(get)});
 

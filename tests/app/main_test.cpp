@@ -1,11 +1,15 @@
 #include "app/main_routine.h"
 
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "app/command_line.h"
 #include "fs/run_lock.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
+#include "support/fault_sys.h"
 
 namespace kestrel {
 namespace {
@@ -13,8 +17,13 @@ namespace {
 using test::At;
 namespace fs = std::filesystem;
 
-class MainTest : public test::EngineTest {
+struct WithFaults {
+  test::FaultSys faults;
+};
+
+class MainTest : public WithFaults, public test::EngineTest {
  protected:
+  MainTest() : test::EngineTest(faults) {}
   int Run(const std::vector<std::string>& args) {
     return Main(fn, args, [this](Functions&) {
       ++gui_calls;
@@ -108,11 +117,11 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
        "",
        "Functions.Main\nFunctions.Main",
        "Configuration file not found: "},
-      {"blank name",
+      {"blank name: the program folder",
        {"-s:  "},
        "",
-       "Functions.Main\nFunctions.Main",
-       "Configuration file not found: "},
+       "KestrelCfg.Load\nProfileStore",
+       "The configuration file cannot be read: " + home.Path() + "/ (it is a folder)"},
       {"load fails part-way",
        {"-s:bad.ksp"},
        "[Include]\nIncludeFoldersCount=1\nFolder001=/\nIncludeSubs001=maybe\n",
@@ -130,7 +139,75 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
         << reporter.reports[0].description;
     EXPECT_FALSE(fs::exists(home / "Kestrel.log"));  // no run started
   }
+  EXPECT_EQ(reporter.reports[0].number, kAppError);
   EXPECT_EQ(gui_calls, 0);
+}
+
+// A configuration that exists but cannot be read is neither run nor written: not by a silent
+// run, not by the window's Save or Run, until another file is chosen.
+TEST_F(MainTest, UnreadableConfigurationIsNeverRunNorReplaced) {
+  const std::string ksp = SavedConfig("weekly.ksp"), text = test::ReadFile(ksp);
+  const std::string bad = home / "bad.ksp";
+  const bool root = ::geteuid() == 0;
+  const struct {
+    const char* name;
+    std::function<int()> make;  // 0, or why it cannot be made here
+    std::int32_t number;
+    std::string reason;
+  } cases[] = {
+      {"FIFO", [&] { return ::mkfifo(bad.c_str(), 0600) ? errno : 0; }, kAppError, "it is a FIFO"},
+      {"device", [&] { return ::mknod(bad.c_str(), S_IFCHR | 0600, makedev(1, 3)) ? errno : 0; },
+       kAppError, "it is a device"},
+      {"folder", [&] { return ::mkdir(bad.c_str(), 0700) ? errno : 0; }, kAppError,
+       "it is a folder"},
+      {"dangling link", [&] { return ::symlink("absent.ksp", bad.c_str()) ? errno : 0; }, kAppError,
+       "it is a link to nothing"},
+      {"no permission",
+       [&] {
+         // Root reads any file: the refusal comes from the seam instead.
+         if (root) faults.Fail(test::Op::kOpenAt, EACCES, 0, "bad.ksp");
+         test::WriteFile(bad, text, 0);
+         return 0;
+       },
+       EACCES, "Permission denied"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (const int err = c.make()) {
+      std::printf("skipped %s: %s\n", c.name, std::strerror(err));
+      continue;
+    }
+    struct stat before = test::LStat(bad);
+    const std::string error =
+        "The configuration file cannot be read: " + bad + " (" + c.reason + ")";
+    reporter.reports.clear();
+    EXPECT_EQ(Run({"-s:bad.ksp"}), kExitBadInput);
+    EXPECT_EQ(Run({bad}), 0);  // the window opens with the defaults
+    EXPECT_FALSE(Cfg().Save());
+    EXPECT_FALSE(Cfg().CleanUp());
+    ASSERT_EQ(Locations(), (std::vector<std::string>{
+                               "KestrelCfg.Load\nProfileStore", "KestrelCfg.Load\nProfileStore",
+                               "KestrelCfg.Save\nKestrelCfg.Save",
+                               "KestrelCfg.CleanUp\nKestrelCfg.LastRunDate"}));
+    EXPECT_EQ(reporter.reports[0].description, error);
+    EXPECT_EQ(reporter.reports[0].number, c.number);
+    EXPECT_EQ(reporter.reports[3].description,
+              "The configuration file was not read, so it is not written: " + bad);
+    const struct stat after = test::LStat(bad);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(test::Names(home.Path()),
+              (std::vector<std::string>{".kestrel.lock", "Kestrel.log", "bad.ksp", "weekly.ksp"}));
+    // Save As to another name is the way out.
+    Cfg().Filename(home / "new.ksp");
+    EXPECT_TRUE(Cfg().Save());
+    ASSERT_EQ(std::system(("rm -rf '" + bad + "' '" + (home / "new.ksp") + "' '" +
+                           (home / "Kestrel.log") + "'")
+                              .c_str()),
+              0);
+  }
+  EXPECT_EQ(test::ReadFile(ksp), text);
 }
 
 TEST_F(MainTest, RunEndedByItsErrorHandlerExitsWithOne) {

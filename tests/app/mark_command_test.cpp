@@ -36,7 +36,6 @@ TEST_F(MarkCommandTest, ABadCommandLineOrConfigurationRenamesNothing) {
   test::MakeFile(files / "a.txt", 1, At(2026, 11, 1));
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--mark", "30x", files / "a.txt"},
-           {"--mark", "02-30-2027", files / "a.txt"},
            {"--mark", "1w"},
            {"--unmark"},
            {"--mark", "1w", "--config", "empty.ksp", files / "a.txt"},

@@ -1,8 +1,10 @@
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "platform/error.h"
 #include "platform/profile_store.h"
 #include "support/engine_fixture.h"
+#include "support/fault_sys.h"
 
 namespace kestrel {
 namespace {
@@ -19,7 +21,7 @@ class ConfigFileTest : public test::EngineTest {
     c.UserName("ann b");
     c.Company("Ann & Co; Ltd");
     c.PrefixToken("DEL=");
-    c.QuarantineFolder("/srv/quarantine dir");
+    c.QuarantineFolder("  /srv/quarantine dir \t");
     c.MaxMBPerRun(-3);
     c.MaxErrorsPerRun(0);
     c.MaxKBLogFile(2147483647);
@@ -36,13 +38,6 @@ class ConfigFileTest : public test::EngineTest {
     return other;
   }
 };
-
-TEST_F(ConfigFileTest, QuarantineFolderIsTrimmedAndBlanksMeanTheTrash) {
-  Cfg().QuarantineFolder("  /q  ");
-  EXPECT_EQ(Cfg().QuarantineFolder(), "/q");
-  Cfg().QuarantineFolder("   ");
-  EXPECT_EQ(Cfg().QuarantineFolder(), "");
-}
 
 TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
   FillOdd(Cfg());
@@ -72,7 +67,7 @@ TEST_F(ConfigFileTest, SaveWritesTheKeysInTheirSectionsAndOrder) {
   Cfg().Filename(Ksp());
   Cfg().UserName("ann");
   Cfg().Company("");
-  Cfg().QuarantineFolder("");
+  Cfg().QuarantineFolder("   ");  // the Trash
   Cfg().IncludeFolders().emplace_back("/a", true);
   Cfg().IncludeFolders().emplace_back("/b", false);
   ASSERT_TRUE(Cfg().Save());
@@ -112,24 +107,23 @@ TEST_F(ConfigFileTest, ShorterListLeavesStaleKeysThatAreNeverRead) {
   EXPECT_EQ(Reload()->IncludeFolders().size(), 3u);
 }
 
+// The first of two equal keys is the one read and replaced; new keys go after the last key of
+// the section's last part.
 TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
   WriteFile(Ksp(),
             "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
-            "Custom=1\r\n[Options]\r\nname = old\r\n");
+            "Custom=1\r\n\r\n[Options]\r\nname = old\r\n[ options ]\r\nName=shadowed\r\n; end\r\n");
   Cfg().Filename(Ksp());
   ASSERT_TRUE(Cfg().Load());
   EXPECT_EQ(Cfg().UserName(), "old");
   EXPECT_EQ(Cfg().LastRunDate(), At(2003, 10, 14, 9, 5, 12));
   ASSERT_TRUE(Cfg().Save());
-  const auto lines = test::Lines(ReadFile(Ksp()));
-  ASSERT_GE(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "\xEF\xBB\xBF; kept comment");  // the mark too
-  EXPECT_EQ(lines[1], "[general]");
-  EXPECT_EQ(lines[2], "RunDate=10/14/2003 9:05:12 AM");
-  EXPECT_EQ(lines[3], "Custom=1");
-  EXPECT_EQ(lines[4], "Version=2026.12.0");
-  EXPECT_EQ(lines[5], "[Options]");
-  EXPECT_EQ(lines[6], "Name=old");
+  EXPECT_EQ(ReadFile(Ksp()),
+            "\xEF\xBB\xBF; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
+            "Version=2026.12.0\n\n[Options]\nName=old\n[ options ]\nName=shadowed\nCompany=\n"
+            "PrefixToken=\nQuarantineFolder=\nMaxMB2Remove=50\nMaxErrorsPerRun=10\nMaxKBLog=512\n"
+            "DisplayAllMessages=True\n; end\n[Include]\nIncludeFoldersCount=0\n"
+            "[Exclude]\nExcludeFoldersCount=0\n");
 }
 
 // A lone CR once stayed inside a value, which Save then refused to write back.
@@ -155,6 +149,56 @@ TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
   ASSERT_TRUE(Cfg().Save());
   EXPECT_TRUE(std::filesystem::is_symlink(Ksp()));
   EXPECT_EQ(ReadFile(dotfiles / "weekly.ksp").rfind("; mine\n[General]\nVersion=", 0), 0u);
+}
+
+// A file swapped for a FIFO between reading and writing is left as it is.
+TEST_F(ConfigFileTest, AWriteNeverReplacesWhatIsNotARegularFile) {
+  WriteFile(Ksp(), "[General]\n");
+  ProfileStore store(RealSys());
+  store.SetFileName(Ksp());
+  store.Read();
+  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
+  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
+  try {
+    store.PutString("General", "RunDate", "2026-12-06 10:00:00");
+    ADD_FAILURE() << "written";
+  } catch (const KsError& e) {
+    EXPECT_EQ(e.Description(),
+              "The configuration file is not replaced: " + Ksp() + " (it is a FIFO)");
+  }
+  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
+}
+
+// A write killed once its temporary had a name leaves it behind; the next write removes it,
+// with or without anonymous files, but not a temporary in use, another user's, or a name that
+// is not of Kestrel's pattern.
+TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
+  const bool root = ::geteuid() == 0;
+  for (const char* name : {".kestrel-inuse.tmp", ".kestrel-theirs.tmp", ".kestrel-notes"})
+    WriteFile(home / name, "");
+  if (root) {
+    ASSERT_EQ(::chown((home / ".kestrel-theirs.tmp").c_str(), 65534, 65534), 0);
+  }
+  const int in_use = ::open((home / ".kestrel-inuse.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(in_use, LOCK_EX), 0);
+  std::vector<std::string> kept = {".kestrel-inuse.tmp", ".kestrel-notes", "weekly.ksp"};
+  if (root) kept.insert(kept.begin() + 2, ".kestrel-theirs.tmp");
+  for (const bool anonymous : {true, false}) {
+    SCOPED_TRACE(anonymous ? "anonymous file" : "no anonymous files");
+    test::FaultSys sys;
+    if (!anonymous) sys.Fail(test::Op::kTmpFile, EOPNOTSUPP, 0);
+    sys.Fail(test::Op::kRenameAt2, EIO);  // killed here: no rename, no clean-up
+    sys.Fail(test::Op::kUnlinkAt, EIO, 1, ".kestrel-");
+    ProfileStore store(sys);
+    store.SetFileName(Ksp());
+    EXPECT_THROW(store.PutString("General", "RunDate", "1"), KsError);
+    const auto names = test::Names(home.Path());  // one new ".kestrel-XXXXXXXXXX.tmp"
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](auto& n) { return n.size() == 23; }), 1);
+    store.PutString("General", "RunDate", "2");
+    EXPECT_EQ(ReadFile(Ksp()), "[General]\nRunDate=2\n");
+    EXPECT_EQ(test::Names(home.Path()), kept);
+  }
+  ::close(in_use);
 }
 
 TEST_F(ConfigFileTest, RunDateSetterWritesIsoAtOnceAndLeavesDirtyAlone) {

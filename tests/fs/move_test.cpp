@@ -158,8 +158,25 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       {"write takes nothing", [](FaultSys& s) { s.short_write = 0; }, ENOSPC},
       {"read error", [](FaultSys& s) { s.Fail(Op::kRead, EIO); }, EIO},
       {"sync error", [](FaultSys& s) { s.Fail(Op::kFsync, EIO); }, EIO},
-      {"copy denied", [](FaultSys& s) { s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-"); }, EACCES},
-      {"rename into place", [](FaultSys& s) { s.Fail(Op::kRenameAt2, EACCES); }, EACCES},
+      {"copy denied",
+       [](FaultSys& s) {
+         s.Fail(Op::kTmpFile, EACCES);
+         s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-");
+       },
+       EACCES},
+      {"no anonymous files, copy denied",
+       [](FaultSys& s) {
+         s.Fail(Op::kTmpFile, EOPNOTSUPP);
+         s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-");
+       },
+       EACCES},
+      {"no anonymous files", [](FaultSys& s) { s.Fail(Op::kTmpFile, EOPNOTSUPP); }, 0},
+      {"rename into place",
+       [](FaultSys& s) {
+         s.Fail(Op::kRenameAt2, EACCES);
+         s.Fail(Op::kLinkAt, EACCES);
+       },
+       EACCES},
       {"source not removable", [](FaultSys& s) { s.Fail(Op::kUnlinkAt, EPERM, 1, "data"); }, EPERM},
   };
   const std::string from = dir_ / "data";

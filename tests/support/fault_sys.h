@@ -15,7 +15,19 @@
 
 namespace kestrel::test {
 
-enum class Op { kOpenAt, kRead, kWrite, kFsync, kGetDents64, kRenameAt2, kUnlinkAt, kInodeFlags };
+// kTmpFile: an OpenAt with O_TMPFILE.
+enum class Op {
+  kOpenAt,
+  kTmpFile,
+  kRead,
+  kWrite,
+  kFsync,
+  kGetDents64,
+  kRenameAt2,
+  kUnlinkAt,
+  kLinkAt,
+  kInodeFlags
+};
 
 // The real calls, with chosen ones made to fail, cut short or pointed elsewhere.
 class FaultSys : public SysWrapper {
@@ -35,7 +47,7 @@ class FaultSys : public SysWrapper {
   int max_open_fds = 0;
 
   int OpenAt(int dirfd, const char* path, int flags, mode_t mode) override {
-    if (Failed(Op::kOpenAt, path)) return -1;
+    if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
     const int fd = SysWrapper::OpenAt(dirfd, Mapped(path).c_str(), flags, mode);
     if (fd >= 0) max_open_fds = std::max(max_open_fds, ++open_);
     return fd;
@@ -67,6 +79,12 @@ class FaultSys : public SysWrapper {
   }
   int UnlinkAt(int dirfd, const char* path, int flags) override {
     return Failed(Op::kUnlinkAt, path) ? -1 : SysWrapper::UnlinkAt(dirfd, path, flags);
+  }
+  int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
+             int flags) override {
+    return Failed(Op::kLinkAt, newpath)
+               ? -1
+               : SysWrapper::LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
   }
   int GetInodeFlags(int fd, int* flags) override {
     return Failed(Op::kInodeFlags) ? -1 : SysWrapper::GetInodeFlags(fd, flags);
