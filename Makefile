@@ -2,12 +2,13 @@
 BUILD      ?= build
 PKG_BUILD  ?= build-package
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: deps build run test test-asan fuzz package bench format clean
+.PHONY: deps build run test test-asan test-tsan tidy fuzz package bench format clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -31,6 +32,22 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang).
+TSAN_TESTS := main_window_test gui_entry_test
+$(TSAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_TSAN=ON
+
+test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && \
+	  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/.ci/tsan.supp" \
+	  ctest --output-on-failure -R '^($(subst $(eval) ,|,$(TSAN_TESTS)))$$'
+
+# clang-tidy over src/ with the checks in .clang-tidy, on the compile commands of $(BUILD).
+tidy: build
+	run-clang-tidy -p $(BUILD) -j $(JOBS) -quiet "$(CURDIR)/src/"
 
 # libFuzzer targets under ASan and UBSan, each for FUZZ_SECONDS from its seed corpus.
 $(FUZZ_BUILD)/CMakeCache.txt:
@@ -58,4 +75,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)

@@ -5,6 +5,7 @@
 #include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
 #include "fuzz_support.h"
+#include "marking/mark_rules.h"
 
 namespace {
 
@@ -51,6 +52,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const std::string written = prefix + NameDate(*due) + ".xls";
     FUZZ_CHECK(kestrel::ReadRemovalDate(written, prefix) == due,
                "a date written into a name reads back the same");
+  }
+  // Marking a name that does not carry the token (one without blanks) yet: the run reads the
+  // date marked, and unmarking gives the name back.
+  if (!prefix.empty() && prefix.find(' ') == std::string::npos && at == std::string::npos) {
+    const DateTime date =
+        *DateTime::FromCivil(1000 + static_cast<int>(size * 37 % 9000),
+                             1 + static_cast<int>(size % 12), 1 + static_cast<int>(size * 7 % 28));
+    for (const bool folder : {false, true}) {
+      const std::string marked = kestrel::MarkedName(name, prefix, date, folder);
+      FUZZ_CHECK(kestrel::ReadRemovalDate(marked, prefix) == date,
+                 "the run reads the date a name was marked with");
+      FUZZ_CHECK(kestrel::MarkDateText(date) == NameDate(date), "marks are MM-DD-YYYY");
+      if (const auto back = kestrel::UnmarkedName(marked, prefix))
+        FUZZ_CHECK(*back == name, "unmarking gives the name back");
+    }
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/error_reporter.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/escape_text.h"
@@ -19,7 +20,7 @@ void ReportHandled(ErrorReporter& reporter, const std::string& procedure,
   std::string description;
   std::string source;
   try {
-    std::rethrow_exception(error);
+    std::rethrow_exception(std::move(error));
   } catch (const KsError& e) {
     number = e.Number();
     description = e.Description();

@@ -16,6 +16,7 @@ class PosixProgramRunner final : public ProgramRunner {
  public:
   int Run(const std::vector<std::string>& argv, std::string* output) override {
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     int pipe_fds[2] = {-1, -1};
