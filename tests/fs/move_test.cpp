@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "fs/folder.h"
+#include "fs/move_ops.h"
 #include "fs/win32_wrapper.h"
 #include "platform/clock.h"
 #include "platform/date_time.h"
@@ -208,6 +209,24 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       ASSERT_EQ(std::system(("rm -rf '" + from + "' '" + q_ + "/data'").c_str()), 0);
     }
   }
+}
+
+// A folder's copy to another file system, killed before it got its name, stays as a hidden
+// temporary; the next run's first move into that folder removes it.
+TEST_F(MoveTest, NextRunRemovesTheCopyAKilledMoveLeftBehind) {
+  const std::string from = dir_ / "data";
+  MakeTree(from);
+  FaultSys killed;
+  killed.Fail(Op::kRenameAt2, EXDEV);
+  killed.Fail(Op::kRenameAt2, EIO);               // killed before the rename into place
+  killed.Fail(Op::kOpenAt, EIO, 2, ".kestrel-");  // and before its copy was removed
+  Move(killed, from, false);
+  ASSERT_EQ(test::Names(q_).size(), 1u);
+  test::WriteFile(dir_ / "next", "x");
+  MoveCache cache;
+  EXPECT_TRUE(Win32Wrapper(RealSys(), nullptr, &scanned_, &cache).MoveFile(dir_ / "next", q_));
+  EXPECT_EQ(test::Names(q_), Names{"next"});
+  ExpectTree(from);
 }
 
 TEST_F(MoveTest, RefusesAFolderSwappedSinceTheScan) {
