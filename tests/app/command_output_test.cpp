@@ -34,13 +34,19 @@ class MarkOutputTest : public test::EngineTest {
   test::TempDir files;
 };
 
-TEST_F(MarkOutputTest, MarkPrintsOldAndNewNameEscaped) {
+TEST_F(MarkOutputTest, MarkPrintsNamesAndBadInputEscaped) {
   test::MakeFile(files / "x\ny.txt", 1, At(2026, 11, 1));
   testing::internal::CaptureStdout();
   EXPECT_EQ(RunLongCommandLine(fn, {"--mark", "30d", files / "x\ny.txt"}, Commands()), 0);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             files.Path() + "/x\\ny.txt -> x\\ny del-01-05-2027.txt\n");
   EXPECT_TRUE(std::filesystem::exists(files / "x\ny del-01-05-2027.txt"));
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunLongCommandLine(fn, {"--mark", "1\n[x] 1w", files / "a.txt"}, Commands()), 2);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "kestrel: --mark needs Nd, Nw, Nm, Ny or a date MM-DD-YYYY, not \"1\\n[x] 1w\"\n"
+            "Try 'kestrel --help'.\n");
 }
 
 }  // namespace

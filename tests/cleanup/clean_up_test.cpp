@@ -254,6 +254,16 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
             (std::vector<std::string>{"a del-12-01-2026.txt", "b del-12-01-2026.txt"}));
   EXPECT_EQ(test::Names(data + "/share/Trash/info").size(), 2u);
   EXPECT_EQ(test::Names(data + "/q"), (std::vector<std::string>{"a del-12-01-2026.txt"}));
+
+  // Include folders inside the destinations, named through a link or not.
+  const std::vector<std::string> inside = {data + "/share/Trash/files/sub", tree / "q-link/sub"};
+  Cfg().IncludeFolders().clear();
+  for (const auto& folder : inside) {
+    MakeFile(folder + "/c del-12-01-2026.txt", 10, At(2026, 1, 1));
+    Cfg().IncludeFolders().emplace_back(folder, true);
+  }
+  ASSERT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(Cfg().RemovedFiles().empty());
 }
 
 // Removes a file named "vanish..." right after its first reading: the judgement's.
