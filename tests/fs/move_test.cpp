@@ -165,12 +165,6 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
          s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-");
        },
        EACCES},
-      {"no anonymous files, copy denied",
-       [](FaultSys& s) {
-         s.Fail(Op::kTmpFile, EOPNOTSUPP);
-         s.Fail(Op::kOpenAt, EACCES, 1, ".kestrel-");
-       },
-       EACCES},
       {"no anonymous files", [](FaultSys& s) { s.Fail(Op::kTmpFile, EOPNOTSUPP); }, 0},
       {"rename into place",
        [](FaultSys& s) {

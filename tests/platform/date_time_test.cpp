@@ -7,10 +7,16 @@
 namespace kestrel {
 namespace {
 
-TEST(DateTimeTest, ZeroDateIsTheEpoch) {
+TEST(DateTimeTest, ZeroDateIsTheEpochAndTimeTIsLocalWallClock) {
   EXPECT_EQ(DateTime().ToIsoText(), "1899-12-30 00:00:00");
   EXPECT_EQ(DateTime::FromCivil(1899, 12, 31)->Seconds(), 86400);
   EXPECT_EQ(DateTime::FromCivil(1899, 12, 29)->Seconds(), -86400);
+  setenv("TZ", "UTC", 1);
+  tzset();
+  EXPECT_EQ(DateTime::FromTimeT(0).ToIsoText(), "1970-01-01 00:00:00");
+  EXPECT_EQ(DateTime::FromTimeT(1796551356).ToIsoText(), "2026-12-06 10:02:36");
+  unsetenv("TZ");
+  tzset();
 }
 
 // Each form read, and texts that are no real date-time (nullptr).
@@ -67,15 +73,6 @@ TEST(DateTimeTest, DisplayTextFollowsTheUsersTimeLocale) {
             "10/14/2003 09:05:12 PM");
   EXPECT_EQ(DateTime::FromCivil(2003, 10, 14)->ToDisplayText(), "10/14/2003");
   SetDisplayLocale("C");
-}
-
-TEST(DateTimeTest, FromTimeTReadsLocalWallClock) {
-  setenv("TZ", "UTC", 1);
-  tzset();
-  EXPECT_EQ(DateTime::FromTimeT(0).ToIsoText(), "1970-01-01 00:00:00");
-  EXPECT_EQ(DateTime::FromTimeT(1796551356).ToIsoText(), "2026-12-06 10:02:36");
-  unsetenv("TZ");
-  tzset();
 }
 
 }  // namespace

@@ -12,16 +12,11 @@ namespace {
 
 TEST(ReportHandledTest, LocationIsHandlerThenSourceAndTheSixArguments) {
   test::RecordingReporter reporter;
-  try {
-    throw KsError(kAppError, "Silent option requires config file", "Functions.ProcessCommandLine");
-  } catch (...) {
-    ReportHandled(reporter, "Functions.Main", std::current_exception());
-  }
-  try {
-    throw std::runtime_error("plain");
-  } catch (...) {
-    ReportHandled(reporter, "KestrelCfg.MoveIt", std::current_exception());
-  }
+  ReportHandled(reporter, "Functions.Main",
+                std::make_exception_ptr(KsError(kAppError, "Silent option requires config file",
+                                                "Functions.ProcessCommandLine")));
+  ReportHandled(reporter, "KestrelCfg.MoveIt",
+                std::make_exception_ptr(std::runtime_error("plain")));
   ASSERT_EQ(reporter.reports.size(), 2u);
   const auto& first = reporter.reports[0];
   EXPECT_EQ(first.number, -2147221503);
