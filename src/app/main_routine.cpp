@@ -53,7 +53,8 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     // A scheduled run of a file that is not there must fail, not clean up with defaults; one
     // that is there but cannot be read fails its Load.
     if (!fn.GuiMode && !fs.FileExists(cfg.Filename())) {
-      throw KsError(kAppError, "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
+      throw KsError(kAppError,
+                    "Configuration file not found: " + EscapeControlBytes(cfg.Filename()),
                     "Functions.Main");
     }
     // Held until the run ends; taken before the load, so that a waiting run reads what the
