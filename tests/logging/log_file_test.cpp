@@ -25,13 +25,6 @@ class LogFileTest : public test::EngineTest {
   static constexpr int kStartLine = 64;
 };
 
-TEST_F(LogFileTest, StartLineCarriesTheStampTwice) {
-  Log().Initialize();
-  EXPECT_EQ(LogText(), std::string(kStamp) + kStamp + "Kestrel log started\n");
-  EXPECT_EQ(Log().WrittenCount(), kStartLine);
-  EXPECT_EQ(Log().LogPath(), home / "Kestrel.log");
-}
-
 TEST_F(LogFileTest, NothingIsWrittenBeforeInitializeUnlessForced) {
   Log().WriteLogMessage("dropped");
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
