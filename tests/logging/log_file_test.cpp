@@ -1,5 +1,10 @@
 #include "logging/log_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
 #include "platform/error.h"
 
 #include "support/engine_fixture.h"
@@ -91,9 +96,23 @@ TEST_F(LogFileTest, CountsCharactersNotBytes) {
   EXPECT_EQ(CharacterCount("\xFF\xC3"), 2);           // invalid bytes count one each
 }
 
-TEST_F(LogFileTest, UnwritableLogRaisesAnError) {
-  std::filesystem::create_directory(home / "Kestrel.log");  // a folder where the file should be
-  EXPECT_THROW(Log().Initialize(), KsError);
+// Whatever stands where the log should be and is no regular file: an error, never a wait on a
+// FIFO, never a write through a link.
+TEST_F(LogFileTest, ALogThatIsNoFileRaisesAnError) {
+  const std::string log = home / "Kestrel.log";
+  test::TempDir other;
+  test::WriteFile(other / "kept", "kept");
+  const std::vector<std::function<void()>> makers = {
+      [&] { std::filesystem::create_directory(log); },
+      [&] { ASSERT_EQ(::mkfifo(log.c_str(), 0644), 0); },
+      [&] { ASSERT_EQ(::symlink((other / "kept").c_str(), log.c_str()), 0); }};
+  for (size_t i = 0; i < makers.size(); ++i) {
+    std::filesystem::remove(log);
+    makers[i]();
+    EXPECT_THROW(Log().Initialize(), KsError) << i;
+    EXPECT_THROW(Log().WriteLogMessage("forced", true), KsError) << i;
+  }
+  EXPECT_EQ(test::ReadFile(other / "kept"), "kept");
 }
 
 }  // namespace
