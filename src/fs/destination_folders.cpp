@@ -40,6 +40,23 @@ bool DestinationFolders::Holds(dev_t dev, ino_t ino) {
   return folders_.count({dev, ino}) != 0;
 }
 
+bool DestinationFolders::HoldsOrContains(const std::string& path) {
+  Fd at;
+  struct stat st;
+  if (OpenPath(sys_, path, O_PATH | O_DIRECTORY | O_CLOEXEC, at) != 0 ||
+      sys_.FStat(at.Get(), &st) != 0)
+    return false;
+  for (;;) {
+    if (Holds(st.st_dev, st.st_ino)) return true;
+    Fd up(sys_, sys_.OpenAt(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
+    struct stat up_st;
+    if (!up.Valid() || sys_.FStat(up.Get(), &up_st) != 0) return false;
+    if (up_st.st_dev == st.st_dev && up_st.st_ino == st.st_ino) return false;  // at "/"
+    at = std::move(up);
+    st = up_st;
+  }
+}
+
 void DestinationFolders::AddFolder(int dir, const char* path) {
   struct stat st;
   if (sys_.FStatAt(dir, path, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))

@@ -27,6 +27,9 @@ class DestinationFolders {
 
   // Returns true iff the folder (st_dev, st_ino) is one of the destinations.
   bool Holds(dev_t dev, ino_t ino);
+  // Returns true iff the folder at path (a link there followed) is one of the destinations or
+  // lies inside one: an include folder inside the quarantine or a trash is never scanned.
+  bool HoldsOrContains(const std::string& path);
 
  private:
   struct Id {

@@ -7,6 +7,7 @@
 #include "app/functions.h"
 #include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
+#include "cleanup/run_control.h"
 #include "config/kestrel_cfg.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
@@ -17,7 +18,8 @@ namespace {
 // Collects what the run would record; writes nothing.
 class PreviewRecorder : public RunRecorder {
  public:
-  PreviewRecorder(const KestrelCfg& cfg, PreviewResult& result) : cfg_(cfg), result_(result) {}
+  PreviewRecorder(const KestrelCfg& cfg, PreviewResult& result, const RunControl* control)
+      : cfg_(cfg), result_(result), control_(control) {}
 
   void Started() override {}
   void Refused(const std::string& text) override { Add(PreviewItem::Kind::kRefused, text); }
@@ -36,6 +38,7 @@ class PreviewRecorder : public RunRecorder {
   }
   void Stopped(RunEnd, const std::string& text) override { Add(PreviewItem::Kind::kStop, text); }
   void Summary(const std::vector<std::string>&) override {}
+  bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
 
   void Add(PreviewItem::Kind kind, const std::string& text) {
     PreviewItem item;
@@ -47,6 +50,7 @@ class PreviewRecorder : public RunRecorder {
  private:
   const KestrelCfg& cfg_;
   PreviewResult& result_;
+  const RunControl* control_;
 };
 
 // Moves nothing: what it would move reads as gone from then on, and the room a copy to
@@ -99,9 +103,9 @@ class PreviewMover : public Mover {
 
 }  // namespace
 
-PreviewResult Preview(Functions& fn, const KestrelCfg& cfg) {
+PreviewResult Preview(Functions& fn, const KestrelCfg& cfg, const RunControl* control) {
   PreviewResult result;
-  PreviewRecorder recorder(cfg, result);
+  PreviewRecorder recorder(cfg, result, control);
   PreviewMover mover(fn.Outside().sys);
   std::vector<RemovedFilePtr> records;
   try {

@@ -11,6 +11,7 @@ namespace kestrel {
 
 class Functions;
 class KestrelCfg;
+struct RunControl;
 
 // One line of a preview, in the order the run would come to it.
 struct PreviewItem {
@@ -43,8 +44,9 @@ struct PreviewResult {
 // where the run would stop. Moves nothing and writes nothing (no log, no run date, no
 // quarantine folder) and takes no lock. Moves the disk would refuse for its own reasons
 // (access denied, an I/O error) cannot be foreseen. Failures inside discovery and the
-// judgement go to fn's reporter, as in a run.
-PreviewResult Preview(Functions& fn, const KestrelCfg& cfg);
+// judgement go to fn's reporter, as in a run. A stop requested through control ends the
+// preview early, as it would end the run.
+PreviewResult Preview(Functions& fn, const KestrelCfg& cfg, const RunControl* control = nullptr);
 
 // "mb_limit", "error_limit", "clock_refused", "failed" or "completed".
 const char* EndName(const PreviewResult& result);

@@ -59,6 +59,11 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
   if (!FitsUnitFile(config) || !FitsUnitFile(calendar)) {
     return {2, "The configuration name and the calendar must be text without line breaks"};
   }
+  // The program folder goes into the service's drop-in or the crontab line as it is.
+  if (!FitsUnitFile(program_folder_)) {
+    return {1, "The program folder \"" + EscapeControlBytes(program_folder_) +
+                   "\" cannot be scheduled: its name holds a line break or another control byte"};
+  }
   if (!HasUserManager()) {
     const auto line = CrontabLine(calendar, kestrel_, program_folder_, config);
     if (!line) {

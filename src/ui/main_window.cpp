@@ -74,6 +74,8 @@ void MainWindow::BuildTabs() {
   }
   connect(options_, &OptionsTab::ValidityChanged, this, [this] { UpdateStatus(); });
   connect(run_, &RunTab::RunStarted, this, [this] { SetRunning(true); });
+  connect(run_, &RunTab::PreviewStarted, this, [this] { SetRunning(true); });
+  connect(run_, &RunTab::PreviewFinished, this, [this] { SetRunning(false); });
   connect(run_, &RunTab::RunFinished, this, [this] {
     SetRunning(false);
     if (close_after_run_) close();

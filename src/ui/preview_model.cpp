@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "platform/escape_text.h"
+
 namespace kestrel {
 
 void PreviewModel::SetMoves(const std::vector<PreviewItem>& items) {
@@ -9,7 +11,7 @@ void PreviewModel::SetMoves(const std::vector<PreviewItem>& items) {
   rows_.clear();
   for (const PreviewItem& item : items) {
     if (item.kind != PreviewItem::Kind::kMove) continue;
-    rows_.push_back({QString::fromStdString(item.path),
+    rows_.push_back({QString::fromStdString(EscapeControlBytes(item.path)),
                      QString::fromStdString(item.removal_date.ToIsoText().substr(0, 10)),
                      item.removal_date.Seconds(), item.size,
                      item.destination.empty() ? QStringLiteral("Trash")

@@ -7,7 +7,8 @@
 
 namespace kestrel {
 
-// The files a preview would move, one row each: file, removal date, size, destination. Sorts
+// The files a preview would move, one row each: file (control bytes escaped), removal date,
+// size, destination. Sorts
 // through Qt::UserRole, which holds the raw value (path bytes, seconds, bytes).
 class PreviewModel : public QAbstractTableModel {
  public:

@@ -116,6 +116,7 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
 }
 
 PreviewWindow::~PreviewWindow() {
+  control_.stop = true;
   if (worker_.joinable()) worker_.join();
 }
 
@@ -125,10 +126,11 @@ void PreviewWindow::Start(std::shared_ptr<KestrelCfg> cfg) {
   shown_ = false;
   UpdateRunButton();
   status_->setText(QStringLiteral("Looking at the folders..."));
+  control_.stop = false;
   worker_ = std::thread([this, cfg = cfg_] {
     auto result = std::make_shared<PreviewResult>();
     try {
-      *result = Preview(fn_, *cfg);
+      *result = Preview(fn_, *cfg, &control_);
     } catch (...) {
       ReportHandled(fn_.Outside().reporter, "frmPreview.Start", std::current_exception());
     }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <thread>
 
+#include "cleanup/run_control.h"
+
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -25,7 +27,7 @@ class PreviewWindow : public QWidget {
 
  public:
   explicit PreviewWindow(Functions& fn, QWidget* parent = nullptr);
-  // Waits for a preview in progress.
+  // Stops a preview in progress and waits for it.
   ~PreviewWindow() override;
 
   // Previews the configuration afresh; does nothing while a preview is in progress.
@@ -50,6 +52,7 @@ class PreviewWindow : public QWidget {
 
   Functions& fn_;
   std::shared_ptr<KestrelCfg> cfg_;
+  RunControl control_;
   std::thread worker_;
   bool run_allowed_ = true;
   bool shown_ = false;

@@ -90,6 +90,10 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
 }
 
 RunTab::~RunTab() {
+  if (preview_window_) {
+    preview_window_->disconnect(this);  // it must not call back into a tab half gone
+    delete preview_window_;
+  }
   Stop();
   if (worker_.joinable()) worker_.join();
   if (fn_.FileRemovalRpt) {
@@ -120,8 +124,8 @@ void RunTab::AllowRun(bool allowed) {
 }
 
 void RunTab::UpdateButtons() {
-  run_->setEnabled(allowed_ && !Running());
-  preview_->setEnabled(!Running());
+  run_->setEnabled(allowed_ && !Running() && !previewing_);
+  preview_->setEnabled(!Running() && !previewing_);
   if (preview_window_) preview_window_->SetRunAllowed(allowed_ && !Running());
   stop_->setEnabled(Running() && control_ && !control_->StopRequested());
 }
@@ -133,18 +137,31 @@ void RunTab::Stop() {
 }
 
 void RunTab::ShowPreview() {
-  if (Running()) return;
+  if (Running() || previewing_) return;
   if (!preview_window_) {
     preview_window_ = new PreviewWindow(fn_, this);
     preview_window_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_window_, &PreviewWindow::RunRequested, this,
             [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
+    // Closing the window ends its preview without Finished.
+    connect(preview_window_, &PreviewWindow::Finished, this, [this] { PreviewEnded(); });
+    connect(preview_window_, &QObject::destroyed, this, [this] { PreviewEnded(); });
   }
   if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   preview_window_->Start(fn_.CurrentCfg);
+  previewing_ = true;
+  UpdateButtons();
+  emit PreviewStarted();
   preview_window_->show();
   preview_window_->raise();
   preview_window_->activateWindow();
+}
+
+void RunTab::PreviewEnded() {
+  if (!previewing_) return;
+  previewing_ = false;
+  UpdateButtons();
+  emit PreviewFinished();
 }
 
 void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
@@ -185,7 +202,7 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
 void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
   if (!cfg) cfg = fn_.CurrentCfg;
   if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
-  if (Running() || !allowed_ || !ConfirmRun(*cfg)) return;
+  if (Running() || previewing_ || !allowed_ || !ConfirmRun(*cfg)) return;
   output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
   files_moved_ = bytes_moved_ = warnings_ = 0;

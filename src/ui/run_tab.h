@@ -51,6 +51,9 @@ class RunTab : public TabPage {
 
  signals:
   void RunStarted();
+  // A preview began or ended; the configuration must not change meanwhile.
+  void PreviewStarted();
+  void PreviewFinished();
   // The progress of the run in progress, as one line.
   void Progress(const QString& line);
   void RunFinished();
@@ -61,6 +64,7 @@ class RunTab : public TabPage {
   // Returns true iff the run may start: a prefix is set, and an empty Include list is meant.
   bool ConfirmRun(const KestrelCfg& cfg);
   void ShowPreview();
+  void PreviewEnded();
   // CleanUp while holding the program folder's run lock; without it, says so on the tab.
   void LockedCleanUp(KestrelCfg& cfg, RunControl& control);
   void FinishRun();
@@ -77,6 +81,7 @@ class RunTab : public TabPage {
   QPushButton* stop_;
   QPushButton* preview_;
   QPointer<PreviewWindow> preview_window_;
+  bool previewing_ = false;
   QPlainTextEdit* output_;
   QTimer* progress_timer_;
   std::thread worker_;

@@ -98,6 +98,21 @@ TEST_F(ScheduleCommandTest, ReportsWhatSystemctlSaysWhenItFails) {
             "systemctl --user enable --now kestrel@weekly.ksp.timer failed:\nUnit file not found.");
 }
 
+TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontabLine) {
+  for (const char* manager : {"", "no-manager"}) {
+    if (*manager != '\0') test::WriteFile(bin / manager, "");
+    const ScheduleOutcome out =
+        Scheduler(RealProgramRunner(), bin / "config", "/k\nExecStartPre=/bin/evil", "kestrel")
+            .Schedule("weekly.ksp", "weekly");
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.message,
+              "The program folder \"/k\\nExecStartPre=/bin/evil\" cannot be scheduled: its name "
+              "holds a line break or another control byte");
+  }
+  EXPECT_EQ(Calls(), std::vector<std::string>{});
+  EXPECT_FALSE(std::filesystem::exists(bin / "config"));
+}
+
 TEST_F(ScheduleCommandTest, ListsTheScheduledConfigurationsWithTheirNextRun) {
   const ScheduleOutcome list = MakeScheduler().List();
   EXPECT_EQ(list.status, 0);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <random>
 
+#include "cleanup/run_control.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -136,6 +137,18 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
                     : foreseen.back().find("number of errors") != std::string::npos ? "error_limit"
                                                                                     : "completed";
   EXPECT_STREQ(EndName(preview), end);
+}
+
+// Closing the preview window asks it to stop, as the Stop button asks a run.
+TEST_F(PreviewTest, StopRequestEndsThePreviewAsItWouldEndTheRun) {
+  MakeFile(tree / "data/a del-11-30-2026.txt", 5, At(2026, 1, 1));
+  Cfg().IncludeFolders().emplace_back(tree / "data", true);
+  Cfg().LastRunDate(At(2026, 12, 1));
+  RunControl control;
+  control.stop = true;
+  const PreviewResult preview = Preview(fn, Cfg(), &control);
+  EXPECT_STREQ(EndName(preview), "stopped");
+  EXPECT_EQ(preview.files, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(

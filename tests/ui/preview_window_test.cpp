@@ -41,7 +41,11 @@ class PreviewWindowTest : public QObject {
     QTest::mouseClick(run.PreviewButton(), Qt::LeftButton);
     PreviewWindow* preview = run.Preview();
     QSignalSpy finished(preview, &PreviewWindow::Finished);
-    if (preview && preview->Busy()) finished.wait(60000);
+    // While it looks, the configuration cannot change and nothing else can start.
+    if (preview && preview->Busy()) {
+      if (run.RunButton()->isEnabled() || run.PreviewButton()->isEnabled()) return nullptr;
+      finished.wait(60000);
+    }
     return preview;
   }
   QStringList Column(PreviewWindow* preview, int column) {
@@ -104,12 +108,25 @@ class PreviewWindowTest : public QObject {
     QVERIFY(!QFile::exists(Path("Kestrel.log")));
 
     QVERIFY(preview->RunButton()->isEnabled());
+    QVERIFY(window_->RunPage().RunButton()->isEnabled());
     QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
     QVERIFY(!preview->RunButton()->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!window_->RunPage().Running(), 60000);
     QStringList moved = QDir(Path("quarantine")).entryList(QDir::Files);
     QCOMPARE(moved, (QStringList{"budget del-10-31-2026.xls", "draft del-12-01-2026.doc",
                                  "notes del-11-15-2026.txt"}));
+  }
+
+  // Closing the window while it looks ends the preview and gives the main window back.
+  void closingThePreviewWindowUnlocksTheMainWindow() {
+    MakeFile("home/ann/budget del-10-31-2026.xls", 3000);
+    RunTab& run = window_->RunPage();
+    QTest::mouseClick(run.PreviewButton(), Qt::LeftButton);
+    QVERIFY(run.Preview() && !run.RunButton()->isEnabled());
+    run.Preview()->close();
+    QTRY_VERIFY(run.Preview() == nullptr);
+    QVERIFY(run.RunButton()->isEnabled() && run.PreviewButton()->isEnabled());
+    QVERIFY(QFile::exists(Path("home/ann/budget del-10-31-2026.xls")));
   }
 
   // With KESTREL_SCREENSHOT_DIR set, the preview window is saved there as preview.png.

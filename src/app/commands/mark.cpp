@@ -73,7 +73,8 @@ int MarkCommand(Functions& fn, const LongCommandLine& line) {
   const std::string when = line.Value("mark");
   const auto date = ParseWhen(when, fn.Now());
   if (!date) {
-    return BadLine("--mark needs Nd, Nw, Nm, Ny or a date MM-DD-YYYY, not \"" + when + "\"");
+    return BadLine("--mark needs Nd, Nw, Nm, Ny or a date MM-DD-YYYY, not \"" +
+                   EscapeControlBytes(when) + "\"");
   }
   if (line.operands.empty()) return BadLine("--mark needs at least one file");
   const auto token = Token(fn, line);
