@@ -1,7 +1,7 @@
 // Times loading and saving a configuration of 20,000 folders and whole runs over 20,000 empty
 // include folders, then compares Kestrel's scan and moves with find(1) and mv(1) on the same
-// generated tree: the median of five warm runs of each, their ratio, and the scan's peak memory. "kestrel_bench WORK --folders-only" stops after
-// the runs over empty folders.
+// generated tree: the median of five warm runs of each, their ratio, and the scan's peak memory.
+// "kestrel_bench WORK --folders-only" stops after the runs over empty folders.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>

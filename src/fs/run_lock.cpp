@@ -1,12 +1,15 @@
 #include "fs/run_lock.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <exception>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/error_reporter.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -31,9 +34,16 @@ bool RunLock::Acquire(const Clock& clock, std::int64_t wait_seconds) {
   if (held_) return true;
   if (fd_ < 0) {
     // Read-only, so that users sharing a program folder can all lock one file; never through a
-    // link planted in its place.
-    fd_ = sys_.OpenAt(AT_FDCWD, path_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW, 0644);
+    // link planted in its place, and never waiting on a FIFO there.
+    fd_ = sys_.OpenAt(AT_FDCWD, path_.c_str(),
+                      O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd_ < 0) throw SystemError(errno, "open", path_, kSource);
+    struct stat st;
+    if (sys_.FStat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      sys_.Close(std::exchange(fd_, -1));
+      throw KsError(kAppError, "The run lock " + EscapeControlBytes(path_) + " is not a file",
+                    kSource);
+    }
   }
   const std::int64_t start = clock.Now().Seconds();
   while (sys_.Flock(fd_, LOCK_EX | LOCK_NB) != 0) {

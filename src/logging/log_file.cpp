@@ -1,6 +1,7 @@
 #include "logging/log_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -8,6 +9,7 @@
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -15,6 +17,20 @@ namespace {
 constexpr const char* kStopLine =
     "-------  Logging stopped because size limit was reached.  -------";
 constexpr const char* kSource = "LogFile";
+
+// Opens the log for writing only when it is a regular file (or a new one): never through a
+// link planted in its place, and never waiting on a FIFO there.
+int OpenLog(Sys& sys, const std::string& path, int flags) {
+  const int fd =
+      sys.OpenAt(AT_FDCWD, path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) throw SystemError(errno, "open", path, kSource);
+  struct stat st;
+  if (sys.FStat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    sys.Close(fd);
+    throw KsError(kAppError, "The log " + EscapeControlBytes(path) + " is not a file", kSource);
+  }
+  return fd;
+}
 
 }  // namespace
 
@@ -62,8 +78,8 @@ void LogFile::Initialize() {
   log_path_ = ProgramFile(fn_, "Kestrel.log");
   logging_on_ = true;
   if (fd_ >= 0) sys.Close(fd_);
-  fd_ = sys.OpenAt(AT_FDCWD, log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
-  if (fd_ < 0) throw SystemError(errno, "open", log_path_, kSource);
+  fd_ = -1;
+  fd_ = OpenLog(sys, log_path_, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
   WriteLogMessage(Stamp() + "Kestrel log started");
 }
 
@@ -85,8 +101,7 @@ void LogFile::Append(const std::string& text) {
   if (fd_ < 0) {
     // A forced line before any run: the log is opened for this line only.
     if (log_path_.empty()) log_path_ = ProgramFile(fn_, "Kestrel.log");
-    fd_ = sys.OpenAt(AT_FDCWD, log_path_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (fd_ < 0) throw SystemError(errno, "open", log_path_, kSource);
+    fd_ = OpenLog(sys, log_path_, O_WRONLY | O_CREAT | O_APPEND);
   }
   size_t done = 0;
   while (done < text.size()) {

@@ -1,7 +1,11 @@
 #include <sys/stat.h>
 
 #include "app/commands/commands.h"
+#include "app/commands/forecast.h"
+#include "app/commands/preview.h"
 #include "app/main_routine.h"
+#include "preview/forecast.h"
+#include "preview/preview.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -97,6 +101,24 @@ TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {
               (data / "ro del-12-01-2026.txt") + R"("})",
           R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"status":0})"}));
   EXPECT_TRUE(fs::exists(home / "q/a del-11-30-2026.txt"));
+}
+
+// A name holding a line break shows as "\n" in every text line a command prints.
+TEST(CommandOutputTest, NamesInTextLinesAreEscaped) {
+  const std::string forged = "/d/x\n[Due Now] 1 2020-01-01 /etc/shadow del-01-01-2020";
+  const std::string shown = "/d/x\\n[Due Now] 1 2020-01-01 /etc/shadow del-01-01-2020";
+  PreviewResult preview;
+  preview.items.push_back(PreviewItem{PreviewItem::Kind::kMove, forged, 1, At(2020, 1, 1), "", ""});
+  EXPECT_EQ(PreviewLines(preview, false).front(), "[Would Move] 1 " + shown);
+
+  Forecast forecast;
+  forecast.due_now.push_back(ForecastEntry{forged, 1, At(2020, 1, 1), At(2019, 1, 1), {}});
+  forecast.never_due.push_back(
+      ForecastEntry{forged, 1, std::nullopt, At(2020, 1, 1), ForecastEntry::Reason::kNoDate});
+  const auto lines = ForecastLines(forecast, false);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "[Due Now] 1 2020-01-01 " + shown);
+  EXPECT_EQ(lines[2], "[Never Due] 1 no real date after the prefix: " + shown);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "fs/sys_wrapper.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
+#include "support/fault_sys.h"
 
 namespace kestrel {
 namespace {
@@ -266,9 +267,16 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
   EXPECT_TRUE(Cfg().RemovedFiles().empty());
 }
 
+// A clean-up over the real file system with a fault of its own.
+template <typename FaultySys>
+class FaultTest : public CleanUpTest {
+ protected:
+  FaultTest() : CleanUpTest(sys) {}
+  static inline FaultySys sys;
+};
+
 // Removes a file named "vanish..." right after its first reading: the judgement's.
-class VanishingSys : public SysWrapper {
- public:
+struct VanishingSys : SysWrapper {
   VanishingSys() : SysWrapper(RealSys()) {}
   int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
     const int rc = SysWrapper::StatX(dirfd, path, flags, mask, out);
@@ -276,13 +284,7 @@ class VanishingSys : public SysWrapper {
     return rc;
   }
 };
-
-class VanishTest : public CleanUpTest {
- protected:
-  VanishTest() : CleanUpTest(vanishing_) {}
-  static VanishingSys vanishing_;
-};
-VanishingSys VanishTest::vanishing_;
+using VanishTest = FaultTest<VanishingSys>;
 
 TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   Due("vanish del-12-01-2026.txt");
@@ -295,88 +297,44 @@ TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
 }
 
 // Another run makes the folder between the run's look and its mkdir.
-class RacingMkdirSys : public SysWrapper {
- public:
+struct RacingMkdirSys : SysWrapper {
   RacingMkdirSys() : SysWrapper(RealSys()) {}
   int MkdirAt(int dirfd, const char* path, mode_t mode) override {
     SysWrapper::MkdirAt(dirfd, path, mode);
     return SysWrapper::MkdirAt(dirfd, path, mode);
   }
 };
-
-class RaceTest : public test::EngineTest {
- protected:
-  RaceTest() : test::EngineTest(racing_) {}
-  static RacingMkdirSys racing_;
-};
-RacingMkdirSys RaceTest::racing_;
+using RaceTest = FaultTest<RacingMkdirSys>;
 
 TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
-  test::TempDir tree;
-  MakeFile(tree / "data/a del-12-01-2026.txt", 5, At(2026, 1, 1));
-  Cfg().IncludeFolders().emplace_back(tree / "data", false);
-  Cfg().QuarantineFolder(tree / "q");
+  Cfg().QuarantineFolder(tree / "new-q");
+  Due("a del-12-01-2026.txt");
   EXPECT_TRUE(Cfg().CleanUp());
   EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_TRUE(fs::exists(tree / "q/a del-12-01-2026.txt"));
+  EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
 }
 
 // Free space is asked only when the move crosses file systems.
-class NoSpaceSys : public SysWrapper {
- public:
-  NoSpaceSys() : SysWrapper(RealSys()) {}
-  int StatVfs(const char* p, struct statvfs* st) override {
-    return Shrink(SysWrapper::StatVfs(p, st), st);
-  }
-  int FStatVfs(int fd, struct statvfs* st) override {
-    return Shrink(SysWrapper::FStatVfs(fd, st), st);
-  }
-
- private:
-  static int Shrink(int rc, struct statvfs* st) {
-    if (rc == 0) st->f_bavail = 0;
-    return rc;
-  }
-};
-
-class SpaceTest : public test::EngineTest {
- protected:
-  SpaceTest() : test::EngineTest(no_space_) {}
-  static NoSpaceSys no_space_;
-};
-NoSpaceSys SpaceTest::no_space_;
+using SpaceTest = FaultTest<test::FaultSys>;
 
 TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
-  struct stat shm {
-  }, here{};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(home.Path().c_str(), &here) != 0 ||
-      shm.st_dev == here.st_dev) {
+  test::TempDir other_q("/dev/shm");
+  if (test::LStat(other_q.Path()).st_dev == test::LStat(quarantine).st_dev)
     GTEST_SKIP() << "needs /dev/shm on another file system";
-  }
-  char pattern[] = "/dev/shm/kestrel-q-XXXXXX";
-  const std::string other_q = mkdtemp(pattern);
-  test::TempDir tree;
-  const std::string same_q = tree / "q";
-  fs::create_directories(same_q);
-  MakeFile(tree / "data/a del-12-01-2026.txt", 5, At(2026, 1, 1));
-  MakeFile(tree / "data/e del-12-01-2026.txt", 0, At(2026, 1, 1));
-  Cfg().IncludeFolders().emplace_back(tree / "data", false);
-  Cfg().LastRunDate(At(2026, 12, 1));
-
-  Cfg().QuarantineFolder(other_q);
+  sys.space = {{0, 4096}};
+  Due("a del-12-01-2026.txt", 5);
+  Due("e del-12-01-2026.txt", 0);
+  Cfg().QuarantineFolder(other_q.Path());
   ASSERT_TRUE(Cfg().CleanUp());
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{"Insufficient space available"}));
-  EXPECT_TRUE(fs::exists(other_q + "/e del-12-01-2026.txt"));  // an empty file still fits
+  EXPECT_TRUE(fs::exists(other_q / "e del-12-01-2026.txt"));  // an empty file still fits
   const auto refused = Cfg().RemovedFiles();
+  EXPECT_TRUE(std::any_of(refused.begin(), refused.end(),
+                          [](const RemovedFilePtr& r) { return r->InsufficientSpace(); }));
   clock.Advance(60);
-  Cfg().QuarantineFolder(same_q);
+  Cfg().QuarantineFolder(quarantine);
   ASSERT_TRUE(Cfg().CleanUp());
-  EXPECT_TRUE(fs::exists(same_q + "/a del-12-01-2026.txt"));
-  fs::remove_all(other_q);
-  ASSERT_FALSE(refused.empty());
-  bool insufficient = false;
-  for (const auto& r : refused) insufficient = insufficient || r->InsufficientSpace();
-  EXPECT_TRUE(insufficient);
+  EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
 }
 
 }  // namespace

@@ -8,13 +8,6 @@ namespace {
 
 using test::At;
 
-struct ExpiryCase {
-  const char* name;  // file name in the test folder (folders are created)
-  DateTime stamp;    // its last-write time
-  bool expired;
-  bool warned;
-};
-
 // Now is 2026-12-06 10:00:00.
 class JudgeTest : public test::EngineTest {
  protected:
@@ -28,44 +21,44 @@ class JudgeTest : public test::EngineTest {
   CleanUpRun run{fn, Cfg(), recorder, mover, records};
 };
 
-class ExpiryTest : public JudgeTest, public ::testing::WithParamInterface<ExpiryCase> {};
-
-TEST_P(ExpiryTest, Judges) {
-  const ExpiryCase& c = GetParam();
-  const std::string path = home / c.name;
-  test::MakeFile(path, 1, c.stamp);
-  EXPECT_EQ(FileIsExpired(path), c.expired);
-  const auto warnings = fn.WarningRpt->Warnings();
-  if (c.warned) {
-    EXPECT_EQ(warnings,
-              (std::vector<std::string>{"Deletion date is before file creation date: " + path}));
-  } else {
-    EXPECT_TRUE(warnings.empty());
+// Each file is named and stamped so that the name alone decides, or the stamp warns.
+TEST_F(JudgeTest, JudgesTheDateInTheNameAgainstNowAndTheStamp) {
+  const struct {
+    const char* name;  // in the test folder (folders are created)
+    DateTime stamp;    // its last-write time
+    bool expired, warned;
+  } cases[] = {
+      {"yesterday del-12-05-2026.txt", At(2026, 12, 4, 8), true, false},
+      {"today del-12-06-2026.txt", At(2026, 12, 5, 8), true, false},
+      {"written today del-12-06-2026.txt", At(2026, 12, 6, 9), false, true},
+      {"stamp at midnight del-12-06-2026.txt", At(2026, 12, 6), true, false},
+      {"tomorrow del-12-07-2026.txt", At(2026, 1, 1), false, false},
+      {"next year del-12-06-2027.txt", At(2026, 1, 1), false, false},
+      {"no such day del-02-30-2026.txt", At(2026, 1, 1), false, false},
+      {"month 13 del-13-01-2026.txt", At(2026, 1, 1), false, false},
+      {"upper DEL-04-01-2026.txt", At(2026, 1, 1), true, false},
+      {"del-me del-01-02-2020.txt", At(2019, 1, 1), false, false},
+      {"del-old/report del-01-02-2020.txt", At(2019, 1, 1), false, false},
+      {"spaces del- 1- 2-2020.txt", At(2019, 1, 1), false, false},
+      {"future stamp del-xx-xx-xxxx.txt", At(2026, 12, 9), false, true},
+      {"plain name.txt", At(2019, 1, 1), false, false},
+  };
+  for (const auto& c : cases) {
+    const std::string path = home / c.name;
+    test::MakeFile(path, 1, c.stamp);
+    const size_t warned_before = fn.WarningRpt->Warnings().size();
+    EXPECT_EQ(FileIsExpired(path), c.expired) << c.name;
+    const auto warnings = fn.WarningRpt->Warnings();
+    EXPECT_EQ(std::vector<std::string>(warnings.begin() + warned_before, warnings.end()),
+              c.warned
+                  ? std::vector<std::string>{"Deletion date is before file creation date: " + path}
+                  : std::vector<std::string>{})
+        << c.name;
   }
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ExpiryTest,
-    ::testing::Values(
-        ExpiryCase{"yesterday del-12-05-2026.txt", At(2026, 12, 4, 8), true, false},
-        ExpiryCase{"today del-12-06-2026.txt", At(2026, 12, 5, 8), true, false},
-        ExpiryCase{"written today del-12-06-2026.txt", At(2026, 12, 6, 9), false, true},
-        ExpiryCase{"stamp at midnight del-12-06-2026.txt", At(2026, 12, 6), true, false},
-        ExpiryCase{"tomorrow del-12-07-2026.txt", At(2026, 1, 1), false, false},
-        ExpiryCase{"next year del-12-06-2027.txt", At(2026, 1, 1), false, false},
-        ExpiryCase{"no such day del-02-30-2026.txt", At(2026, 1, 1), false, false},
-        ExpiryCase{"month 13 del-13-01-2026.txt", At(2026, 1, 1), false, false},
-        ExpiryCase{"upper DEL-04-01-2026.txt", At(2026, 1, 1), true, false},
-        ExpiryCase{"del-me del-01-02-2020.txt", At(2019, 1, 1), false, false},
-        ExpiryCase{"del-old/report del-01-02-2020.txt", At(2019, 1, 1), false, false},
-        ExpiryCase{"spaces del- 1- 2-2020.txt", At(2019, 1, 1), false, false},
-        ExpiryCase{"future stamp del-xx-xx-xxxx.txt", At(2026, 12, 9), false, true},
-        ExpiryCase{"plain name.txt", At(2019, 1, 1), false, false}));
-
-class ExpiryRulesTest : public JudgeTest {};
-
-TEST_F(ExpiryRulesTest, VanishedCandidateIsReportedAndNotExpired) {
+TEST_F(JudgeTest, VanishedCandidateIsReportedAndNotExpired) {
   const std::string path = home / "gone del-01-01-2020.txt";
   EXPECT_FALSE(FileIsExpired(path));
   ASSERT_EQ(reporter.reports.size(), 1u);
@@ -73,7 +66,7 @@ TEST_F(ExpiryRulesTest, VanishedCandidateIsReportedAndNotExpired) {
   EXPECT_EQ(reporter.reports[0].number, ENOENT);
 }
 
-TEST_F(ExpiryRulesTest, RemovalDateIsReadAfterTheFirstTokenOnly) {
+TEST_F(JudgeTest, RemovalDateIsReadAfterTheFirstTokenOnly) {
   const DateTime now = At(2026, 12, 6, 10, 0, 0), tomorrow = At(2026, 12, 7, 10, 0, 0);
   auto ExtractExpiryDate = [&](const char* path) {
     return kestrel::ExtractExpiryDate(path, Cfg().PrefixToken(), now);

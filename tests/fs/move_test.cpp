@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <sys/sysmacros.h>
 
-#include <cstdio>
 #include <ctime>
 #include <functional>
 
@@ -32,10 +31,8 @@ std::string Error(int err, const std::string& path) {
 bool Stamped(const std::string& text, const std::string& head, std::time_t before, char sep,
              const std::string& tail) {
   for (const std::time_t t : {before, before + 1}) {
-    const DateTime::Civil c = DateTime::FromTimeT(t).ToCivil();
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d%c%02d:%02d:%02d", c.year, c.month, c.day,
-                  sep, c.hour, c.minute, c.second);
+    std::string stamp = DateTime::FromTimeT(t).ToIsoText();
+    stamp[10] = sep;
     if (text == head + stamp + tail) return true;
   }
   return false;

@@ -1,5 +1,6 @@
 #include "fs/run_lock.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/error.h"
@@ -18,21 +19,10 @@ class RunLockTest : public ::testing::Test {
   test::RecordingReporter reporter;
 };
 
-TEST_F(RunLockTest, OneHolderAtATimeAndTheNextGetsItOnceTheFirstIsGone) {
-  auto first = std::make_unique<RunLock>(RealSys(), folder.Path());
-  ASSERT_TRUE(first->Acquire(clock, 0));
-  RunLock second(RealSys(), folder.Path() + "/");
-  EXPECT_FALSE(second.Acquire(clock, 0));
-  EXPECT_EQ(clock.sleeps, 0);
-  first.reset();
-  EXPECT_TRUE(second.Acquire(clock, 0));
-  EXPECT_EQ(test::ReadFile(folder / ".kestrel.lock"), "");
-}
-
 TEST_F(RunLockTest, WaitsUpToTheGivenSecondsForTheHolderToLetGo) {
   auto holder = std::make_unique<RunLock>(RealSys(), folder.Path());
   ASSERT_TRUE(holder->Acquire(clock, 0));
-  RunLock waiting(RealSys(), folder.Path());
+  RunLock waiting(RealSys(), folder.Path() + "/");  // the same folder, however written
   // Sleeps move the clock one second each: tries at 0..6 s, the last one more than 5 s on.
   EXPECT_FALSE(waiting.Acquire(clock, 5));
   EXPECT_EQ(clock.sleeps, 6);
@@ -62,7 +52,12 @@ TEST_F(RunLockTest, RefusalAndFailureAreReportedAndOnlyFailuresGoToTheLog) {
   EXPECT_FALSE(TakeRunLock(through_link, clock, reporter, 0, "Functions.Main"));
   EXPECT_FALSE(std::filesystem::exists(linked / "elsewhere"));
 
-  ASSERT_EQ(reporter.reports.size(), 3u);
+  test::TempDir fifo;
+  ASSERT_EQ(::mkfifo((fifo / ".kestrel.lock").c_str(), 0644), 0);
+  RunLock on_fifo(RealSys(), fifo.Path());
+  EXPECT_FALSE(TakeRunLock(on_fifo, clock, reporter, 0, "Functions.Main"));  // does not block
+
+  ASSERT_EQ(reporter.reports.size(), 4u);
   EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
   EXPECT_EQ(reporter.reports[0].number, kAppError);
   EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.Main");
@@ -72,6 +67,9 @@ TEST_F(RunLockTest, RefusalAndFailureAreReportedAndOnlyFailuresGoToTheLog) {
   EXPECT_EQ(reporter.reports[1].location, "frmKestrel.cmdRun_Click\nRunLock");
   EXPECT_EQ(reporter.reports[1].log_name, "Kestrel.log");
   EXPECT_EQ(reporter.reports[2].number, ELOOP);
+  EXPECT_EQ(reporter.reports[3].description,
+            "The run lock " + (fifo / ".kestrel.lock") + " is not a file");
+  EXPECT_EQ(clock.sleeps, 0);  // no wait asked for, none made
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "fs/sys.h"
@@ -40,6 +42,22 @@ TEST(FileManagerActions, OfferThePresetsAndTheDialog) {
   EXPECT_EQ(menu.GetString("Desktop Action choose", "Name", ""), "Choose date...");
   EXPECT_EQ(menu.GetString("Desktop Action choose", "Exec", ""), "kestrel-gui --mark -- %F");
   EXPECT_NE(script.find("exec kestrel-gui --mark -- \"$@\""), std::string::npos);
+}
+
+// A failed mark is shown by zenity as plain text: a name such as "R&D <old>.xls" is no markup.
+TEST(FileManagerActions, TheScriptShowsAFailureAsPlainText) {
+  test::TempDir bin;
+  test::WriteFile(bin / "kestrel", "#!/bin/sh\necho \"kestrel: $4: the name is taken\"\nexit 1\n",
+                  0755);
+  test::WriteFile(bin / "zenity", "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/shown\"\n",
+                  0755);
+  std::filesystem::copy_file(KESTREL_DATA_DIR "/nautilus/kestrel-mark", bin / "1 week");
+  std::filesystem::permissions(bin / "1 week", std::filesystem::perms(0755));
+  test::EnvVar path("PATH", bin.Path() + ":/usr/bin:/bin");
+  EXPECT_NE(std::system(("'" + bin.Path() + "/1 week' 'R&D <old>.xls'").c_str()), 0);
+  EXPECT_EQ(test::ReadFile(bin / "shown"),
+            "--error|--no-markup|--title=Mark for removal|"
+            "--text=kestrel: R&D <old>.xls: the name is taken|");
 }
 
 }  // namespace

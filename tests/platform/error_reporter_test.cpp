@@ -1,5 +1,8 @@
 #include "platform/error_reporter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/console_error_reporter.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
@@ -48,6 +51,17 @@ TEST(ConsoleErrorReporterTest, AppendsTimeStampedErrorToTheLog) {
   EXPECT_EQ(test::ReadFile(dir / "Kestrel.log"),
             "[2026-12-06 09:00:00] Kestrel: error 0x80040001 in KestrelCfg.Save\nProfileStore\n"
             "boom\n");
+
+  // A log that is no regular file is left alone, without waiting on a FIFO.
+  test::TempDir fifo;
+  ASSERT_EQ(::mkfifo((fifo / "Kestrel.log").c_str(), 0644), 0);
+  ConsoleErrorReporter(clock, fifo.Path())
+      .ReportError(kAppError, "boom", "KestrelCfg.Save", 0, "Kestrel.log", "Kestrel");
+  test::TempDir linked;
+  ASSERT_EQ(::symlink((dir / "Kestrel.log").c_str(), (linked / "Kestrel.log").c_str()), 0);
+  ConsoleErrorReporter(clock, linked.Path())
+      .ReportError(kAppError, "boom", "KestrelCfg.Save", 0, "Kestrel.log", "Kestrel");
+  EXPECT_EQ(test::Lines(test::ReadFile(dir / "Kestrel.log")).size(), 3u);
 }
 
 }  // namespace

@@ -100,10 +100,6 @@ class EngineTest : public ::testing::Test {
   Functions fn;
 };
 
-}  // namespace kestrel::test
-
-namespace kestrel::test {
-
 // Sets the file's last-write time (not following a link) to a local wall-clock time.
 inline void SetStamp(const std::string& path, DateTime stamp) {
   const DateTime::Civil c = stamp.ToCivil();

@@ -397,18 +397,15 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("stored");
-    QTest::newRow("letters refused") << "7a5"
-                                     << "75" << 75;
-    QTest::newRow("leading zero") << "075"
-                                  << "75" << 75;
-    QTest::newRow("largest") << "2147483647"
-                             << "2147483647" << 2147483647;
-    QTest::newRow("too large") << "2147483648"
-                               << "2147483648" << -1;
-    QTest::newRow("empty") << ""
-                           << "" << -1;
-    QTest::newRow("negative from a file") << "-5"
-                                          << "-5" << -1;
+    for (const auto& [row, keys, shown, stored] :
+         {std::tuple<const char*, const char*, const char*, int>{"letters refused", "7a5", "75",
+                                                                 75},
+          {"leading zero", "075", "75", 75},
+          {"largest", "2147483647", "2147483647", 2147483647},
+          {"too large", "2147483648", "2147483648", -1},
+          {"empty", "", "", -1},
+          {"negative from a file", "-5", "-5", -1}})
+      QTest::newRow(row) << QString(keys) << QString(shown) << stored;
   }
   void numberFields() {
     QFETCH(QString, keys);
