@@ -103,6 +103,10 @@ RunTab::~RunTab() {
   if (fn_.WarningRpt) fn_.WarningRpt->WarningIssued.Unsubscribe(warning_id_);
 }
 
+void RunTab::AppendLine(const QString& line) {
+  output_->appendPlainText(line);
+}
+
 void RunTab::PostLine(const std::string& line, std::int64_t moved, bool warning) {
   // Queued even on this thread, so that every line keeps its place behind the earlier ones.
   QMetaObject::invokeMethod(
