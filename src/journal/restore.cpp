@@ -69,6 +69,31 @@ struct Restorer {
   const RestoreEvents& events;
   JournalAppend append;
   RestoreResult result;
+  MoveCache sources;  // the last quarantine or trash folder, kept open
+  // The last original folder walked to, kept open, and what it was walked from.
+  struct Origin {
+    std::string include, parent;
+    dev_t include_dev = 0;
+    ino_t include_ino = 0;
+    Fd fd;
+    dev_t dev = 0;
+  } origin;
+
+  int OriginFolder(const Entry& e, const std::string& parent) {
+    if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
+        origin.include_dev == e.include.dev && origin.include_ino == e.include.ino)
+      return 0;
+    origin.fd.Reset();
+    if (const int err = OpenOriginFolder(sys, e, true, origin.fd)) return err;
+    struct stat st;
+    if (sys.FStat(origin.fd.Get(), &st) != 0) return errno;
+    origin.include = e.include.path;
+    origin.parent = parent;
+    origin.include_dev = e.include.dev;
+    origin.include_ino = e.include.ino;
+    origin.dev = st.st_dev;
+    return 0;
+  }
 
   void Warn(const std::string& text) {
     if (events.warning) events.warning(text);
@@ -97,7 +122,7 @@ struct Restorer {
                   EscapeControlBytes(original));
     }
     MoveSource src;
-    int err = OpenMoveSource(sys, nullptr, e.placed, src);
+    int err = OpenMoveSource(sys, nullptr, e.placed, src, &sources);
     if (err == ENOENT) {
       return Fail("Not restored, no longer where the journal says (" +
                   EscapeControlBytes(e.placed) + "): " + EscapeControlBytes(original));
@@ -107,8 +132,9 @@ struct Restorer {
       return Fail("Not restored, changed since it was moved (" + EscapeControlBytes(e.placed) +
                   "): " + EscapeControlBytes(original));
     }
-    Fd folder;
-    if ((err = OpenOriginFolder(sys, e, true, folder)) != 0) {
+    std::string parent, name, placed;
+    SplitParent(original, parent, name);
+    if ((err = OriginFolder(e, parent)) != 0) {
       if (err == ESTALE)
         return Fail("Not restored, the include folder " + EscapeControlBytes(e.include.path) +
                     " is not the one the run found it under: " + EscapeControlBytes(original));
@@ -117,17 +143,13 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    struct stat dst;
-    if (sys.FStat(folder.Get(), &dst) != 0) return Fail(Failure(errno, original));
-    std::string parent, name, placed;
-    SplitParent(original, parent, name);
     if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
                                      Tab(IsoText(clock.Now())) + "\n")) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
     e.state = State::kRestoring;
-    err = MoveEntryInto(sys, src, folder.Get(), dst.st_dev, name, options.rename, placed);
+    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed);
     if (err != 0) {
       append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
                   Tab(std::to_string(err)) + "\n");
@@ -199,7 +221,7 @@ int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
 RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
                       const std::vector<std::string>& only, const RestoreOptions& options,
                       const RestoreEvents& events) {
-  Restorer r{sys, clock, run, options, events, JournalAppend(sys, run.path), {}};
+  Restorer r{sys, clock, run, options, events, JournalAppend(sys, run.path), {}, {}, {}};
   for (const Problem& p : run.problems) {
     r.Warn("Journal " + run.name + " line " + std::to_string(p.line) + ": " + p.text);
   }
