@@ -128,10 +128,10 @@ void MakeDueFiles(const fs::path& dir, const fs::path& quarantine) {
   }
 }
 
-void ExpectMoved(const fs::path& quarantine) {
+void ExpectMoved(const fs::path& quarantine, int expected = kDueFiles) {
   const auto moved = std::distance(fs::directory_iterator(quarantine), fs::directory_iterator());
-  if (moved != kDueFiles) {
-    std::fprintf(stderr, "expected %d moved files, found %ld\n", kDueFiles,
+  if (moved != expected) {
+    std::fprintf(stderr, "expected %d moved files, found %ld\n", expected,
                  static_cast<long>(moved));
     std::exit(1);
   }
@@ -249,8 +249,9 @@ int main(int argc, char** argv) {
   RunOverEmptyFolders(work, home, 0);
   RunOverEmptyFolders(work, home, 20000);
   if (argc > 2 && std::string(argv[2]) == "--folders-only") return 0;
+  const bool moves_only = argc > 2 && std::string(argv[2]) == "--moves-only";
   // The tree takes minutes to write; a finished one from an earlier run is used again.
-  if (!fs::exists(work / "tree.done")) {
+  if (!moves_only && !fs::exists(work / "tree.done")) {
     std::printf("Generating %d folders with %d files under %s ...\n", kTop * kMiddle * kLeaf,
                 kTop * kMiddle * kLeaf * kFilesPerFolder, tree.c_str());
     std::fflush(stdout);
@@ -262,11 +263,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string> find = {"find", tree.string(), "-xdev", "-iname", kMask};
   const std::string exe = KESTREL_EXE;
   auto rewind = [&] { WriteConfig(home / "scan.ksp", tree, quarantine); };
-  const auto [scan, find_scan] = Medians({exe, "-s:scan.ksp"}, rewind, find, [] {});
-  Row("discovery alone (in process)", Discovery(tree, home), find_scan, "find -xdev -iname");
-  Row("whole silent run, nothing due", scan, find_scan, "find -xdev -iname");
-  const auto [preview, find_preview] = Medians({exe, "--preview", "scan.ksp"}, rewind, find, [] {});
-  Row("preview, nothing due", preview, find_preview, "find -xdev -iname");
+  if (!moves_only) {
+    const auto [scan, find_scan] = Medians({exe, "-s:scan.ksp"}, rewind, find, [] {});
+    Row("discovery alone (in process)", Discovery(tree, home), find_scan, "find -xdev -iname");
+    Row("whole silent run, nothing due", scan, find_scan, "find -xdev -iname");
+    const auto [preview, find_preview] =
+        Medians({exe, "--preview", "scan.ksp"}, rewind, find, [] {});
+    Row("preview, nothing due", preview, find_preview, "find -xdev -iname");
+  }
 
   auto fresh = [&] {
     MakeDueFiles(due, quarantine);
@@ -282,7 +286,33 @@ int main(int argc, char** argv) {
         MakeDueFiles(due, quarantine);
       });
   ExpectMoved(quarantine);
-  Row("moving 10,000 due files", move, move_mv, "find -exec mv -n -t");
+  Row("moving 10,000 due files, journaled", move, move_mv, "find -exec mv -n -t");
+
+  // The same files back from the quarantine: a restore of the run's journal against mv of
+  // each folder's share back (file i came from folder d<i/1000>).
+  auto moved_by_run = [&] {
+    fresh();
+    Spawn({exe, "-s:move.ksp"});
+    ExpectMoved(quarantine);
+  };
+  std::string back;
+  const std::string q = "'" + quarantine.string() + "/old del-01-01-2020 '";
+  for (int d = 0; d < kDueFiles / 1000; ++d) {
+    const std::string folder = "'" + (due / ("d" + std::to_string(d))).string() + "'";
+    back += (d == 0 ? "" : " && ") + std::string("mv -n -t ") + folder;
+    if (d == 0) {
+      back += " " + q + "?.txt " + q + "??.txt " + q + "???.txt";
+    } else {
+      back += " " + q + std::to_string(d) + "???.txt";
+    }
+  }
+  const auto [restore, restore_mv] =
+      Medians({exe, "--restore", "last"}, moved_by_run, {"sh", "-c", back}, [&] {
+        ExpectMoved(quarantine, 0);  // what the restore just did
+        moved_by_run();
+      });
+  ExpectMoved(quarantine, 0);
+  Row("restoring 10,000 files, same fs", restore, restore_mv, "mv -n -t back");
   std::printf("(tree kept in %s; remove it when done)\n", work.c_str());
   return 0;
 }

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang-format clang clang-tidy libclang-rt-14-dev
   trash-cli poppler-utils xvfb xauth
-  e2fsprogs locales
+  e2fsprogs locales ccache
   dpkg-dev file desktop-file-utils appstream systemd man-db shared-mime-info
 )
 

@@ -50,7 +50,8 @@ const std::vector<LongOption>& LongOptions() {
       {"forecast", "DAYS", "list marked files due now, within DAYS days, never due"},
       {"json", nullptr, "print JSON Lines: a run, --preview, --forecast"},
       {"mark", "WHEN", "rename FILEs to be removed WHEN: Nd, Nw, Nm, Ny or MM-DD-YYYY"},
-      {"unmark", nullptr, "rename FILEs back to their names without the mark"},
+      {"unmark", nullptr,
+       "rename FILEs back to their names without the mark; with --restore, the restored files"},
       {"config", "CONFIG", "--mark, --unmark: the token of CONFIG, not of default.ksp"},
       {"schedule", "CONFIG", "run CONFIG weekly, daily, monthly or at a calendar"},
       {"unschedule", "CONFIG", "stop the scheduled runs of CONFIG"},
@@ -58,6 +59,11 @@ const std::vector<LongOption>& LongOptions() {
       {"install-file-manager-actions", nullptr,
        "add \"Mark for removal\" to the GNOME Files scripts"},
       {"wait", "SECONDS", "let a run wait up to SECONDS for another run to end"},
+      {"runs", nullptr, "list the journaled runs: name, time, files, bytes, configuration"},
+      {"restore", "RUN",
+       "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},
+      {"rename", nullptr, "with --restore: restore to a free name when the original is taken"},
+      {"keep-journals", "N", "keep the journals of the last N runs (default 100)"},
   };
   return options;
 }
@@ -128,7 +134,12 @@ std::string LongUsageText() {
   }
   text +=
       "\nA configuration operand is resolved as -s: resolves it: -s:NAME or NAME, in the\n"
-      "program folder unless absolute.";
+      "program folder unless absolute.\n"
+      "\nExamples:\n"
+      "  kestrel --keep-journals 20 weekly.ksp    a run that keeps 20 journals\n"
+      "  kestrel --runs                           the runs that can be restored\n"
+      "  kestrel --restore last                   bring back all the last run moved\n"
+      "  kestrel --restore 2026-12-06T10-00-00 --rename '/home/ann/budget del-10-31-2026.xls'";
   return text;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fs/sys.h"
 #include "platform/clock.h"
@@ -15,6 +17,14 @@ class LogFile;
 class FileRemovalReport;
 class WarningReport;
 class SettingsReport;
+class MoveJournal;
+
+// Starts the journal of a run over cfg that began at start and scans the include folders,
+// after finishing what crashed runs left (each such step told to note); null when the run is
+// not to be journaled.
+using JournalStarter = std::function<std::unique_ptr<MoveJournal>(
+    const KestrelCfg& cfg, const std::vector<std::string>& includes, DateTime start,
+    const std::function<void(const std::string&)>& note)>;
 
 // What lies outside the program: the clock, the error reporter, the file system and the folder
 // that holds "default.ksp" and "Kestrel.log". Tests hand in doubles.
@@ -47,6 +57,10 @@ class Functions {
   // Folders scanned since start-up; never set back to 0.
   std::int32_t FoldersScanned = 0;
   bool GuiMode = false;
+  // Journals kept in the program folder's "journal" folder, the current run's included.
+  int KeepJournals = 100;
+  // By default journals every run in the program folder's "journal" folder.
+  JournalStarter StartJournal;
 
  private:
   Platform platform_;
@@ -54,5 +68,7 @@ class Functions {
 
 // Path of a file in the program folder.
 std::string ProgramFile(const Functions& fn, const std::string& name);
+// The folder of the run journals.
+std::string JournalFolder(const Functions& fn);
 
 }  // namespace kestrel

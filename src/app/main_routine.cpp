@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "app/functions.h"
@@ -30,6 +31,7 @@ void PrintRunLines(Functions& fn) {
 
 int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   KestrelCfg& cfg = *fn.CurrentCfg;
+  fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   options.json ? PrintRunJson(fn) : PrintRunLines(fn);
   const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
@@ -86,6 +88,20 @@ RunOptions RunOptionsFrom(const LongCommandLine& line) {
     }
     options.wait_seconds = std::stoi(value);
   }
+  if (line.Has("keep-journals")) {
+    const std::string text = line.Value("keep-journals");
+    long long n = 0;
+    const bool digits = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) n = std::stoll(text);
+    if (!digits || n < 1) {
+      throw KsError(
+          kAppError,
+          "--keep-journals needs a whole number of at least 1: " + EscapeControlBytes(text),
+          "Functions.ProcessCommandLine");
+    }
+    options.keep_journals = static_cast<int>(n);
+  }
   return options;
 }
 
@@ -99,6 +115,8 @@ int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
     options = RunOptionsFrom(line);
     for (const LongCommand& command : commands) {
       if (!line.Has(command.option)) continue;
+      // Given with --restore, --unmark unmarks what the restore brings back.
+      if (std::string_view(command.option) == "unmark" && line.Has("restore")) continue;
       if (chosen != nullptr) {
         throw KsError(kAppError,
                       std::string("Options --") + chosen->option + " and --" + command.option +

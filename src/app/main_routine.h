@@ -21,12 +21,13 @@ struct LongCommandLine;
 
 // How a silent run started from long options behaves beyond the design.
 struct RunOptions {
-  bool json = false;     // print JSON Lines instead of the Run tab's lines
-  int wait_seconds = 0;  // how long to wait for another run's lock
+  bool json = false;        // print JSON Lines instead of the Run tab's lines
+  int wait_seconds = 0;     // how long to wait for another run's lock
+  int keep_journals = 100;  // run journals kept, this run's included
 };
 
 // The modifiers of a silent run given on a long command line. Throws KsError for a --wait
-// that is not a whole number of seconds.
+// that is not a whole number of seconds or a --keep-journals below 1.
 RunOptions RunOptionsFrom(const LongCommandLine& line);
 
 // A command of the long command line, run when its option is given; returns the exit status.

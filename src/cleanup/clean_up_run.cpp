@@ -55,6 +55,9 @@ RunEnd CleanUpRun::Run() {
   const FolderList include = cfg_.IncludeFolders().empty()
                                  ? MakeFolderList("", fs.GetLocalDrives(), true)
                                  : cfg_.IncludeFolders();
+  std::vector<std::string> include_paths;
+  for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
+  mover_.Starting(include_paths, start);
   // Known before the scan, so that what earlier runs moved is never moved again.
   DestinationFolders destinations(fn_.Outside().sys, quarantine);
   const std::vector<std::string> candidates =

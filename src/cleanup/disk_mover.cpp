@@ -17,9 +17,22 @@ void DiskMover::CreateFolder(const std::string& folder) {
   }
 }
 
+void DiskMover::Starting(const std::vector<std::string>& includes, DateTime start) {
+  if (start_journal_) journal_ = start_journal_(includes, start);
+}
+
 bool DiskMover::Move(const MoveRequest& request) {
-  return Win32Wrapper(sys_, warnings_, &request.scanned, &cache_)
-      .MoveFile(request.path, request.to_folder);
+  Win32Wrapper fs(sys_, warnings_, &request.scanned, &cache_);
+  if (!journal_) return fs.MoveFile(request.path, request.to_folder);
+  const Win32Wrapper::FileInfo& info = request.info;
+  const std::uint64_t entry =
+      journal_->Intent({request.path, info.size, info.mode, info.mtime, info.dev, info.ino});
+  // A move the journal cannot record could not be undone, so it does not happen.
+  if (entry == 0) throw SystemError(errno, "write", "journal", "KestrelCfg.MoveIt");
+  MovePlaced placed;
+  const bool moved = fs.MoveFile(request.path, request.to_folder, &placed);
+  journal_->Outcome(entry, placed);
+  return moved;
 }
 
 std::uint64_t DiskMover::AvailableSpace(const std::string& folder) {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include "cleanup/run_seams.h"
 #include "fs/move_ops.h"
+#include "journal/move_journal.h"
 
 namespace kestrel {
 
@@ -10,11 +14,16 @@ class WarningReport;
 
 // A real run's moves. Keeps the destination and the last source folder open between moves;
 // refuses a source whose folder is no longer the one the scan listed. A failed move's warning
-// goes to warnings.
+// goes to warnings. With a journal starter, every move is journaled: its intent before it, its
+// outcome after; a move whose intent cannot be written does not happen.
 class DiskMover : public Mover {
  public:
-  DiskMover(Sys& sys, WarningReport* warnings) : sys_(sys), warnings_(warnings) {}
+  using JournalStart = std::function<std::unique_ptr<MoveJournal>(
+      const std::vector<std::string>& includes, DateTime start)>;
+  DiskMover(Sys& sys, WarningReport* warnings, JournalStart start_journal = {})
+      : sys_(sys), warnings_(warnings), start_journal_(std::move(start_journal)) {}
 
+  void Starting(const std::vector<std::string>& includes, DateTime start) override;
   void CreateFolder(const std::string& folder) override;
   bool Move(const MoveRequest& request) override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
@@ -24,6 +33,8 @@ class DiskMover : public Mover {
   Sys& sys_;
   WarningReport* warnings_;
   MoveCache cache_;
+  JournalStart start_journal_;
+  std::unique_ptr<MoveJournal> journal_;
 };
 
 }  // namespace kestrel

@@ -53,6 +53,10 @@ struct MoveRequest {
 class Mover {
  public:
   virtual ~Mover() = default;
+  // The run, begun at start, is about to scan these include folders.
+  virtual void Starting(const std::vector<std::string>& includes, DateTime start) {
+    (void)includes, (void)start;
+  }
   // Creates the last level of the quarantine folder. Throws KsError when it cannot.
   virtual void CreateFolder(const std::string& folder) = 0;
   // Returns true iff the file was moved.

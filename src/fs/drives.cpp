@@ -40,7 +40,7 @@ bool Removable(Sys& sys, dev_t rdev) {
   if (ReadWholeFile(sys, base + "removable", text) != 0 &&
       ReadWholeFile(sys, base + "../removable", text) != 0)
     return false;
-  return text.rfind("1", 0) == 0;
+  return text.rfind('1', 0) == 0;
 }
 
 }  // namespace

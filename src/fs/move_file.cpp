@@ -29,12 +29,13 @@ int RemoveSource(Sys& sys, const MoveSource& src, const CopiedTree* copied) {
   return sys.UnlinkAt(src.Dir(), src.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
-int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
-  std::string target, placed;
+int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
+                   int max_number, std::string& placed) {
+  std::string target;
   if (const int err = ReadLinkText(sys, src.Dir(), src.name, target)) return err;
   int err = EEXIST;
-  for (int n = 1; n <= kMaxNumber && err == EEXIST; ++n) {
-    placed = NumberedName(src.name, n);
+  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
+    placed = NumberedName(wanted, n);
     err = sys.SymlinkAt(target.c_str(), dst, placed.c_str()) == 0 ? 0 : errno;
   }
   if (err != 0) return err;
@@ -45,14 +46,14 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst) {
 }
 
 // Returns ENOTSUP when the file system has no anonymous files; nothing is done then.
-int MoveFileAcross(Sys& sys, const MoveSource& src, int dst) {
+int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
+                   int max_number, std::string& placed) {
   Fd out;
   int err = CopyToAnonymous(sys, src, dst, out);
   if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
-  std::string placed;
   err = EEXIST;
-  for (int n = 1; n <= kMaxNumber && err == EEXIST; ++n) {
-    placed = NumberedName(src.name, n);
+  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
+    placed = NumberedName(wanted, n);
     err = LinkAnonymous(sys, out.Get(), dst, placed);
   }
   if (err != 0) return err;
@@ -62,16 +63,17 @@ int MoveFileAcross(Sys& sys, const MoveSource& src, int dst) {
   return err;
 }
 
-int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev) {
+int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const std::string& wanted,
+               int max_number, std::string& placed) {
   if (S_ISREG(src.st.st_mode)) {
-    const int err = MoveFileAcross(sys, src, dst);
+    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, placed);
     if (err != ENOTSUP) return err;
   }
-  std::string temp, placed;
+  std::string temp;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
   const bool folder = S_ISDIR(src.st.st_mode);
-  int err = RenameToFreeName(sys, dst, temp, dst, src.name, placed);
+  int err = RenameToFreeName(sys, dst, temp, dst, wanted, placed, max_number);
   const std::string& landed = err == 0 ? placed : temp;
   if (err == 0) err = SyncFolder(sys, dst);
   if (err == 0) {
@@ -114,8 +116,8 @@ int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& f
 }
 
 int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
-                     const std::string& wanted, std::string& placed) {
-  for (int n = 1; n <= kMaxNumber; ++n) {
+                     const std::string& wanted, std::string& placed, int max_number) {
+  for (int n = 1; n <= max_number; ++n) {
     placed = NumberedName(wanted, n);
     if (sys.RenameAt2(from_dir, from_name.c_str(), to_dir, placed.c_str(), RENAME_NOREPLACE) == 0)
       return 0;
@@ -124,8 +126,19 @@ int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int t
   return EEXIST;
 }
 
+int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
+                  const std::string& wanted, bool free_name, std::string& placed) {
+  const int max_number = free_name ? kMaxNumber : 1;
+  if (src.st.st_dev == dst_dev) {
+    const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number);
+    if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
+  }
+  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst, wanted, max_number, placed);
+  return MoveAcross(sys, src, dst, dst_dev, wanted, max_number, placed);
+}
+
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder, MoveCache* cache) {
+                   const std::string& to_folder, MoveCache* cache, MovePlaced* placed) {
   MoveSource src;
   if (const int err = OpenMoveSource(sys, scanned, from, src, cache)) return err;
   Fd opened;
@@ -150,13 +163,13 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
       dst = opened.Get();
     }
   }
-  if (src.st.st_dev == dst_dev) {
-    std::string placed;
-    const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, src.name, placed);
-    if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
+  std::string name;
+  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name);
+  if (err == 0 && placed != nullptr) {
+    placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
+    placed->info_path.clear();
   }
-  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst);
-  return MoveAcross(sys, src, dst, dst_dev);
+  return err;
 }
 
 }  // namespace kestrel

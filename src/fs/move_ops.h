@@ -43,10 +43,11 @@ class MoveCache {
 int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& from,
                    MoveSource& src, MoveCache* cache = nullptr);
 
-// Renames from_name to the first free name of "wanted", "wanted (2)", ... in to_dir, never
-// replacing anything; the name used goes to placed. Returns 0 or the errno.
+// Renames from_name to the first free name of "wanted", "wanted (2)", ... (up to max_number
+// names) in to_dir, never replacing anything; the name used goes to placed. Returns 0 or the
+// errno (EEXIST when every name was taken).
 int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
-                     const std::string& wanted, std::string& placed);
+                     const std::string& wanted, std::string& placed, int max_number = 9999);
 
 // The names a copy read from each folder, so that removing the source removes no more.
 struct CopiedTree {
@@ -81,10 +82,31 @@ int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target
 // Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
 int SyncFolder(Sys& sys, int dir);
 
-// Both return 0 or the errno of the failed move.
+// Moves the source into the open folder dst (on file system dst_dev) under wanted, or with
+// free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
+// Across file systems it copies as MoveIntoFolder does. The name used goes to placed.
+// Returns 0 or the errno (EEXIST: the name is taken).
+int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
+                  const std::string& wanted, bool free_name, std::string& placed);
+
+// Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
+// the errno of the failed move.
+struct MovePlaced {
+  std::string path;
+  std::string info_path;
+  int error = 0;
+};
+
+// Both return 0 or the errno of the failed move; placed, when given, learns where it went.
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder, MoveCache* cache = nullptr);
-int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from);
+                   const std::string& to_folder, MoveCache* cache = nullptr,
+                   MovePlaced* placed = nullptr);
+int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from,
+                MovePlaced* placed = nullptr);
+
+// The trash folders a file at the absolute path, on file system dev, may have gone to: the
+// home trash and the two trash folders at the top of its file system (some may not exist).
+std::vector<std::string> TrashFoldersFor(Sys& sys, const std::string& absolute, dev_t dev);
 
 // $XDG_DATA_HOME (when absolute) or ~/.local/share, which holds the home trash; empty when
 // neither is known.

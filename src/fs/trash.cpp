@@ -64,7 +64,8 @@ int OpenOrMake(Sys& sys, int parent, const std::string& name, Fd& out) {
 }
 
 // Moves the source into one trash folder. Returns 0 or the errno (EXDEV: try another).
-int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& original) {
+int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& trash_path,
+              const std::string& original, MovePlaced* placed) {
   Fd files, info;
   if (const int err = OpenOrMake(sys, trash, "files", files)) return err;
   if (const int err = OpenOrMake(sys, trash, "info", info)) return err;
@@ -81,8 +82,13 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& ori
     int err = WriteAll(sys, fd.Get(), text.data(), text.size());
     if (fd.Reset() != 0 && err == 0) err = errno;
     if (err == 0 && sys.RenameAt2(src.Dir(), src.name.c_str(), files.Get(), name.c_str(),
-                                  RENAME_NOREPLACE) == 0)
+                                  RENAME_NOREPLACE) == 0) {
+      if (placed != nullptr) {
+        placed->path = trash_path + "/files/" + name;
+        placed->info_path = trash_path + "/info/" + info_name;
+      }
       return 0;
+    }
     if (err == 0) err = errno;
     sys.UnlinkAt(info.Get(), info_name.c_str(), 0);
     if (err != EEXIST) return err;
@@ -110,7 +116,7 @@ int MakeFolders(Sys& sys, const std::string& path) {
   }
 }
 
-int TrashAtHome(Sys& sys, const MoveSource& src, const std::string& original) {
+int TrashAtHome(Sys& sys, const MoveSource& src, const std::string& original, MovePlaced* placed) {
   const std::string data = DataHome();
   dev_t dev;
   if (data.empty() || !FutureDevice(sys, data + "/Trash", dev) || dev != src.st.st_dev)
@@ -119,7 +125,7 @@ int TrashAtHome(Sys& sys, const MoveSource& src, const std::string& original) {
   if (const int err = MakeFolders(sys, data)) return err;
   if (const int err = OpenPath(sys, data, O_PATH | O_DIRECTORY, base)) return err;
   if (const int err = OpenOrMake(sys, base.Get(), "Trash", trash)) return err;
-  return TrashInto(sys, src, trash.Get(), original);
+  return TrashInto(sys, src, trash.Get(), data + "/Trash", original, placed);
 }
 
 // A top folder's trash must be the user's own folder on the file's own file system.
@@ -128,18 +134,25 @@ bool Usable(Sys& sys, const Fd& trash, uid_t uid, dev_t dev) {
   return trash.Valid() && sys.FStat(trash.Get(), &st) == 0 && st.st_uid == uid && st.st_dev == dev;
 }
 
-int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute) {
+// The path a top folder's trash keeps for a file: relative to the top.
+std::string PathUnderTop(const std::string& top, const std::string& absolute) {
+  if (top == "/") return absolute.substr(1);
+  if (absolute.size() > top.size() && absolute.compare(0, top.size(), top) == 0 &&
+      absolute[top.size()] == '/')
+    return absolute.substr(top.size() + 1);
+  return absolute;
+}
+
+std::string Joined(const std::string& top, const std::string& name) {
+  return top.ends_with('/') ? top + name : top + "/" + name;
+}
+
+int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute, MovePlaced* placed) {
   const std::string top = MountPointOf(ReadMounts(sys), src.st.st_dev, absolute);
   Fd top_fd;
   if (top.empty() || OpenPath(sys, top, O_PATH | O_DIRECTORY, top_fd) != 0) return EXDEV;
   // Under the top folder the path is kept relative to it, so the trash moves with the disk.
-  std::string original = absolute;
-  if (top == "/") {
-    original.erase(0, 1);
-  } else if (absolute.size() > top.size() && absolute.compare(0, top.size(), top) == 0 &&
-             absolute[top.size()] == '/') {
-    original.erase(0, top.size() + 1);
-  }
+  const std::string original = PathUnderTop(top, absolute);
   const uid_t uid = sys.GetUid();
   const std::string user = std::to_string(uid);
   struct stat st;
@@ -148,7 +161,8 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute) {
     Fd shared(sys, sys.OpenAt(top_fd.Get(), ".Trash", kFolderFlags, 0)), own;
     if (shared.Valid() && OpenOrMake(sys, shared.Get(), user, own) == 0 &&
         Usable(sys, own, uid, src.st.st_dev)) {
-      const int err = TrashInto(sys, src, own.Get(), original);
+      const int err =
+          TrashInto(sys, src, own.Get(), Joined(top, ".Trash/" + user), original, placed);
       if (err != EXDEV) return err;
     }
   }
@@ -156,7 +170,7 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute) {
   if (OpenOrMake(sys, top_fd.Get(), ".Trash-" + user, own) != 0 ||
       !Usable(sys, own, uid, src.st.st_dev))
     return EXDEV;
-  return TrashInto(sys, src, own.Get(), original);
+  return TrashInto(sys, src, own.Get(), Joined(top, ".Trash-" + user), original, placed);
 }
 
 }  // namespace
@@ -168,13 +182,26 @@ std::string DataHome() {
   return home != nullptr && home[0] == '/' ? std::string(home) + "/.local/share" : std::string();
 }
 
-int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from) {
+std::vector<std::string> TrashFoldersFor(Sys& sys, const std::string& absolute, dev_t dev) {
+  std::vector<std::string> folders;
+  if (const std::string data = DataHome(); !data.empty()) folders.push_back(data + "/Trash");
+  const std::string top = MountPointOf(ReadMounts(sys), dev, absolute);
+  if (!top.empty()) {
+    const std::string user = std::to_string(sys.GetUid());
+    folders.push_back(Joined(top, ".Trash/" + user));
+    folders.push_back(Joined(top, ".Trash-" + user));
+  }
+  return folders;
+}
+
+int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from,
+                MovePlaced* placed) {
   MoveSource src;
   if (const int err = OpenMoveSource(sys, scanned, from, src)) return err;
   const std::string absolute = AbsolutePath(sys, from);
   if (absolute.empty()) return ENOENT;
-  const int err = TrashAtHome(sys, src, absolute);
-  return err == EXDEV ? TrashAtTop(sys, src, absolute) : err;
+  const int err = TrashAtHome(sys, src, absolute, placed);
+  return err == EXDEV ? TrashAtTop(sys, src, absolute, placed) : err;
 }
 
 }  // namespace kestrel

@@ -78,9 +78,12 @@ bool Win32Wrapper::FileIsReadOnly(const std::string& path) {
   return (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
 }
 
-bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder) {
-  const int err = to_folder.empty() ? MoveToTrash(sys_, scanned_, from)
-                                    : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_);
+bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder,
+                            MovePlaced* placed) {
+  const int err = to_folder.empty()
+                      ? MoveToTrash(sys_, scanned_, from, placed)
+                      : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_, placed);
+  if (placed != nullptr) placed->error = err;
   if (err == 0) return true;
   if (warnings_ != nullptr) {
     warnings_->RecordWarning(err == EACCES || err == EPERM
@@ -96,8 +99,9 @@ Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_l
   PathAt at;
   struct statx st {};
   int err = Reach(sys_, path, at);
-  if (err == 0 && sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
-                             STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME, &st) != 0)
+  if (err == 0 &&
+      sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
+                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_INO, &st) != 0)
     err = errno;
   if (err != 0) throw SystemError(err, "lstat", path, "Win32Wrapper.Stat");
   FileInfo info;
@@ -106,6 +110,8 @@ Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_l
   info.is_directory = S_ISDIR(st.stx_mode);
   info.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
   info.mode = st.stx_mode;
+  info.ino = st.stx_ino;
+  info.mtime = {static_cast<time_t>(st.stx_mtime.tv_sec), static_cast<long>(st.stx_mtime.tv_nsec)};
   info.attributes_known = (st.stx_attributes_mask & kAttributes) == kAttributes;
   info.immutable = (st.stx_attributes & kAttributes) != 0;
   return info;

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@ class Sys;
 class WarningReport;
 class ScannedFolders;
 class MoveCache;
+struct MovePlaced;
 
 // File-system services over POSIX. Keeps no state between calls beyond what it was given.
 // No path-length limit: long paths are reached component by component.
@@ -67,8 +69,10 @@ class Win32Wrapper {
   // false; the source is then untouched, except for a folder copied to another file system
   // whose source could not be removed in full: the whole copy is then kept. Links move as
   // links; special files only by rename (EXDEV across file systems). A source whose folder
-  // the scan knew under another identity is refused (ELOOP). Returns true iff it was moved.
-  bool MoveFile(const std::string& from, const std::string& to_folder = "");
+  // the scan knew under another identity is refused (ELOOP). placed, when given, learns where
+  // the entry went or the errno. Returns true iff it was moved.
+  bool MoveFile(const std::string& from, const std::string& to_folder = "",
+                MovePlaced* placed = nullptr);
 
   struct FileInfo {
     std::int64_t size = 0;
@@ -76,6 +80,8 @@ class Win32Wrapper {
     bool is_directory = false;
     dev_t dev = 0;
     mode_t mode = 0;
+    ino_t ino = 0;
+    struct timespec mtime {};  // the stamp to the nanosecond
     // Whether the file system reported the immutable and append-only attributes, and if so
     // whether either is set.
     bool attributes_known = false;

@@ -80,6 +80,8 @@ class MainWindow : public QMainWindow {
   void FileSaveAs();
   // main_window_schedule.cpp: a systemd timer for the saved configuration.
   void FileSchedule();
+  // main_window_restore.cpp: the Restore dialog, its lines going to the Run tab.
+  void FileRestore();
   // Yes, No or Cancel; Cancel too when Yes led to a Save As that got no file name, or to no
   // save because a field is in error.
   MsgResult ConfirmSave();

@@ -41,6 +41,8 @@ void MainWindow::BuildMenus() {
                         &MainWindow::FileSaveAs, true);
   AddCommand(file, "mnuFileSchedule", QStringLiteral("Sc&hedule..."), {}, &MainWindow::FileSchedule,
              true);
+  AddCommand(file, "mnuFileRestore", QStringLiteral("&Restore..."), {}, &MainWindow::FileRestore,
+             true);
   file->addSeparator();
   AddReportMenus(file, QStringLiteral("mnuFile"), QStringLiteral("&View"));
   file->addSeparator();

@@ -89,7 +89,7 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
 }
 
 NameField* OptionsTab::AddTextField(const char* name, const char* caption, const char* tip,
-                                    int help, TextSet set) {
+                                    int help, const TextSet& set) {
   const int row = rows_++;
   grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
   auto* field = new NameField;
@@ -106,7 +106,7 @@ NameField* OptionsTab::AddTextField(const char* name, const char* caption, const
 }
 
 QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, const char* tip,
-                                      int help, NumberGet get, NumberSet set) {
+                                      int help, NumberGet get, const NumberSet& set) {
   const int row = rows_++;
   grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
   auto* field = new QLineEdit;

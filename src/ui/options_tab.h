@@ -51,9 +51,9 @@ class OptionsTab : public TabPage {
   };
 
   NameField* AddTextField(const char* name, const char* caption, const char* tip, int help,
-                          TextSet set);
+                          const TextSet& set);
   QLineEdit* AddNumberField(const char* name, const char* caption, const char* tip, int help,
-                            NumberGet get, NumberSet set);
+                            NumberGet get, const NumberSet& set);
   void Stored();
   void WarnEmptyQuarantine();
   void BrowseForQuarantineFolder();

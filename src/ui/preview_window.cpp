@@ -139,7 +139,7 @@ void PreviewWindow::Start(std::shared_ptr<KestrelCfg> cfg) {
   });
 }
 
-void PreviewWindow::Finish(std::shared_ptr<const PreviewResult> result) {
+void PreviewWindow::Finish(const std::shared_ptr<const PreviewResult>& result) {
   worker_.join();
   model_->SetMoves(result->items);
   QStringList notes;

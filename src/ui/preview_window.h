@@ -47,7 +47,7 @@ class PreviewWindow : public QWidget {
   void RunRequested(std::shared_ptr<KestrelCfg> cfg);
 
  private:
-  void Finish(std::shared_ptr<const PreviewResult> result);
+  void Finish(const std::shared_ptr<const PreviewResult>& result);
   void UpdateRunButton();
 
   Functions& fn_;

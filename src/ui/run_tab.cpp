@@ -103,6 +103,10 @@ RunTab::~RunTab() {
   if (fn_.WarningRpt) fn_.WarningRpt->WarningIssued.Unsubscribe(warning_id_);
 }
 
+void RunTab::AppendLine(const QString& line) {
+  output_->appendPlainText(line);
+}
+
 void RunTab::PostLine(const std::string& line, std::int64_t moved, bool warning) {
   // Queued even on this thread, so that every line keeps its place behind the earlier ones.
   QMetaObject::invokeMethod(
@@ -145,7 +149,10 @@ void RunTab::ShowPreview() {
             [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
     // Closing the window ends its preview without Finished.
     connect(preview_window_, &PreviewWindow::Finished, this, [this] { PreviewEnded(); });
-    connect(preview_window_, &QObject::destroyed, this, [this] { PreviewEnded(); });
+    connect(preview_window_, &QObject::destroyed, this, [this] {
+      preview_window_ = nullptr;  // only its QObject part is left
+      PreviewEnded();
+    });
   }
   if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   preview_window_->Start(fn_.CurrentCfg);

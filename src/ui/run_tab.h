@@ -38,6 +38,8 @@ class RunTab : public TabPage {
   ~RunTab() override;
 
   void SetRunner(Runner runner) { runner_ = std::move(runner); }
+  // Adds a line to the output (what a restore did, for one).
+  void AppendLine(const QString& line);
   bool Running() const { return worker_.joinable(); }
   // Asks the run in progress to end; it ends as a completed run does.
   void Stop();

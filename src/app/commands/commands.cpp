@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/commands/forecast.h"
 #include "app/commands/preview.h"
+#include "app/commands/restore.h"
 #include "app/functions.h"
 #include "config/value_forms.h"
 
@@ -35,6 +36,8 @@ std::vector<LongCommand> Commands() {
       {"unschedule", UnscheduleCommand},
       {"schedules", SchedulesCommand},
       {"install-file-manager-actions", InstallFileManagerActionsCommand},
+      {"runs", RunsCommand},
+      {"restore", RestoreCommand},
   };
 }
 

@@ -1,0 +1,98 @@
+// kestrel --restore RUN [PATH...]: moves the files of a journaled run back.
+#include "app/commands/restore.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/functions.h"
+#include "app/main_routine.h"
+#include "cleanup/clean_up_run.h"
+#include "config/kestrel_cfg.h"
+#include "fs/run_lock.h"
+#include "fs/win32_wrapper.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_text.h"
+#include "journal/journal_writer.h"
+#include "journal/recovery.h"
+#include "journal/restore.h"
+#include "marking/mark_file.h"
+#include "platform/error.h"
+#include "platform/escape_text.h"
+
+namespace kestrel {
+namespace {
+
+// The prefix token of the run's configuration, or the default when it cannot be read.
+std::string PrefixOf(Functions& fn, const std::string& config) {
+  KestrelCfg cfg(fn);
+  if (!config.empty() && Win32Wrapper(fn.Outside().sys).FileExists(config)) {
+    cfg.Filename(config);
+    cfg.Load();
+  }
+  return cfg.PrefixToken();
+}
+
+}  // namespace
+
+int RestoreFiles(Functions& fn, const RestoreRequest& request,
+                 const std::function<void(const std::string&)>& out) {
+  Sys& sys = fn.Outside().sys;
+  // One run or restore at a time per program folder.
+  RunLock lock(sys, fn.ProgramFolder());
+  if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, request.wait_seconds,
+                   "Functions.Restore")) {
+    return kExitRunFailed;
+  }
+  const std::string folder = JournalFolder(fn);
+  journal::Recover(sys, fn.Outside().clock, folder,
+                   [&](const std::string& text) { out("[Message] " + text); });
+  const std::vector<std::string> runs = journal::ListRuns(sys, folder);
+  std::string name = request.run;
+  if (name == "last" && !runs.empty()) name = runs.back();
+  if (std::find(runs.begin(), runs.end(), name) == runs.end()) {
+    out("[Warning] No journaled run is called " + EscapeControlBytes(request.run));
+    return kExitBadInput;
+  }
+  journal::RunJournal run;
+  if (const int err = journal::ReadJournal(sys, folder, name, run)) {
+    out("[Warning] The journal of run " + name + " cannot be read (" + std::to_string(err) + ")");
+    return kExitRunFailed;
+  }
+  const std::string prefix = PrefixOf(fn, run.config);
+  journal::RestoreEvents events;
+  events.warning = [&](const std::string& text) { out("[Warning] " + text); };
+  events.restored = [&](const journal::Entry&, const std::string& path) {
+    out("[Restored] " + EscapeControlBytes(path));
+    const auto due = ReadRemovalDate(path, prefix);
+    if (request.unmark && due) {
+      const MarkOutcome unmarked = UnmarkFile(sys, path, prefix);
+      if (unmarked.ok) return out("[Unmarked] " + EscapeControlBytes(unmarked.new_path));
+      out("[Warning] Its mark stays (" + unmarked.reason + "): " + EscapeControlBytes(path));
+    }
+    if (due && *due <= fn.Now()) {
+      out("[Reminder] Its removal date has passed, so the next run moves it again: " +
+          EscapeControlBytes(path));
+    }
+  };
+  const journal::RestoreResult result =
+      journal::Restore(sys, fn.Outside().clock, run, request.paths, {request.rename}, events);
+  return result.failed == 0 ? kExitOk : kExitRunFailed;
+}
+
+int RestoreCommand(Functions& fn, const LongCommandLine& line) {
+  RestoreRequest request{line.Value("restore"), line.operands, line.Has("rename"),
+                         line.Has("unmark")};
+  try {
+    request.wait_seconds = RunOptionsFrom(line).wait_seconds;
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
+    return kExitBadInput;
+  }
+  const int status =
+      RestoreFiles(fn, request, [](const std::string& text) { std::printf("%s\n", text.c_str()); });
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,32 @@
+// kestrel --runs: the journaled runs, with what each moved.
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/commands/restore.h"
+#include "app/functions.h"
+#include "app/main_routine.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_text.h"
+#include "journal/journal_writer.h"
+
+namespace kestrel {
+
+int RunsCommand(Functions& fn, const LongCommandLine&) {
+  Sys& sys = fn.Outside().sys;
+  const std::string folder = JournalFolder(fn);
+  for (const std::string& name : journal::ListRuns(sys, folder)) {
+    journal::RunJournal run;
+    if (journal::ReadJournal(sys, folder, name, run) != 0) continue;
+    std::int64_t restored = 0;
+    for (const journal::Entry& e : run.entries) restored += e.state == journal::State::kRestored;
+    const std::string config = run.config.empty() ? "(unsaved)" : journal::Escape(run.config);
+    std::printf(
+        "%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
+        journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),
+        static_cast<long long>(run.MovedBytes()), static_cast<long long>(restored), config.c_str());
+  }
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "fs/fd.h"
+#include "fs/sys.h"
+
+namespace kestrel::journal {
+
+// Adds lines to an existing journal, synced at least every 1,000 files or 100 ms and at the
+// end, as the run's own lines are.
+class JournalAppend {
+ public:
+  JournalAppend(Sys& sys, const std::string& path) : sys_(sys), path_(path) {}
+  ~JournalAppend() { Finish(); }
+  JournalAppend(const JournalAppend&) = delete;
+  JournalAppend& operator=(const JournalAppend&) = delete;
+
+  // Returns 0 or the errno; after a failure every later call fails the same way.
+  int Line(const std::string& line);
+  int Finish();
+
+ private:
+  Sys& sys_;
+  std::string path_;
+  Fd file_;
+  int error_ = 0;
+  int unsynced_ = 0;
+  std::chrono::steady_clock::time_point first_unsynced_;
+};
+
+// Returns true iff path lies below folder (not folder itself).
+bool Within(const std::string& folder, const std::string& path);
+
+// Whether the entry name below dir is what a journal recorded: same type, stamp to the
+// nanosecond and, for a regular file, size.
+struct Recorded {
+  mode_t mode = 0;
+  std::int64_t size = 0;
+  struct timespec mtime {};
+};
+bool Matches(const struct stat& st, const Recorded& r);
+
+// Returns true iff the two regular files hold the same bytes.
+bool SameContent(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b);
+// Returns true iff the two entries hold the same: files the same bytes, links the same target,
+// folders the same names holding the same, recursively. Special files never match.
+// With within set, folder a may lack names of folder b (a source partly removed).
+bool SameEntry(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b,
+               bool within = false);
+
+}  // namespace kestrel::journal

@@ -1,0 +1,205 @@
+#include "journal/journal_reader.h"
+
+#include "fs/path_walk.h"
+#include "journal/journal_text.h"
+
+namespace kestrel::journal {
+namespace {
+
+struct Reader {
+  RunJournal& out;
+  int line = 0;
+
+  void Problem(std::string text) { out.problems.push_back({line, std::move(text)}); }
+
+  std::optional<std::string> Text(std::string_view field) { return Unescape(field); }
+
+  // A path the journal may name: absolute, without "." or ".." or empty components.
+  static bool Clean(const std::string& path) {
+    if (!path.starts_with('/') || path.find('\0') != std::string::npos) return false;
+    if (path == "/") return true;
+    for (size_t pos = 1; pos <= path.size();) {
+      size_t slash = path.find('/', pos);
+      if (slash == std::string::npos) slash = path.size();
+      const std::string_view part(path.data() + pos, slash - pos);
+      if (part.empty() || part == "." || part == "..") return false;
+      pos = slash + 1;
+    }
+    return true;
+  }
+
+  Entry* Numbered(std::string_view field) {
+    const auto n = ParseNumber(field);
+    Entry* e = n ? out.Find(*n) : nullptr;
+    if (e == nullptr) Problem("names no entry recorded before it");
+    return e;
+  }
+
+  void Intent(const std::vector<std::string_view>& f) {
+    if (f.size() != 13) return Problem("an intent line needs 13 fields");
+    const auto n = ParseNumber(f[1]);
+    const auto original = Text(f[2]), include = Text(f[9]);
+    const auto size = ParseNumber(f[3]), mode = ParseNumber(f[4], 8), sec = ParseNumber(f[5]),
+               nsec = ParseNumber(f[6]), dev = ParseNumber(f[7]), ino = ParseNumber(f[8]),
+               idev = ParseNumber(f[10]), iino = ParseNumber(f[11]);
+    if (!n || *n == 0 || !original || !include || !size || !mode || !sec || !nsec || !dev || !ino ||
+        !idev || !iino || (f[12] != "0" && f[12] != "1") || *nsec >= 1000000000 ||
+        *size > static_cast<std::uint64_t>(INT64_MAX))
+      return Problem("an intent line with a malformed field");
+    if (out.Find(*n) != nullptr) return Problem("entry " + std::to_string(*n) + " twice");
+    if (!Clean(*original)) return Problem("an original path that is not clean and absolute");
+    Entry e;
+    e.number = *n;
+    e.file = {*original,
+              static_cast<std::int64_t>(*size),
+              static_cast<mode_t>(*mode),
+              {static_cast<time_t>(*sec), static_cast<long>(*nsec)},
+              static_cast<dev_t>(*dev),
+              static_cast<ino_t>(*ino)};
+    e.include = {*include, static_cast<dev_t>(*idev), static_cast<ino_t>(*iino), f[12] == "1"};
+    out.entries.push_back(std::move(e));
+  }
+
+  void Outcome(const std::vector<std::string_view>& f) {
+    const std::string_view kind = f[0];
+    const size_t want = kind == "moved" ? 5 : kind == "restoring" ? 3 : 4;
+    if (f.size() != want)
+      return Problem("a " + std::string(kind) + " line needs " + std::to_string(want) + " fields");
+    const auto when = ParseIso(f[2]);
+    if (!when) return Problem("a malformed time");
+    Entry* e = Numbered(f[1]);
+    if (e == nullptr) return;
+    const State s = e->state;
+    if (kind == "moved" || kind == "failed") {
+      if (s != State::kPending) return Problem("a second outcome for entry " + std::string(f[1]));
+      if (kind == "failed") {
+        const auto err = ParseNumber(f[3]);
+        if (!err) return Problem("a malformed error number");
+        e->state = State::kFailed;
+        e->error = static_cast<int>(*err);
+        return;
+      }
+      const auto placed = Text(f[3]), info = Text(f[4]);
+      if (!placed || !info || !Clean(*placed) || (!info->empty() && !Clean(*info)))
+        return Problem("a destination that is not clean and absolute");
+      e->state = State::kMoved;
+      e->moved_at = *when;
+      e->placed = *placed;
+      e->info = *info;
+      return;
+    }
+    if (kind == "restoring") {
+      if (s != State::kMoved) return Problem("a restore of an entry that was not moved");
+      e->state = State::kRestoring;
+      return;
+    }
+    if (s != State::kRestoring) return Problem("a restore outcome without its intent");
+    if (kind == "unrestored") {
+      const auto err = ParseNumber(f[3]);
+      if (!err) return Problem("a malformed error number");
+      e->state = State::kMoved;
+      e->error = static_cast<int>(*err);
+      return;
+    }
+    const auto to = Text(f[3]);
+    if (!to || !Clean(*to)) return Problem("a restored path that is not clean and absolute");
+    e->state = State::kRestored;
+    e->restored_to = *to;
+  }
+
+  void Line(std::string_view text) {
+    const std::vector<std::string_view> f = SplitFields(text);
+    const std::string_view kind = f[0];
+    if (line == 1) {
+      const auto version = f.size() == 2 && kind == kMagic ? ParseNumber(f[1]) : std::nullopt;
+      if (!version) return Problem("not a Kestrel journal");
+      out.version = static_cast<int>(*version);
+      if (out.version > kFormatVersion)
+        Problem("written by a newer Kestrel (format " + std::string(f[1]) + ")");
+      return;
+    }
+    if (out.version == 0) return;  // reported once, on the first line
+    const bool restore_line = kind == "restoring" || kind == "restored" || kind == "unrestored";
+    if (out.ended && !restore_line) return Problem("a line after the end of the run");
+    if (kind == "run") {
+      if (line != 2 || f.size() != 4) return Problem("a misplaced or malformed run line");
+      const auto start = ParseIso(f[1]);
+      const auto config = Text(f[2]), quarantine = Text(f[3]);
+      if (!start || !config || !quarantine || (!quarantine->empty() && !Clean(*quarantine)))
+        return Problem("a malformed run line");
+      out.start = *start;
+      out.config = *config;
+      out.quarantine = *quarantine;
+      while (out.quarantine.size() > 1 && out.quarantine.back() == '/') out.quarantine.pop_back();
+      return;
+    }
+    if (kind == "intent") return Intent(f);
+    if (kind == "moved" || kind == "failed" || kind == "restoring" || kind == "restored" ||
+        kind == "unrestored")
+      return Outcome(f);
+    if (kind == "end") {
+      // A restore appends after the run's end; only the run's own end closes the run.
+      if (f.size() != 2 || !ParseIso(f[1])) return Problem("a malformed end line");
+      out.ended = true;
+      return;
+    }
+    Problem("an unknown kind of line");
+  }
+};
+
+}  // namespace
+
+Entry* RunJournal::Find(std::uint64_t number) {
+  // Entries are numbered from 1 in order; a gap left by a bad line moves them down.
+  if (number == 0) return nullptr;
+  const size_t guess = static_cast<size_t>(std::min<std::uint64_t>(number, entries.size()));
+  for (size_t i = guess; i-- > 0;) {
+    if (entries[i].number == number) return &entries[i];
+    if (entries[i].number < number) break;
+  }
+  for (Entry& e : entries)
+    if (e.number == number) return &e;
+  return nullptr;
+}
+
+std::int64_t RunJournal::MovedFiles() const {
+  std::int64_t n = 0;
+  for (const Entry& e : entries) n += e.state != State::kPending && e.state != State::kFailed;
+  return n;
+}
+
+std::int64_t RunJournal::MovedBytes() const {
+  std::int64_t n = 0;
+  for (const Entry& e : entries)
+    if (e.state != State::kPending && e.state != State::kFailed) n += e.file.size;
+  return n;
+}
+
+RunJournal ParseJournal(std::string_view text) {
+  RunJournal out;
+  Reader reader{out};
+  for (size_t pos = 0; pos < text.size();) {
+    ++reader.line;
+    const size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) {
+      reader.Problem("cut short (no line break at its end)");
+      break;
+    }
+    reader.Line(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  if (reader.line == 0) out.problems.push_back({0, "empty"});
+  return out;
+}
+
+int ReadJournal(Sys& sys, const std::string& folder, const std::string& name, RunJournal& out) {
+  std::string text;
+  const std::string path = folder + "/" + name + kSuffix;
+  if (const int err = ReadWholeFile(sys, path, text)) return err;
+  out = ParseJournal(text);
+  out.path = path;
+  out.name = name;
+  return 0;
+}
+
+}  // namespace kestrel::journal

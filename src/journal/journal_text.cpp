@@ -1,0 +1,170 @@
+#include "journal/journal_text.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace kestrel::journal {
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of s, or 0.
+size_t Utf8Length(std::string_view s) {
+  const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  const auto tail = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
+  const unsigned char c = b(0);
+  if (c >= 0xC2 && c <= 0xDF) return tail(1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (!tail(1) || !tail(2)) return 0;
+    if (c == 0xE0 && b(1) < 0xA0) return 0;  // overlong
+    if (c == 0xED && b(1) > 0x9F) return 0;  // surrogates
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (!tail(1) || !tail(2) || !tail(3)) return 0;
+    if (c == 0xF0 && b(1) < 0x90) return 0;
+    if (c == 0xF4 && b(1) > 0x8F) return 0;
+    return 4;
+  }
+  return 0;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string Escape(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80) {
+      const size_t n = Utf8Length(bytes.substr(i));
+      if (n > 0) {
+        out.append(bytes.substr(i, n));
+        i += n;
+        continue;
+      }
+    }
+    ++i;
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        continue;
+      case '\t':
+        out += "\\t";
+        continue;
+      case '\n':
+        out += "\\n";
+        continue;
+      case '\r':
+        out += "\\r";
+        continue;
+      default:
+        break;
+    }
+    if (c < 0x20 || c >= 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> Unescape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\t' || c == '\n' || c == '\r') return std::nullopt;
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    if (++i >= text.size()) return std::nullopt;
+    switch (text[i]) {
+      case '\\':
+        out += '\\';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 'x': {
+        if (i + 2 >= text.size()) return std::nullopt;
+        const int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        break;
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+  return out;
+}
+
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (size_t pos = 0;;) {
+    const size_t tab = line.find('\t', pos);
+    fields.push_back(line.substr(pos, tab == std::string_view::npos ? tab : tab - pos));
+    if (tab == std::string_view::npos) return fields;
+    pos = tab + 1;
+  }
+}
+
+namespace {
+
+std::string CivilText(DateTime t, char date_time_sep, char time_sep) {
+  const DateTime::Civil c = t.ToCivil();
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d%c%02d%c%02d", c.year, c.month, c.day,
+                date_time_sep, c.hour, time_sep, c.minute, time_sep, c.second);
+  return text;
+}
+
+}  // namespace
+
+std::string IsoText(DateTime t) {
+  return CivilText(t, 'T', ':');
+}
+
+std::string RunNameFor(DateTime t) {
+  return CivilText(t, 'T', '-');
+}
+
+std::optional<DateTime> ParseIso(std::string_view text) {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+      text[16] != ':')
+    return std::nullopt;
+  const auto part = [&](size_t at, size_t len) { return ParseNumber(text.substr(at, len)); };
+  const auto y = part(0, 4), mo = part(5, 2), d = part(8, 2), h = part(11, 2), mi = part(14, 2),
+             s = part(17, 2);
+  if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
+  return DateTime::FromCivil(static_cast<int>(*y), static_cast<int>(*mo), static_cast<int>(*d),
+                             static_cast<int>(*h), static_cast<int>(*mi), static_cast<int>(*s));
+}
+
+std::optional<std::uint64_t> ParseNumber(std::string_view text, int base) {
+  std::uint64_t value = 0;
+  if (text.empty()) return std::nullopt;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace kestrel::journal

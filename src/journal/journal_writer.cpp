@@ -1,0 +1,193 @@
+#include "journal/journal_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "fs/dir_entries.h"
+#include "fs/move_ops.h"
+#include "fs/path_walk.h"
+#include "journal/journal_append.h"
+#include "journal/journal_text.h"
+
+namespace kestrel::journal {
+namespace {
+
+constexpr int kSyncEveryFiles = 1000;
+constexpr auto kSyncEvery = std::chrono::milliseconds(100);
+
+std::string Tab(std::string_view field) {
+  std::string out = "\t";
+  out += field;
+  return out;
+}
+
+// A run's journal name: the start time, then "-2", "-3", ... for later runs in that second.
+bool IsRunName(std::string_view name) {
+  if (name.size() < 19) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool digit = c >= '0' && c <= '9';
+    if (i >= 19) {
+      if (i == 19 ? c != '-' : !digit) return false;
+    } else if (i == 4 || i == 7 || i == 13 || i == 16) {
+      if (c != '-') return false;
+    } else if (i == 10) {
+      if (c != 'T') return false;
+    } else if (!digit) {
+      return false;
+    }
+  }
+  return name.size() != 20;
+}
+
+}  // namespace
+
+JournalWriter::JournalWriter(Sys& sys, const Clock& clock, Run run)
+    : sys_(sys), clock_(clock), run_(std::move(run)) {
+  includes_.resize(run_.includes.size());
+  include_read_.resize(run_.includes.size());
+}
+
+JournalWriter::~JournalWriter() {
+  Finish();
+}
+
+int JournalWriter::Create() {
+  if (sys_.MkdirAt(AT_FDCWD, run_.folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  const std::string base = run_.folder + "/" + RunNameFor(run_.start);
+  for (int n = 1; n < 1000; ++n) {
+    const std::string path = base + (n == 1 ? "" : "-" + std::to_string(n)) + std::string(kSuffix);
+    const int fd = sys_.OpenAt(AT_FDCWD, path.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return errno;
+    file_ = Fd(sys_, fd);
+    path_ = path;
+    const std::string head = std::string(kMagic) + Tab(std::to_string(kFormatVersion)) + "\nrun" +
+                             Tab(IsoText(run_.start)) + Tab(Escape(run_.config)) +
+                             Tab(Escape(run_.quarantine)) + "\n";
+    if (const int err = WriteAll(sys_, fd, head.data(), head.size())) return err;
+    if (sys_.Fsync(fd) != 0) return errno;
+    Fd folder;
+    if (OpenPath(sys_, run_.folder, O_RDONLY | O_DIRECTORY, folder) == 0) {
+      SyncFolder(sys_, folder.Get());
+    }
+    PruneJournals(sys_, run_.folder, run_.keep);
+    return 0;
+  }
+  return EEXIST;
+}
+
+int JournalWriter::Append(const std::string& line) {
+  if (error_ != 0) return error_;
+  if (!file_.Valid() && (error_ = Create()) != 0) return error_;
+  if ((error_ = WriteAll(sys_, file_.Get(), line.data(), line.size())) != 0) return error_;
+  const auto now = std::chrono::steady_clock::now();
+  if (unsynced_++ == 0) first_unsynced_ = now;
+  if (unsynced_ >= 2 * kSyncEveryFiles || now - first_unsynced_ >= kSyncEvery) {
+    if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
+    unsynced_ = 0;
+  }
+  return 0;
+}
+
+IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
+  size_t best = run_.includes.size();
+  for (size_t i = 0; i < run_.includes.size(); ++i) {
+    if (!Within(run_.includes[i], path)) continue;
+    if (best == run_.includes.size() || run_.includes[i].size() > run_.includes[best].size())
+      best = i;
+  }
+  if (best == run_.includes.size()) return {};
+  if (!include_read_[best]) {
+    include_read_[best] = true;
+    IncludeFacts& facts = includes_[best];
+    struct stat own, target;
+    const std::string& folder = run_.includes[best];
+    if (sys_.FStatAt(AT_FDCWD, folder.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+        sys_.FStatAt(AT_FDCWD, folder.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+      facts = {folder, target.st_dev, target.st_ino, S_ISLNK(own.st_mode)};
+      while (facts.path.size() > 1 && facts.path.back() == '/') facts.path.pop_back();
+    }
+  }
+  return includes_[best];
+}
+
+std::uint64_t JournalWriter::Intent(const FileFacts& given) {
+  FileFacts file = given;
+  file.original = AbsolutePath(sys_, given.original);
+  const IncludeFacts include = IncludeOf(file.original);
+  const std::uint64_t number = next_++;
+  char mode[16];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
+  const std::string line =
+      "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
+      Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
+      Tab(std::to_string(file.mtime.tv_nsec)) + Tab(std::to_string(file.dev)) +
+      Tab(std::to_string(file.ino)) + Tab(Escape(include.path)) + Tab(std::to_string(include.dev)) +
+      Tab(std::to_string(include.ino)) + Tab(include.link ? "1" : "0") + "\n";
+  if (const int err = Append(line)) {
+    errno = err;
+    return 0;
+  }
+  return number;
+}
+
+void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
+  const std::string when = IsoText(clock_.Now());
+  if (placed.error != 0) {
+    Append("failed" + Tab(std::to_string(entry)) + Tab(when) + Tab(std::to_string(placed.error)) +
+           "\n");
+  } else {
+    const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
+    Append("moved" + Tab(std::to_string(entry)) + Tab(when) +
+           Tab(Escape(AbsolutePath(sys_, placed.path))) + Tab(Escape(info)) + "\n");
+  }
+}
+
+int JournalWriter::Finish() {
+  if (finished_ || !file_.Valid()) return error_;
+  finished_ = true;
+  if (error_ == 0) {
+    const std::string line = "end" + Tab(IsoText(clock_.Now())) + "\n";
+    error_ = WriteAll(sys_, file_.Get(), line.data(), line.size());
+  }
+  if (sys_.Fsync(file_.Get()) != 0 && error_ == 0) error_ = errno;
+  if (file_.Reset() != 0 && error_ == 0) error_ = errno;
+  return error_;
+}
+
+std::vector<std::string> ListRuns(Sys& sys, const std::string& folder) {
+  std::vector<std::string> names;
+  Fd dir;
+  if (OpenPath(sys, folder, O_RDONLY | O_DIRECTORY, dir) != 0) return names;
+  ForEachEntry(sys, dir.Get(), [&](const char* name, size_t len, unsigned char) {
+    const std::string_view text(name, len);
+    if (text.ends_with(kSuffix) &&
+        IsRunName(text.substr(0, len - std::string_view(kSuffix).size())))
+      names.emplace_back(text.substr(0, len - std::string_view(kSuffix).size()));
+  });
+  // "-N" sorts after the plain name of its second only when compared by number.
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const int c = a.compare(0, 19, b, 0, 19);
+    if (c != 0) return c < 0;
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+  });
+  return names;
+}
+
+int PruneJournals(Sys& sys, const std::string& folder, int keep) {
+  const std::vector<std::string> runs = ListRuns(sys, folder);
+  int first = 0;
+  for (size_t i = 0; keep >= 0 && i + static_cast<size_t>(keep) < runs.size(); ++i) {
+    const std::string path = folder + "/" + runs[i] + kSuffix;
+    if (sys.UnlinkAt(AT_FDCWD, path.c_str(), 0) != 0 && first == 0) first = errno;
+  }
+  return first;
+}
+
+}  // namespace kestrel::journal

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fs/fd.h"
+#include "fs/sys.h"
+#include "journal/move_journal.h"
+#include "platform/clock.h"
+
+namespace kestrel::journal {
+
+// The journal of one run: a file in folder, created at the first intent (a run that moves
+// nothing leaves none), named after the run's start. Lines are written as they come; they are
+// synced at least every 1,000 files or 100 ms, and when the journal is finished.
+class JournalWriter final : public MoveJournal {
+ public:
+  struct Run {
+    std::string folder;  // the journal folder, made when missing
+    DateTime start;
+    std::string config;
+    std::string quarantine;             // empty: the Trash
+    std::vector<std::string> includes;  // the include folders the files are found under
+    int keep = 100;                     // journals kept, this one included
+  };
+  JournalWriter(Sys& sys, const Clock& clock, Run run);
+  ~JournalWriter() override;
+  JournalWriter(const JournalWriter&) = delete;
+  JournalWriter& operator=(const JournalWriter&) = delete;
+
+  std::uint64_t Intent(const FileFacts& file) override;
+  void Outcome(std::uint64_t entry, const MovePlaced& placed) override;
+  // Writes the end line and syncs. Returns 0 or the first errno the journal met.
+  int Finish();
+  // The journal's path; empty until the first intent.
+  const std::string& Path() const { return path_; }
+
+ private:
+  int Create();
+  int Append(const std::string& line);
+  IncludeFacts IncludeOf(const std::string& path);
+
+  Sys& sys_;
+  const Clock& clock_;
+  Run run_;
+  std::string path_;
+  Fd file_;
+  int error_ = 0;
+  bool finished_ = false;
+  std::uint64_t next_ = 1;
+  int unsynced_ = 0;
+  std::chrono::steady_clock::time_point first_unsynced_;
+  std::vector<IncludeFacts> includes_;  // by the index in run_.includes; path empty: unknown
+  std::vector<bool> include_read_;
+};
+
+// Names of the run journals in folder (without their suffix), oldest first.
+std::vector<std::string> ListRuns(Sys& sys, const std::string& folder);
+// Removes the oldest journals of folder until at most keep are left. Returns 0 or an errno.
+int PruneJournals(Sys& sys, const std::string& folder, int keep);
+
+}  // namespace kestrel::journal

@@ -1,0 +1,227 @@
+#include "journal/recovery.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <optional>
+#include <set>
+
+#include "fs/move_ops.h"
+#include "fs/names.h"
+#include "fs/path_walk.h"
+#include "fs/temporaries.h"
+#include "journal/journal_append.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_text.h"
+#include "journal/journal_writer.h"
+#include "journal/restore.h"
+#include "platform/escape_text.h"
+
+namespace kestrel::journal {
+namespace {
+
+constexpr int kMaxNumber = 9999;
+
+std::string Tab(std::string_view field) {
+  std::string out = "\t";
+  out += field;
+  return out;
+}
+
+// A journal is finished when its last line ends the run or a restore of one file.
+bool Unfinished(Sys& sys, const std::string& path) {
+  Fd fd;
+  if (OpenPath(sys, path, O_RDONLY | O_NOFOLLOW, fd) != 0) return false;
+  const off_t size = sys.Lseek(fd.Get(), 0, SEEK_END);
+  if (size <= 0) return false;
+  const off_t from = size > 4096 ? size - 4096 : 0;
+  std::string tail(static_cast<size_t>(size - from), '\0');
+  if (sys.Lseek(fd.Get(), from, SEEK_SET) < 0) return false;
+  const ssize_t n = sys.Read(fd.Get(), tail.data(), tail.size());
+  if (n <= 0) return false;
+  tail.resize(static_cast<size_t>(n));
+  if (!tail.ends_with('\n')) return true;
+  tail.pop_back();
+  const size_t start = tail.rfind('\n');
+  const std::string_view last =
+      std::string_view(tail).substr(start == std::string::npos ? 0 : start + 1);
+  return !(last.starts_with("end\t") || last.starts_with("restored\t") ||
+           last.starts_with("unrestored\t"));
+}
+
+// The source of a move, when it is still there as the journal recorded it.
+struct Source {
+  MoveSource src;
+  bool intact = false;
+  bool present = false;
+  bool partial_folder = false;  // a folder whose removal after its copy was cut short
+};
+
+Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
+  Source s;
+  const int err = OpenMoveSource(sys, nullptr, path, s.src);
+  s.present = err != ENOENT;
+  s.intact = err == 0 && Matches(s.src.st, r);
+  s.partial_folder = err == 0 && !s.intact && S_ISDIR(s.src.st.st_mode) && S_ISDIR(r.mode);
+  return s;
+}
+
+// Where in dst a move of the entry landed: the first of wanted, "wanted (2)", ... that holds
+// it. With the source intact, only another file holding the same bytes counts; with the source
+// gone, a file on the source's own file system must be the same inode (ino non-zero).
+std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, const Recorded& r,
+                                  const Source& s, dev_t dev, ino_t ino) {
+  for (int n = 1; n <= kMaxNumber; ++n) {
+    const std::string name = NumberedName(wanted, n);
+    struct stat st;
+    if (sys.FStatAt(dst, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) return std::nullopt;
+      continue;
+    }
+    if (!Matches(st, r)) continue;
+    if (s.intact || s.partial_folder) {
+      if (st.st_dev == s.src.st.st_dev && st.st_ino == s.src.st.st_ino) continue;
+      if (!SameEntry(sys, s.src.Dir(), s.src.name, dst, name, s.partial_folder)) continue;
+      return name;
+    }
+    if (ino != 0 && st.st_dev == dev && st.st_ino != ino) continue;
+    return name;
+  }
+  return std::nullopt;
+}
+
+// Removes the source once its whole copy is in place.
+bool RemoveSource(Sys& sys, const Source& s) {
+  if (S_ISDIR(s.src.st.st_mode))
+    return RemoveTree(sys, s.src.Dir(), s.src.name, s.src.st.st_dev, nullptr) == 0;
+  return sys.UnlinkAt(s.src.Dir(), s.src.name.c_str(), 0) == 0;
+}
+
+struct Recoverer {
+  Sys& sys;
+  const Clock& clock;
+  RunJournal& run;
+  JournalAppend& append;
+  const std::function<void(const std::string&)>& note;
+  std::set<std::string> swept;
+
+  void Note(const std::string& text) {
+    if (note) note(text);
+  }
+  std::string Now() const { return IsoText(clock.Now()); }
+
+  void Moved(Entry& e, const std::string& placed, const std::string& info) {
+    append.Line("moved" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(placed)) +
+                Tab(Escape(info)) + "\n");
+    e.state = State::kMoved;
+    Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
+         EscapeControlBytes(placed));
+  }
+  void Failed(Entry& e, int err) {
+    append.Line("failed" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(std::to_string(err)) +
+                "\n");
+    e.state = State::kFailed;
+  }
+
+  // Partial copies a crash left in a quarantine folder.
+  void Sweep(int dir, const std::string& path) {
+    if (swept.insert(path).second) SweepTemporaries(sys, dir);
+  }
+
+  void SettleIntoQuarantine(Entry& e, const Recorded& r, Source& s, const std::string& name) {
+    Fd dst;
+    if (OpenPath(sys, run.quarantine, O_RDONLY | O_DIRECTORY, dst) != 0)
+      return Failed(e, s.present ? ECANCELED : ENOENT);
+    Sweep(dst.Get(), run.quarantine);
+    const auto landed = Landed(sys, dst.Get(), name, r, s, e.file.dev, e.file.ino);
+    if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
+      return Moved(e, run.quarantine + "/" + *landed, "");
+    Failed(e, s.present ? ECANCELED : ENOENT);
+  }
+
+  void SettleIntoTrash(Entry& e, const Recorded& r, Source& s, const std::string& name) {
+    for (const std::string& trash : TrashFoldersFor(sys, e.file.original, e.file.dev)) {
+      for (int n = 1; n <= kMaxNumber; ++n) {
+        const std::string stem = NumberedName(name, n);
+        const std::string info = trash + "/info/" + stem + ".trashinfo";
+        const std::string file = trash + "/files/" + stem;
+        struct stat st;
+        if (sys.FStatAt(AT_FDCWD, info.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) break;
+        // A crash right after creating the .trashinfo leaves it empty.
+        const bool empty = st.st_size == 0;
+        if (!empty && !TrashInfoNames(sys, info, e.file.original)) continue;
+        if (sys.FStatAt(AT_FDCWD, file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+          if (errno == ENOENT && sys.UnlinkAt(AT_FDCWD, info.c_str(), 0) == 0)
+            Note("Removed a .trashinfo without its file: " + EscapeControlBytes(info));
+          continue;
+        }
+        if (!empty && !s.present && Matches(st, r) && st.st_dev == e.file.dev &&
+            st.st_ino == e.file.ino)
+          return Moved(e, file, info);
+      }
+    }
+    Failed(e, s.present ? ECANCELED : ENOENT);
+  }
+
+  void SettleMove(Entry& e) {
+    const Recorded r{e.file.mode, e.file.size, e.file.mtime};
+    Source s = OpenSource(sys, e.file.original, r);
+    std::string parent, name;
+    if (SplitParent(e.file.original, parent, name) != 0) return Failed(e, EINVAL);
+    if (run.quarantine.empty()) return SettleIntoTrash(e, r, s, name);
+    SettleIntoQuarantine(e, r, s, name);
+  }
+
+  void SettleRestore(Entry& e) {
+    const Recorded r{e.file.mode, e.file.size, e.file.mtime};
+    Source s = OpenSource(sys, e.placed, r);
+    std::string parent, name;
+    Fd dst;
+    std::optional<std::string> landed;
+    if (SplitParent(e.file.original, parent, name) == 0 &&
+        OpenOriginFolder(sys, e, false, dst) == 0)
+      landed = Landed(sys, dst.Get(), name, r, s, 0, 0);
+    if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
+      if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
+      const std::string to = parent + "/" + *landed;
+      append.Line("restored" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(to)) + "\n");
+      e.state = State::kRestored;
+      e.restored_to = to;
+      Note("Recovered the restore of " + EscapeControlBytes(to));
+      return;
+    }
+    append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(Now()) +
+                Tab(std::to_string(ECANCELED)) + "\n");
+    e.state = State::kMoved;
+  }
+};
+
+}  // namespace
+
+int Recover(Sys& sys, const Clock& clock, const std::string& folder,
+            const std::function<void(const std::string&)>& note) {
+  int settled = 0;
+  for (const std::string& name : ListRuns(sys, folder)) {
+    RunJournal run;
+    if (!Unfinished(sys, folder + "/" + name + kSuffix) ||
+        ReadJournal(sys, folder, name, run) != 0 || run.version != kFormatVersion)
+      continue;
+    JournalAppend append(sys, run.path);
+    Recoverer r{sys, clock, run, append, note, {}};
+    // A line cut short by the crash would run into the next one.
+    std::string text;
+    if (ReadWholeFile(sys, run.path, text) == 0 && !text.empty() && !text.ends_with('\n'))
+      append.Line("\n");
+    for (Entry& e : run.entries) {
+      if (e.state == State::kPending) r.SettleMove(e);
+      if (e.state == State::kRestoring) r.SettleRestore(e);
+    }
+    if (!run.ended) append.Line("end" + Tab(IsoText(clock.Now())) + "\n");
+    append.Finish();
+    ++settled;
+  }
+  return settled;
+}
+
+}  // namespace kestrel::journal

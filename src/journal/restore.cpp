@@ -1,0 +1,249 @@
+#include "journal/restore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+#include "fs/move_ops.h"
+#include "fs/path_walk.h"
+#include "journal/journal_append.h"
+#include "journal/journal_text.h"
+#include "platform/escape_text.h"
+
+namespace kestrel::journal {
+namespace {
+
+constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW;
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      const auto hex = ParseNumber(text.substr(i + 1, 2), 16);
+      if (hex) {
+        out += static_cast<char>(*hex);
+        i += 2;
+        continue;
+      }
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+std::string Tab(std::string_view field) {
+  std::string out = "\t";
+  out += field;
+  return out;
+}
+
+std::string Describe(int err) {
+  return std::strerror(err);
+}
+
+// The entry's place in its trash folder: T/files/NAME with T/info/NAME.trashinfo beside it.
+bool TrashPlaceIsSound(const Entry& e) {
+  const size_t slash = e.placed.rfind('/');
+  if (slash == std::string::npos) return false;
+  const std::string name = e.placed.substr(slash + 1);
+  const std::string files = e.placed.substr(0, slash);
+  if (!files.ends_with("/files")) return false;
+  const std::string trash = files.substr(0, files.size() - 6);
+  const size_t tslash = trash.rfind('/');
+  const std::string_view leaf =
+      tslash == std::string::npos ? std::string_view() : std::string_view(trash).substr(tslash + 1);
+  const bool trash_name = leaf == "Trash" || leaf.starts_with(".Trash-") ||
+                          std::string_view(trash).substr(0, tslash).ends_with("/.Trash");
+  return trash_name && e.info == trash + "/info/" + name + ".trashinfo";
+}
+
+struct Restorer {
+  Sys& sys;
+  const Clock& clock;
+  RunJournal& run;
+  const RestoreOptions& options;
+  const RestoreEvents& events;
+  JournalAppend append;
+  RestoreResult result;
+  MoveCache sources;  // the last quarantine or trash folder, kept open
+  // The last original folder walked to, kept open, and what it was walked from.
+  struct Origin {
+    std::string include, parent;
+    dev_t include_dev = 0;
+    ino_t include_ino = 0;
+    Fd fd;
+    dev_t dev = 0;
+  } origin;
+
+  int OriginFolder(const Entry& e, const std::string& parent) {
+    if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
+        origin.include_dev == e.include.dev && origin.include_ino == e.include.ino)
+      return 0;
+    origin.fd.Reset();
+    if (const int err = OpenOriginFolder(sys, e, true, origin.fd)) return err;
+    struct stat st;
+    if (sys.FStat(origin.fd.Get(), &st) != 0) return errno;
+    origin.include = e.include.path;
+    origin.parent = parent;
+    origin.include_dev = e.include.dev;
+    origin.include_ino = e.include.ino;
+    origin.dev = st.st_dev;
+    return 0;
+  }
+
+  void Warn(const std::string& text) {
+    if (events.warning) events.warning(text);
+  }
+  void Fail(const std::string& text) {
+    Warn(text);
+    ++result.failed;
+  }
+
+  // Where the entry must be now, checked against the journal before anything moves.
+  bool SourceIsSound(const Entry& e) {
+    if (run.quarantine.empty())
+      return TrashPlaceIsSound(e) && TrashInfoNames(sys, e.info, e.file.original);
+    std::string parent, name;
+    return SplitParent(e.placed, parent, name) == 0 && parent == run.quarantine && e.info.empty();
+  }
+
+  void One(Entry& e) {
+    const std::string& original = e.file.original;
+    if (e.include.path.empty() || !Within(e.include.path, original)) {
+      return Fail("Not restored, the journal names no include folder above it: " +
+                  EscapeControlBytes(original));
+    }
+    if (!SourceIsSound(e)) {
+      return Fail("Not restored, the journal's record of where it went does not hold: " +
+                  EscapeControlBytes(original));
+    }
+    MoveSource src;
+    int err = OpenMoveSource(sys, nullptr, e.placed, src, &sources);
+    if (err == ENOENT) {
+      return Fail("Not restored, no longer where the journal says (" +
+                  EscapeControlBytes(e.placed) + "): " + EscapeControlBytes(original));
+    }
+    if (err != 0) return Fail(Failure(err, original));
+    if (!Matches(src.st, {e.file.mode, e.file.size, e.file.mtime})) {
+      return Fail("Not restored, changed since it was moved (" + EscapeControlBytes(e.placed) +
+                  "): " + EscapeControlBytes(original));
+    }
+    std::string parent, name, placed;
+    SplitParent(original, parent, name);
+    if ((err = OriginFolder(e, parent)) != 0) {
+      if (err == ESTALE)
+        return Fail("Not restored, the include folder " + EscapeControlBytes(e.include.path) +
+                    " is not the one the run found it under: " + EscapeControlBytes(original));
+      if (err == ELOOP || err == ENOTDIR)
+        return Fail("Not restored, a link or file stands in the way: " +
+                    EscapeControlBytes(original));
+      return Fail(Failure(err, original));
+    }
+    if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
+                                     Tab(IsoText(clock.Now())) + "\n")) {
+      return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
+                  "): " + EscapeControlBytes(original));
+    }
+    e.state = State::kRestoring;
+    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed);
+    if (err != 0) {
+      append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
+                  Tab(std::to_string(err)) + "\n");
+      e.state = State::kMoved;
+      if (err == EEXIST)
+        return Fail("Not restored, the original path is taken: " + EscapeControlBytes(original));
+      return Fail(Failure(err, original));
+    }
+    if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
+    const std::string to = parent + "/" + placed;
+    append.Line("restored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
+                Tab(Escape(to)) + "\n");
+    e.state = State::kRestored;
+    e.restored_to = to;
+    ++result.restored;
+    if (events.restored) events.restored(e, to);
+  }
+
+  static std::string Failure(int err, const std::string& original) {
+    if (err == EACCES || err == EPERM)
+      return "File access is denied: " + EscapeControlBytes(original);
+    return "File system error (" + std::to_string(err) +
+           ") while restoring file: " + EscapeControlBytes(original);
+  }
+};
+
+}  // namespace
+
+bool TrashInfoNames(Sys& sys, const std::string& info_path, const std::string& original) {
+  std::string text;
+  if (ReadWholeFile(sys, info_path, text) != 0 || text.size() > 65536) return false;
+  size_t pos = text.find("\nPath=");
+  if (pos == std::string::npos) return false;
+  pos += 6;
+  const size_t end = text.find('\n', pos);
+  const std::string path = PercentDecoded(
+      std::string_view(text).substr(pos, end == std::string::npos ? std::string::npos : end - pos));
+  if (path.empty()) return false;
+  // A top folder's trash keeps the path relative to the top of its file system.
+  return path == original || (path[0] != '/' && original.ends_with("/" + path));
+}
+
+int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
+  const std::string& include = e.include.path;
+  if (!Within(include, e.file.original)) return EINVAL;
+  // The include folder itself may be a link when the run found it so; nothing below it may.
+  if (const int err =
+          OpenPath(sys, include, e.include.link ? O_PATH | O_DIRECTORY : kWalkFlags, out))
+    return err == ENOTDIR && !e.include.link ? ELOOP : err;
+  struct stat st;
+  if (sys.FStat(out.Get(), &st) != 0) return errno;
+  if (st.st_dev != e.include.dev || st.st_ino != e.include.ino) return ESTALE;
+  size_t pos = include == "/" ? 1 : include.size() + 1;
+  const std::string& original = e.file.original;
+  for (size_t slash = original.find('/', pos); slash != std::string::npos;
+       pos = slash + 1, slash = original.find('/', pos)) {
+    const std::string part = original.substr(pos, slash - pos);
+    int fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
+    if (fd < 0 && errno == ENOENT && make) {
+      if (sys.MkdirAt(out.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+      fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
+    }
+    if (fd < 0) return errno == ENOTDIR ? ELOOP : errno;
+    out = Fd(sys, fd);
+  }
+  return 0;
+}
+
+RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
+                      const std::vector<std::string>& only, const RestoreOptions& options,
+                      const RestoreEvents& events) {
+  Restorer r{sys, clock, run, options, events, JournalAppend(sys, run.path), {}, {}, {}};
+  for (const Problem& p : run.problems) {
+    r.Warn("Journal " + run.name + " line " + std::to_string(p.line) + ": " + p.text);
+  }
+  std::set<std::string> wanted(only.begin(), only.end());
+  std::set<std::string> seen;
+  for (Entry& e : run.entries) {
+    if (!wanted.empty() && wanted.count(e.file.original) == 0) continue;
+    seen.insert(e.file.original);
+    if (e.state == State::kMoved) {
+      r.One(e);
+    } else if (e.state == State::kPending || e.state == State::kRestoring) {
+      r.Fail("Not restored, its move was never finished: " + EscapeControlBytes(e.file.original));
+    }
+  }
+  for (const std::string& path : wanted) {
+    if (seen.count(path) == 0)
+      r.Fail("Not in the journal of run " + run.name + ": " + EscapeControlBytes(path));
+  }
+  if (const int err = r.append.Finish(); err != 0 && r.result.restored > 0) {
+    r.Warn("The journal of run " + run.name + " could not be updated (" + Describe(err) + ")");
+  }
+  return r.result;
+}
+
+}  // namespace kestrel::journal

@@ -1,0 +1,451 @@
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <map>
+
+#include "app/commands/restore.h"
+#include "fs/move_ops.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_text.h"
+#include "journal/journal_writer.h"
+#include "journal/recovery.h"
+#include "journal/restore.h"
+#include "support/engine_fixture.h"
+#include "support/fault_sys.h"
+
+namespace kestrel::journal {
+namespace {
+
+using test::At;
+using test::MakeFile;
+using test::ReadFile;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+TEST(JournalText, EscapedNamesRoundTripAsBytes) {
+  const struct {
+    std::string bytes, text;
+  } cases[] = {
+      {"plain name.txt", "plain name.txt"},
+      {"tab\there", "tab\\there"},
+      {"line\nbreak\r", "line\\nbreak\\r"},
+      {"back\\slash", "back\\\\slash"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},      // valid UTF-8 stays
+      {"bad\xff\xc3(", "bad\\xff\\xc3("},  // invalid bytes are escaped
+      {std::string("nul\0x\x7f", 6), "nul\\x00x\\x7f"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Escape(c.bytes), c.text);
+    EXPECT_EQ(Unescape(c.text), c.bytes);
+  }
+  for (const char* bad : {"\\", "\\q", "\\x4", "\\xZZ", "a\tb"})
+    EXPECT_EQ(Unescape(bad), std::nullopt) << bad;
+}
+
+constexpr const char* kHead = "kestrel-journal\t1\nrun\t2026-12-06T10:00:00\t/h/w.ksp\t/q\n";
+constexpr const char* kIntent =
+    "intent\t1\t/data/a del-01-01-2020.txt\t5\t100644\t100\t0\t1\t2\t/data\t1\t3\t0\n";
+
+TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
+  const struct {
+    std::string text;
+    std::vector<int> problem_lines;
+    size_t entries;
+    State state;
+  } cases[] = {
+      {std::string(kHead) + kIntent +
+           "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t\nend\t2026-12-06T10:00:02\n",
+       {},
+       1,
+       State::kMoved},
+      // cut short by a crash: the last line has no line break
+      {std::string(kHead) + kIntent + "moved\t1\t2026-12-06T10:00:01\t/q/a",
+       {4},
+       1,
+       State::kPending},
+      // a newer format, an unknown line, a path with "..", a relative destination
+      {std::string("kestrel-journal\t2\n") + "run\t2026-12-06T10:00:00\t\t/q\n" + kIntent +
+           "rename\t1\n" +
+           "intent\t2\t/data/../etc/passwd\t5\t100644\t100\t0\t1\t2\t/data\t1\t3\t0\n" +
+           "moved\t1\t2026-12-06T10:00:01\tq/a.txt\t\n",
+       {1, 4, 5, 6},
+       1,
+       State::kPending},
+      // outcomes for entries never announced, twice, or out of order
+      {std::string(kHead) + "moved\t7\t2026-12-06T10:00:01\t/q/a\t\n" + kIntent + kIntent +
+           "restored\t1\t2026-12-06T10:00:01\t/data/a\n" +
+           "moved\t1\t2026-12-06T10:00:01\t/q/a\t\nmoved\t1\t2026-12-06T10:00:01\t/q/b\t\n",
+       {3, 5, 6, 8},
+       1,
+       State::kMoved},
+      {"not a journal\n" + std::string(kIntent), {1}, 0, State::kPending},
+  };
+  for (const auto& c : cases) {
+    const RunJournal run = ParseJournal(c.text);
+    std::vector<int> lines;
+    for (const Problem& p : run.problems) lines.push_back(p.line);
+    EXPECT_EQ(lines, c.problem_lines) << c.text;
+    ASSERT_EQ(run.entries.size(), c.entries) << c.text;
+    if (c.entries > 0) {
+      EXPECT_EQ(run.entries[0].state, c.state) << c.text;
+      EXPECT_EQ(run.entries[0].file.original, "/data/a del-01-01-2020.txt");
+    }
+  }
+}
+
+// Every entry below root: type and mode; for files also size, stamp to the nanosecond and
+// bytes. (A folder's stamp changes whenever an entry leaves it or comes back.)
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    const struct stat st = test::LStat(e.path());
+    if (S_ISDIR(st.st_mode)) {
+      out[e.path().string().substr(root.size())] = std::to_string(st.st_mode);
+      continue;
+    }
+    std::string facts = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
+                        std::to_string(st.st_mtim.tv_sec) + "." +
+                        std::to_string(st.st_mtim.tv_nsec);
+    if (S_ISREG(st.st_mode)) facts += " " + ReadFile(e.path());
+    out[e.path().string().substr(root.size())] = facts;
+  }
+  return out;
+}
+
+// A tmpfs in a temporary folder: a second file system, when the machine lets us mount one.
+class SecondFileSystem {
+ public:
+  SecondFileSystem() {
+    if (::geteuid() == 0 && ::mount("kestrel", dir_.Path().c_str(), "tmpfs", 0, "size=64m") == 0)
+      mounted_ = true;
+  }
+  ~SecondFileSystem() {
+    if (mounted_) ::umount2(dir_.Path().c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+  const std::string& Path() const { return dir_.Path(); }
+
+ private:
+  test::TempDir dir_;
+  bool mounted_ = false;
+};
+
+class RestoreTest : public test::EngineTest {
+ protected:
+  void SetUp() override {
+    data = tree / "data";
+    Cfg().Filename(home / "weekly.ksp");
+    Cfg().IncludeFolders().emplace_back(data, true);
+    Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+  }
+  void MakeTree() {
+    MakeFile(data + "/a del-01-01-2020.txt", 10, At(2019, 1, 1));
+    WriteFile(data + "/sub/deeper/b del-02-02-2020.doc", "bytes of b", 0640);
+    WriteFile(data + "/sub/odd\tname\xff del-03-03-2020", "odd", 0600);
+    WriteFile(data + "/keep.txt", "not due");
+    for (const char* p :
+         {"/sub/deeper/b del-02-02-2020.doc", "/sub/odd\tname\xff del-03-03-2020"}) {
+      const timespec t[2] = {{1577900000, 123456789}, {1577900000, 123456789}};
+      ASSERT_EQ(::utimensat(AT_FDCWD, (data + p).c_str(), t, AT_SYMLINK_NOFOLLOW), 0);
+    }
+  }
+  RunJournal Last() {
+    const auto runs = ListRuns(RealSys(), JournalFolder(fn));
+    RunJournal run;
+    EXPECT_FALSE(runs.empty());
+    if (!runs.empty()) {
+      EXPECT_EQ(ReadJournal(RealSys(), JournalFolder(fn), runs.back(), run), 0);
+    }
+    return run;
+  }
+  RestoreResult RestoreLast(const std::vector<std::string>& only = {}, bool rename = false) {
+    RunJournal run = Last();
+    RestoreEvents events;
+    events.restored = [&](const Entry&, const std::string& path) { restored.push_back(path); };
+    events.warning = [&](const std::string& text) { warnings.push_back(text); };
+    return Restore(RealSys(), clock, run, only, {rename}, events);
+  }
+
+  test::TempDir tree;
+  std::string data;
+  std::vector<std::string> restored, warnings;
+};
+
+TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
+  SecondFileSystem other;
+  for (const bool across : {false, true}) {
+    if (across && !other.Mounted()) {
+      GTEST_SKIP() << "no second file system: mounting a tmpfs needs root and mount rights";
+    }
+    SCOPED_TRACE(across ? "across file systems" : "on one file system");
+    const std::string quarantine = (across ? other.Path() : tree.Path()) + "/q";
+    Cfg().QuarantineFolder(quarantine);
+    fs::remove_all(data);
+    MakeTree();
+    const auto before = Snapshot(data);
+    clock.Advance(60);
+    Cfg().LastRunDate(clock.Now().AddSeconds(-30));
+    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_EQ(test::Names(quarantine).size(), 3u);
+    fs::remove_all(data + "/sub");  // the restore makes the folders again
+
+    restored.clear();
+    const RestoreResult r = RestoreLast();
+    EXPECT_EQ(r.restored, 3);
+    EXPECT_EQ(r.failed, 0);
+    EXPECT_EQ(warnings, std::vector<std::string>{});
+    EXPECT_EQ(restored.size(), 3u);
+    EXPECT_EQ(Snapshot(data), before);
+    EXPECT_EQ(test::Names(quarantine), std::vector<std::string>{});
+    // A second restore finds nothing left to do.
+    EXPECT_EQ(RestoreLast().restored, 0);
+    const RunJournal run = Last();
+    EXPECT_EQ(std::count_if(run.entries.begin(), run.entries.end(),
+                            [](const Entry& e) { return e.state == State::kRestored; }),
+              3);
+  }
+}
+
+TEST_F(RestoreTest, TrashItemsComeBackWithoutTheirTrashInfo) {
+  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
+  fs::create_directories(tree / "share");
+  Cfg().QuarantineFolder("");
+  MakeTree();
+  const auto before = Snapshot(data);
+  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_EQ(test::Names(tree / "share/Trash/info").size(), 3u);
+  EXPECT_EQ(RestoreLast().restored, 3);
+  EXPECT_EQ(Snapshot(data), before);
+  EXPECT_EQ(test::Names(tree / "share/Trash/info"), std::vector<std::string>{});
+  EXPECT_EQ(test::Names(tree / "share/Trash/files"), std::vector<std::string>{});
+}
+
+TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
+  Cfg().QuarantineFolder(tree / "q");
+  MakeTree();
+  ASSERT_TRUE(Cfg().CleanUp());
+  const std::string a = data + "/a del-01-01-2020.txt";
+  const std::string b = data + "/sub/deeper/b del-02-02-2020.doc";
+  const std::string odd = data + "/sub/odd\tname\xff del-03-03-2020";
+  WriteFile(a, "taken");                          // the original path is taken
+  fs::rename(data + "/sub", tree / "elsewhere");  // a link now stands where a folder was
+  test::MakeLink(tree / "elsewhere", data + "/sub");
+  const RestoreResult r = RestoreLast();
+  EXPECT_EQ(r.restored, 0);
+  EXPECT_EQ(r.failed, 3);
+  std::sort(warnings.begin(), warnings.end());
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "Not restored, a link or file stands in the way: " + b,
+                          "Not restored, a link or file stands in the way: " + data +
+                              "/sub/odd\\tname\xff del-03-03-2020",
+                          "Not restored, the original path is taken: " + a,
+                      }));
+  EXPECT_EQ(test::Names(tree / "elsewhere/deeper"), std::vector<std::string>{});
+  EXPECT_EQ(test::Names(tree / "q").size(), 3u);
+
+  // With --rename the taken name gives way to a free one; the link still blocks the rest.
+  warnings.clear();
+  EXPECT_EQ(RestoreLast({a}, true).restored, 1);
+  EXPECT_EQ(restored, std::vector<std::string>{data + "/a del-01-01-2020 (2).txt"});
+  EXPECT_EQ(ReadFile(a), "taken");
+
+  // A file gone from the quarantine, or an include folder that is another folder now.
+  fs::remove(data + "/sub");
+  fs::rename(tree / "elsewhere", data + "/sub");
+  fs::remove(tree / "q/b del-02-02-2020.doc");
+  warnings.clear();
+  EXPECT_EQ(RestoreLast({b, data + "/never.txt"}).failed, 2);
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "Not restored, no longer where the journal says (" + tree.Path() +
+                              "/q/b del-02-02-2020.doc): " + b,
+                          "Not in the journal of run " + Last().name + ": " + data + "/never.txt",
+                      }));
+  fs::rename(data, tree / "old-data");
+  fs::create_directories(data);
+  warnings.clear();
+  EXPECT_EQ(RestoreLast({odd}).failed, 1);
+  EXPECT_EQ(warnings, std::vector<std::string>{"Not restored, the include folder " + data +
+                                               " is not the one the run found it under: " + data +
+                                               "/sub/odd\\tname\xff del-03-03-2020"});
+}
+
+TEST_F(RestoreTest, AHandEditedDestinationNeverMovesAnotherFile) {
+  Cfg().QuarantineFolder(tree / "q");
+  MakeTree();
+  ASSERT_TRUE(Cfg().CleanUp());
+  // Point entry 1 at a file outside the quarantine with the same size and stamp.
+  MakeFile(tree / "secret", 10, At(2019, 1, 1));
+  RunJournal run = Last();
+  std::string text = ReadFile(run.path);
+  const std::string from = tree.Path() + "/q/a del-01-01-2020.txt";
+  text.replace(text.find(from), from.size(), tree / "secret");
+  WriteFile(run.path, text, 0600);
+  EXPECT_EQ(RestoreLast({data + "/a del-01-01-2020.txt"}).restored, 0);
+  EXPECT_TRUE(fs::exists(tree / "secret"));
+  EXPECT_EQ(warnings.size(), 1u);
+}
+
+TEST_F(RestoreTest, RestoreAcrossFileSystemsSurvivesFaultsAndKeepsTheSource) {
+  SecondFileSystem other;
+  if (!other.Mounted()) GTEST_SKIP() << "no second file system: mounting a tmpfs needs root";
+  Cfg().QuarantineFolder(other.Path() + "/q");
+  MakeTree();
+  ASSERT_TRUE(Cfg().CleanUp());
+  for (const int err : {ENOSPC, EACCES, EINTR}) {
+    test::FaultSys faults;
+    faults.Fail(test::Op::kWrite, err);
+    RunJournal run = Last();
+    RestoreEvents events;
+    const RestoreResult r =
+        Restore(faults, clock, run, {data + "/sub/deeper/b del-02-02-2020.doc"}, {}, events);
+    EXPECT_EQ(r.failed, 1) << err;
+    EXPECT_TRUE(fs::exists(other.Path() + "/q/b del-02-02-2020.doc")) << err;
+    EXPECT_EQ(test::Names(data + "/sub/deeper"), std::vector<std::string>{}) << err;
+  }
+  EXPECT_EQ(RestoreLast().restored, 3);
+}
+
+std::string Octal(mode_t mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%o", static_cast<unsigned>(mode));
+  return text;
+}
+
+TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
+  Cfg().QuarantineFolder(tree / "q");
+  MakeFile(data + "/a del-01-01-2020.txt", 10, At(2019, 1, 1));
+  MakeFile(data + "/b del-01-01-2030.txt", 10, At(2019, 1, 1));
+  ASSERT_TRUE(Cfg().Save());  // restore reads the prefix token from the run's configuration
+  Cfg().LastRunDate(At(2026, 12, 5));
+  ASSERT_TRUE(Cfg().CleanUp());  // only a is due
+  const std::string a = data + "/a del-01-01-2020.txt";
+  std::vector<std::string> lines;
+  const auto out = [&](const std::string& line) { lines.push_back(line); };
+  const struct {
+    RestoreRequest request;
+    int status;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{"nope", {}, false, false}, 2, {"[Warning] No journaled run is called nope"}},
+      {{"last", {}, false, false},
+       0,
+       {"[Restored] " + a,
+        "[Reminder] Its removal date has passed, so the next run moves it again: " + a}},
+      {{"last", {}, false, false}, 0, {}},  // nothing left to restore
+      {{"last", {data + "/b del-01-01-2030.txt"}, false, false},
+       1,
+       {"[Warning] Not in the journal of run " + Last().name + ": " + data +
+        "/b del-01-01-2030.txt"}},
+  };
+  for (const auto& c : cases) {
+    lines.clear();
+    EXPECT_EQ(RestoreFiles(fn, c.request, out), c.status) << c.request.run;
+    EXPECT_EQ(lines, c.lines);
+  }
+  // The restored file was due again; with unmark it comes back without its date.
+  clock.Advance(60);
+  ASSERT_TRUE(Cfg().CleanUp());
+  lines.clear();
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
+  EXPECT_EQ(lines, (std::vector<std::string>{"[Restored] " + a, "[Unmarked] " + data + "/a.txt"}));
+}
+
+class RecoveryTest : public RestoreTest {
+ protected:
+  // A journal cut short after the intent of its only file.
+  void Crashed(const std::string& original, const std::string& quarantine) {
+    const struct stat st = test::LStat(original);
+    const std::string text =
+        "kestrel-journal\t1\nrun\t2026-12-06T09:00:00\t\t" + quarantine + "\nintent\t1\t" +
+        Escape(original) + "\t" + std::to_string(st.st_size) + "\t" + Octal(st.st_mode) + "\t" +
+        std::to_string(st.st_mtim.tv_sec) + "\t" + std::to_string(st.st_mtim.tv_nsec) + "\t" +
+        std::to_string(st.st_dev) + "\t" + std::to_string(st.st_ino) + "\t" + data + "\t" +
+        std::to_string(test::LStat(data).st_dev) + "\t" + std::to_string(test::LStat(data).st_ino) +
+        "\t0\nmov";
+    fs::create_directories(JournalFolder(fn));
+    WriteFile(JournalFolder(fn) + "/2026-12-06T09-00-00.tsv", text, 0600);
+  }
+  std::vector<std::string> notes;
+  int Recover() {
+    return journal::Recover(RealSys(), clock, JournalFolder(fn),
+                            [&](const std::string& n) { notes.push_back(n); });
+  }
+};
+
+TEST_F(RecoveryTest, FinishesWhatACrashLeft) {
+  const std::string q = tree / "q";
+  const std::string a = data + "/a del-01-01-2020.txt";
+  fs::create_directories(q);
+  const struct {
+    const char* what;
+    std::function<void()> crash;  // what the disk holds when the run died
+    std::vector<std::string> data_after, q_after;
+    State state;
+  } cases[] = {
+      {"a whole copy beside its source, and a partial one",
+       [&] {
+         ASSERT_EQ(std::system(("cp -p '" + a + "' '" + q + "/a del-01-01-2020.txt'").c_str()), 0);
+         WriteFile(q + "/.kestrel-abc123", "par");
+       },
+       {},
+       {"a del-01-01-2020.txt"},
+       State::kMoved},
+      {"renamed, outcome lost",
+       [&] { fs::rename(a, q + "/a del-01-01-2020.txt"); },
+       {},
+       {"a del-01-01-2020.txt"},
+       State::kMoved},
+      {"a copy that differs is not the file",
+       [&] { WriteFile(q + "/a del-01-01-2020.txt", "other"); },
+       {"a del-01-01-2020.txt"},
+       {"a del-01-01-2020.txt"},
+       State::kFailed},
+      {"nothing moved yet", [] {}, {"a del-01-01-2020.txt"}, {}, State::kFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(JournalFolder(fn));
+    fs::remove_all(data);
+    for (const auto& n : test::Names(q)) fs::remove(q + "/" + n);
+    WriteFile(a, "whole");
+    Crashed(a, q);
+    c.crash();
+    if (c.state == State::kFailed && !test::Names(q).empty()) {
+      const timespec t[2] = {test::LStat(a).st_mtim, test::LStat(a).st_mtim};
+      ::utimensat(AT_FDCWD, (q + "/a del-01-01-2020.txt").c_str(), t, 0);
+    }
+    EXPECT_EQ(Recover(), 1);
+    EXPECT_EQ(test::Names(data), c.data_after);
+    EXPECT_EQ(test::Names(q), c.q_after);
+    RunJournal run = Last();
+    ASSERT_EQ(run.entries.size(), 1u);
+    EXPECT_EQ(run.entries[0].state, c.state);
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.problems.size(), 1u);  // the line the crash cut short
+    EXPECT_EQ(Recover(), 0);             // settled once
+    if (c.state == State::kMoved) {
+      EXPECT_EQ(RestoreLast().restored, 1);
+      EXPECT_EQ(ReadFile(a), "whole");
+    }
+  }
+}
+
+TEST_F(RecoveryTest, RemovesATrashInfoWithoutItsFile) {
+  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
+  const std::string a = data + "/a del-01-01-2020.txt";
+  WriteFile(a, "whole");
+  Crashed(a, "");
+  WriteFile(
+      tree / "share/Trash/info/a del-01-01-2020.txt.trashinfo",
+      "[Trash Info]\nPath=" + data + "/a%20del-01-01-2020.txt\nDeletionDate=2026-12-06T09:00:00\n");
+  WriteFile(tree / "share/Trash/info/other.txt.trashinfo", "[Trash Info]\nPath=/x/other.txt\n");
+  EXPECT_EQ(Recover(), 1);
+  EXPECT_EQ(test::Names(tree / "share/Trash/info"),
+            std::vector<std::string>{"other.txt.trashinfo"});
+  EXPECT_EQ(test::Names(data), std::vector<std::string>{"a del-01-01-2020.txt"});
+}
+
+}  // namespace
+}  // namespace kestrel::journal
