@@ -43,7 +43,8 @@ struct PreviewResult {
 // What a clean-up run of cfg would do now, through the run's own rules and order, stopping
 // where the run would stop. Moves nothing and writes nothing (no log, no run date, no
 // quarantine folder) and takes no lock. Moves the disk would refuse for its own reasons
-// (access denied, an I/O error) cannot be foreseen. Failures inside discovery and the
+// (access denied, an I/O error) cannot be foreseen; room on another file system is its free
+// space at the start less the bytes the preview would copy there (blocks not counted). Failures inside discovery and the
 // judgement go to fn's reporter, as in a run. A stop requested through control ends the
 // preview early, as it would end the run.
 PreviewResult Preview(Functions& fn, const KestrelCfg& cfg, const RunControl* control = nullptr);

@@ -149,7 +149,10 @@ void RunTab::ShowPreview() {
             [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
     // Closing the window ends its preview without Finished.
     connect(preview_window_, &PreviewWindow::Finished, this, [this] { PreviewEnded(); });
-    connect(preview_window_, &QObject::destroyed, this, [this] { PreviewEnded(); });
+    connect(preview_window_, &QObject::destroyed, this, [this] {
+      preview_window_ = nullptr;  // only its QObject part is left
+      PreviewEnded();
+    });
   }
   if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   preview_window_->Start(fn_.CurrentCfg);

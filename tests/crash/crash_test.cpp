@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "app/commands/commands.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
 #include "config/kestrel_cfg.h"
@@ -201,6 +203,7 @@ Operation QuarantineRun(const std::string& name, const std::string& dest, size_t
       [](Sys& sys) { SilentRun(sys, kOpTime); },
       [](Sys& sys) { SilentRun(sys, kNextRun); },
       [=](bool recovered) { return CheckMove(file, dest, files, recovered); },
+      [=] { return fs::exists(file) ? "not moved: " + file : ""; },
   };
 }
 
@@ -219,6 +222,42 @@ Operation FolderMove(const std::string& dest) {
       [](Sys& sys) { SilentRun(sys, kOpTime); },
       [](Sys& sys) { SilentRun(sys, kNextRun); },
       [=](bool recovered) { return CheckMove(folder, dest, files, recovered); },
+      [=] { return fs::exists(folder) ? "not moved: " + folder : ""; },
+  };
+}
+
+// `kestrel --restore last` at the given time, its output aside.
+void RestoreLast(Sys& sys, DateTime now) {
+  std::freopen("/dev/null", "w", stdout);
+  std::freopen("/dev/null", "w", stderr);
+  FixedClock clock(now);
+  QuietReporter reporter;
+  Functions fn(Platform{clock, reporter, sys, home});
+  RunLongCommandLine(fn, {"--restore", "last"}, Commands());
+}
+
+// The file moved by a whole run, then restored from that run's journal.
+Operation Restore(const std::string& dest, Sys& sys) {
+  const std::string file = src + "/budget del-01-01-2020.xls";
+  const std::map<std::string, std::string> files = {{"", Content(200000, 'r')}};
+  return Operation{
+      "restore from the run journal",
+      [=, &sys] {
+        Fresh();
+        WriteConfig(dest);
+        WriteOld(file, files.at(""));
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+          SilentRun(sys, kOpTime);
+          _exit(0);
+        }
+        waitpid(pid, nullptr, 0);
+      },
+      [](Sys& s) { RestoreLast(s, kNextRun); },
+      [](Sys& s) { SilentRun(s, kNextRun.AddSeconds(3600)); },
+      [=](bool recovered) { return CheckMove(file, dest, files, recovered); },
+      [=] { return Read(file) ? "" : "not restored: " + file; },
   };
 }
 
@@ -266,6 +305,10 @@ Operation TrashRun() {
           if (!temps.empty()) return "temporary left: " + temps.front();
         }
         return "";
+      },
+      [=] {
+        return fs::exists(trash + "/files/" + fs::path(file).filename().string()) ? ""
+                                                                                  : "not trashed";
       },
   };
 }
@@ -342,6 +385,7 @@ Operation ConfigSave() {
       [](Sys& sys) { SaveConfig(sys, "new", kFolders, std::nullopt); },
       [](Sys& sys) { SaveConfig(sys, "new", kFolders, std::nullopt); },  // the next save
       [=](bool recovered) { return CheckConfig(*allowed, recovered); },
+      [=] { return Loaded(home + "/weekly.ksp") == (*allowed)[1] ? "" : "not saved"; },
   };
 }
 
@@ -368,6 +412,7 @@ Operation RunDateWrite() {
           return "the user's own line is gone";
         return CheckConfig(*allowed, recovered);
       },
+      [=] { return Loaded(home + "/weekly.ksp") == (*allowed)[1] ? "" : "RunDate not written"; },
   };
 }
 
@@ -426,6 +471,7 @@ int main(int argc, char** argv) {
       {QuarantineRun("move of a file to another file system", far, 3u << 20), across},
       {FolderMove(far), across},
       {TrashRun(), kestrel::RealSys()},
+      {Restore(far, across), across},
       {ConfigSave(), kestrel::RealSys()},
       {RunDateWrite(), kestrel::RealSys()},
   };

@@ -44,6 +44,7 @@ Outcome CrashAtEveryStep(const Operation& op, Sys& base) {
     out.faults.push_back(op.name + ": the operation did not finish without a crash");
   close(fds[0]);
   if (const std::string f = op.check(true); !f.empty()) fault(0, "after the whole operation", f);
+  if (const std::string f = op.done(); !f.empty()) fault(0, "after the whole operation", f);
 
   for (long n = 1; n <= out.points; ++n) {
     op.setup();

@@ -18,6 +18,8 @@ struct Operation {
   std::function<void(Sys&)> run;
   std::function<void(Sys&)> recover;
   std::function<std::string(bool recovered)> check;
+  // What the whole operation, not cut off, must have done ("" when it did).
+  std::function<std::string()> done = [] { return std::string(); };
 };
 
 struct Outcome {
