@@ -81,8 +81,9 @@ class Scan {
       if (parent != nullptr ? exclude_.Names(key) : exclude_.Excludes(key)) return;
       Folder folder = parent != nullptr ? parent->OpenChild(name) : Folder::OpenRoot(sys_, path);
       if (folder.Valid() && destinations_ != nullptr &&
-          (parent != nullptr ? destinations_->Holds(folder.Device(), folder.Inode())
-                             : destinations_->HoldsOrContains(path)))
+          (parent != nullptr
+               ? destinations_->Holds(folder.Device(), folder.Inode())
+               : destinations_->HoldsOrContains(path, folder.Device(), folder.Inode())))
         return;
       recorder_.FolderScanned(path, display_all_ || include_keys_.count(key) != 0);
       if (!folder.Valid()) return;

@@ -40,21 +40,30 @@ bool DestinationFolders::Holds(dev_t dev, ino_t ino) {
   return folders_.count({dev, ino}) != 0;
 }
 
-bool DestinationFolders::HoldsOrContains(const std::string& path) {
+bool DestinationFolders::HoldsOrContains(const std::string& path, dev_t dev, ino_t ino) {
+  Id id{dev, ino};
+  if (Holds(dev, ino)) return true;
+  if (outside_.count(id) != 0) return false;
+  // Up from the folder's real parent ("path/.." past a link) to "/", or to a folder already
+  // found outside every destination: include folders side by side cost one step each.
+  std::vector<Id> walked = {id};
   Fd at;
   struct stat st;
-  if (OpenPath(sys_, path, O_PATH | O_DIRECTORY | O_CLOEXEC, at) != 0 ||
+  if (OpenPath(sys_, path + "/..", O_PATH | O_DIRECTORY | O_CLOEXEC, at) != 0 ||
       sys_.FStat(at.Get(), &st) != 0)
     return false;
   for (;;) {
-    if (Holds(st.st_dev, st.st_ino)) return true;
-    Fd up(sys_, sys_.OpenAt(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
-    struct stat up_st;
-    if (!up.Valid() || sys_.FStat(up.Get(), &up_st) != 0) return false;
-    if (up_st.st_dev == st.st_dev && up_st.st_ino == st.st_ino) return false;  // at "/"
-    at = std::move(up);
-    st = up_st;
+    const Id up{st.st_dev, st.st_ino};
+    if (up == id || outside_.count(up) != 0) break;  // at "/", or known
+    if (Holds(up.dev, up.ino)) return true;
+    walked.push_back(up);
+    id = up;
+    Fd next(sys_, sys_.OpenAt(at.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!next.Valid() || sys_.FStat(next.Get(), &st) != 0) return false;
+    at = std::move(next);
   }
+  outside_.insert(walked.begin(), walked.end());
+  return false;
 }
 
 void DestinationFolders::AddFolder(int dir, const char* path) {

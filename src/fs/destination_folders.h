@@ -27,9 +27,9 @@ class DestinationFolders {
 
   // Returns true iff the folder (st_dev, st_ino) is one of the destinations.
   bool Holds(dev_t dev, ino_t ino);
-  // Returns true iff the folder at path (a link there followed) is one of the destinations or
-  // lies inside one: an include folder inside the quarantine or a trash is never scanned.
-  bool HoldsOrContains(const std::string& path);
+  // Returns true iff the folder (st_dev, st_ino) at path (a link there followed) is one of the
+  // destinations or lies inside one: an include folder inside them is never scanned either.
+  bool HoldsOrContains(const std::string& path, dev_t dev, ino_t ino);
 
  private:
   struct Id {
@@ -50,6 +50,7 @@ class DestinationFolders {
   std::vector<MountEntry> mounts_;
   std::unordered_set<dev_t> devices_seen_;
   std::unordered_set<Id, IdHash> folders_;
+  std::unordered_set<Id, IdHash> outside_;  // neither a destination nor inside one
 };
 
 }  // namespace kestrel
