@@ -126,7 +126,7 @@ QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, con
   grid_->addLayout(row_box, row, 1);
   numbers_.push_back({field, error, std::move(get)});
 
-  connect(field, &QLineEdit::textChanged, this, [this, field, error, set](const QString& text) {
+  connect(field, &QLineEdit::textChanged, this, [this, error, set](const QString& text) {
     const std::optional<std::int32_t> value = LimitOf(text);
     error->setVisible(!value);
     bool valid = true;
