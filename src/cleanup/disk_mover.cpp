@@ -26,7 +26,8 @@ bool DiskMover::Move(const MoveRequest& request) {
   if (!journal_) return fs.MoveFile(request.path, request.to_folder);
   const Win32Wrapper::FileInfo& info = request.info;
   const std::uint64_t entry =
-      journal_->Intent({request.path, info.size, info.mode, info.mtime, info.dev, info.ino});
+      journal_->Intent({request.path, info.size, info.mode, info.mtime, info.dev, info.ino},
+                       request.copies || request.to_folder.empty());
   // A move the journal cannot record could not be undone, so it does not happen.
   if (entry == 0) throw SystemError(errno, "write", "journal", "KestrelCfg.MoveIt");
   MovePlaced placed;

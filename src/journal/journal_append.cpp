@@ -15,24 +15,34 @@
 
 namespace kestrel::journal {
 
-int JournalAppend::Line(const std::string& line) {
+int JournalAppend::Line(const std::string& line, bool now) {
   if (error_ != 0) return error_;
   if (!file_.Valid()) {
     file_ = Fd(sys_, sys_.OpenAt(AT_FDCWD, path_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW, 0));
     if (!file_.Valid()) return error_ = errno;
   }
-  if ((error_ = WriteAll(sys_, file_.Get(), line.data(), line.size())) != 0) return error_;
-  const auto now = std::chrono::steady_clock::now();
-  if (unsynced_++ == 0) first_unsynced_ = now;
-  if (unsynced_ >= 2000 || now - first_unsynced_ >= std::chrono::milliseconds(100)) {
+  pending_ += line;
+  const auto at = std::chrono::steady_clock::now();
+  if (unsynced_++ == 0) first_unsynced_ = at;
+  if (now) return Flush();
+  if (unsynced_ >= 2000 || at - first_unsynced_ >= std::chrono::milliseconds(100)) {
+    if (Flush() != 0) return error_;
     if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
     unsynced_ = 0;
   }
   return 0;
 }
 
+int JournalAppend::Flush() {
+  if (error_ == 0 && !pending_.empty())
+    error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
+  pending_.clear();
+  return error_;
+}
+
 int JournalAppend::Finish() {
   if (!file_.Valid()) return error_;
+  Flush();
   if (sys_.Fsync(file_.Get()) != 0 && error_ == 0) error_ = errno;
   if (file_.Reset() != 0 && error_ == 0) error_ = errno;
   return error_;

@@ -8,8 +8,9 @@
 
 namespace kestrel::journal {
 
-// Adds lines to an existing journal, synced at least every 1,000 files or 100 ms and at the
-// end, as the run's own lines are.
+// Adds lines to an existing journal. Lines are gathered and written, then synced, at least
+// every 1,000 files or 100 ms and at the end; a line that must be on record before the step it
+// announces (a copy that a crash could leave whole beside its source) is written at once.
 class JournalAppend {
  public:
   JournalAppend(Sys& sys, const std::string& path) : sys_(sys), path_(path) {}
@@ -18,14 +19,17 @@ class JournalAppend {
   JournalAppend& operator=(const JournalAppend&) = delete;
 
   // Returns 0 or the errno; after a failure every later call fails the same way.
-  int Line(const std::string& line);
+  int Line(const std::string& line, bool now = false);
   int Finish();
 
  private:
   Sys& sys_;
   std::string path_;
   Fd file_;
+  int Flush();
+
   int error_ = 0;
+  std::string pending_;
   int unsynced_ = 0;
   std::chrono::steady_clock::time_point first_unsynced_;
 };

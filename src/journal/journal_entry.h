@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/date_time.h"
@@ -64,7 +65,9 @@ struct RunJournal {
   std::vector<Entry> entries;  // by number, in the order of the intents
   std::vector<Problem> problems;
 
+  // The entry of that number; null when there is none.
   Entry* Find(std::uint64_t number);
+  std::unordered_map<std::uint64_t, size_t> index;  // number -> position in entries
   // The files the run moved (restored ones included) and their bytes.
   std::int64_t MovedFiles() const;
   std::int64_t MovedBytes() const;

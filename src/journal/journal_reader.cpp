@@ -57,6 +57,7 @@ struct Reader {
               static_cast<dev_t>(*dev),
               static_cast<ino_t>(*ino)};
     e.include = {*include, static_cast<dev_t>(*idev), static_cast<ino_t>(*iino), f[12] == "1"};
+    out.index[e.number] = out.entries.size();
     out.entries.push_back(std::move(e));
   }
 
@@ -150,16 +151,8 @@ struct Reader {
 }  // namespace
 
 Entry* RunJournal::Find(std::uint64_t number) {
-  // Entries are numbered from 1 in order; a gap left by a bad line moves them down.
-  if (number == 0) return nullptr;
-  const size_t guess = static_cast<size_t>(std::min<std::uint64_t>(number, entries.size()));
-  for (size_t i = guess; i-- > 0;) {
-    if (entries[i].number == number) return &entries[i];
-    if (entries[i].number < number) break;
-  }
-  for (Entry& e : entries)
-    if (e.number == number) return &e;
-  return nullptr;
+  const auto it = index.find(number);
+  return it == index.end() ? nullptr : &entries[it->second];
 }
 
 std::int64_t RunJournal::MovedFiles() const {

@@ -81,17 +81,26 @@ int JournalWriter::Create() {
   return EEXIST;
 }
 
-int JournalWriter::Append(const std::string& line) {
+int JournalWriter::Append(const std::string& line, bool now) {
   if (error_ != 0) return error_;
   if (!file_.Valid() && (error_ = Create()) != 0) return error_;
-  if ((error_ = WriteAll(sys_, file_.Get(), line.data(), line.size())) != 0) return error_;
-  const auto now = std::chrono::steady_clock::now();
-  if (unsynced_++ == 0) first_unsynced_ = now;
-  if (unsynced_ >= 2 * kSyncEveryFiles || now - first_unsynced_ >= kSyncEvery) {
+  pending_ += line;
+  const auto at = std::chrono::steady_clock::now();
+  if (unsynced_++ == 0) first_unsynced_ = at;
+  if (now) return Flush();
+  if (unsynced_ >= 2 * kSyncEveryFiles || at - first_unsynced_ >= kSyncEvery) {
+    if (Flush() != 0) return error_;
     if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
     unsynced_ = 0;
   }
   return 0;
+}
+
+int JournalWriter::Flush() {
+  if (error_ == 0 && !pending_.empty())
+    error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
+  pending_.clear();
+  return error_;
 }
 
 IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
@@ -116,7 +125,7 @@ IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
   return includes_[best];
 }
 
-std::uint64_t JournalWriter::Intent(const FileFacts& given) {
+std::uint64_t JournalWriter::Intent(const FileFacts& given, bool at_once) {
   FileFacts file = given;
   file.original = AbsolutePath(sys_, given.original);
   const IncludeFacts include = IncludeOf(file.original);
@@ -129,7 +138,7 @@ std::uint64_t JournalWriter::Intent(const FileFacts& given) {
       Tab(std::to_string(file.mtime.tv_nsec)) + Tab(std::to_string(file.dev)) +
       Tab(std::to_string(file.ino)) + Tab(Escape(include.path)) + Tab(std::to_string(include.dev)) +
       Tab(std::to_string(include.ino)) + Tab(include.link ? "1" : "0") + "\n";
-  if (const int err = Append(line)) {
+  if (const int err = Append(line, at_once)) {
     errno = err;
     return 0;
   }
@@ -151,10 +160,8 @@ void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
 int JournalWriter::Finish() {
   if (finished_ || !file_.Valid()) return error_;
   finished_ = true;
-  if (error_ == 0) {
-    const std::string line = "end" + Tab(IsoText(clock_.Now())) + "\n";
-    error_ = WriteAll(sys_, file_.Get(), line.data(), line.size());
-  }
+  if (error_ == 0) pending_ += "end" + Tab(IsoText(clock_.Now())) + "\n";
+  Flush();
   if (sys_.Fsync(file_.Get()) != 0 && error_ == 0) error_ = errno;
   if (file_.Reset() != 0 && error_ == 0) error_ = errno;
   return error_;

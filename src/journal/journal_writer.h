@@ -13,8 +13,9 @@
 namespace kestrel::journal {
 
 // The journal of one run: a file in folder, created at the first intent (a run that moves
-// nothing leaves none), named after the run's start. Lines are written as they come; they are
-// synced at least every 1,000 files or 100 ms, and when the journal is finished.
+// nothing leaves none), named after the run's start. Lines are gathered and written, then
+// synced, at least every 1,000 files or 100 ms and when the journal is finished; an intent
+// asked for at once is written before Intent returns.
 class JournalWriter final : public MoveJournal {
  public:
   struct Run {
@@ -30,7 +31,7 @@ class JournalWriter final : public MoveJournal {
   JournalWriter(const JournalWriter&) = delete;
   JournalWriter& operator=(const JournalWriter&) = delete;
 
-  std::uint64_t Intent(const FileFacts& file) override;
+  std::uint64_t Intent(const FileFacts& file, bool at_once) override;
   void Outcome(std::uint64_t entry, const MovePlaced& placed) override;
   // Writes the end line and syncs. Returns 0 or the first errno the journal met.
   int Finish();
@@ -39,7 +40,8 @@ class JournalWriter final : public MoveJournal {
 
  private:
   int Create();
-  int Append(const std::string& line);
+  int Append(const std::string& line, bool now = false);
+  int Flush();
   IncludeFacts IncludeOf(const std::string& path);
 
   Sys& sys_;
@@ -50,6 +52,7 @@ class JournalWriter final : public MoveJournal {
   int error_ = 0;
   bool finished_ = false;
   std::uint64_t next_ = 1;
+  std::string pending_;
   int unsynced_ = 0;
   std::chrono::steady_clock::time_point first_unsynced_;
   std::vector<IncludeFacts> includes_;  // by the index in run_.includes; path empty: unknown

@@ -79,12 +79,12 @@ struct Restorer {
     dev_t dev = 0;
   } origin;
 
-  int OriginFolder(const Entry& e, const std::string& parent) {
+  int OriginFolder(const Entry& e, const std::string& parent, bool make = true) {
     if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
         origin.include_dev == e.include.dev && origin.include_ino == e.include.ino)
       return 0;
     origin.fd.Reset();
-    if (const int err = OpenOriginFolder(sys, e, true, origin.fd)) return err;
+    if (const int err = OpenOriginFolder(sys, e, make, origin.fd)) return err;
     struct stat st;
     if (sys.FStat(origin.fd.Get(), &st) != 0) return errno;
     origin.include = e.include.path;
@@ -123,6 +123,7 @@ struct Restorer {
     }
     MoveSource src;
     int err = OpenMoveSource(sys, nullptr, e.placed, src, &sources);
+    if (err == ENOENT && BackAlready(e)) return;
     if (err == ENOENT) {
       return Fail("Not restored, no longer where the journal says (" +
                   EscapeControlBytes(e.placed) + "): " + EscapeControlBytes(original));
@@ -143,8 +144,12 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
-                                     Tab(IsoText(clock.Now())) + "\n")) {
+    // A copy to another file system is announced before it starts, so that a crash leaving it
+    // whole beside its source can be finished; a rename leaves no such state.
+    const bool copies = src.st.st_dev != origin.dev;
+    if (const int jerr = append.Line(
+            "restoring" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) + "\n",
+            copies)) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
@@ -166,6 +171,25 @@ struct Restorer {
     e.restored_to = to;
     ++result.restored;
     if (events.restored) events.restored(e, to);
+  }
+
+  // Whether the file is at its original path already: the same inode the run moved (a rename
+  // keeps it), put back by a restore whose last lines a crash lost. Recorded as restored.
+  bool BackAlready(Entry& e) {
+    std::string parent, name;
+    struct stat st;
+    if (SplitParent(e.file.original, parent, name) != 0 || OriginFolder(e, parent, false) != 0 ||
+        sys.FStatAt(origin.fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        st.st_dev != e.file.dev || st.st_ino != e.file.ino ||
+        !Matches(st, {e.file.mode, e.file.size, e.file.mtime}))
+      return false;
+    const std::string when = Tab(IsoText(clock.Now()));
+    append.Line("restoring" + Tab(std::to_string(e.number)) + when + "\n");
+    append.Line("restored" + Tab(std::to_string(e.number)) + when + Tab(Escape(e.file.original)) +
+                "\n");
+    e.state = State::kRestored;
+    e.restored_to = e.file.original;
+    return true;
   }
 
   static std::string Failure(int err, const std::string& original) {

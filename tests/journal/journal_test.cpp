@@ -271,6 +271,20 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
                                                "/sub/odd\\tname\xff del-03-03-2020"});
 }
 
+TEST_F(RestoreTest, AFileARestoreCutShortPutBackCountsAsRestored) {
+  Cfg().QuarantineFolder(tree / "q");
+  MakeTree();
+  ASSERT_TRUE(Cfg().CleanUp());
+  // The restore renamed it back, then died before its journal lines were written.
+  fs::rename(tree / "q/b del-02-02-2020.doc", data + "/sub/deeper/b del-02-02-2020.doc");
+  const RestoreResult r = RestoreLast();
+  EXPECT_EQ(r.restored, 2);
+  EXPECT_EQ(r.failed, 0);
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  const RunJournal run = Last();
+  for (const Entry& e : run.entries) EXPECT_EQ(e.state, State::kRestored) << e.file.original;
+}
+
 TEST_F(RestoreTest, AHandEditedDestinationNeverMovesAnotherFile) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
