@@ -10,8 +10,7 @@ char* DirentBuffer() {
     char bytes[kDirentBufferSize];
   };
   thread_local std::unique_ptr<Block> block = std::make_unique<Block>();
-  // clang 14's analyzer ends a thread_local at the end of the call.
-  return block->bytes;  // NOLINT(clang-analyzer-cplusplus.NewDelete)
+  return block->bytes;
 }
 
 }  // namespace kestrel

@@ -192,7 +192,7 @@ void RestoreDialog::LoadRun() {
   });
 }
 
-void RestoreDialog::Show(std::shared_ptr<journal::RunJournal> run) {
+void RestoreDialog::Show(const std::shared_ptr<journal::RunJournal>& run) {
   Join();
   std::int64_t away = 0;
   for (const journal::Entry& e : run->entries) away += e.state == journal::State::kMoved;

@@ -75,7 +75,7 @@ class RestoreDialog : public QDialog {
  private:
   void LoadRun();
   void StartRestore();
-  void Show(std::shared_ptr<journal::RunJournal> run);
+  void Show(const std::shared_ptr<journal::RunJournal>& run);
   void Done(int status);
   void Join();
 
