@@ -27,12 +27,22 @@ size_t ExtensionStart(std::string_view name, bool folder) {
   return dot;
 }
 
-// The position of the first token when a real date follows it; npos otherwise.
+// Returns true iff text begins with the shape of a mark's date, "DD-DD-DDDD", real or not.
+bool HasDateShape(std::string_view text) {
+  if (text.size() < kMarkDateLength) return false;
+  for (size_t i = 0; i < kMarkDateLength; ++i) {
+    const bool dash = i == 2 || i == 5;
+    if (dash ? text[i] != '-' : (text[i] < '0' || text[i] > '9')) return false;
+  }
+  return true;
+}
+
+// The position of the first token when a date follows it; npos otherwise. A date that is no
+// real day ("02-30-2027") counts, so that a name that never comes due can be mended.
 size_t MarkAt(std::string_view name, std::string_view token) {
   const size_t at = FindIgnoreCase(name, token);
   if (at == std::string_view::npos) return at;
-  const std::string_view date = name.substr(at + token.size()).substr(0, kMarkDateLength);
-  return ReadMarkDate(date) ? at : std::string_view::npos;
+  return HasDateShape(name.substr(at + token.size())) ? at : std::string_view::npos;
 }
 
 std::optional<DateTime> AddMonths(DateTime::Civil c, long long months) {

@@ -43,9 +43,11 @@ TEST(MarkRules, MarksAndUnmarksNames) {
       {".bashrc", false, ".bashrc del-01-05-2027", ".bashrc"},
       {"budget DEL-03-01-2026.xls", false, "budget DEL-01-05-2027.xls", "budget.xls"},
       {"del-03-01-2026 budget.xls", false, "del-01-05-2027 budget.xls", "budget.xls"},
+      // A mark whose date is no real day is mended, not left to stand before the new one.
+      {"badday del-02-30-2026.txt", false, "badday del-01-05-2027.txt", "badday.txt"},
       // The first token reads no date: the mark goes in, a run would not read it back.
       {"del-me.txt", false, "del-me del-01-05-2027.txt", ""},
-      {"badday del-02-30-2026.txt", false, "badday del-02-30-2026 del-01-05-2027.txt", ""},
+      {"del-4-1-2026 x.txt", false, "del-4-1-2026 x del-01-05-2027.txt", ""},
   };
   for (const Case& c : cases) {
     const std::string marked = MarkedName(c.name, "del-", At(2027, 1, 5), c.folder);
