@@ -13,6 +13,7 @@
 #include "fs/sys.h"
 #include "fs/temporaries.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -94,7 +95,9 @@ const char* KindText(mode_t mode) {
 }
 
 KsError Unreadable(std::int32_t number, const std::string& path, const std::string& reason) {
-  return KsError(number, "The configuration file cannot be read: " + path + " (" + reason + ")",
+  return KsError(number,
+                 "The configuration file cannot be read: " + EscapeControlBytes(path) + " (" +
+                     reason + ")",
                  kSource);
 }
 
@@ -114,7 +117,10 @@ std::string ProfileStore::ReadText() {
   if (sys_.FStatAt(AT_FDCWD, path, &st, 0) != 0) {
     const int err = errno;
     struct stat link {};
-    if (err == ENOENT && sys_.FStatAt(AT_FDCWD, path, &link, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    if (err == ENOENT && sys_.FStatAt(AT_FDCWD, path, &link, AT_SYMLINK_NOFOLLOW) != 0) {
+      exists_ = false;
+      return {};
+    }
     if (err == ENOENT) throw Unreadable(kAppError, file_name_, "it is a link to nothing");
     throw Unreadable(err, file_name_, std::strerror(err));
   }
@@ -138,12 +144,15 @@ std::string ProfileStore::ReadText() {
   }
   sys_.Close(fd);
   if (err != 0) throw Unreadable(err, file_name_, std::strerror(err));
+  exists_ = true;
   return text;
 }
 
 void ProfileStore::Read() {
   if (read_) return;
+  exists_ = false;
   std::string text = file_name_.empty() ? std::string() : ReadText();
+  nul_ = text.find('\0') != std::string::npos;
   blocks_.assign(1, Block{});
   bom_ = false;
   keys_.clear();
@@ -174,6 +183,21 @@ void ProfileStore::Read() {
                         block.lines.size() - 1);
     }
   }
+}
+
+bool ProfileStore::Exists() {
+  Read();
+  return exists_;
+}
+
+bool ProfileStore::HasSection(const std::string& name) {
+  Read();
+  return sections_.contains(Folded(name));
+}
+
+bool ProfileStore::HasNulByte() {
+  Read();
+  return nul_;
 }
 
 std::string ProfileStore::GetString(const std::string& section, const std::string& key,
@@ -280,7 +304,7 @@ void ProfileStore::WriteFile() {
   if (!exists && errno != ENOENT) throw SystemError(errno, "stat", target, kSource);
   if (exists && !S_ISREG(old.st_mode)) {
     throw KsError(kAppError,
-                  "The configuration file is not replaced: " + target + " (" +
+                  "The configuration file is not replaced: " + EscapeControlBytes(target) + " (" +
                       (S_ISLNK(old.st_mode) ? "it is a link to nothing" : KindText(old.st_mode)) +
                       ")",
                   kSource);
