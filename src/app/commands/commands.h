@@ -22,6 +22,9 @@ int ScheduleCommand(Functions& fn, const LongCommandLine& line);
 int UnscheduleCommand(Functions& fn, const LongCommandLine& line);
 int SchedulesCommand(Functions& fn, const LongCommandLine& line);
 // Puts the "Mark for removal" scripts into the user's GNOME Files scripts folder.
+// Without the scripts (the window package is not installed) it says so and installs nothing.
 int InstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
+// Removes what InstallFileManagerActionsCommand put there.
+int UninstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
 
 }  // namespace kestrel
