@@ -63,6 +63,7 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
       const Win32Wrapper::FileInfo info = fs.Stat(path);
       entry.size = info.size;
       entry.stamp = info.stamp;
+      entry.read_only = entry.removal_date && fs.FileIsReadOnly(path, info);
       switch (Judge(entry.removal_date, info.stamp, forecast.now)) {
         case Verdict::kDue:
           forecast.due_now.push_back(std::move(entry));

@@ -24,6 +24,7 @@ struct ForecastEntry {
   std::optional<DateTime> removal_date;
   DateTime stamp;
   Reason never_due = Reason::kNone;  // why it never comes due
+  bool read_only = false;            // a due file the run will refuse to move
 };
 
 struct Forecast {
