@@ -8,7 +8,9 @@ namespace kestrel {
 
 class PrintDevice;
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// The first button of each is the default, but YesNoDefaultNo's, which asks Yes or No with No
+// the default, for a question whose Yes does something large.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Information, Question, Exclamation, Critical };
 enum class MsgResult { Ok, Cancel, Yes, No };
 

@@ -203,7 +203,8 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
              "The Include list is empty, so this run scans every local file "
              "system with all its folders:" +
                  drives + "\nRun it anyway?",
-             MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
+             MsgButtons::YesNoDefaultNo, MsgIcon::Question,
+             "Empty Include List") == MsgResult::Yes;
 }
 
 void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
