@@ -224,8 +224,8 @@ void RestoreDialog::StartRestore() {
   runs_->setEnabled(false);
   status_->setText(QStringLiteral("Restoring %1 files...").arg(paths.size()));
   worker_ = std::thread([this, request] {
-    const int status = RestoreFiles(fn_, request, [this](const std::string& line) {
-      emit Line(QString::fromStdString(line));  // queued to the receiver's thread
+    const int status = RestoreFiles(fn_, request, [this](const RestoreNote& note) {
+      emit Line(QString::fromStdString(note.line));  // queued to the receiver's thread
     });
     QMetaObject::invokeMethod(
         this, [this, status] { Done(status); }, Qt::QueuedConnection);

@@ -94,7 +94,7 @@ TEST_F(MainTest, WaitTakesWholeSeconds) {
   EXPECT_EQ(wait({"--"}), 0);
   for (const char* bad :
        {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
-    EXPECT_THROW(wait({bad}), KsError) << bad;
+    EXPECT_THROW(wait({bad}), UsageError) << bad;
   }
 }
 
@@ -233,15 +233,13 @@ TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
   const std::vector<LongCommand> commands = {
       {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
       {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
-  EXPECT_EQ(RunLongCommandLine(fn, {"--version", "x"}, commands), 8);
+  EXPECT_EQ(RunLongCommandLine(fn, {"--version"}, commands), 8);
   EXPECT_EQ(called, 1);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
-    reporter.reports.clear();
     EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.ProcessCommandLine");
   }
+  EXPECT_TRUE(reporter.reports.empty());
   EXPECT_EQ(called, 1);
   reporter.reports.clear();
   EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);

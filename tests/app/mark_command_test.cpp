@@ -56,8 +56,9 @@ TEST_F(MarkCommandTest, MarkPrintsNamesAndBadInputEscaped) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(Run({"--mark", "1\n[x] 1w", files / "a.txt"}), kExitBadInput);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "kestrel: --mark needs Nd, Nw, Nm, Ny or a date MM-DD-YYYY, not \"1\\n[x] 1w\"\n"
-            "Try 'kestrel --help'.\n");
+            "kestrel: --mark takes Nd, Nw, Nm or Ny (any N whose date falls on or before "
+            "12-31-9999) or a date MM-DD-YYYY, not \"1\\n[x] 1w\"\n"
+            "Try 'kestrel --help' for more information.\n");
 }
 
 }  // namespace

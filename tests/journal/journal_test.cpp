@@ -336,7 +336,7 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   ASSERT_TRUE(Cfg().CleanUp());  // only a is due
   const std::string a = data + "/a del-01-01-2020.txt";
   std::vector<std::string> lines;
-  const auto out = [&](const std::string& line) { lines.push_back(line); };
+  const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
   const struct {
     RestoreRequest request;
     int status;
