@@ -63,6 +63,12 @@ RunEnd CleanUpRun::Run() {
   const std::vector<std::string> candidates =
       GetTargetFiles(fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_,
                      &destinations);
+  std::int64_t due = 0;
+  for (const auto& path : candidates) {
+    const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
+    due += date && *date <= now ? 1 : 0;
+  }
+  recorder_.Discovered(due);
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;

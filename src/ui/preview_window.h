@@ -35,6 +35,8 @@ class PreviewWindow : public QWidget {
   bool Busy() const { return worker_.joinable(); }
   // Whether Run may be pressed: a preview is shown and no run is in progress.
   void SetRunAllowed(bool allowed);
+  // The run its Run started has ended, having moved files of bytes (stopped: by the user).
+  void ShowRun(std::int64_t files, std::int64_t bytes, bool stopped);
 
   QTableView* Table() const { return table_; }
   QPushButton* RunButton() const { return run_; }
@@ -56,6 +58,7 @@ class PreviewWindow : public QWidget {
   std::thread worker_;
   bool run_allowed_ = true;
   bool shown_ = false;
+  bool every_disk_ = false;  // the Include list was empty
   QLabel* status_;
   QTableView* table_;
   PreviewModel* model_;

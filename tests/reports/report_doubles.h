@@ -90,7 +90,7 @@ class FakeDialogs final : public Dialogs {
                                           const std::string&) override {
     return std::nullopt;
   }
-  std::string BrowseForFolder() override { return ""; }
+  std::string BrowseForFolder(const std::string&) override { return ""; }
   std::unique_ptr<PrintDevice> ShowPrintDialog() override {
     ++print_dialogs_shown;
     return make_device ? make_device() : nullptr;

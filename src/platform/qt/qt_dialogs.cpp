@@ -111,10 +111,11 @@ std::optional<std::string> QtDialogs::SaveFileName(const std::string& filter,
   return AskFileName(owner_, QFileDialog::AcceptSave, filter, default_ext, initial_file);
 }
 
-std::string QtDialogs::BrowseForFolder() {
-  return QFile::encodeName(QFileDialog::getExistingDirectory(owner_,
-                                                             QStringLiteral("Select a folder"),
-                                                             QString(), QFileDialog::ShowDirsOnly))
+std::string QtDialogs::BrowseForFolder(const std::string& start) {
+  return QFile::encodeName(QFileDialog::getExistingDirectory(
+                               owner_, QStringLiteral("Select a folder"),
+                               QFile::decodeName(QByteArray::fromStdString(start)),
+                               QFileDialog::ShowDirsOnly))
       .toStdString();
 }
 
