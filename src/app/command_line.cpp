@@ -76,8 +76,7 @@ const std::vector<LongOption>& LongOptions() {
       {"help", nullptr, "print this text and the program folder, then exit"},
       {"version", nullptr, "print the version, then exit"},
       {"preview", nullptr, "list what a run would move now, and where it would stop"},
-      {"forecast", "DAYS",
-       "list marked files due now, within DAYS days (0 to 36,500), never due"},
+      {"forecast", "DAYS", "list marked files due now, within DAYS days (0 to 36,500), never due"},
       {"json", nullptr, "print JSON Lines: a run, --preview, --forecast, --runs, --restore"},
       {"mark", "WHEN",
        "rename FILEs to be removed WHEN: Nd, Nw, Nm, Ny (any N up to 12-31-9999) or "
@@ -168,7 +167,9 @@ LongCommandLine ParseLongCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string LongUsageText() {
-  std::string text = UsageText() + "\n\nOptions (the command line starts with one; operands may come before or after\n"
+  std::string text =
+      UsageText() +
+      "\n\nOptions (the command line starts with one; operands may come before or after\n"
       "them, and -- ends them):\n";
   for (const LongOption& option : LongOptions()) {
     std::string left = std::string("  --") + option.name;

@@ -36,8 +36,8 @@ struct LongCommand {
   const char* option;
   std::function<int(Functions&, const LongCommandLine&)> run;
   int min_operands = 0;
-  int max_operands = 0;           // -1: any number
-  const char* operands = "";      // what the operands are, for a message about too few
+  int max_operands = 0;       // -1: any number
+  const char* operands = "";  // what the operands are, for a message about too few
 };
 
 // Start-up after the program-wide objects exist: command line, configuration, then GUI or

@@ -48,8 +48,9 @@ void RefuseForeignFile(ProfileStore& store, const std::string& path) {
   if (sections && !store.HasNulByte()) return;
   throw KsError(kAppError,
                 EscapeControlBytes(path) + " is not a Kestrel configuration (" +
-                    (sections ? "it holds a NUL byte" : "it has no General, Options, Include or "
-                                                        "Exclude section") +
+                    (sections ? "it holds a NUL byte"
+                              : "it has no General, Options, Include or "
+                                "Exclude section") +
                     ")",
                 "KestrelCfg.Load");
 }

@@ -95,10 +95,10 @@ const char* KindText(mode_t mode) {
 }
 
 KsError Unreadable(std::int32_t number, const std::string& path, const std::string& reason) {
-  return KsError(number,
-                 "The configuration file cannot be read: " + EscapeControlBytes(path) + " (" +
-                     reason + ")",
-                 kSource);
+  return KsError(
+      number,
+      "The configuration file cannot be read: " + EscapeControlBytes(path) + " (" + reason + ")",
+      kSource);
 }
 
 }  // namespace

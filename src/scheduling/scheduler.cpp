@@ -70,8 +70,8 @@ std::optional<std::string> Scheduler::CalendarProblem(const std::string& calenda
   const int status = runner_.Run({"systemd-analyze", "calendar", calendar}, &output);
   if (status == 0) return std::nullopt;
   if (status != 127) {
-    return "systemd does not understand the calendar \"" + EscapeControlBytes(calendar) +
-           "\":\n" + Trimmed(output);
+    return "systemd does not understand the calendar \"" + EscapeControlBytes(calendar) + "\":\n" +
+           Trimmed(output);
   }
   if (calendar == "daily" || calendar == "weekly" || calendar == "monthly") return std::nullopt;
   return "Without systemd-analyze to check it, the calendar must be daily, weekly or monthly, not "
@@ -149,8 +149,7 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
   if (!ReplaceFile(timer_file, TimerDropIn(calendar)) ||
       !ReplaceFile(service_file, ServiceDropIn(program_folder_))) {
     put_back();
-    return {1, "Cannot write the drop-ins of " + timer + " in " +
-                   EscapeControlBytes(UnitFolder())};
+    return {1, "Cannot write the drop-ins of " + timer + " in " + EscapeControlBytes(UnitFolder())};
   }
   std::string output;
   if (Systemctl({"daemon-reload"}, &output) != 0) {
@@ -212,9 +211,8 @@ ScheduleOutcome Scheduler::List() {
   // Blocks of "Key=Value" lines, one per unit, separated by blank lines.
   std::map<std::string, std::string> next_runs;
   std::string output;
-  if (manager &&
-      Systemctl({"show", "--property=Id,NextElapseUSecRealtime", "kestrel@*.timer"}, &output) ==
-          0) {
+  if (manager && Systemctl({"show", "--property=Id,NextElapseUSecRealtime", "kestrel@*.timer"},
+                           &output) == 0) {
     std::string id, next;
     auto flush = [&] {
       if (auto config = ConfigOfTimer(id)) next_runs[*config] = next.empty() ? "none" : next;
@@ -234,8 +232,9 @@ ScheduleOutcome Scheduler::List() {
     const auto next = next_runs.find(config);
     text += EscapeControlBytes(config) + "\tcalendar: " + EscapeControlBytes(calendar) +
             "\tnext run: " +
-            (!manager ? "unknown (no systemd user instance)"
-                      : next != next_runs.end() ? next->second : "none") +
+            (!manager                  ? "unknown (no systemd user instance)"
+             : next != next_runs.end() ? next->second
+                                       : "none") +
             "\n";
   }
   text.pop_back();

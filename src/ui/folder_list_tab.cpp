@@ -162,9 +162,9 @@ void FolderListTab::Add() {
     if (!entry.ChkFolderSpec(fs) && !ConfirmMissingFolder(entry)) return;
   }
   if (!AddName(name)) {
-    dialogs_.MessageBox(name + " is already in the list.", MsgButtons::Ok, MsgIcon::Information,
-                        kind_ == FolderListKind::Include ? "Add Include Folder"
-                                                         : "Add Exclude Folder");
+    dialogs_.MessageBox(
+        name + " is already in the list.", MsgButtons::Ok, MsgIcon::Information,
+        kind_ == FolderListKind::Include ? "Add Include Folder" : "Add Exclude Folder");
     new_folder_->setFocus();
     return;
   }

@@ -49,8 +49,8 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   connect(browse_quarantine_, &QPushButton::clicked, this, [this] { BrowseForQuarantineFolder(); });
 
   AddNumberField(
-      "txtMaxMBPerRun", "Max. &MB Per Run:", "A run stops once it has moved this many megabytes", 15,
-      [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
+      "txtMaxMBPerRun", "Max. &MB Per Run:", "A run stops once it has moved this many megabytes",
+      15, [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxMBPerRun(v); });
   AddNumberField(
       "txtMaxErrorsPerRun",

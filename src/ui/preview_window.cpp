@@ -2,12 +2,12 @@
 #include "ui/window_layout.h"
 
 #include <QHBoxLayout>
-#include <QKeySequence>
-#include <QShortcut>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -107,7 +107,8 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
   layout->addLayout(buttons);
 
   connect(close, &QPushButton::clicked, this, &QWidget::close);
-  for (const QKeySequence keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
     connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
   }
   connect(run_, &QPushButton::clicked, this, [this] {
@@ -167,9 +168,8 @@ void PreviewWindow::Finish(const std::shared_ptr<const PreviewResult>& result) {
 }
 
 void PreviewWindow::ShowRun(std::int64_t files, std::int64_t bytes, bool stopped) {
-  const QString moved = QStringLiteral("%1 files, %2 MB")
-                            .arg(files)
-                            .arg(static_cast<double>(bytes) / 1e6, 0, 'f', 2);
+  const QString moved =
+      QStringLiteral("%1 files, %2 MB").arg(files).arg(static_cast<double>(bytes) / 1e6, 0, 'f', 2);
   status_->setText(stopped ? QStringLiteral("Run was stopped after moving %1.").arg(moved)
                            : QStringLiteral("Run moved %1.").arg(moved));
 }

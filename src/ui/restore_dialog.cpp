@@ -242,10 +242,11 @@ void RestoreDialog::Show(const std::shared_ptr<journal::RunJournal>& run) {
   files_->setColumnWidth(RestoreFilesModel::kFile, 420);
   if (tally_) {
     const int missed = tally_->asked - tally_->restored;
-    status_->setText(status_->text() + QStringLiteral(" %1 restored, %2 unmarked, %3 not restored")
-                                           .arg(tally_->restored)
-                                           .arg(tally_->unmarked)
-                                           .arg(missed) +
+    status_->setText(status_->text() +
+                     QStringLiteral(" %1 restored, %2 unmarked, %3 not restored")
+                         .arg(tally_->restored)
+                         .arg(tally_->unmarked)
+                         .arg(missed) +
                      (missed > 0 && !tally_->reasons.isEmpty()
                           ? QStringLiteral(": ") + tally_->reasons.join(QStringLiteral("; "))
                           : QString()) +

@@ -217,8 +217,7 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
              "The Include list is empty, so this run scans every local file "
              "system with all its folders:" +
                  drives + "\nRun it anyway?",
-             MsgButtons::YesNoDefaultNo, MsgIcon::Question,
-             "Empty Include List") == MsgResult::Yes;
+             MsgButtons::YesNoDefaultNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
 }
 
 void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
@@ -273,7 +272,8 @@ void RunTab::FinishRun() {
                                .arg(files_moved_)
                                .arg(Megabytes(bytes_moved_))
                                .arg(warnings_));
-  if (from_preview_ && preview_window_) preview_window_->ShowRun(files_moved_, bytes_moved_, stopped);
+  if (from_preview_ && preview_window_)
+    preview_window_->ShowRun(files_moved_, bytes_moved_, stopped);
   from_preview_ = false;
   UpdateButtons();
   emit RunFinished();

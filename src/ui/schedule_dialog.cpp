@@ -32,7 +32,8 @@ ScheduleDialog::ScheduleDialog(Scheduler& scheduler, std::string name, QWidget* 
   calendar_ = new QComboBox;
   calendar_->setObjectName(QStringLiteral("cboCalendar"));
   calendar_->setEditable(true);
-  calendar_->addItems({QStringLiteral("weekly"), QStringLiteral("daily"), QStringLiteral("monthly")});
+  calendar_->addItems(
+      {QStringLiteral("weekly"), QStringLiteral("daily"), QStringLiteral("monthly")});
   calendar_->setToolTip(QStringLiteral("weekly, daily, monthly or a systemd calendar"));
   auto* calendar_label = new QLabel(QStringLiteral("&When:"));
   calendar_label->setBuddy(calendar_);
@@ -54,8 +55,9 @@ ScheduleDialog::ScheduleDialog(Scheduler& scheduler, std::string name, QWidget* 
   auto* close = new QPushButton(QStringLiteral("Close"));
 
   auto* grid = new QGridLayout(this);
-  grid->addWidget(new QLabel(QStringLiteral("Run %1 silently.").arg(Text(EscapeControlBytes(name_)))),
-                  0, 0, 1, 3);
+  grid->addWidget(
+      new QLabel(QStringLiteral("Run %1 silently.").arg(Text(EscapeControlBytes(name_)))), 0, 0, 1,
+      3);
   grid->addWidget(current_, 1, 0, 1, 2);
   grid->addWidget(remove_, 1, 2);
   grid->addWidget(calendar_label, 2, 0);
@@ -84,8 +86,9 @@ void ScheduleDialog::ShowCurrent() {
   const auto calendars = scheduler_.Calendars();
   const auto it = calendars.find(name_);
   const bool scheduled = it != calendars.end();
-  current_->setText(scheduled ? QStringLiteral("Scheduled: %1").arg(Text(EscapeControlBytes(it->second)))
-                              : QStringLiteral("Not scheduled."));
+  current_->setText(scheduled
+                        ? QStringLiteral("Scheduled: %1").arg(Text(EscapeControlBytes(it->second)))
+                        : QStringLiteral("Not scheduled."));
   remove_->setEnabled(scheduled);
   if (scheduled) calendar_->setCurrentText(Text(it->second));
 }
@@ -93,8 +96,7 @@ void ScheduleDialog::ShowCurrent() {
 void ScheduleDialog::ShowOutcome(int status, const std::string& message) {
   const auto intro = message.find(kCrontabIntro);
   const bool crontab = status != 0 && intro != std::string::npos;
-  const std::string shown =
-      crontab ? message.substr(0, intro + sizeof kCrontabIntro - 2) : message;
+  const std::string shown = crontab ? message.substr(0, intro + sizeof kCrontabIntro - 2) : message;
   message_->setText(Text(shown));
   message_->setVisible(!message.empty());
   crontab_->setText(crontab ? Text(message.substr(intro + sizeof kCrontabIntro - 1)) : QString());

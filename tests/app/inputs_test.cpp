@@ -59,9 +59,9 @@ TEST_F(InputsTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
        "--keep-journals takes a whole number of runs from 1 to 10,000, not \"0\""},
       {{"--wait=-1", "w.ksp"},
        "--wait takes a whole number of seconds from 0 to 999,999,999, not \"-1\""},
-      {{"--mark", "7974y", "f"},
+      {{"--mark", "7974y\n[x]", "f"},
        "--mark takes Nd, Nw, Nm or Ny (any N whose date falls on or before 12-31-9999) or a "
-       "date MM-DD-YYYY, not \"7974y\""},
+       "date MM-DD-YYYY, not \"7974y\\n[x]\""},
       {{"--runs", "extra"}, "extra operand 'extra'"},
       {{"--install-file-manager-actions", "a\nb"}, "extra operand 'a\\nb'"},
       {{"--preview", "w.ksp", "w.ksp"}, "extra operand 'w.ksp'"},
@@ -86,9 +86,8 @@ TEST_F(InputsTest, APathInAnErrorCannotForgeALine) {
   test::MakeDir(home / "a\n[x] b.ksp");
   EXPECT_EQ(Run({"a\n[x] b.ksp"}), kExitBadInput);
   ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].description,
-            "The configuration file cannot be read: " + home.Path() +
-                "/a\\n[x] b.ksp (it is a folder)");
+  EXPECT_EQ(reporter.reports[0].description, "The configuration file cannot be read: " +
+                                                 home.Path() + "/a\\n[x] b.ksp (it is a folder)");
 }
 
 TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
@@ -104,8 +103,7 @@ TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
   ASSERT_EQ(Run({"--runs", "--json"}), kExitOk);
   const std::string name = out.substr(out.find("\"name\":\"") + 8, 19);
   EXPECT_EQ(out, R"({"type":"run","name":")" + name + R"(","start":"2026-12-06T10:00:00",)" +
-                     R"("files":2,"bytes":7,"restored":0,"config":")" + (home / "w.ksp") +
-                     "\"}\n");
+                     R"("files":2,"bytes":7,"restored":0,"config":")" + (home / "w.ksp") + "\"}\n");
 
   const std::string cwd = std::filesystem::current_path();
   ASSERT_EQ(::chdir(data.Path().c_str()), 0);
@@ -113,9 +111,9 @@ TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
   ASSERT_EQ(::chdir(cwd.c_str()), 0);
   EXPECT_EQ(status, kExitOk) << err;
   const std::string a = data / "a del-01-01-2020.txt";
-  EXPECT_EQ(out, R"({"type":"restored","path":")" + a + "\"}\n" +
-                     R"({"type":"reminder","path":")" + a + "\"}\n" +
-                     R"({"type":"summary","restored":1,"warnings":0,"status":0})" + "\n");
+  EXPECT_EQ(out, R"({"type":"restored","path":")" + a + "\"}\n" + R"({"type":"reminder","path":")" +
+                     a + "\"}\n" + R"({"type":"summary","restored":1,"warnings":0,"status":0})" +
+                     "\n");
   EXPECT_TRUE(std::filesystem::exists(a));
   EXPECT_FALSE(std::filesystem::exists(data / "b del-01-01-2020.txt"));
 }

@@ -84,20 +84,6 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
 }
 
-TEST_F(MainTest, WaitTakesWholeSeconds) {
-  const auto wait = [](std::vector<std::string> args) {
-    args.push_back("w.ksp");
-    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
-  };
-  EXPECT_EQ(wait({"--wait", "600"}), 600);
-  EXPECT_EQ(wait({"--wait=0"}), 0);
-  EXPECT_EQ(wait({"--"}), 0);
-  for (const char* bad :
-       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
-    EXPECT_THROW(wait({bad}), UsageError) << bad;
-  }
-}
-
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
   struct Case {
     const char* name;

@@ -148,8 +148,10 @@ TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
     const char* calendar;
     int status;
   } cases[] = {
-      {true, "bogus cal", kExitBadInput},  {true, "Mon *-*-* 10:00", kExitOk},
-      {false, "Mon *-*-* 10:00", kExitBadInput}, {false, "monthly", kExitOk},
+      {true, "bogus cal", kExitBadInput},
+      {true, "Mon *-*-* 10:00", kExitOk},
+      {false, "Mon *-*-* 10:00", kExitBadInput},
+      {false, "monthly", kExitOk},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(bin / "systemd-analyze");

@@ -313,8 +313,10 @@ class MainWindowTest : public QObject {
   void openOfAnUnreadableFileKeepsTheConfiguration_data() {
     QTest::addColumn<QString>("text");  // "" for a FIFO
     QTest::addColumn<QString>("why");
-    QTest::newRow("FIFO") << "" << "The configuration file cannot be read: @ (it is a FIFO)";
-    QTest::newRow("empty") << "\n" << "@ is not a Kestrel configuration";
+    QTest::newRow("FIFO") << ""
+                          << "The configuration file cannot be read: @ (it is a FIFO)";
+    QTest::newRow("empty") << "\n"
+                           << "@ is not a Kestrel configuration";
     QTest::newRow("passwd") << "root:x:0:0::/root:/bin/sh\n"
                             << "@ is not a Kestrel configuration";
   }
@@ -355,8 +357,8 @@ class MainWindowTest : public QObject {
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
-  // trailing "/" aside, saying so and keeping the field, and tells case apart. "@" stands for a folder that exists, the
-  // program's, and "~" for the home folder, which the tests set to it too.
+  // trailing "/" aside, saying so and keeping the field, and tells case apart. "@" stands for a
+  // folder that exists, the program's, and "~" for the home folder, which the tests set to it too.
   void addFolder_data() {
     QTest::addColumn<bool>("include");
     QTest::addColumn<QString>("typed");
@@ -530,8 +532,9 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->value(), 1);
     QCOMPARE(bar->maximum(), 3);
-    QVERIFY2(label->width() >= label->sizeHint().width(),
-             qPrintable(QStringLiteral("%1 < %2").arg(label->width()).arg(label->sizeHint().width())));
+    QVERIFY2(
+        label->width() >= label->sizeHint().width(),
+        qPrintable(QStringLiteral("%1 < %2").arg(label->width()).arg(label->sizeHint().width())));
     open.dismiss();
     release.set_value();
     QTRY_VERIFY(!Run().Running());
@@ -737,18 +740,18 @@ class MainWindowTest : public QObject {
 
     std::promise<void> release;
     auto open = qScopeGuard([&] { release.set_value(); });
-    Run().SetRunner([&, released = release.get_future().share()](KestrelCfg& cfg,
-                                                                  RunControl& control) {
-      control.files_due = 10;
-      for (int i = 0; i < 6; ++i) {
-        auto file = std::make_shared<RemovedFile>();
-        file->OriginalFilename(cfg.IncludeFolders()[0].FolderName() + "/budget " +
-                               std::to_string(i) + " del-10-31-2026.xls");
-        file->FileSize(1250000);
-        program_->fn.FileRemovalRpt->RecordFileMoved(file);
-      }
-      released.wait();
-    });
+    Run().SetRunner(
+        [&, released = release.get_future().share()](KestrelCfg& cfg, RunControl& control) {
+          control.files_due = 10;
+          for (int i = 0; i < 6; ++i) {
+            auto file = std::make_shared<RemovedFile>();
+            file->OriginalFilename(cfg.IncludeFolders()[0].FolderName() + "/budget " +
+                                   std::to_string(i) + " del-10-31-2026.xls");
+            file->FileSize(1250000);
+            program_->fn.FileRemovalRpt->RecordFileMoved(file);
+          }
+          released.wait();
+        });
     StartRun(false);
     QTRY_COMPARE(RunLines().size(), 7);
     QTest::qWait(300);

@@ -120,7 +120,7 @@ class PreviewWindowTest : public QObject {
 
   // Escape and Ctrl+W close the window; over every local disk it says so and counts folders.
   void keysCloseItAndAnEmptyIncludeListIsNamed() {
-    for (const QKeySequence keys :
+    for (const QKeySequence& keys :
          {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
       PreviewWindow* preview = OpenPreview();
       QVERIFY(preview && QTest::qWaitForWindowActive(preview));

@@ -94,10 +94,11 @@ class RestoreDialogTest : public QObject {
     // The restored rows say where the files are now; the user's untick stays.
     QCOMPARE(model->index(notes.row(), RestoreFilesModel::kState).data().toString(),
              QStringLiteral("in quarantine"));
-    QCOMPARE(model->Checked(), std::vector<std::string>{
-                                   Path("home/ann/draft del-12-01-2026.doc").toStdString()});
+    QCOMPARE(model->Checked(),
+             std::vector<std::string>{Path("home/ann/draft del-12-01-2026.doc").toStdString()});
     const QModelIndex budget =
-        model->match(model->index(0, 0), Qt::DisplayRole, Path("home/ann/budget del-10-31-2026.xls"))
+        model
+            ->match(model->index(0, 0), Qt::DisplayRole, Path("home/ann/budget del-10-31-2026.xls"))
             .value(0);
     QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(),
              QStringLiteral("restored"));

@@ -15,7 +15,8 @@ struct FakeRunner : ProgramRunner {
     calls.push_back(argv.size() > 2 ? argv[2] : argv[0]);
     if (argv[0] == "systemd-analyze") return 0;
     if (argv[2] == "show-environment") return manager ? 0 : 1;
-    if (argv[2] == "show" && output) *output = "Id=kestrel@weekly.ksp.timer\nNextElapseUSecRealtime=\n";
+    if (argv[2] == "show" && output)
+      *output = "Id=kestrel@weekly.ksp.timer\nNextElapseUSecRealtime=\n";
     return 0;
   }
   bool manager = true;
@@ -64,8 +65,8 @@ class ScheduleDialogTest : public QObject {
     ScheduleDialog dialog(scheduler, "weekly.ksp");
     dialog.show();
     QTest::mouseClick(dialog.ScheduleButton(), Qt::LeftButton);
-    const QString line = QStringLiteral(
-        "@weekly KESTREL_HOME='/k' '/usr/bin/kestrel' --wait 600 '-s:weekly.ksp'");
+    const QString line =
+        QStringLiteral("@weekly KESTREL_HOME='/k' '/usr/bin/kestrel' --wait 600 '-s:weekly.ksp'");
     QCOMPARE(dialog.CrontabLine()->text(), line);
     QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
     QCOMPARE(dialog.Message()->text(),

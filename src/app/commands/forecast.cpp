@@ -126,8 +126,8 @@ int ForecastCommand(Functions& fn, const LongCommandLine& line) {
   // Errors go to standard error only: a forecast writes no log.
   ConsoleErrorReporter reporter(fn.Outside().clock, "");
   Functions own(Platform{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
-  const auto days = static_cast<int>(
-      WholeNumberOption("forecast", line.Value("forecast"), "days", 0, 36500));
+  const auto days =
+      static_cast<int>(WholeNumberOption("forecast", line.Value("forecast"), "days", 0, 36500));
   if (!LoadConfigOperand(own, line)) return kExitBadInput;
   const Forecast forecast = MakeForecast(own, *own.CurrentCfg, days);
   for (const std::string& text : ForecastLines(forecast, line.Has("json"))) {

@@ -39,7 +39,9 @@ std::string PrefixOf(Functions& fn, const std::string& config) {
 
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
                  const std::function<void(const RestoreNote&)>& tell) {
-  const auto out = [&](std::string line) { tell({line[1] == 'W' ? "warning" : "message", "", line}); };
+  const auto out = [&](std::string line) {
+    tell({line[1] == 'W' ? "warning" : "message", "", line});
+  };
   Sys& sys = fn.Outside().sys;
   // One run or restore at a time per program folder.
   RunLock lock(sys, fn.ProgramFolder());
@@ -93,8 +95,8 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
     if (request.unmark && due) {
       const MarkOutcome unmarked = UnmarkFile(sys, path, prefix);
       if (unmarked.ok) {
-        return tell({"unmarked", unmarked.new_path,
-                     "[Unmarked] " + EscapeControlBytes(unmarked.new_path)});
+        return tell(
+            {"unmarked", unmarked.new_path, "[Unmarked] " + EscapeControlBytes(unmarked.new_path)});
       }
       out("[Warning] Its mark stays (" + unmarked.reason + "): " + EscapeControlBytes(path));
     }
@@ -134,12 +136,12 @@ int RestoreCommand(Functions& fn, const LongCommandLine& line) {
   });
   if (json) {
     std::printf("%s\n", JsonLine()
-                             .Text("type", "summary")
-                             .Number("restored", counts[0])
-                             .Number("warnings", counts[1])
-                             .Number("status", status)
-                             .Str()
-                             .c_str());
+                            .Text("type", "summary")
+                            .Number("restored", counts[0])
+                            .Number("warnings", counts[1])
+                            .Number("status", status)
+                            .Str()
+                            .c_str());
   }
   std::fflush(stdout);
   return status;

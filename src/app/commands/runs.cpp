@@ -22,22 +22,22 @@ int RunsCommand(Functions& fn, const LongCommandLine& line) {
     for (const journal::Entry& e : run.entries) restored += e.state == journal::State::kRestored;
     if (line.Has("json")) {
       std::printf("%s\n", JsonLine()
-                               .Text("type", "run")
-                               .Text("name", name)
-                               .Text("start", journal::IsoText(run.start))
-                               .Number("files", run.MovedFiles())
-                               .Number("bytes", run.MovedBytes())
-                               .Number("restored", restored)
-                               .Text("config", run.config)
-                               .Str()
-                               .c_str());
+                              .Text("type", "run")
+                              .Text("name", name)
+                              .Text("start", journal::IsoText(run.start))
+                              .Number("files", run.MovedFiles())
+                              .Number("bytes", run.MovedBytes())
+                              .Number("restored", restored)
+                              .Text("config", run.config)
+                              .Str()
+                              .c_str());
       continue;
     }
     const std::string config = run.config.empty() ? "(unsaved)" : journal::Escape(run.config);
-    std::printf(
-        "%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
-        journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),
-        static_cast<long long>(run.MovedBytes()), static_cast<long long>(restored), config.c_str());
+    std::printf("%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
+                journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),
+                static_cast<long long>(run.MovedBytes()), static_cast<long long>(restored),
+                config.c_str());
   }
   std::fflush(stdout);
   return kExitOk;

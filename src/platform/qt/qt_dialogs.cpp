@@ -112,10 +112,10 @@ std::optional<std::string> QtDialogs::SaveFileName(const std::string& filter,
 }
 
 std::string QtDialogs::BrowseForFolder(const std::string& start) {
-  return QFile::encodeName(QFileDialog::getExistingDirectory(
-                               owner_, QStringLiteral("Select a folder"),
-                               QFile::decodeName(QByteArray::fromStdString(start)),
-                               QFileDialog::ShowDirsOnly))
+  return QFile::encodeName(
+             QFileDialog::getExistingDirectory(owner_, QStringLiteral("Select a folder"),
+                                               QFile::decodeName(QByteArray::fromStdString(start)),
+                                               QFileDialog::ShowDirsOnly))
       .toStdString();
 }
 
