@@ -4,11 +4,11 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/clean_up_run.h"
 #include "cleanup/discovery.h"
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
+#include "fs/outside.h"
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
@@ -36,23 +36,24 @@ void ByDate(std::vector<ForecastEntry>& entries) {
 
 }  // namespace
 
-Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
+Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days) {
   Forecast forecast;
   forecast.days = days;
-  forecast.now = fn.Now();
+  forecast.now = outside.clock.Now();
   const DateTime::Civil today = forecast.now.ToCivil();
   const DateTime horizon =
       DateTime::FromCivil(today.year, today.month, today.day)->AddDays(std::max(days, 0));
 
-  Win32Wrapper fs(fn.Outside().sys);
+  Win32Wrapper fs(outside.sys);
   const FolderList include = cfg.IncludeFolders().empty()
                                  ? MakeFolderList("", fs.GetLocalDrives(), true)
                                  : cfg.IncludeFolders();
   SilentRecorder silent;
   // What earlier runs moved is no longer marked for anything.
-  DestinationFolders destinations(fn.Outside().sys, cfg.QuarantineFolder());
-  const std::vector<std::string> candidates = GetTargetFiles(
-      fn, include, cfg.ExcludeFolders(), BuildFileMask(fn), nullptr, &silent, &destinations);
+  DestinationFolders destinations(outside.sys, cfg.QuarantineFolder());
+  const std::vector<std::string> candidates =
+      GetTargetFiles(outside, cfg, include, cfg.ExcludeFolders(), BuildFileMask(cfg), silent,
+                     nullptr, &destinations);
   std::unordered_set<std::string> seen;
   for (const auto& path : candidates) {
     if (!seen.insert(path).second) continue;
@@ -77,7 +78,7 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
           forecast.never_due.push_back(std::move(entry));
       }
     } catch (...) {
-      ReportHandled(fn.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
+      ReportHandled(outside.reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     }
   }
   ByDate(forecast.due_now);

@@ -29,12 +29,12 @@ TEST(ForecastTest, GroupsDueNowWithinTheDaysAndNeverDueWithTheReason) {
   test::FakeClock clock(At(2026, 12, 6, 10));
   test::RecordingReporter reporter;
   test::TempDir home, tree;
-  Functions fn(Platform{clock, reporter, RealSys(), home.Path()});
+  Functions fn(Outside{clock, reporter, RealSys(), home.Path()});
   for (const Case& c : cases) MakeFile(tree / c.name, 3, c.stamp);
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), true);
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), false);  // every path twice
 
-  const Forecast f = MakeForecast(fn, *fn.CurrentCfg, 7);
+  const Forecast f = MakeForecast(fn.Outside(), *fn.CurrentCfg, 7);
 
   auto names = [&](const std::vector<ForecastEntry>& entries) {
     std::vector<std::string> out;
