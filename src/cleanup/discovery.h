@@ -14,11 +14,11 @@ class ScannedFolders;
 
 // The candidates of a run: every entry in the include folders (and their subfolders where
 // asked) whose name fits the mask, skipping excluded folders and, when given, the run's
-// destinations with all they hold; depth-first, pre-order, in file-system order. Tells the
-// recorder of every folder scanned, logged when cfg displays all messages or the folder is one
-// of cfg's include folders. A failing folder is reported under "Functions.GetTargetFiles" and
-// only its subtree is cut short. When scanned is given, the folders holding candidates are
-// remembered there.
+// destinations with all they hold; depth-first, pre-order, each folder's entries in byte order
+// of their names. Tells the recorder of every folder scanned, logged when cfg displays all
+// messages or the folder is one of cfg's include folders. A failing folder is reported under
+// "Functions.GetTargetFiles" and only its subtree is cut short. When scanned is given, the
+// folders holding candidates are remembered there.
 std::vector<std::string> GetTargetFiles(Outside& outside, const KestrelCfg& cfg,
                                         const FolderList& include_folders,
                                         const FolderList& exclude_folders,
