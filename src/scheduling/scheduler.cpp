@@ -1,8 +1,5 @@
 #include "scheduling/scheduler.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "fs/replace_file.h"
 #include "platform/escape_text.h"
 #include "platform/program_runner.h"
 #include "scheduling/unit_text.h"
@@ -79,33 +77,20 @@ std::optional<std::string> Scheduler::CalendarProblem(const std::string& calenda
          EscapeControlBytes(calendar) + "\"";
 }
 
-bool Scheduler::ReplaceFile(const std::string& path, const std::string& text) {
+bool Scheduler::Replace(const std::string& path, const std::string& text) {
   std::error_code ec;
   fs::create_directories(fs::path(path).parent_path(), ec);
-  const std::string folder = fs::path(path).parent_path().string();
-  const std::string name = fs::path(path).filename().string();
-  const std::string temp = "." + name + ".new";
-  const int dir = sys_.OpenAt(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-  if (dir < 0) return false;
-  const int fd = sys_.OpenAt(dir, temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  bool ok = fd >= 0;
-  for (size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = sys_.Write(fd, text.data() + done, text.size() - done);
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
+  try {
+    ReplaceFile(sys_, path, text, "Scheduler.Schedule", "drop-in");
+    return true;
+  } catch (...) {
+    return false;
   }
-  ok = ok && sys_.Fsync(fd) == 0;
-  if (fd >= 0) ok = sys_.Close(fd) == 0 && ok;
-  ok = ok && sys_.RenameAt2(dir, temp.c_str(), dir, name.c_str(), 0) == 0;
-  if (!ok) sys_.UnlinkAt(dir, temp.c_str(), 0);
-  if (ok) sys_.Fsync(dir);
-  sys_.Close(dir);
-  return ok;
 }
 
 void Scheduler::PutBack(const std::string& path, const std::optional<std::string>& old) {
   if (old) {
-    ReplaceFile(path, *old);
+    Replace(path, *old);
     return;
   }
   std::error_code ec;
@@ -146,8 +131,8 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
     PutBack(timer_file, old_timer);
     PutBack(service_file, old_service);
   };
-  if (!ReplaceFile(timer_file, TimerDropIn(calendar)) ||
-      !ReplaceFile(service_file, ServiceDropIn(program_folder_))) {
+  if (!Replace(timer_file, TimerDropIn(calendar)) ||
+      !Replace(service_file, ServiceDropIn(program_folder_))) {
     put_back();
     return {1, "Cannot write the drop-ins of " + timer + " in " + EscapeControlBytes(UnitFolder())};
   }

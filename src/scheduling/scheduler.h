@@ -47,8 +47,8 @@ class Scheduler {
   std::string UnitFolder() const;
   // Nullopt when the calendar is good, else why it is not.
   std::optional<std::string> CalendarProblem(const std::string& calendar);
-  // Writes a file beside the path, syncs it and renames it over the path.
-  bool ReplaceFile(const std::string& path, const std::string& text);
+  // Replaces the file atomically, making its folder first; false when that fails.
+  bool Replace(const std::string& path, const std::string& text);
   // Puts back the old text, or removes the file (and its emptied folder) when there was none.
   void PutBack(const std::string& path, const std::optional<std::string>& old);
 

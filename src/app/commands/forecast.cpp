@@ -125,11 +125,11 @@ std::vector<std::string> ForecastLines(const Forecast& forecast, bool json) {
 int ForecastCommand(Functions& fn, const LongCommandLine& line) {
   // Errors go to standard error only: a forecast writes no log.
   ConsoleErrorReporter reporter(fn.Outside().clock, "");
-  Functions own(Platform{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
+  Functions own(Outside{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
   const auto days =
       static_cast<int>(WholeNumberOption("forecast", line.Value("forecast"), "days", 0, 36500));
   if (!LoadConfigOperand(own, line)) return kExitBadInput;
-  const Forecast forecast = MakeForecast(own, *own.CurrentCfg, days);
+  const Forecast forecast = MakeForecast(own.Outside(), *own.CurrentCfg, days);
   for (const std::string& text : ForecastLines(forecast, line.Has("json"))) {
     std::fputs(text.c_str(), stdout);
     std::fputc('\n', stdout);
