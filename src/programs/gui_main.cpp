@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   ConsoleErrorReporter console(clock, folder);
   // --help, --version and every other long option answer here as they do in kestrel.
   if (IsLongCommandLine(args) && args[0] != "--mark") {
-    Functions cli(Platform{clock, console, RealSys(), folder});
+    Functions cli(Outside{clock, console, RealSys(), folder});
     return RunLongCommandLine(cli, args, Commands());
   }
   // Shows errors in message boxes only once the windows are up; never in silent mode.

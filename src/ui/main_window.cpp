@@ -92,6 +92,8 @@ void MainWindow::BuildStatusBar() {
   status_progress_ = new QLabel;
   status_progress_->setObjectName(QStringLiteral("lblProgress"));
   status_progress_->setToolTip(QStringLiteral("The progress of the run"));
+  // Wraps rather than being cut where the window is narrow.
+  status_progress_->setWordWrap(true);
   // The file name gives way, so that the progress is never cut.
   status_file_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(status_file_, 1);

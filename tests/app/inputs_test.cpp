@@ -98,7 +98,7 @@ TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
   Cfg().LastRunDate(At(2026, 12, 5));
   test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 1, 1));
   test::MakeFile(data / "b del-01-01-2020.txt", 4, At(2019, 1, 1));
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
 
   ASSERT_EQ(Run({"--runs", "--json"}), kExitOk);
   const std::string name = out.substr(out.find("\"name\":\"") + 8, 19);
@@ -111,7 +111,8 @@ TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
   ASSERT_EQ(::chdir(cwd.c_str()), 0);
   EXPECT_EQ(status, kExitOk) << err;
   const std::string a = data / "a del-01-01-2020.txt";
-  EXPECT_EQ(out, R"({"type":"restored","path":")" + a + "\"}\n" + R"({"type":"reminder","path":")" +
+  EXPECT_EQ(out, R"({"type":"run","name":")" + name + "\"}\n" +
+                     R"({"type":"restored","path":")" + a + "\"}\n" + R"({"type":"reminder","path":")" +
                      a + "\"}\n" + R"({"type":"summary","restored":1,"warnings":0,"status":0})" +
                      "\n");
   EXPECT_TRUE(std::filesystem::exists(a));

@@ -40,7 +40,7 @@ std::string PrefixOf(Functions& fn, const std::string& config) {
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
                  const std::function<void(const RestoreNote&)>& tell) {
   const auto out = [&](std::string line) {
-    tell({line[1] == 'W' ? "warning" : "message", "", line});
+    tell({line[1] == 'W' ? "warning" : line[1] == 'R' ? "run" : "message", "", line});
   };
   Sys& sys = fn.Outside().sys;
   // One run or restore at a time per program folder.
@@ -128,7 +128,7 @@ int RestoreCommand(Functions& fn, const LongCommandLine& line) {
     JsonLine object;
     object.Text("type", type);
     if (note.path.empty()) {
-      object.Text("text", note.line.substr(note.line.find("] ") + 2));
+      object.Text(type == "run" ? "name" : "text", note.line.substr(note.line.find("] ") + 2));
     } else {
       object.Text("path", note.path);
     }

@@ -20,7 +20,7 @@ struct RestoreRequest {
 };
 
 // One thing a restore tells: type "restored", "unmarked" or "reminder" with the file's path,
-// or "warning" or "message"; line is how the text output shows it ("[Restored] PATH", ...).
+// or "run" (the run "last" took), "warning" or "message"; line is how the text output shows it ("[Restored] PATH", ...).
 struct RestoreNote {
   const char* type;
   std::string path;
