@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fs/replace_file.h"
+#include "platform/error.h"
 #include "platform/escape_text.h"
 #include "platform/program_runner.h"
 #include "scheduling/unit_text.h"
@@ -40,17 +41,25 @@ std::string CalendarOf(const std::string& drop_in) {
     if (line.starts_with("OnCalendar=")) calendar = line.substr(11);
   }
   return calendar;
-}
+  bool WriteText(Sys & sys, const std::string& path, const std::string& text) {
+    if (MakeFolders(sys, path.substr(0, path.rfind('/')), 0755) != 0) return false;
+    try {
+      ReplaceFile(sys, path, text, "Scheduler");
+      return true;
+    } catch (const KsError&) {
+      return false;
+    }
+  }
 
 }  // namespace
 
-Scheduler::Scheduler(ProgramRunner& runner, std::string config_home, std::string program_folder,
-                     std::string kestrel, Sys& sys)
-    : runner_(runner),
+Scheduler::Scheduler(Sys& sys, ProgramRunner& runner, std::string config_home,
+                     std::string program_folder, std::string kestrel)
+    : sys_(sys),
+      runner_(runner),
       config_home_(std::move(config_home)),
       program_folder_(std::move(program_folder)),
-      kestrel_(std::move(kestrel)),
-      sys_(sys) {}
+      kestrel_(std::move(kestrel)) {}
 
 int Scheduler::Systemctl(std::initializer_list<std::string> args, std::string* output) {
   std::vector<std::string> argv = {"systemctl", "--user"};
@@ -77,20 +86,9 @@ std::optional<std::string> Scheduler::CalendarProblem(const std::string& calenda
          EscapeControlBytes(calendar) + "\"";
 }
 
-bool Scheduler::Replace(const std::string& path, const std::string& text) {
-  std::error_code ec;
-  fs::create_directories(fs::path(path).parent_path(), ec);
-  try {
-    ReplaceFile(sys_, path, text, "Scheduler.Schedule", "drop-in");
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
 void Scheduler::PutBack(const std::string& path, const std::optional<std::string>& old) {
   if (old) {
-    Replace(path, *old);
+    WriteText(sys_, path, *old);
     return;
   }
   std::error_code ec;
@@ -131,8 +129,8 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
     PutBack(timer_file, old_timer);
     PutBack(service_file, old_service);
   };
-  if (!Replace(timer_file, TimerDropIn(calendar)) ||
-      !Replace(service_file, ServiceDropIn(program_folder_))) {
+  if (!WriteText(sys_, timer_file, TimerDropIn(calendar)) ||
+      !WriteText(sys_, service_file, ServiceDropIn(program_folder_))) {
     put_back();
     return {1, "Cannot write the drop-ins of " + timer + " in " + EscapeControlBytes(UnitFolder())};
   }

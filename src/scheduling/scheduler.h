@@ -4,11 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "fs/sys.h"
-
 namespace kestrel {
 
 class ProgramRunner;
+class Sys;
 
 // What a scheduling command did: its exit status and the text for the user.
 struct ScheduleOutcome {
@@ -22,8 +21,9 @@ class Scheduler {
  public:
   // config_home holds the user's systemd units ($XDG_CONFIG_HOME/systemd/user's parent);
   // kestrel is the program the crontab line names.
-  Scheduler(ProgramRunner& runner, std::string config_home, std::string program_folder,
-            std::string kestrel, Sys& sys = RealSys());
+  // Unit files are written through sys, each replaced atomically.
+  Scheduler(Sys& sys, ProgramRunner& runner, std::string config_home, std::string program_folder,
+            std::string kestrel);
 
   // Enables the timer of config (a name as -s: takes it) at the calendar, with the calendar
   // and the program folder in its drop-ins. A calendar systemd-analyze refuses (without it:
@@ -47,16 +47,14 @@ class Scheduler {
   std::string UnitFolder() const;
   // Nullopt when the calendar is good, else why it is not.
   std::optional<std::string> CalendarProblem(const std::string& calendar);
-  // Replaces the file atomically, making its folder first; false when that fails.
-  bool Replace(const std::string& path, const std::string& text);
   // Puts back the old text, or removes the file (and its emptied folder) when there was none.
   void PutBack(const std::string& path, const std::optional<std::string>& old);
 
+  Sys& sys_;
   ProgramRunner& runner_;
   std::string config_home_;
   std::string program_folder_;
   std::string kestrel_;
-  Sys& sys_;
 };
 
 // $XDG_CONFIG_HOME, else $HOME/.config.

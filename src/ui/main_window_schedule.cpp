@@ -45,7 +45,8 @@ void MainWindow::FileSchedule() {
   if (cfg.Filename().empty() || cfg.IsDirty()) return;
   std::error_code ec;
   const auto folder = std::filesystem::absolute(fn_.ProgramFolder(), ec);
-  Scheduler scheduler(RealProgramRunner(), UserConfigHome(), folder.string(), KestrelBesideMe());
+  Scheduler scheduler(fn_.Outside().sys, RealProgramRunner(), UserConfigHome(), folder.string(),
+                      KestrelBesideMe());
   ScheduleDialog dialog(scheduler, RunName(cfg.Filename(), fn_.ProgramFolder()), this);
   dialog.exec();
 }

@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "fs/sys.h"
 #include "platform/program_runner.h"
 #include "scheduling/scheduler.h"
 
@@ -32,7 +33,7 @@ class ScheduleDialogTest : public QObject {
   FakeRunner runner_;
 
   Scheduler Make() {
-    return Scheduler(runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
+    return Scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
   }
 
  private slots:
