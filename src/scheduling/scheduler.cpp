@@ -41,15 +41,17 @@ std::string CalendarOf(const std::string& drop_in) {
     if (line.starts_with("OnCalendar=")) calendar = line.substr(11);
   }
   return calendar;
-  bool WriteText(Sys & sys, const std::string& path, const std::string& text) {
-    if (MakeFolders(sys, path.substr(0, path.rfind('/')), 0755) != 0) return false;
-    try {
-      ReplaceFile(sys, path, text, "Scheduler");
-      return true;
-    } catch (const KsError&) {
-      return false;
-    }
+}
+
+bool WriteText(Sys& sys, const std::string& path, const std::string& text) {
+  if (MakeFolders(sys, path.substr(0, path.rfind('/')), 0755) != 0) return false;
+  try {
+    ReplaceFile(sys, path, text, "Scheduler");
+    return true;
+  } catch (const KsError&) {
+    return false;
   }
+}
 
 }  // namespace
 
