@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <random>
 
 #include "cleanup/run_control.h"
@@ -83,6 +84,25 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
     return out;
   }
 
+  // A journal's text with the inode numbers of its intents blanked: a tree made again has new ones.
+  static std::string WithoutInodes(const std::string& text) {
+    std::string out;
+    for (const std::string& line : test::Lines(text)) {
+      std::vector<std::string> fields(1);
+      for (const char c : line) {
+        if (c == '\t') {
+          fields.emplace_back();
+        } else {
+          fields.back().push_back(c);
+        }
+      }
+      if (fields[0] == "intent" && fields.size() > 11) fields[8] = fields[11] = "";
+      for (const auto& f : fields) out += f + "\t";
+      out += "\n";
+    }
+    return out;
+  }
+
   test::TempDir tree;
 };
 
@@ -137,6 +157,43 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
                     : foreseen.back().find("number of errors") != std::string::npos ? "error_limit"
                                                                                     : "completed";
   EXPECT_STREQ(EndName(preview), end);
+}
+
+// Folders are listed on several threads, but the run does and writes what it does on one.
+TEST_P(PreviewTest, RunOnSeveralListingThreadsMatchesTheRunOnOne) {
+  const Shape& s = GetParam();
+  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
+  Cfg().QuarantineFolder(s.trash ? "" : tree / "quarantine");
+  Cfg().MaxMBPerRun(s.max_mb);
+  Cfg().MaxErrorsPerRun(s.max_errors);
+  Cfg().IncludeFolders().emplace_back(tree / "data", true);
+  if (s.overlap) Cfg().IncludeFolders().emplace_back(tree / "data/d0", true);
+  if (s.exclude) Cfg().ExcludeFolders().emplace_back(tree / "data/d1", true);
+  std::string events;
+  fn.FileRemovalRpt->FileMoved.Subscribe(
+      [&](const RemovedFilePtr& f) { events += f->OriginalFilename() + "\n"; });
+  fn.WarningRpt->WarningIssued.Subscribe([&](const std::string& w) { events += w + "\n"; });
+  // What a run leaves: its events, then every file of the tree and of the program folder.
+  auto run = [&](const char* threads) {
+    for (const std::string& gone : {tree / "data", tree / "quarantine", tree / "share",
+                                    home / "journal", home / "Kestrel.log"})
+      fs::remove_all(gone);
+    std::mt19937 rng(s.seed);
+    MakeLevel(rng, s, tree / "data", 0);
+    test::EnvVar count("KESTREL_THREADS", threads);
+    events.clear();
+    fn.FoldersScanned = 0;
+    Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
+    EXPECT_TRUE(Cfg().CleanUp());
+    std::map<std::string, std::string> left{{"", events + std::to_string(fn.FoldersScanned)}};
+    for (const fs::path root : {tree.Path(), home.Path()}) {
+      for (const auto& e : fs::recursive_directory_iterator(root))
+        left[e.path()] = e.is_regular_file() ? WithoutInodes(test::ReadFile(e.path())) : "folder";
+    }
+    return left;
+  };
+  const auto one = run("1");
+  EXPECT_EQ(run("4"), one);
 }
 
 // Closing the preview window asks it to stop, as the Stop button asks a run.
