@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/run_json.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/list_ahead.h"
 #include "fs/run_lock.h"
@@ -36,7 +37,7 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   options.json ? PrintRunJson(fn) : PrintRunLines(fn);
-  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  const int status = CleanUp(fn.World(), cfg) ? kExitOk : kExitRunFailed;
   if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
   return status;

@@ -2,16 +2,17 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
-#include "cleanup/removed_file.h"
 #include "cleanup/run_seams.h"
+#include "cleanup/run_world.h"
+#include "config/removed_file.h"
 #include "fs/folder.h"
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
 
-class Functions;
 class KestrelCfg;
 
 // The rules of one clean-up run, in order: the clock check, the quarantine folder, discovery,
@@ -21,7 +22,7 @@ class KestrelCfg;
 class CleanUpRun {
  public:
   // records receives one record per attempted move (emptied before the first judgement).
-  CleanUpRun(Functions& fn, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
+  CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
              std::vector<RemovedFilePtr>& records);
 
   // Throws KsError when the run ends through an error (the quarantine folder).
@@ -36,14 +37,17 @@ class CleanUpRun {
 
  private:
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
+  // Returns true iff the path lies inside a folder this run moved.
+  bool InsideMovedFolder(const std::string& path) const;
 
-  Functions& fn_;
+  const RunWorld& world_;
   const KestrelCfg& cfg_;
   RunRecorder& recorder_;
   Mover& mover_;
   std::vector<RemovedFilePtr>& records_;
   ScannedFolders scanned_;
   std::optional<dev_t> quarantine_dev_;
+  std::unordered_set<std::string> moved_folders_;
 };
 
 // The removal date a path carries: midnight of the month-day-year date in the ten characters

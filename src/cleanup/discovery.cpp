@@ -3,12 +3,13 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/path_text.h"
-#include "cleanup/report_recorder.h"
+#include "cleanup/run_seams.h"
 #include "fs/destination_folders.h"
 #include "fs/folder.h"
 #include "fs/list_ahead.h"
+#include "fs/outside.h"
+#include "platform/error.h"
 
 namespace kestrel {
 namespace {
@@ -54,19 +55,19 @@ class ExcludeIndex {
 
 class Scan {
  public:
-  Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned,
-       RunRecorder& recorder, DestinationFolders* destinations)
-      : fn_(fn),
+  Scan(Outside& outside, const KestrelCfg& cfg, const FolderList& exclude, const std::string& mask,
+       ScannedFolders* scanned, RunRecorder& recorder, DestinationFolders* destinations)
+      : reporter_(outside.reporter),
         recorder_(recorder),
-        sys_(fn.Outside().sys),
+        sys_(outside.sys),
         exclude_(exclude),
         mask_(mask),
         scanned_(scanned),
         destinations_(destinations),
-        display_all_(fn.CurrentCfg->DisplayAllMessages()),
+        display_all_(cfg.DisplayAllMessages()),
         ahead_(WalkThreads(), mask) {
     if (display_all_) return;
-    for (const auto& entry : fn.CurrentCfg->IncludeFolders()) {
+    for (const auto& entry : cfg.IncludeFolders()) {
       include_keys_.insert(FolderKey(entry.FolderName()));
     }
   }
@@ -129,10 +130,10 @@ class Scan {
     ahead_.Push(std::make_shared<const Folder>(std::move(listing.folder)), std::move(next));
   }
   void Report() {
-    ReportHandled(fn_.Outside().reporter, "Functions.GetTargetFiles", std::current_exception());
+    ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception());
   }
 
-  Functions& fn_;
+  ErrorReporter& reporter_;
   RunRecorder& recorder_;
   Sys& sys_;
   ExcludeIndex exclude_;
@@ -146,14 +147,13 @@ class Scan {
 
 }  // namespace
 
-std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
+std::vector<std::string> GetTargetFiles(Outside& outside, const KestrelCfg& cfg,
+                                        const FolderList& include_folders,
                                         const FolderList& exclude_folders,
-                                        const std::string& file_mask, ScannedFolders* scanned,
-                                        RunRecorder* recorder, DestinationFolders* destinations) {
+                                        const std::string& file_mask, RunRecorder& recorder,
+                                        ScannedFolders* scanned, DestinationFolders* destinations) {
   std::vector<std::string> candidates;
-  ReportRecorder program_log(fn, *fn.CurrentCfg);
-  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log,
-            destinations);
+  Scan scan(outside, cfg, exclude_folders, file_mask, scanned, recorder, destinations);
   for (const auto& entry : include_folders) {
     if (scan.Stopped()) break;
     scan.VisitRoot(entry.FolderName(), entry.IncludeSubs(), candidates);
@@ -161,8 +161,8 @@ std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include
   return candidates;
 }
 
-std::string BuildFileMask(const Functions& fn) {
-  return "*" + fn.CurrentCfg->PrefixToken() +
+std::string BuildFileMask(const KestrelCfg& cfg) {
+  return "*" + cfg.PrefixToken() +
          "??"
          "-??"
          "-????"

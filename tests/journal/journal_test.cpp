@@ -187,7 +187,7 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     const auto before = Snapshot(data);
     clock.Advance(60);
     Cfg().LastRunDate(clock.Now().AddSeconds(-30));
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     ASSERT_EQ(test::Names(quarantine).size(), 3u);
     fs::remove_all(data + "/sub");  // the restore makes the folders again
 
@@ -214,7 +214,7 @@ TEST_F(RestoreTest, TrashItemsComeBackWithoutTheirTrashInfo) {
   Cfg().QuarantineFolder("");
   MakeTree();
   const auto before = Snapshot(data);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   ASSERT_EQ(test::Names(tree / "share/Trash/info").size(), 3u);
   EXPECT_EQ(RestoreLast().restored, 3);
   EXPECT_EQ(Snapshot(data), before);
@@ -225,7 +225,7 @@ TEST_F(RestoreTest, TrashItemsComeBackWithoutTheirTrashInfo) {
 TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string b = data + "/sub/deeper/b del-02-02-2020.doc";
   const std::string odd = data + "/sub/odd\tname\xff del-03-03-2020";
@@ -274,7 +274,7 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
 TEST_F(RestoreTest, AFileARestoreCutShortPutBackCountsAsRestored) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   // The restore renamed it back, then died before its journal lines were written.
   fs::rename(tree / "q/b del-02-02-2020.doc", data + "/sub/deeper/b del-02-02-2020.doc");
   const RestoreResult r = RestoreLast();
@@ -288,7 +288,7 @@ TEST_F(RestoreTest, AFileARestoreCutShortPutBackCountsAsRestored) {
 TEST_F(RestoreTest, AHandEditedDestinationNeverMovesAnotherFile) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   // Point entry 1 at a file outside the quarantine with the same size and stamp.
   MakeFile(tree / "secret", 10, At(2019, 1, 1));
   RunJournal run = Last();
@@ -306,7 +306,7 @@ TEST_F(RestoreTest, RestoreAcrossFileSystemsSurvivesFaultsAndKeepsTheSource) {
   if (!other.Mounted()) GTEST_SKIP() << "no second file system: mounting a tmpfs needs root";
   Cfg().QuarantineFolder(other.Path() + "/q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   for (const int err : {ENOSPC, EACCES, EINTR}) {
     test::FaultSys faults;
     faults.Fail(test::Op::kWrite, err);
@@ -333,8 +333,21 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   MakeFile(data + "/b del-01-01-2030.txt", 10, At(2019, 1, 1));
   ASSERT_TRUE(Cfg().Save());  // restore reads the prefix token from the run's configuration
   Cfg().LastRunDate(At(2026, 12, 5));
-  ASSERT_TRUE(Cfg().CleanUp());  // only a is due
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));  // only a is due
   const std::string a = data + "/a del-01-01-2020.txt";
+  const std::string first = Last().name;
+  // A run whose every move failed keeps no journal; one kept by an older Kestrel is passed over.
+  JournalWriter failing(RealSys(), clock, {JournalFolder(fn), At(2026, 12, 7), "", "/q", {data}});
+  ASSERT_NE(failing.Intent({a, 1, 0100644, {}, 1, 2}, true), 0u);
+  MovePlaced failed;
+  failed.error = EACCES;
+  failing.Outcome(1, failed);
+  EXPECT_EQ(failing.Finish(), 0);
+  EXPECT_EQ(ListRuns(RealSys(), JournalFolder(fn)), std::vector<std::string>{first});
+  WriteFile(JournalFolder(fn) + "/2026-12-08T00-00-00.tsv",
+            std::string(kHead) + kIntent +
+                "failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n",
+            0600);
   std::vector<std::string> lines;
   const auto out = [&](const std::string& line) { lines.push_back(line); };
   const struct {
@@ -345,13 +358,13 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
       {{"nope", {}, false, false}, 2, {"[Warning] No journaled run is called nope"}},
       {{"last", {}, false, false},
        0,
-       {"[Restored] " + a,
+       {"[Run] " + first, "[Restored] " + a,
         "[Reminder] Its removal date has passed, so the next run moves it again: " + a}},
-      {{"last", {}, false, false}, 0, {}},  // nothing left to restore
+      {{"last", {}, false, false}, 0, {"[Run] " + first, "[Message] Nothing is left to restore"}},
       {{"last", {data + "/b del-01-01-2030.txt"}, false, false},
        1,
-       {"[Warning] Not in the journal of run " + Last().name + ": " + data +
-        "/b del-01-01-2030.txt"}},
+       {"[Run] " + first,
+        "[Warning] Not in the journal of run " + first + ": " + data + "/b del-01-01-2030.txt"}},
   };
   for (const auto& c : cases) {
     lines.clear();
@@ -360,10 +373,15 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   }
   // The restored file was due again; with unmark it comes back without its date.
   clock.Advance(60);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   lines.clear();
   EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
-  EXPECT_EQ(lines, (std::vector<std::string>{"[Restored] " + a, "[Unmarked] " + data + "/a.txt"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"[Run] " + RunNameFor(clock.Now()), "[Restored] " + a,
+                                             "[Unmarked] " + data + "/a.txt"}));
+  fs::remove_all(JournalFolder(fn));
+  lines.clear();
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, out), 0);
+  EXPECT_EQ(lines, std::vector<std::string>{"[Message] Nothing is left to restore"});
 }
 
 class RecoveryTest : public RestoreTest {
@@ -433,6 +451,10 @@ TEST_F(RecoveryTest, FinishesWhatACrashLeft) {
     EXPECT_EQ(Recover(), 1);
     EXPECT_EQ(test::Names(data), c.data_after);
     EXPECT_EQ(test::Names(q), c.q_after);
+    if (c.state == State::kFailed) {  // a run that moved nothing keeps no journal
+      EXPECT_EQ(ListRuns(RealSys(), JournalFolder(fn)), std::vector<std::string>{});
+      continue;
+    }
     RunJournal run = Last();
     ASSERT_EQ(run.entries.size(), 1u);
     EXPECT_EQ(run.entries[0].state, c.state);

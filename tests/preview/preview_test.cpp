@@ -124,7 +124,7 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
   const std::string config_before = test::ReadFile(home / "weekly.ksp");
   const auto tree_before = Listing(tree.Path());
 
-  const PreviewResult preview = Preview(fn, Cfg());
+  const PreviewResult preview = Preview(fn.World(), Cfg());
 
   EXPECT_EQ(Listing(tree.Path()), tree_before);
   EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
@@ -144,7 +144,7 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
   });
   fn.WarningRpt->WarningIssued.Subscribe(
       [&](const std::string& w) { done.push_back("[Warning] " + w); });
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
 
   EXPECT_EQ(foreseen, done);
   std::int32_t errors = 0;
@@ -184,7 +184,7 @@ TEST_P(PreviewTest, RunOnSeveralListingThreadsMatchesTheRunOnOne) {
     events.clear();
     fn.FoldersScanned = 0;
     Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
-    EXPECT_TRUE(Cfg().CleanUp());
+    EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
     std::map<std::string, std::string> left{{"", events + std::to_string(fn.FoldersScanned)}};
     for (const fs::path root : {tree.Path(), home.Path()}) {
       for (const auto& e : fs::recursive_directory_iterator(root))
@@ -203,7 +203,7 @@ TEST_F(PreviewTest, StopRequestEndsThePreviewAsItWouldEndTheRun) {
   Cfg().LastRunDate(At(2026, 12, 1));
   RunControl control;
   control.stop = true;
-  const PreviewResult preview = Preview(fn, Cfg(), &control);
+  const PreviewResult preview = Preview(fn.World(), Cfg(), &control);
   EXPECT_STREQ(EndName(preview), "stopped");
   EXPECT_EQ(preview.files, 0);
 }
