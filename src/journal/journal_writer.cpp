@@ -18,12 +18,6 @@ namespace {
 constexpr int kSyncEveryFiles = 1000;
 constexpr auto kSyncEvery = std::chrono::milliseconds(100);
 
-std::string Tab(std::string_view field) {
-  std::string out = "\t";
-  out += field;
-  return out;
-}
-
 // A run's journal name: the start time, then "-2", "-3", ... for later runs in that second.
 bool IsRunName(std::string_view name) {
   if (name.size() < 19) return false;
