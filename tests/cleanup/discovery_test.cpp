@@ -59,6 +59,10 @@ class DiscoveryTest : public test::EngineTest {
     }
     return out;
   }
+  static std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  }
   std::string root;
   static test::FaultSys sys_;
 };
