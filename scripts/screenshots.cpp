@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <future>
 
-#include "platform/qt/qt_dialogs.h"
 #include "reports/run_records.h"
 #include "reports/settings_report.h"
 #include "ui/about_box.h"
 #include "ui/main_window.h"
 #include "ui/mark_dialog.h"
 #include "ui/preview_window.h"
+#include "ui/qt_dialogs.h"
 #include "ui/report_view.h"
 #include "ui/restore_dialog.h"
 #include "ui/run_tab.h"
@@ -140,7 +140,7 @@ void OtherWindowShots() {
   }
 
   cfg.MaxMBPerRun(50);
-  program.fn.CurrentCfg->CleanUp();
+  CleanUp(program.fn.World(), *program.fn.CurrentCfg);
   RestoreDialog restore(program.fn);
   restore.resize(980, 360);
   QSignalSpy loaded(&restore, &RestoreDialog::Loaded);

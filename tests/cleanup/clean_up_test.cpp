@@ -72,7 +72,7 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
   MakeFile(data + "/b del-12-31-2026.txt", 10, At(2026, 1, 1));  // not yet due
   MakeFile(data + "/plain.txt", 10, At(2026, 1, 1));
 
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
 
   EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
                                 "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
@@ -197,7 +197,7 @@ TEST_F(CleanUpTest, LimitsAndStopsEndTheRunWithTheirLine) {
     fn.FoldersScanned = 0;
     const size_t warned_before = fn.WarningRpt->Warnings().size();
 
-    ASSERT_TRUE(Cfg().CleanUp(&control));
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
     const auto lines = LogLines();
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
     const auto warnings = fn.WarningRpt->Warnings();
@@ -243,7 +243,7 @@ TEST_F(CleanUpTest, MarkedFolderCountsItsFilesAndTakesItsContentsAlong) {
     Due("z del-12-01-2026.txt", 0);
     Cfg().MaxMBPerRun(c.limit);
     clock.Advance(60);
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     EXPECT_EQ(test::Names(data), c.left);
     EXPECT_EQ(Cfg().RemovedFiles().front()->FileSize(), 3500000);
     const auto lines = LogLines();
@@ -258,7 +258,7 @@ TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
   const std::string b = Due("sub/b del-12-01-2026.txt");
   Cfg().IncludeFolders().emplace_back(data + "/sub", false);
   Cfg().MaxErrorsPerRun(1);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(quarantine + "/b del-12-01-2026.txt"));
   EXPECT_FALSE(fs::exists(quarantine + "/b del-12-01-2026 (2).txt"));
   ASSERT_EQ(reporter.reports.size(), 1u);
@@ -269,10 +269,10 @@ TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
 
 TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
   Due("a del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   clock.Advance(3600);
   Due("b del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), data + "/b del-12-01-2026.txt");
   EXPECT_EQ(fn.FileRemovalRpt->Entries().size(), 2u);
@@ -283,7 +283,7 @@ TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
 TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
   Cfg().QuarantineFolder(tree / "new-q");
   Due("a del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
 
   struct Case {
@@ -299,7 +299,7 @@ TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
     clock.Advance(60);
     reporter.reports.clear();
     Cfg().QuarantineFolder(c.quarantine);
-    EXPECT_FALSE(Cfg().CleanUp());
+    EXPECT_FALSE(CleanUp(fn.World(), Cfg()));
     ASSERT_EQ(reporter.reports.size(), 1u);
     EXPECT_EQ(reporter.reports[0].location, c.location);
     EXPECT_EQ(reporter.reports[0].description.rfind(c.description_start, 0), 0u);
@@ -317,9 +317,9 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
   for (const std::string& destination : {std::string(), tree / "q-link"}) {
     Cfg().QuarantineFolder(destination);
     Due("a del-12-01-2026.txt");
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     clock.Advance(60);
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     EXPECT_TRUE(Cfg().RemovedFiles().empty()) << destination;
     clock.Advance(60);
   }
@@ -335,7 +335,7 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
     MakeFile(folder + "/c del-12-01-2026.txt", 10, At(2026, 1, 1));
     Cfg().IncludeFolders().emplace_back(folder, true);
   }
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(Cfg().RemovedFiles().empty());
 }
 
@@ -361,7 +361,7 @@ using VanishTest = FaultTest<VanishingSys>;
 TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   Due("vanish del-12-01-2026.txt");
   const std::string b = Due("b del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(Locations(), (std::vector<std::string>{"KestrelCfg.MoveIt\nWin32Wrapper.Stat"}));
   ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), b);
@@ -381,7 +381,7 @@ using RaceTest = FaultTest<RacingMkdirSys>;
 TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
   Cfg().QuarantineFolder(tree / "new-q");
   Due("a del-12-01-2026.txt");
-  EXPECT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
 }
@@ -395,7 +395,7 @@ TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
   sys.space = {{0, 4096}};
   const std::string a = Due("a del-12-01-2026.txt", 5), e = Due("e del-12-01-2026.txt", 0);
   Cfg().QuarantineFolder(other.Path());
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{"Insufficient space available"}));
   std::vector<std::tuple<std::string, bool, bool>> records;  // path, moved, refused for space
   for (const auto& r : Cfg().RemovedFiles())
@@ -405,7 +405,7 @@ TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
   EXPECT_EQ(test::Names(other.Path()), std::vector<std::string>{"e del-12-01-2026.txt"});
   clock.Advance(60);
   Cfg().QuarantineFolder(quarantine);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
 }
 

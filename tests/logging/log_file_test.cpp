@@ -57,7 +57,7 @@ TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Cfg().MaxKBLogFile(c.kb);
-    Log().Initialize();
+    Log().Initialize(Cfg().MaxKBLogFile());
     for (const std::string& w : c.written)
       w[0] == '!' ? Log().WriteLogMessage(w.substr(1), true) : Log().WriteLogMessage(w);
     auto lines = Lines(LogText());
@@ -88,7 +88,7 @@ TEST_F(LogFileTest, ALogThatIsNoFileRaisesAnError) {
   for (size_t i = 0; i < makers.size(); ++i) {
     std::filesystem::remove(log);
     makers[i]();
-    EXPECT_THROW(Log().Initialize(), KsError) << i;
+    EXPECT_THROW(Log().Initialize(Cfg().MaxKBLogFile()), KsError) << i;
     EXPECT_THROW(Log().WriteLogMessage("forced", true), KsError) << i;
   }
   EXPECT_EQ(test::ReadFile(other / "kept"), "kept");

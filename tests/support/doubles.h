@@ -14,7 +14,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/error_reporter.h"
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 #include "reports/report.h"
 
 // The test doubles of the outside services, for the engine tests, the window tests and the

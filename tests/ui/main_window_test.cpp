@@ -130,7 +130,7 @@ class MainWindowTest : public QObject {
   // it is edited; an edited one stores what was typed.
   void namesKeepTheirBytes() {
     const std::string path = program_->Path("k\xe9.ksp");
-    KestrelCfg written(program_->fn);
+    KestrelCfg written(program_->fn.Outside());
     written.Filename(path);
     written.UserName("b\xf6rje");
     written.QuarantineFolder("/q\xff");
@@ -245,7 +245,7 @@ class MainWindowTest : public QObject {
     QFETCH(bool, done);
     QFETCH(bool, saved);
     const std::string path = program_->Path("mine.ksp"), other = program_->Path("other.ksp");
-    KestrelCfg saved_before(program_->fn);
+    KestrelCfg saved_before(program_->fn.Outside());
     saved_before.Filename(other);
     saved_before.ExcludeFolders() = {{"/proc", false}};
     QVERIFY(saved_before.Save());
@@ -380,7 +380,7 @@ class MainWindowTest : public QObject {
     QFETCH(int, stored);
     QLineEdit* field = Field("txtMaxErrorsPerRun");
     if (keys.startsWith('-')) {
-      KestrelCfg written(program_->fn);
+      KestrelCfg written(program_->fn.Outside());
       written.Filename(program_->Path("negative.ksp"));
       written.MaxErrorsPerRun(-5);
       QVERIFY(written.Save());
@@ -497,7 +497,7 @@ class MainWindowTest : public QObject {
       program_->fn.FileRemovalRpt->RecordMessage("first");
       started.set_value();
       while (!control.StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      cfg.CleanUp(&control);
+      CleanUp(program_->fn.World(), cfg, &control);
     });
     Cfg().QuarantineFolder(program_->Path("q"));
     StartRun(false);

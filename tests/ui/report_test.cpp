@@ -3,10 +3,10 @@
 #include <QtWidgets>
 #include <cmath>
 
-#include "platform/qt/qt_print_device.h"
-#include "platform/qt/qt_print_dialog.h"
 #include "reports/run_records.h"
 #include "support/doubles.h"
+#include "ui/qt_print_device.h"
+#include "ui/qt_print_dialog.h"
 #include "ui/report_view.h"
 
 namespace kestrel::test {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
 #include "platform/date_time.h"
@@ -18,7 +19,7 @@ namespace kestrel::test {
 // A program as GUI mode sets it up over a temporary program folder; now is 2026-12-06 10:02:36.
 struct Program {
   explicit Program(Sys& sys = RealSys())
-      : fn{Platform{clock, reporter, sys, folder.path().toStdString()}} {
+      : fn{Outside{clock, reporter, sys, folder.path().toStdString()}} {
     SetDisplayLocale("C");
   }
   ~Program() { reporter.Attach(nullptr); }
