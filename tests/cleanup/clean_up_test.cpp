@@ -119,59 +119,29 @@ TEST_F(CleanUpTest, LimitsAndStopsEndTheRunWithTheirLine) {
     return "File cannot be moved because it is read-only: " + data + "/" + std::to_string(n) +
            "/f del-12-01-2026.txt";
   };
+  using Strings = std::vector<std::string>;
   const struct {
     const char* what;
-    int max_mb = 50, max_errors = 10;
-    bool read_only = false, clock_behind = false;
-    int stop = 0;  // 1: asked before the run, 2: asked while the first file moves
-    std::vector<std::string> lines, warnings;
+    int max_mb, max_errors;
+    bool read_only, clock_behind;
+    int stop;  // 1: asked before the run, 2: asked while the first file moves
+    Strings lines, warnings;
     int moved;
   } cases[] = {
-      {"clock at the last run", 50, 10, false, true, 0, {clock_text}, {clock_text}, 0},
-      {"MB limit: stops after the move that reaches it",
-       1,
-       10,
-       false,
-       false,
-       0,
-       Concat({last, scan(1), scan(2), scan(3), mb}, Summary(3, 2, "1.20")),
-       {mb},
-       2},
-      {"MB limit 0 still lets the first move through",
-       0,
-       10,
-       false,
-       false,
-       0,
-       Concat({last, scan(1), scan(2), scan(3), mb}, Summary(3, 1, "0.60")),
-       {mb},
-       1},
-      {"error limit counts every failed move",
-       50,
-       2,
-       true,
-       false,
-       0,
-       Concat({last, scan(1), scan(2), scan(3), ro(1), ro(2), errors}, Summary(3, 0, "0.00")),
-       {ro(1), ro(2), errors},
+      {"clock at the last run", 50, 10, false, true, 0, Strings{clock_text}, Strings{clock_text},
        0},
-      {"stop before the scan scans nothing",
-       50,
-       10,
-       false,
-       false,
-       1,
-       Concat({last, stopped}, Summary(0, 0, "0.00")),
-       {},
-       0},
-      {"stop while a file moves lets no further file go",
-       50,
-       10,
-       false,
-       false,
-       2,
-       Concat({last, scan(1), scan(2), scan(3), stopped}, Summary(3, 1, "0.60")),
-       {},
+      {"MB limit: stops after the move that reaches it", 1, 10, false, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), mb}, Summary(3, 2, "1.20")), Strings{mb}, 2},
+      {"MB limit 0 still lets the first move through", 0, 10, false, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), mb}, Summary(3, 1, "0.60")), Strings{mb}, 1},
+      {"error limit counts every failed move", 50, 2, true, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), ro(1), ro(2), errors},
+              Summary(3, 0, "0.00")),
+       Strings{ro(1), ro(2), errors}, 0},
+      {"stop before the scan scans nothing", 50, 10, false, false, 1,
+       Concat(Strings{last, stopped}, Summary(0, 0, "0.00")), Strings(), 0},
+      {"stop while a file moves lets no further file go", 50, 10, false, false, 2,
+       Concat(Strings{last, scan(1), scan(2), scan(3), stopped}, Summary(3, 1, "0.60")), Strings(),
        1},
   };
   RunControl control;

@@ -37,22 +37,19 @@ TEST_F(LogFileTest, NothingIsWrittenBeforeInitializeUnlessForced) {
 TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
   const std::string at(1000 - kStartLine - 23, 'm'), over(1000 - kStartLine - 22, 'm'),
       forced(2000, 'f');
+  using Strings = std::vector<std::string>;
   const struct {
     const char* what;
     std::int32_t kb;
-    std::vector<std::string> written, lines;  // lines after the start line
+    Strings written, lines;  // lines after the start line
   } cases[] = {
-      {"a count exactly at the limit goes on",
-       1,
-       {at, "next"},
-       {Stamped(at), Stamped("next"), kStop}},
-      {"one character more stops the log", 1, {over, "next"}, {Stamped(over), kStop}},
-      {"limit 0", 0, {"dropped", "!summary"}, {kStop, Stamped("summary")}},
-      {"a forced line over the limit",
-       1,
-       {"!" + forced, "after"},
-       {Stamped(forced), Stamped("after"), kStop}},
-      {"a large limit does not overflow", 2147483647, {"run"}, {Stamped("run")}},
+      {"a count exactly at the limit goes on", 1, Strings{at, "next"},
+       Strings{Stamped(at), Stamped("next"), kStop}},
+      {"one character more stops the log", 1, Strings{over, "next"}, Strings{Stamped(over), kStop}},
+      {"limit 0", 0, Strings{"dropped", "!summary"}, Strings{kStop, Stamped("summary")}},
+      {"a forced line over the limit", 1, Strings{"!" + forced, "after"},
+       Strings{Stamped(forced), Stamped("after"), kStop}},
+      {"a large limit does not overflow", 2147483647, Strings{"run"}, Strings{Stamped("run")}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

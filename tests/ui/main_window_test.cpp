@@ -401,9 +401,14 @@ class MainWindowTest : public QObject {
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
   }
 
-  // An empty prefix is reported and an empty Include list asked about, naming what a run would
-  // scan, before anything runs.
-  void runChecksBeforeItStarts() {
+  // An emptied quarantine field says where files will go instead; an unsaved configuration is
+  // not scheduled, since a timer runs a file; an empty prefix is reported and an empty Include
+  // list asked about, naming what a run would scan, before anything runs.
+  void noticesComeBeforeAnythingHappens() {
+    Field("txtQuarantineFolder")->setFocus();
+    Field("txtQuarantineFolder")->clear();
+    Field("txtCompany")->setFocus();
+    Trigger("mnuFileSchedule");
     int runs = 0;
     Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
     Field("txtPrefixToken")->clear();
@@ -419,19 +424,13 @@ class MainWindowTest : public QObject {
         "The Include list is empty, so this run scans every local file system with all its "
         "folders:\n/\n/home\nRun it anyway?";
     QCOMPARE(Dialogs().shown,
-             (std::vector<std::string>{"The removal date prefix is empty, so no file name can "
-                                       "carry a removal date and the run would find nothing.\n"
-                                       "Enter a prefix on the Options tab first.",
-                                       question, question}));
-  }
-
-  void emptyQuarantineNotice() {
-    Field("txtQuarantineFolder")->setFocus();
-    Field("txtQuarantineFolder")->clear();
-    Field("txtCompany")->setFocus();
-    QCOMPARE(Dialogs().shown,
-             std::vector<std::string>{"Since no quarantine folder was specified, out of date "
-                                      "files will be moved to the Trash rather than quarantined."});
+             (std::vector<std::string>{
+                 "Since no quarantine folder was specified, out of date files will be moved to "
+                 "the Trash rather than quarantined.",
+                 "Save the configuration before scheduling it.",
+                 "The removal date prefix is empty, so no file name can carry a removal date and "
+                 "the run would find nothing.\nEnter a prefix on the Options tab first.",
+                 question, question}));
   }
 
   // A run works on the unsaved configuration off the window's thread, whose errors show on the
@@ -473,13 +472,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(RunLines(), expected);
     QCOMPARE(Find<QLabel>("lblProgress")->text(),
              QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
-  }
-
-  // A timer runs a file: an unsaved configuration is not scheduled.
-  void scheduleAsksToSaveFirst() {
-    Find<QAction>("mnuFileSchedule")->trigger();
-    QCOMPARE(Dialogs().shown,
-             std::vector<std::string>{"Save the configuration before scheduling it."});
   }
 
   // While a run goes on only help, Exit and Stop stay open to the user; Stop, or closing the

@@ -118,22 +118,9 @@ class ReportTest : public QObject {
     if (size == QSize(10, 10)) QCOMPARE(view.ReportBox()->size(), QSize(0, 0));
   }
 
-  // A warning report that goes on over new pages.
-  void warningReportPrintsHeaderAndLines() {
-    WarningReport many(clock_);
-    QStringList expected{Header("Warnings")};
-    for (int i = 1; i <= 120; ++i) {
-      many.RecordWarning("warning number " + std::to_string(i));
-      expected.append(QString("warning number %1").arg(i));
-    }
-    const QString text = Print(many, "long_warning_report.pdf");
-    QCOMPARE(Lines(text).join('|').remove('\f'), expected.join('|'));
-    QCOMPARE(text.count('\f'), 5);  // 240 printed lines at six lines an inch: five pages
-  }
-
   // The device measures letter paper in twips; a path wider than the room between the margins
-  // goes on over the next line.
-  void fileRemovalReportWrapsLongPathsAtTheMargin() {
+  // goes on over the next line, and a long report over new pages.
+  void printingWrapsAtTheMarginAndGoesOnOverNewPages() {
     auto device = PdfDevice(dir_.filePath("unused.pdf"));
     device->SetFont("Courier New", 10);
     QCOMPARE(device->PageWidth(), 12240);
@@ -142,14 +129,18 @@ class ReportTest : public QObject {
     // the margins, 10800 - 2 * 612 twips, holds 79 of them.
     QVERIFY2(qAbs(device->TextWidth("q") - 120) < 1,
              qPrintable(QString::number(device->TextWidth("q"))));
-    const int fitting = 79;
-    const std::string long_path = "/home/ann/" + std::string(120, 'q') + " del-10-31-2026.xls";
+    const QString path = "/home/ann/" + QString(120, 'q') + " del-10-31-2026.xls";
     FileRemovalReport removals(clock_);
-    RecordRun(removals, long_path);
-    const QString path = QString::fromStdString(long_path);
-    QCOMPARE(Lines(Print(removals, "file_removal_report.pdf")),
-             QStringList({Header("File Removal"), "Last run date was 2026-12-05 22:00:00",
-                          path.left(fitting), path.mid(fitting), "Run finished"}));
+    RecordRun(removals, path.toStdString());
+    QStringList expected{Header("File Removal"), "Last run date was 2026-12-05 22:00:00",
+                         path.left(79), path.mid(79), "Run finished"};
+    for (int i = 1; i <= 120; ++i) {
+      removals.RecordMessage("message " + std::to_string(i));
+      expected.append(QString("message %1").arg(i));
+    }
+    const QString text = Print(removals, "file_removal_report.pdf");
+    QCOMPARE(Lines(text).join('|').remove('\f'), expected.join('|'));
+    QCOMPARE(text.count('\f'), 5);  // 250 printed lines at six lines an inch: five pages
   }
 
   // Cancelling the real print dialog gives no device.
