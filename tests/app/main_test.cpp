@@ -6,10 +6,13 @@
 #include <algorithm>
 
 #include "app/command_line.h"
+#include "app/commands/commands.h"
+#include "app/commands/restore.h"
 #include "fs/run_lock.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
+#include "support/foreign_user.h"
 
 namespace kestrel {
 namespace {
@@ -201,6 +204,69 @@ TEST_F(MainTest, UnreadableConfigurationIsNeverRunNorReplaced) {
     for (const char* name : {"bad.ksp", "new.ksp", "Kestrel.log"}) fs::remove_all(home / name);
   }
   EXPECT_EQ(test::ReadFile(ksp), text);
+}
+
+TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
+  SavedConfig("weekly.ksp");
+  ASSERT_EQ(::chmod(home.Path().c_str(), 0770), 0);
+  const std::string user = test::RunningUserName(), folder = home.Path();
+  const std::string why = folder + " must belong to " + user +
+                          " and be writable by no one else (chown " + user + " " + folder +
+                          "; chmod go-w " + folder + ")";
+  const std::function<int()> commands[] = {
+      [&] { return Run({"-s:weekly.ksp"}); },
+      [&] {
+        return RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {});
+      },
+      [&] { return RunsCommand(fn, {}); },
+  };
+  for (const auto& command : commands) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(command(), kExitBadInput);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrel: " + why + "\n");
+  }
+  EXPECT_EQ(test::Names(folder), std::vector<std::string>{"weekly.ksp"});  // no lock, no log
+  fn.GuiMode = true;  // the window says the same through its reporter
+  EXPECT_FALSE(ProgramFolderTrusted(fn, "frmKestrel.cmdRun_Click"));
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].description, why);
+}
+
+TEST_F(MainTest, AConfigurationWithoutIncludeCountIsRefusedByEveryCommand) {
+  test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=del-\n");
+  const std::vector<std::string> command_lines[] = {{"-s:bad.ksp"},
+                                                    {"--preview", "bad.ksp"},
+                                                    {"--forecast", "7", "bad.ksp"},
+                                                    {"--schedule", "bad.ksp"}};
+  const std::string why = "The configuration file cannot be used: " + (home / "bad.ksp") +
+                          " (it has no Include section)";
+  for (const auto& args : command_lines) {
+    reporter.reports.clear();
+    testing::internal::CaptureStderr();  // a command with its own reporter says it there
+    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
+    std::string said = testing::internal::GetCapturedStderr();
+    for (const auto& r : reporter.reports) said += r.description;
+    EXPECT_NE(said.find(why), std::string::npos) << args[0] << ": " << said;
+  }
+  EXPECT_EQ(test::Names(home.Path()), (std::vector<std::string>{".kestrel.lock", "bad.ksp"}));
+}
+
+// A chroot or small container has no /proc: the run, its RunDate and a restore still complete.
+TEST_F(MainTest, RunAndRestoreCompleteWithoutProc) {
+  faults.no_proc = true;
+  SavedConfig("weekly.ksp");
+  test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 12, 1));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(reporter.reports.size(), 0u);
+  EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00"),
+            std::string::npos);
+  std::vector<std::string> lines;
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false},
+                         [&](const std::string& line) { lines.push_back(line); }),
+            kExitOk);
+  EXPECT_EQ(lines.front(), "[Restored] " + (data / "a del-01-01-2020.txt"));
 }
 
 TEST_F(MainTest, RunEndedByItsErrorHandlerExitsWithOne) {
