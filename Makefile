@@ -36,7 +36,7 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	  ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang).
-TSAN_TESTS := main_window_test gui_entry_test
+TSAN_TESTS := main_window_test gui_entry_test preview_window_test restore_dialog_test
 $(TSAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_TSAN=ON
