@@ -2,9 +2,6 @@
 
 #include <sys/file.h>
 
-#include <cerrno>
-#include <functional>
-
 #include "fs/fd.h"
 #include "fs/make_folder.h"
 #include "fs/run_lock.h"
@@ -20,65 +17,56 @@ std::string Refusal(const std::string& path) {
          path + "; chmod go-w " + path + ")";
 }
 
-// Another user writes into folder while it is open to all, as before its owner closed it.
-void ForeignWrites(const std::string& folder, const std::function<int()>& body) {
-  ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-  EXPECT_EQ(test::AsForeignUser(body), 0);
-  ASSERT_EQ(::chmod(folder.c_str(), 0700), 0);
-}
-
-int Plant(const std::string& path, mode_t mode) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
-  return fd < 0 ? errno : ::close(fd);
+// Another user makes the file or folder at path while its folder is open to all, as before its
+// owner closed it again.
+void ForeignMakes(const std::string& path, bool folder) {
+  const std::string parent = path.substr(0, path.rfind('/'));
+  const mode_t before = test::LStat(parent).st_mode & 07777;
+  ASSERT_EQ(::chmod(parent.c_str(), 0777), 0);
+  EXPECT_EQ(test::AsForeignUser([&] {
+              if (folder) return ::mkdir(path.c_str(), 0755) ? errno : 0;
+              const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+              return fd < 0 ? errno : ::close(fd);
+            }),
+            0);
+  ASSERT_EQ(::chmod(parent.c_str(), before), 0);
 }
 
 TEST(Trust, ProgramFolderJournalFolderAndJournalsMustBeTheUsersAlone) {
-  const bool root = ::geteuid() == 0;
+  const std::string run = "/journal/2026-12-06T10-00-00.tsv";
   const struct {
     const char* name;
     bool foreign;
     std::function<void(const std::string& home)> make;
     std::string refused;  // below home; "-" none
   } cases[] = {
-      {"private", false, [](const std::string& home) { test::MakeDir(home + "/journal", 0700); },
-       "-"},
-      {"no journal folder yet", false, [](const std::string&) {}, "-"},
-      {"group-writable folder", false,
-       [](const std::string& home) { ASSERT_EQ(::chmod(home.c_str(), 0770), 0); }, ""},
-      {"sticky world-writable folder", false,
-       [](const std::string& home) { ASSERT_EQ(::chmod(home.c_str(), 01777), 0); }, ""},
-      {"journal folder open to others", false,
-       [](const std::string& home) { test::MakeDir(home + "/journal", 0757); }, "/journal"},
-      {"journal writable by the group", false,
-       [](const std::string& home) {
-         test::WriteFile(home + "/journal/2026-12-06T10-00-00.tsv", "", 0620);
-       },
-       "/journal/2026-12-06T10-00-00.tsv"},
-      {"journal folder made by another user", true,
-       [](const std::string& home) {
-         ForeignWrites(home,
-                       [&] { return ::mkdir((home + "/journal").c_str(), 0755) ? errno : 0; });
-       },
+      {"private", false, [&](auto& h) { test::WriteFile(h + run, "", 0600); }, "-"},
+      {"no journal folder yet", false, [](auto&) {}, "-"},
+      {"group-writable folder", false, [](auto& h) { ::chmod(h.c_str(), 0770); }, ""},
+      {"sticky world-writable folder", false, [](auto& h) { ::chmod(h.c_str(), 01777); }, ""},
+      {"journal folder open to others", false, [](auto& h) { test::MakeDir(h + "/journal", 0757); },
        "/journal"},
+      {"journal writable by the group", false, [&](auto& h) { test::WriteFile(h + run, "", 0620); },
+       run},
+      {"journal folder made by another user", true,
+       [](auto& h) { ForeignMakes(h + "/journal", true); }, "/journal"},
       {"journal forged by another user", true,
-       [](const std::string& home) {
-         test::MakeDir(home + "/journal", 0700);
-         ForeignWrites(home + "/journal",
-                       [&] { return Plant(home + "/journal/2026-12-06T10-00-00.tsv", 0600); });
+       [&](auto& h) {
+         test::MakeDir(h + "/journal", 0700);
+         ForeignMakes(h + run, false);
        },
-       "/journal/2026-12-06T10-00-00.tsv"},
+       run},
       {"link to another user's journal", true,
-       [](const std::string& home) {
-         test::MakeDir(home + "/journal", 0700);
-         test::MakeDir(home + "/open", 0700);
-         ForeignWrites(home + "/open", [&] { return Plant(home + "/open/forged.tsv", 0600); });
-         test::MakeLink(home + "/open/forged.tsv", home + "/journal/2026-12-06T10-00-00.tsv");
+       [&](auto& h) {
+         test::MakeDir(h + "/journal", 0700);
+         ForeignMakes(h + "/forged.tsv", false);
+         test::MakeLink(h + "/forged.tsv", h + run);
        },
-       "/journal/2026-12-06T10-00-00.tsv"},
+       run},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.foreign && !root) {
+    if (c.foreign && ::geteuid() != 0) {
       std::printf("skipped %s: needs root to act as another user\n", c.name);
       continue;
     }
@@ -99,25 +87,15 @@ TEST(Trust, RunLockIsPrivateAndNoOtherUserCanHoldIt) {
     RunLock lock(RealSys(), home.Path());
     ASSERT_TRUE(lock.Acquire(clock, 0)) << before;
     EXPECT_EQ(test::LStat(lock_path).st_mode & 07777, 0600u) << before;
-    ::unlink(lock_path.c_str());
   }
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-
-  // With the folder open to others for once, another user cannot open the lock to hold it.
-  {
-    RunLock lock(RealSys(), home.Path());
-    ASSERT_TRUE(lock.Acquire(clock, 0));
-  }
   ASSERT_EQ(::chmod(home.Path().c_str(), 0755), 0);
-  EXPECT_EQ(test::AsForeignUser([&] {
-              const int fd = ::open(lock_path.c_str(), O_RDONLY);
-              return fd < 0 ? errno : (::flock(fd, LOCK_EX), 0);
-            }),
-            EACCES);
+  EXPECT_EQ(
+      test::AsForeignUser([&] { return ::open(lock_path.c_str(), O_RDONLY) < 0 ? errno : 0; }),
+      EACCES);
 
-  // A lock file another user made is refused, not shared.
   ::unlink(lock_path.c_str());
-  ForeignWrites(home.Path(), [&] { return Plant(lock_path, 0644); });
+  ForeignMakes(lock_path, false);  // refused, not shared
   test::RecordingReporter reporter;
   RunLock lock(RealSys(), home.Path());
   EXPECT_FALSE(TakeRunLock(lock, clock, reporter, 0, "Functions.Main"));
@@ -128,30 +106,15 @@ TEST(Trust, RunLockIsPrivateAndNoOtherUserCanHoldIt) {
 TEST(Trust, AFolderMadeAgainGetsItsRecordedOwnerAndMode) {
   test::TempDir parent;
   Fd dir(RealSys(), ::open(parent.Path().c_str(), O_RDONLY | O_DIRECTORY));
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
   const bool root = ::geteuid() == 0;
   const test::ForeignIds ids = test::UnusedIds();
   const FolderOwner recorded{ids.uid, ids.gid, 02750};
-  const struct {
-    const char* name;
-    const FolderOwner* owner;
-    uid_t uid;
-    gid_t gid;
-    mode_t mode;
-  } cases[] = {
-      {"no record (format 1)", nullptr, ::getuid(), ::getgid(), 0777 & ~mask},
-      {"recorded", &recorded, root ? ids.uid : ::getuid(), root ? ids.gid : ::getgid(), 02750},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_EQ(MakeRecordedFolder(RealSys(), dir.Get(), c.name, c.owner), 0);
-    const struct stat st = test::LStat(parent / c.name);
-    EXPECT_EQ(st.st_uid, c.uid);
-    EXPECT_EQ(st.st_gid, c.gid);
-    EXPECT_EQ(st.st_mode & 07777, c.mode);
-    EXPECT_EQ(MakeRecordedFolder(RealSys(), dir.Get(), c.name, c.owner), EEXIST);
-  }
+  ASSERT_EQ(MakeRecordedFolder(RealSys(), dir.Get(), "sub", &recorded), 0);
+  const struct stat st = test::LStat(parent / "sub");
+  EXPECT_EQ(st.st_uid, root ? ids.uid : ::getuid());
+  EXPECT_EQ(st.st_gid, root ? ids.gid : ::getgid());
+  EXPECT_EQ(st.st_mode & 07777, 02750u);
+  EXPECT_EQ(MakeRecordedFolder(RealSys(), dir.Get(), "sub", &recorded), EEXIST);
 }
 
 }  // namespace
