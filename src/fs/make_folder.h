@@ -3,6 +3,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "fs/sys.h"
 
@@ -14,6 +16,10 @@ struct FolderOwner {
   gid_t gid = 0;
   mode_t mode = 0;
 };
+
+// The folders a journal recorded as "UID:GID:MODE" (mode octal) joined by "/", outermost
+// first; empty when the text is empty or any part is malformed.
+std::vector<FolderOwner> ParseFolderOwners(std::string_view text);
 
 // Makes the folder name in the open folder dir. With owner, it gets the recorded permission bits
 // and, when Kestrel runs as root, the recorded owner and group, so that a restore by root does

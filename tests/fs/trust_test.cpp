@@ -2,6 +2,8 @@
 
 #include <sys/file.h>
 
+#include <array>
+
 #include "fs/fd.h"
 #include "fs/make_folder.h"
 #include "fs/run_lock.h"
@@ -115,6 +117,17 @@ TEST(Trust, AFolderMadeAgainGetsItsRecordedOwnerAndMode) {
   EXPECT_EQ(st.st_gid, root ? ids.gid : ::getgid());
   EXPECT_EQ(st.st_mode & 07777, 02750u);
   EXPECT_EQ(MakeRecordedFolder(RealSys(), dir.Get(), "sub", &recorded), EEXIST);
+
+  const auto fields = [](const std::vector<FolderOwner>& owners) {
+    std::vector<std::array<unsigned, 3>> out;
+    for (const FolderOwner& o : owners) out.push_back({o.uid, o.gid, o.mode});
+    return out;
+  };
+  using Fields = std::vector<std::array<unsigned, 3>>;
+  EXPECT_EQ(fields(ParseFolderOwners("1000:100:755/0:0:1777")),
+            (Fields{{1000, 100, 0755}, {0, 0, 01777}}));
+  for (const char* bad : {"", "1000:100", "1:2:9", "1:2:755/", "-1:2:755", "1:2:17777", "1:2:7 "})
+    EXPECT_EQ(fields(ParseFolderOwners(bad)), Fields{}) << bad;
 }
 
 }  // namespace
