@@ -232,21 +232,19 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
   EXPECT_EQ(reporter.reports[0].description, why);
 }
 
+// The load refuses such a file (ConfigFileTest); every command that loads one exits 2.
 TEST_F(MainTest, AConfigurationWithoutIncludeCountIsRefusedByEveryCommand) {
   test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=del-\n");
-  const std::vector<std::string> command_lines[] = {{"-s:bad.ksp"},
-                                                    {"--preview", "bad.ksp"},
-                                                    {"--forecast", "7", "bad.ksp"},
-                                                    {"--schedule", "bad.ksp"}};
-  const std::string why = "The configuration file cannot be used: " + (home / "bad.ksp") +
-                          " (it has no Include section)";
-  for (const auto& args : command_lines) {
-    reporter.reports.clear();
-    testing::internal::CaptureStderr();  // a command with its own reporter says it there
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-s:bad.ksp"},
+                                               {"--preview", "bad.ksp"},
+                                               {"--forecast", "7", "bad.ksp"},
+                                               {"--schedule", "bad.ksp"}}) {
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
-    std::string said = testing::internal::GetCapturedStderr();
-    for (const auto& r : reporter.reports) said += r.description;
-    EXPECT_NE(said.find(why), std::string::npos) << args[0] << ": " << said;
+    const std::string said = testing::internal::GetCapturedStderr() +
+                             (reporter.reports.empty() ? "" : reporter.reports[0].description);
+    EXPECT_NE(said.find("(it has no Include section)"), std::string::npos) << args[0];
+    reporter.reports.clear();
   }
   EXPECT_EQ(test::Names(home.Path()), (std::vector<std::string>{".kestrel.lock", "bad.ksp"}));
 }

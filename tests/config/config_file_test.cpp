@@ -281,7 +281,7 @@ TEST_F(ConfigFileTest, AFileWithoutTheIncludeCountIsRefusedAndNotWritten) {
   };
   for (const auto& [text, loads] : files) {
     SCOPED_TRACE(text);
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     cfg.IncludeFolders().assign(1, Folder2Clean("/old", true));
     WriteFile(Ksp(), text);
     cfg.Filename(Ksp());
