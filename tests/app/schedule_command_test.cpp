@@ -55,7 +55,8 @@ exit 0
 };
 
 TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
-  test::WriteFile(home / "my weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  test::WriteFile(home / "my weekly.ksp",
+                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "my weekly.ksp", "daily"}), kExitOk);
   const std::string timer = "kestrel@my\\x20weekly.ksp.timer";
   EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment", "--user daemon-reload",
@@ -88,7 +89,8 @@ TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   test::WriteFile(bin / "no-manager", "");
   WithAnalyze();
-  test::WriteFile(home / "weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  test::WriteFile(home / "weekly.ksp",
+                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
   EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
   const ScheduleOutcome weekly = MakeScheduler().Schedule("weekly.ksp", "weekly");
@@ -125,8 +127,8 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
 }
 
 TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
-  test::WriteFile(home / "my weekly.ksp", "[Options]\n");
-  test::WriteFile(home / "daily.ksp", "[Options]\n");
+  test::WriteFile(home / "my weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
   ASSERT_EQ(Run({"--schedule", "my weekly.ksp"}), kExitOk);
   ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
   const ScheduleOutcome list = MakeScheduler().List();
@@ -142,7 +144,7 @@ TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
 }
 
 TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
-  test::WriteFile(home / "weekly.ksp", "[Options]\n");
+  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
   const struct {
     bool analyze;
     const char* calendar;
@@ -165,7 +167,7 @@ TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
 }
 
 TEST_F(ScheduleCommandTest, AFailedEnablePutsTheOldDropInBackAndUnscheduleSaysWhatIsNot) {
-  test::WriteFile(home / "weekly.ksp", "[Options]\n");
+  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
   ASSERT_EQ(Run({"--schedule", "weekly.ksp", "daily"}), kExitOk);
   test::WriteFile(bin / "no-units", "");
   testing::internal::CaptureStderr();
@@ -177,7 +179,7 @@ TEST_F(ScheduleCommandTest, AFailedEnablePutsTheOldDropInBackAndUnscheduleSaysWh
   EXPECT_EQ(Calls().back(), "--user daemon-reload");
   // A first schedule that fails leaves no drop-in behind.
   EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitBadInput);  // no such configuration
-  test::WriteFile(home / "other.ksp", "[Options]\n");
+  test::WriteFile(home / "other.ksp", "[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitRunFailed);
   EXPECT_FALSE(std::filesystem::exists(bin / "config/systemd/user/kestrel@other.ksp.timer.d"));
 

@@ -43,6 +43,7 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
     tell({line[1] == 'W' ? "warning" : line[1] == 'R' ? "run" : "message", "", line});
   };
   Sys& sys = fn.Outside().sys;
+  if (!ProgramFolderTrusted(fn, "Functions.Restore")) return kExitBadInput;
   // One run or restore at a time per program folder.
   RunLock lock(sys, fn.ProgramFolder());
   if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, request.wait_seconds,

@@ -13,6 +13,7 @@
 namespace kestrel {
 
 int RunsCommand(Functions& fn, const LongCommandLine& line) {
+  if (!ProgramFolderTrusted(fn, "Functions.Runs")) return kExitBadInput;
   Sys& sys = fn.Outside().sys;
   const std::string folder = JournalFolder(fn);
   for (const std::string& name : journal::ListRuns(sys, folder)) {
