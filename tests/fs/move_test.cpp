@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 
 #include <ctime>
 #include <functional>
@@ -167,7 +168,8 @@ TEST_F(MoveTest, MovesFilesLinksFoldersAndSparseFiles) {
   }
 }
 
-// The copy path on one file system, the first rename refused with EXDEV.
+// The copy path on one file system, the first rename refused with EXDEV and copy_file_range
+// refused as between two file systems.
 TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
   const struct {
     const char* what;
@@ -194,6 +196,7 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
        },
        EACCES},
       {"source not removable", [](FaultSys& s) { s.Fail(Op::kUnlinkAt, EPERM, 1, "data"); }, EPERM},
+      {"copy_file_range error", [](FaultSys& s) { s.Fail(Op::kCopyFileRange, EIO); }, EIO},
   };
   const std::string from = dir_ / "data";
   for (const auto& f : faults) {
@@ -202,6 +205,8 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       folder ? MakeTree(from) : test::WriteFile(from, std::string(100000, 'd'), 0640);
       FaultSys sys;
       sys.Fail(Op::kRenameAt2, EXDEV);
+      const bool ranges = std::string_view(f.what).starts_with("copy_file_range");
+      if (!ranges) sys.Fail(Op::kCopyFileRange, EXDEV, 0);
       f.arm(sys);
       const Names warnings = Move(sys, from, f.err == 0);
       const std::string denied = "File access is denied: " + from;
@@ -223,6 +228,24 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       }
       ASSERT_EQ(std::system(("rm -rf '" + from + "' '" + q_ + "/data'").c_str()), 0);
     }
+  }
+}
+
+// A target that cannot hold an item's attributes still takes the item; one warning names what
+// was lost.
+TEST_F(MoveTest, WhatTheTargetCannotHoldIsNamedOnceAndTheMoveStillHappens) {
+  const std::string from = dir_ / "data";
+  for (const bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "folder" : "file");
+    folder ? MakeTree(from) : test::WriteFile(from, "x");
+    for (const std::string& p : {from, from + (folder ? "/f1" : "")})
+      ASSERT_EQ(::setxattr(p.c_str(), "user.note", "n", 1, 0), 0);
+    FaultSys sys;
+    sys.Fail(Op::kRenameAt2, EXDEV);
+    sys.Fail(Op::kSetXattr, EOPNOTSUPP, 0);
+    EXPECT_EQ(Move(sys, from), Names{"Not kept on the destination (extended attributes): " + from});
+    EXPECT_EQ(test::Names(q_), Names{"data"});
+    ASSERT_EQ(std::system(("rm -rf '" + q_ + "/data'").c_str()), 0);
   }
 }
 
