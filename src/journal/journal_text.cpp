@@ -98,6 +98,12 @@ std::optional<std::string> Unescape(std::string_view text) {
   return out;
 }
 
+std::string Tab(std::string_view field) {
+  std::string out = "\t";
+  out += field;
+  return out;
+}
+
 std::vector<std::string_view> SplitFields(std::string_view line) {
   std::vector<std::string_view> fields;
   for (size_t pos = 0;;) {
