@@ -21,7 +21,6 @@ struct Tally {
   dev_t dev;
   std::set<std::pair<dev_t, ino_t>> linked;  // regular files with more than one name
   std::int64_t bytes = 0;
-  std::int64_t files = 0;
 
   void Folder(int dir) {
     std::vector<std::string> names;
@@ -33,10 +32,7 @@ struct Tally {
       if (S_ISLNK(st.st_mode)) {
         bytes += st.st_size;
       } else if (S_ISREG(st.st_mode)) {
-        if (st.st_nlink < 2 || linked.emplace(st.st_dev, st.st_ino).second) {
-          bytes += st.st_size;
-          ++files;
-        }
+        if (st.st_nlink < 2 || linked.emplace(st.st_dev, st.st_ino).second) bytes += st.st_size;
       } else if (S_ISDIR(st.st_mode) && st.st_dev == dev) {
         Fd sub(sys, sys.OpenAt(dir, name.c_str(), kFolderFlags, 0));
         if (sub.Valid()) Folder(sub.Get());
@@ -47,13 +43,12 @@ struct Tally {
 
 }  // namespace
 
-std::int64_t FolderBytes(Sys& sys, const std::string& path, std::int64_t* files) {
+std::int64_t FolderBytes(Sys& sys, const std::string& path) {
   Fd dir;
   struct stat st;
   if (OpenPath(sys, path, kFolderFlags, dir) != 0 || sys.FStat(dir.Get(), &st) != 0) return 0;
-  Tally tally{sys, st.st_dev, {}, 0, 0};
+  Tally tally{sys, st.st_dev, {}, 0};
   tally.Folder(dir.Get());
-  if (files != nullptr) *files = tally.files;
   return tally.bytes;
 }
 

@@ -98,28 +98,25 @@ TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
 }
 
 std::string Xattrs(const std::string& path) {
-  std::string names(65536, '\0'), out;
-  const ssize_t n = ::llistxattr(path.c_str(), names.data(), names.size());
+  std::string names(65536, '\0'), value(65536, '\0'), out;
+  names.resize(std::max<ssize_t>(::llistxattr(path.c_str(), names.data(), names.size()), 0));
   std::vector<std::string> sorted;
-  for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(sorted.back().size()) + 1)
+  for (size_t at = 0; at < names.size(); at += sorted.back().size() + 1)
     sorted.emplace_back(names.c_str() + at);
   std::sort(sorted.begin(), sorted.end());
   for (const std::string& name : sorted) {
-    std::string value(65536, '\0');
-    value.resize(static_cast<size_t>(
-        std::max<ssize_t>(::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size()), 0)));
-    out += " " + name + "=" + value;
+    const ssize_t n = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
+    out += " " + name + "=" + value.substr(0, std::max<ssize_t>(n, 0));
   }
   return out;
 }
 
 // Read without touching the access time the snapshot records.
 std::string Content(const std::string& path) {
-  std::string out;
+  std::string out(test::LStat(path).st_size, '\0');
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOATIME);
-  char buf[65536];
-  for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, n);
-  if (fd >= 0) ::close(fd);
+  EXPECT_EQ(::pread(fd, out.data(), out.size(), 0), static_cast<ssize_t>(out.size())) << path;
+  ::close(fd);
   return out;
 }
 
