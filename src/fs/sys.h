@@ -59,6 +59,8 @@ class Sys {
   virtual int FChownAt(int dirfd, const char* path, uid_t owner, gid_t group, int flags);
   // ioctl(FICLONE): dst shares the blocks of src; fails where the file systems cannot.
   virtual int Clone(int dst_fd, int src_fd);
+  // getcwd(3): the working folder where /proc cannot tell it.
+  virtual char* GetCwd(char* buf, size_t size);
 };
 
 // The real system calls.

@@ -85,6 +85,7 @@ class SysWrapper : public Sys {
     return target_.FChownAt(dirfd, path, owner, group, flags);
   }
   int Clone(int dst_fd, int src_fd) override { return target_.Clone(dst_fd, src_fd); }
+  char* GetCwd(char* buf, size_t size) override { return target_.GetCwd(buf, size); }
 
  private:
   Sys& target_;
