@@ -141,10 +141,16 @@ class QuietReporter : public ErrorReporter {
   }
 };
 
+// A child's output would only bury the harness's own.
+void SilenceOutput() {
+  if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
+    std::abort();
+  }
+}
+
 // What `kestrel -s:weekly.ksp` does at the given time, its output aside.
 void SilentRun(Sys& sys, DateTime now) {
-  std::freopen("/dev/null", "w", stdout);
-  std::freopen("/dev/null", "w", stderr);
+  SilenceOutput();
   FixedClock clock(now);
   QuietReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
@@ -228,8 +234,7 @@ Operation FolderMove(const std::string& dest) {
 
 // `kestrel --restore last` at the given time, its output aside.
 void RestoreLast(Sys& sys, DateTime now) {
-  std::freopen("/dev/null", "w", stdout);
-  std::freopen("/dev/null", "w", stderr);
+  SilenceOutput();
   FixedClock clock(now);
   QuietReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
