@@ -22,8 +22,10 @@ class KestrelCfg;
 class CleanUpRun {
  public:
   // records receives one record per attempted move (emptied before the first judgement).
+  // listed, when given, replaces the scan: the candidates are its files in its order, and one
+  // that no longer stands where it stood or is no longer due is warned of and left.
   CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
-             std::vector<RemovedFilePtr>& records);
+             std::vector<RemovedFilePtr>& records, const std::vector<ListedFile>* listed = nullptr);
 
   // Throws KsError when the run ends through an error (the quarantine folder).
   RunEnd Run();
@@ -39,12 +41,15 @@ class CleanUpRun {
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
   // Returns true iff the path lies inside a folder this run moved.
   bool InsideMovedFolder(const std::string& path) const;
+  // Returns true iff the file still stands where the preview found it.
+  bool StillAsListed(const ListedFile& file);
 
   const RunWorld& world_;
   const KestrelCfg& cfg_;
   RunRecorder& recorder_;
   Mover& mover_;
   std::vector<RemovedFilePtr>& records_;
+  const std::vector<ListedFile>* listed_;
   ScannedFolders scanned_;
   std::optional<dev_t> quarantine_dev_;
   std::unordered_set<std::string> moved_folders_;
