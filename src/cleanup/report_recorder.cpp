@@ -10,6 +10,7 @@ namespace kestrel {
 
 void ReportRecorder::Started() {
   fn_.RunLog->Initialize();
+  cfg_.LastPurge({});
 }
 
 void ReportRecorder::Refused(const std::string& text) {
@@ -36,6 +37,15 @@ void ReportRecorder::Warning(const std::string& text, bool logged) {
 
 void ReportRecorder::FileMoved(const RemovedFilePtr& record) {
   fn_.FileRemovalRpt->RecordFileMoved(record);
+}
+
+void ReportRecorder::Purged(const journal::PurgeItem& item) {
+  fn_.FileRemovalRpt->RecordPurged(item.path, item.size);
+  fn_.RunLog->WriteLogMessage("Purged: " + EscapeControlBytes(item.path));
+}
+
+void ReportRecorder::PurgeEnded(const journal::PurgeResult& result) {
+  cfg_.LastPurge({result.items, result.bytes, result.errors});
 }
 
 void ReportRecorder::Stopped(RunEnd why, const std::string& text) {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 #include <memory>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "cleanup/run_control.h"
@@ -44,7 +46,8 @@ class PreviewWindow : public QWidget {
  signals:
   void Finished();
   // Run was pressed: run the configuration that was previewed.
-  void RunRequested(std::shared_ptr<KestrelCfg> cfg);
+  // purge_only: the quarantine items the preview listed, the only ones the run may purge.
+  void RunRequested(std::shared_ptr<KestrelCfg> cfg, std::set<std::string> purge_only);
 
  private:
   void Finish(const std::shared_ptr<const PreviewResult>& result);
@@ -56,6 +59,7 @@ class PreviewWindow : public QWidget {
   std::thread worker_;
   bool run_allowed_ = true;
   bool shown_ = false;
+  std::set<std::string> purge_listed_;  // the quarantine items the shown preview would purge
   QLabel* status_;
   QTableView* table_;
   PreviewModel* model_;

@@ -146,7 +146,9 @@ void RunTab::ShowPreview() {
     preview_window_ = new PreviewWindow(fn_, this);
     preview_window_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_window_, &PreviewWindow::RunRequested, this,
-            [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
+            [this](std::shared_ptr<KestrelCfg> cfg, std::set<std::string> purge_only) {
+              Run(std::move(cfg), std::move(purge_only));
+            });
     // Closing the window ends its preview without Finished.
     connect(preview_window_, &PreviewWindow::Finished, this, [this] { PreviewEnded(); });
     connect(preview_window_, &QObject::destroyed, this, [this] {
@@ -206,7 +208,8 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
              MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
 }
 
-void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
+void RunTab::Run(std::shared_ptr<KestrelCfg> cfg,
+                 std::optional<std::set<std::string>> purge_only) {
   if (!cfg) cfg = fn_.CurrentCfg;
   if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
   if (Running() || previewing_ || !allowed_ || !ConfirmRun(*cfg)) return;
@@ -214,6 +217,7 @@ void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
   files_moved_ = bytes_moved_ = warnings_ = 0;
   control_ = std::make_unique<RunControl>();
+  control_->purge_only = std::move(purge_only);
   worker_ = std::thread([this, cfg, control = control_.get()] {
     try {
       runner_(*cfg, *control);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -62,7 +64,9 @@ class RunTab : public TabPage {
 
  private:
   // Runs cfg, or the current configuration when none is given.
-  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
+  // purge_only, when given, limits the run's purge to those quarantine paths.
+  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr,
+           std::optional<std::set<std::string>> purge_only = std::nullopt);
   // Returns true iff the run may start: a prefix is set, and an empty Include list is meant.
   bool ConfirmRun(const KestrelCfg& cfg);
   void ShowPreview();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <tuple>
@@ -261,6 +262,74 @@ Operation Restore(const std::string& dest, Sys& sys) {
   };
 }
 
+// ---- purging the quarantine ----
+
+// Every file below folder with its bytes (a link's target), for "nothing changed" checks.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
+    if (e.is_symlink()) {
+      out[e.path()] = "-> " + fs::read_symlink(e.path()).string();
+    } else if (e.is_regular_file()) {
+      out[e.path()] = Read(e.path()).value_or("?");
+    }
+  }
+  return out;
+}
+
+// `kestrel --purge weekly.ksp` at the given time, its output aside.
+void Purge(Sys& sys, DateTime now) {
+  std::freopen("/dev/null", "w", stdout);
+  std::freopen("/dev/null", "w", stderr);
+  FixedClock clock(now);
+  QuietReporter reporter;
+  Functions fn(Platform{clock, reporter, sys, home});
+  RunLongCommandLine(fn, {"--purge", "weekly.ksp"}, Commands());
+}
+
+// A folder moved into the quarantine by a run, purged 31 days later; beside it a file no
+// journal knows, and a link inside it to a file outside.
+Operation PurgeOfAFolder() {
+  const std::string item = quarantine + "/project del-01-01-2020";
+  const std::string stranger = quarantine + "/stranger.txt";
+  auto before = std::make_shared<std::map<std::string, std::string>>();
+  return Operation{
+      "purge of a quarantined folder",
+      [=] {
+        Fresh();
+        WriteConfig(quarantine, "PurgeAfterDays=30\n");
+        WriteOld(src + "/project del-01-01-2020/a.txt", Content(5000, 'a'));
+        WriteOld(src + "/project del-01-01-2020/sub/b.bin", Content(70000, 'b'));
+        Write(src + "/keep.txt", "keep");
+        fs::create_symlink(src + "/keep.txt", src + "/project del-01-01-2020/sub/link");
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+          SilentRun(RealSys(), kOpTime);
+          _exit(0);
+        }
+        waitpid(pid, nullptr, 0);
+        Write(stranger, "not Kestrel's");
+        fs::permissions(item + "/sub", fs::perms::owner_read | fs::perms::owner_exec);
+        *before = Tree(src);
+        (*before)[stranger] = "not Kestrel's";
+      },
+      [](Sys& sys) { Purge(sys, kOpTime.AddDays(31)); },
+      [](Sys& sys) { Purge(sys, kOpTime.AddDays(31).AddSeconds(3600)); },
+      [=](bool recovered) -> std::string {
+        std::map<std::string, std::string> now = Tree(src);
+        now[stranger] = Read(stranger).value_or("gone");
+        if (now != *before) return "something outside the purged item changed";
+        const auto temps = Temporaries(quarantine);
+        if (recovered && !temps.empty()) return "temporary left: " + temps.front();
+        if (recovered && fs::exists(fs::symlink_status(item))) return "not purged: " + item;
+        return "";
+      },
+      [=] { return fs::exists(fs::symlink_status(item)) ? "not purged: " + item : ""; },
+  };
+}
+
 // ---- the Trash ----
 
 Operation TrashRun() {
@@ -474,6 +543,7 @@ int main(int argc, char** argv) {
       {Restore(far, across), across},
       {ConfigSave(), kestrel::RealSys()},
       {RunDateWrite(), kestrel::RealSys()},
+      {PurgeOfAFolder(), kestrel::RealSys()},
   };
   int faults = 0;
   for (const Case& c : cases) {
