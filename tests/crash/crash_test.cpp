@@ -303,6 +303,7 @@ Operation PurgeOfAFolder() {
         WriteOld(src + "/project del-01-01-2020/sub/b.bin", Content(70000, 'b'));
         Write(src + "/keep.txt", "keep");
         fs::create_symlink(src + "/keep.txt", src + "/project del-01-01-2020/sub/link");
+        SetOld(src + "/project del-01-01-2020");
         std::fflush(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {

@@ -69,6 +69,8 @@ struct Output {
   }
 };
 
+int Purge(Functions& fn, const KestrelCfg& cfg, bool json);
+
 }  // namespace
 
 int PurgeCommand(Functions& fn, const LongCommandLine& line) {
@@ -94,7 +96,19 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
   KestrelCfg& cfg = *fn.CurrentCfg;
   cfg.Filename(config);
   if (!cfg.Load()) return kExitBadInput;
-  Output out{fn, options.json};
+  try {
+    return Purge(fn, cfg, options.json);
+  } catch (...) {
+    ReportHandled(fn.Outside().reporter, kProcedure, std::current_exception());
+    return kExitRunFailed;
+  }
+}
+
+namespace {
+
+int Purge(Functions& fn, const KestrelCfg& cfg, bool json) {
+  Sys& sys = fn.Outside().sys;
+  Output out{fn, json};
   journal::PurgeResult result;
   journal::Recover(sys, fn.Outside().clock, JournalFolder(fn),
                    [&](const std::string& text) { out.Line("message", text); });
@@ -121,5 +135,7 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
   if (result.refused) return out.End(result, kExitBadInput);
   return out.End(result, result.errors > 0 ? kExitRunFailed : kExitOk);
 }
+
+}  // namespace
 
 }  // namespace kestrel
