@@ -179,7 +179,7 @@ class ReportTest : public QObject {
     const QString expected = QStringLiteral(
         "~|Options|~|User Name: ann|Company: Acme Ltd|Prefix Token: del-|"
         "Quarantine Folder: <Recycle Bin>|Max MB Per Run: 50|Max Errors Per Run: 10|"
-        "Max KB Log File Size: 512|Display All Messages: Yes|"
+        "Max KB Log File Size: 512|Display All Messages: Yes|Purge After Days: 0 (never)|"
         "~|Include Folders (* = include subfolders)|~|"
         "* /home/ann/Documents|/srv/share/projects|"
         "~|Exclude Folders (* = exclude subfolders)|~|* /home/ann/Documents/keep");
