@@ -12,8 +12,9 @@
 
 namespace kestrel::journal {
 
-// The journal of one run: a file in folder, created at the first intent (a run that moves
-// nothing leaves none), named after the run's start. Lines are gathered and written, then
+// The journal of one run: a file in folder, created at the first intent and removed at the
+// end when no move succeeded (a run that moves nothing leaves none), named after the run's
+// start. Lines are gathered and written, then
 // synced, at least every 1,000 files or 100 ms and when the journal is finished; an intent
 // asked for at once is written before Intent returns.
 class JournalWriter final : public MoveJournal {
@@ -35,7 +36,8 @@ class JournalWriter final : public MoveJournal {
   void Outcome(std::uint64_t entry, const MovePlaced& placed) override;
   // Writes the end line and syncs. Returns 0 or the first errno the journal met.
   int Finish();
-  // The journal's path; empty until the first intent.
+  // The journal's path; empty until the first intent, and again once a journal without moves
+  // is removed.
   const std::string& Path() const { return path_; }
 
  private:
@@ -51,6 +53,7 @@ class JournalWriter final : public MoveJournal {
   Fd file_;
   int error_ = 0;
   bool finished_ = false;
+  bool moved_ = false;  // a "moved" line was written
   std::uint64_t next_ = 1;
   std::string pending_;
   int unsynced_ = 0;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <set>
@@ -220,6 +221,10 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
     if (!run.ended) append.Line("end" + Tab(IsoText(clock.Now())) + "\n");
     append.Finish();
     ++settled;
+    // A run that moved nothing leaves no journal, crash or not.
+    if (std::none_of(run.entries.begin(), run.entries.end(),
+                     [](const Entry& e) { return e.state != State::kFailed; }))
+      sys.UnlinkAt(AT_FDCWD, run.path.c_str(), 0);
   }
   return settled;
 }
