@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/run_json.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
@@ -38,7 +39,7 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   options.json ? PrintRunJson(fn) : PrintRunLines(fn);
-  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  const int status = CleanUp(fn.World(), cfg) ? kExitOk : kExitRunFailed;
   if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
   return status;

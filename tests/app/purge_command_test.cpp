@@ -18,7 +18,7 @@ class PurgeCommandTest : public test::EngineTest {
     Save(home / "q", 30);
   }
   void Save(const std::string& quarantine, int days) {
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     cfg.Filename(home / "weekly.ksp");
     cfg.IncludeFolders().emplace_back(data.Path(), true);
     cfg.QuarantineFolder(quarantine);
@@ -54,7 +54,8 @@ TEST_F(PurgeCommandTest, PreviewThenRunPurgeWhatTheJournalVouchesFor) {
   EXPECT_EQ(Out({"--json", "--purge", "weekly.ksp"}, kExitOk),
             std::vector<std::string>{
                 R"({"type":"summary","purged":0,"purged_bytes":0,"purge_errors":0,"status":0})"});
-  EXPECT_THAT(Out({"--restore", "2026-12-06T10-00-00"}, kExitRunFailed),
+  EXPECT_THAT(Out({"--restore", "2026-12-06T10-00-00", data / "a del-11-30-2026.txt"},
+                  kExitRunFailed),
               Contains("[Warning] Not restored, purged on 2027-01-05: " +
                        (data / "a del-11-30-2026.txt")));
 }
