@@ -16,15 +16,6 @@
 namespace kestrel::journal {
 namespace {
 
-constexpr int kSyncEveryFiles = 1000;
-constexpr auto kSyncEvery = std::chrono::milliseconds(100);
-
-std::string Tab(std::string_view field) {
-  std::string out = "\t";
-  out += field;
-  return out;
-}
-
 // A run's journal name: the start time, then "-2", "-3", ... for later runs in that second.
 bool IsRunName(std::string_view name) {
   if (name.size() < 19) return false;
@@ -65,13 +56,13 @@ int JournalWriter::Create() {
                                O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return errno;
-    file_ = Fd(sys_, fd);
+    append_.emplace(sys_, Fd(sys_, fd));
     path_ = path;
     const std::string head = std::string(kMagic) + Tab(std::to_string(kFormatVersion)) + "\nrun" +
                              Tab(IsoText(run_.start)) + Tab(Escape(run_.config)) +
                              Tab(Escape(run_.quarantine)) + "\n";
-    if (const int err = WriteAll(sys_, fd, head.data(), head.size())) return err;
-    if (sys_.Fsync(fd) != 0) return errno;
+    if (const int err = append_->Line(head, true)) return err;
+    if (const int err = append_->Sync()) return err;
     Fd folder;
     if (OpenPath(sys_, run_.folder, O_RDONLY | O_DIRECTORY, folder) == 0) {
       SyncFolder(sys_, folder.Get());
@@ -83,24 +74,8 @@ int JournalWriter::Create() {
 
 int JournalWriter::Append(const std::string& line, bool now) {
   if (error_ != 0) return error_;
-  if (!file_.Valid() && (error_ = Create()) != 0) return error_;
-  pending_ += line;
-  const auto at = std::chrono::steady_clock::now();
-  if (unsynced_++ == 0) first_unsynced_ = at;
-  if (now) return Flush();
-  if (unsynced_ >= 2 * kSyncEveryFiles || at - first_unsynced_ >= kSyncEvery) {
-    if (Flush() != 0) return error_;
-    if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
-    unsynced_ = 0;
-  }
-  return 0;
-}
-
-int JournalWriter::Flush() {
-  if (error_ == 0 && !pending_.empty())
-    error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
-  pending_.clear();
-  return error_;
+  if (!append_ && (error_ = Create()) != 0) return error_;
+  return error_ = append_->Line(line, now);
 }
 
 IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
@@ -159,18 +134,17 @@ void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
 }
 
 int JournalWriter::Finish() {
-  if (finished_ || !file_.Valid()) return error_;
+  if (finished_ || !append_) return error_;
   finished_ = true;
   if (!moved_) {
     // Nothing to restore: the journal would only make an empty "last" run.
-    file_.Reset();
+    append_->Discard();
     if (sys_.UnlinkAt(AT_FDCWD, path_.c_str(), 0) == 0) path_.clear();
     return error_;
   }
-  if (error_ == 0) pending_ += "end" + Tab(IsoText(clock_.Now())) + "\n";
-  Flush();
-  if (sys_.Fsync(file_.Get()) != 0 && error_ == 0) error_ = errno;
-  if (file_.Reset() != 0 && error_ == 0) error_ = errno;
+  if (error_ == 0) Append("end" + Tab(IsoText(clock_.Now())) + "\n");
+  const int err = append_->Finish();
+  if (error_ == 0) error_ = err;
   // Only now, so that a run which keeps no journal costs no older one.
   PruneJournals(sys_, run_.folder, run_.keep);
   return error_;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "fs/fd.h"
 #include "fs/sys.h"
+#include "journal/journal_append.h"
 #include "journal/move_journal.h"
 #include "platform/clock.h"
 
@@ -43,21 +43,17 @@ class JournalWriter final : public MoveJournal {
  private:
   int Create();
   int Append(const std::string& line, bool now = false);
-  int Flush();
   IncludeFacts IncludeOf(const std::string& path);
 
   Sys& sys_;
   const Clock& clock_;
   Run run_;
   std::string path_;
-  Fd file_;
+  std::optional<JournalAppend> append_;
   int error_ = 0;
   bool finished_ = false;
   bool moved_ = false;  // a "moved" line was written
   std::uint64_t next_ = 1;
-  std::string pending_;
-  int unsynced_ = 0;
-  std::chrono::steady_clock::time_point first_unsynced_;
   std::vector<IncludeFacts> includes_;  // by the index in run_.includes; path empty: unknown
   std::vector<bool> include_read_;
 };
