@@ -121,15 +121,13 @@ std::uint64_t JournalWriter::Intent(const FileFacts& given, bool at_once) {
 }
 
 void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
-  const std::string when = IsoText(clock_.Now());
+  const DateTime when = clock_.Now();
   if (placed.error != 0) {
-    Append("failed" + Tab(std::to_string(entry)) + Tab(when) + Tab(std::to_string(placed.error)) +
-           "\n");
+    Append(FailedLine(entry, when, placed.error));
   } else {
     const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
     moved_ = true;
-    Append("moved" + Tab(std::to_string(entry)) + Tab(when) +
-           Tab(Escape(AbsolutePath(sys_, placed.path))) + Tab(Escape(info)) + "\n");
+    Append(MovedLine(entry, when, AbsolutePath(sys_, placed.path), info));
   }
 }
 
@@ -142,7 +140,7 @@ int JournalWriter::Finish() {
     if (sys_.UnlinkAt(AT_FDCWD, path_.c_str(), 0) == 0) path_.clear();
     return error_;
   }
-  if (error_ == 0) Append("end" + Tab(IsoText(clock_.Now())) + "\n");
+  if (error_ == 0) Append(EndLine(clock_.Now()));
   const int err = append_->Finish();
   if (error_ == 0) error_ = err;
   // Only now, so that a run which keeps no journal costs no older one.

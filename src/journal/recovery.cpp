@@ -104,18 +104,15 @@ struct Recoverer {
   void Note(const std::string& text) {
     if (note) note(text);
   }
-  std::string Now() const { return IsoText(clock.Now()); }
 
   void Moved(Entry& e, const std::string& placed, const std::string& info) {
-    append.Line("moved" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(placed)) +
-                Tab(Escape(info)) + "\n");
+    append.Line(MovedLine(e.number, clock.Now(), placed, info));
     e.state = State::kMoved;
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
   }
   void Failed(Entry& e, int err) {
-    append.Line("failed" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(std::to_string(err)) +
-                "\n");
+    append.Line(FailedLine(e.number, clock.Now(), err));
     e.state = State::kFailed;
   }
 
@@ -180,14 +177,13 @@ struct Recoverer {
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
       if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
       const std::string to = parent + "/" + *landed;
-      append.Line("restored" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(to)) + "\n");
+      append.Line(RestoredLine(e.number, clock.Now(), to));
       e.state = State::kRestored;
       e.restored_to = to;
       Note("Recovered the restore of " + EscapeControlBytes(to));
       return;
     }
-    append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(Now()) +
-                Tab(std::to_string(ECANCELED)) + "\n");
+    append.Line(UnrestoredLine(e.number, clock.Now(), ECANCELED));
     e.state = State::kMoved;
   }
 };
@@ -212,7 +208,7 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
       if (e.state == State::kPending) r.SettleMove(e);
       if (e.state == State::kRestoring) r.SettleRestore(e);
     }
-    if (!run.ended) append.Line("end" + Tab(IsoText(clock.Now())) + "\n");
+    if (!run.ended) append.Line(EndLine(clock.Now()));
     append.Finish();
     ++settled;
     // A run that moved nothing leaves no journal, crash or not.

@@ -1,5 +1,9 @@
 #include "cleanup/discovery.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cleanup/report_recorder.h"
 
 #include "support/engine_fixture.h"
@@ -80,6 +84,33 @@ TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderKeepingCase) {
             (std::vector<std::string>{root, root + "/Old", root + "/Other", root + "/Sub",
                                       root + "/Sub/Deep", root + "/del-01-01-2020 folder"}));
   EXPECT_EQ(fn.FoldersScanned, 6);
+}
+
+// Listing threads let go of and open again the folders of a deep chain as one thread does,
+// while other threads list the side folders of every level; the walk's order stays.
+TEST_F(DiscoveryTest, ListingThreadsWalkAnyDepthInTheOrderOfOne) {
+  constexpr int kLevels = 400;
+  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < kLevels; ++level) {
+    ASSERT_EQ(mkdirat(fd, "s del-01-01-2020", 0755), 0);
+    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  close(fd);
+  std::vector<std::string> one, several;
+  {
+    test::EnvVar threads("KESTREL_THREADS", "1");
+    one = Scan();
+  }
+  test::EnvVar threads("KESTREL_THREADS", "8");
+  fn.FoldersScanned = 0;
+  several = Scan();
+  EXPECT_EQ(several, one);
+  EXPECT_EQ(one.size(), 6u + kLevels);
+  EXPECT_EQ(one[2], root + "/s del-01-01-2020");
+  EXPECT_EQ(fn.FoldersScanned, 6 + 2 * kLevels);
 }
 
 TEST_F(DiscoveryTest, ExcludedSubtreeIsSkippedAndOnlyIncludeFoldersAreLoggedQuietly) {
