@@ -82,6 +82,7 @@ package: deps $(PKG_BUILD)/CMakeCache.txt
 
 bench: build
 	./$(BUILD)/bench/kestrel_bench
+	./$(BUILD)/bench/kestrel_ui_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

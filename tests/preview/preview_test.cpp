@@ -16,13 +16,7 @@ namespace {
 using test::At;
 namespace fs = std::filesystem;
 
-// The shared helper starts a shell per folder; these trees have thousands of files.
-void MakeFile(const std::string& path, std::int64_t size, DateTime stamp) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).flush();
-  fs::resize_file(path, static_cast<std::uintmax_t>(size));
-  test::SetStamp(path, stamp);
-}
+using test::MakeFile;
 
 // A generated tree and the configuration over it. Now is 2026-12-06 10:00:00.
 struct Shape {
