@@ -88,6 +88,8 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
     ReportHandled(fn.Outside().reporter, kProcedure, std::current_exception());
     return kExitBadInput;
   }
+  // The journals say what may be deleted, so they must be the user's alone.
+  if (!ProgramFolderTrusted(fn, kProcedure)) return kExitBadInput;
   Sys& sys = fn.Outside().sys;
   RunLock lock(sys, fn.ProgramFolder());
   if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, options.wait_seconds,
