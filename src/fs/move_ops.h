@@ -13,6 +13,13 @@ namespace kestrel {
 
 class ScannedFolders;
 
+// What a copy to another file system could not keep of an item, because the target refused it.
+using NotKept = unsigned;
+inline constexpr NotKept kNotKeptXattrs = 1, kNotKeptAcl = 2, kNotKeptOwner = 4, kNotKeptTimes = 8,
+                         kNotKeptHardLinks = 16;
+// "extended attributes, ACL, owner, times, hard links", or the part of it that lost holds.
+std::string NotKeptText(NotKept lost);
+
 // Where a search for a free "name (N)" goes on from: a run's later search for the same name in
 // the same folder starts after the number its last one took.
 struct FreeNumber {
@@ -64,10 +71,13 @@ struct CopiedTree {
   std::string name;
   std::vector<std::string> leaves;
   std::vector<CopiedTree> folders;
+  NotKept not_kept = 0;  // of the whole copy, kept in the top only
 };
 
 // Copies the source (a regular file or a folder, whole) under a new hidden name in dst_dir,
-// with its mode, owner (where allowed) and times, synced to disk. Special files anywhere give
+// as cp -a does: holes, mode, owner (where allowed), times to the nanosecond, the extended
+// attributes the process may write, links as links and hard links among its files as hard
+// links; synced to disk. Special files anywhere give
 // EXDEV. On failure nothing of the copy is left. Returns 0 or the errno.
 int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
                CopiedTree& copied);
@@ -75,7 +85,11 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
 // Copies the regular file src into an anonymous file in dst_dir (out), as CopyToTemp does,
 // so that nothing is left when the process dies before it is given a name. Returns 0 or the
 // errno (see NoAnonymousFiles).
-int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out);
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost);
+
+// Gives the link name in dir the owner and times of st, a link's own (lstat).
+void SetLinkAttributes(Sys& sys, int dir, const std::string& name, const struct stat& st,
+                       NotKept& lost);
 
 // Removes the folder name below parent: only the names in copied when it is given, else
 // everything; never leaves the file system dev. Keeps going past failures; returns the first
@@ -95,10 +109,11 @@ int SyncFolder(Sys& sys, int dir);
 // Moves the source into the open folder dst (on file system dst_dev) under wanted, or with
 // free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
 // Across file systems it copies as MoveIntoFolder does. The name used goes to placed; next, as
-// for RenameToFreeName. Returns 0 or the errno (EEXIST: the name is taken).
+// for RenameToFreeName; not_kept learns what a copy could not keep. Returns 0 or the errno
+// (EEXIST: the name is taken).
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed,
-                  FreeNumber* next = nullptr);
+                  FreeNumber* next = nullptr, NotKept* not_kept = nullptr);
 
 // Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
 // the errno of the failed move.
@@ -106,6 +121,7 @@ struct MovePlaced {
   std::string path;
   std::string info_path;
   int error = 0;
+  NotKept not_kept = 0;  // what a copy to another file system lost
 };
 
 // Both return 0 or the errno of the failed move; placed, when given, learns where it went.

@@ -132,7 +132,9 @@ struct Restorer {
                   "): " + EscapeControlBytes(original));
     }
     e.state = State::kRestoring;
-    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed);
+    NotKept lost = 0;
+    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
+                        nullptr, &lost);
     if (err != 0) {
       append.Line(UnrestoredLine(e.number, clock.Now(), err));
       e.state = State::kMoved;
@@ -146,6 +148,8 @@ struct Restorer {
     e.state = State::kRestored;
     e.restored_to = to;
     ++result.restored;
+    if (lost != 0)
+      Warn("Not kept on the destination (" + NotKeptText(lost) + "): " + EscapeControlBytes(to));
     if (events.restored) events.restored(e, to);
   }
 
