@@ -47,7 +47,7 @@ class PurgeTest : public test::EngineTest {
     fs::create_directories(JournalFolder(fn));
     ::chmod(q.c_str(), 0700);
   }
-  PurgeSetup Setup(int days = 30, Sys& sys = RealSys()) {
+  PurgeSetup MakeSetup(int days = 30, Sys& sys = RealSys()) {
     return {sys, clock, q, JournalFolder(fn), days, {home.Path()}};
   }
   // The intent and moved lines of entry n: q/name, moved at, recorded with its inode plus skew.
@@ -114,7 +114,7 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
 
   Fd folder;
   ASSERT_EQ(OpenQuarantine(RealSys(), q, folder), 0);
-  const PurgePlan plan = PlanPurge(Setup(), folder.Get());
+  const PurgePlan plan = PlanPurge(MakeSetup(), folder.Get());
   EXPECT_EQ(Names(plan.due), (std::vector<std::string>{"at the boundary", "folder due"}));
   EXPECT_EQ(Names(plan.later),
             (std::vector<std::string>{"a second short", "again", "moved in the future"}));
@@ -123,11 +123,11 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   EXPECT_EQ(plan.due[1].size, 8);
   EXPECT_EQ(plan.due[0].since, now.AddSeconds(-30 * kDay));
   EXPECT_EQ(plan.later[1].since, now.AddSeconds(-10 * kDay));
-  EXPECT_TRUE(PlanPurge(Setup(0), folder.Get()).due.empty());
+  EXPECT_TRUE(PlanPurge(MakeSetup(0), folder.Get()).due.empty());
 
   std::vector<std::string> purged, warnings;
   const PurgeResult result =
-      RunPurge(Setup(), {[&](const PurgeItem& i) { purged.push_back(i.name); },
+      RunPurge(MakeSetup(), {[&](const PurgeItem& i) { purged.push_back(i.name); },
                          [&](const std::string& t) { warnings.push_back(t); }, {}});
   EXPECT_EQ(purged, Names(plan.due));
   EXPECT_EQ(result.items, 2);
@@ -166,7 +166,7 @@ TEST_F(PurgeTest, WalkerStaysInsideTheItemAndOffMounts) {
   MountSys sys;
   std::vector<std::string> warnings;
   const PurgeResult result =
-      RunPurge(Setup(30, sys), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
+      RunPurge(MakeSetup(30, sys), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
   EXPECT_EQ(result.items, 1);
   EXPECT_EQ(result.errors, 1);
   EXPECT_EQ(warnings, std::vector<std::string>{"Not purged, a file system is mounted inside: " +
@@ -186,7 +186,7 @@ TEST_F(PurgeTest, ARealBindMountInsideAnItemIsLeftWhole) {
   Journal("2026-11-01T00-00-00", Moved(1, "item", At(2026, 1, 1)));
   std::vector<std::string> warnings;
   const PurgeResult result =
-      RunPurge(Setup(), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
+      RunPurge(MakeSetup(), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
   ::umount2((q + "/item/in").c_str(), MNT_DETACH);
   EXPECT_EQ(result.errors, 1);
   EXPECT_EQ(warnings.size(), 1u);
@@ -216,7 +216,7 @@ TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
   for (const auto& c : cases) {
     MountSys sys;
     sys.uid = c.uid;
-    PurgeSetup setup = Setup(30, sys);
+    PurgeSetup setup = MakeSetup(30, sys);
     setup.quarantine = c.folder;
     std::vector<std::string> warnings;
     const PurgeResult result =
