@@ -10,7 +10,8 @@ namespace kestrel {
 void DiskMover::CreateFolder(const std::string& folder) {
   Win32Wrapper fs(sys_);
   try {
-    fs.CreateFolder(folder);
+    // Only its user may put things into what a purge empties.
+    fs.CreateFolder(folder, 0700);
   } catch (const KsError& e) {
     // Another process may have made it meanwhile.
     if (e.Number() != EEXIST || !fs.FolderExists(folder)) throw;

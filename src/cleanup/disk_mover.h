@@ -28,6 +28,10 @@ class DiskMover : public Mover {
   bool Move(const MoveRequest& request) override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
   bool MovedAway(const std::string&) const override { return false; }
+  journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
+                             const std::set<std::string>* only) override {
+    return journal::RunPurge(setup, events, only);
+  }
 
  private:
   Sys& sys_;

@@ -6,6 +6,7 @@
 
 #include "config/removed_file.h"
 #include "fs/win32_wrapper.h"
+#include "journal/purge.h"
 #include "platform/date_time.h"
 
 namespace kestrel {
@@ -38,6 +39,10 @@ class RunRecorder {
   // A warning; logged when it belongs in the log as well as in the warning report.
   virtual void Warning(const std::string& text, bool logged) = 0;
   virtual void FileMoved(const RemovedFilePtr& record) = 0;
+  // An item purged from the quarantine (a preview: one that would be).
+  virtual void Purged(const journal::PurgeItem& item) { (void)item; }
+  // The end-of-run purge is over.
+  virtual void PurgeEnded(const journal::PurgeResult& result) { (void)result; }
   // A limit ends the loop with this text.
   virtual void Stopped(RunEnd why, const std::string& text) = 0;
   // The summary lines of a run that went through its loop.
@@ -46,6 +51,8 @@ class RunRecorder {
   virtual bool StopRequested() const { return false; }
   // Discovery is done: files_due files carry a removal date that has come.
   virtual void Discovered(std::int64_t /*files_due*/) {}
+  // The only quarantine paths the purge may delete; null: every due item.
+  virtual const std::set<std::string>* PurgeOnly() const { return nullptr; }
 };
 
 // One move the run decided on, after its read-only and space checks.
@@ -75,6 +82,13 @@ class Mover {
   // Returns true iff an earlier Move took the path (or a folder above it) away while the disk
   // still shows it.
   virtual bool MovedAway(const std::string& path) const = 0;
+  // Purges the quarantine's due items at the run's end; a preview only lists them.
+  virtual journal::PurgeResult Purge(const journal::PurgeSetup& setup,
+                                     const journal::PurgeEvents& events,
+                                     const std::set<std::string>* only) {
+    (void)setup, (void)events, (void)only;
+    return {};
+  }
 };
 
 }  // namespace kestrel

@@ -34,7 +34,7 @@ struct IncludeFacts {
   bool link = false;  // the include path itself was a symbolic link
 };
 
-enum class State { kPending, kMoved, kFailed, kRestoring, kRestored };
+enum class State { kPending, kMoved, kFailed, kRestoring, kRestored, kPurged };
 
 struct Entry {
   std::uint64_t number = 0;
@@ -45,6 +45,7 @@ struct Entry {
   std::string placed;  // where it went: quarantine path or trash file
   std::string info;    // its .trashinfo, for the Trash
   std::string restored_to;
+  DateTime purged_at;  // of a purged entry: when it was deleted from the quarantine
   int error = 0;  // of a failed move or restore
 };
 

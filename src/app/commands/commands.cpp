@@ -40,6 +40,7 @@ std::vector<LongCommand> Commands() {
       {"uninstall-file-manager-actions", UninstallFileManagerActionsCommand},
       {"runs", RunsCommand},
       {"restore", RestoreCommand, 0, kAny},
+      {"purge", PurgeCommand},
   };
 }
 
