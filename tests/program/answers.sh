@@ -30,7 +30,7 @@ printf '[Options]\nPrefixToken=del-\0\n' >"$work/nul.ksp"
 expect "kestrel-gui --help prints the options" 0 "^  --forecast DAYS" "" -- "$gui" --help
 expect "kestrel-gui --version prints the version" 0 "^kestrel [0-9]" "" -- "$gui" --version
 for file in "$work/empty.ksp" "$work/passwd" "$work/nul.ksp"; do
-  for args in "--forecast 5" "--preview" "--schedule" "--keep-journals 5"; do
+  for args in "--forecast 5" "--preview" "--schedule" "--keep-journals 5" "--purge"; do
     # shellcheck disable=SC2086
     expect "$args $(basename "$file") is refused" 2 "" "is not a Kestrel configuration" -- \
       "$kestrel" $args "$file"
@@ -40,6 +40,8 @@ for file in "$work/empty.ksp" "$work/passwd" "$work/nul.ksp"; do
 done
 
 expect "--runs takes no operand" 2 "" "^kestrel: extra operand 'extra'" -- "$kestrel" --runs extra
+expect "--purge takes one configuration" 2 "" "^kestrel: extra operand 'extra'" -- \
+  "$kestrel" --purge "$work/empty.ksp" extra
 expect "--install-file-manager-actions takes no operand" 2 "" \
   "^Try 'kestrel --help' for more information.$" -- \
   "$kestrel" --install-file-manager-actions extra
