@@ -115,42 +115,31 @@ TEST_F(MoveTest, NeverOverwritesATakenNameAndSearchesOnWhereTheLastStopped) {
 
 // The same moves by rename within a file system and, from a second one, by copy: the outcome
 // is the same but for special files, which only rename.
-TEST_F(MoveTest, MovesFilesLinksFoldersAndSparseFiles) {
+TEST_F(MoveTest, MovesFilesAndSparseFilesAndOnlyRenamesSpecialFiles) {
   test::SecondFileSystem other;
   for (const std::string& src : {dir_ / "src", other.Path()}) {
     const bool across = src == other.Path();
     if (across && src.empty()) GTEST_SKIP() << "no second file system here";
     SCOPED_TRACE(src);
     if (!across) test::MakeDir(src);
-    const std::string file = src + "/x del-01-01-2020.txt", sparse = src + "/sparse";
-    test::WriteFile(file, "payload", 0640);
-    const struct timespec times[2] = {{1600000000, 5}, {1600000100, 7}};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-    test::WriteFile(q_ + "/x del-01-01-2020.txt", "older");
-    test::MakeLink("/somewhere/else", src + "/link del-01-01-2020");
-    MakeTree(src + "/tree");
     const off_t size = 3LL * 1024 * 1024 * 1024 + 5;
-    const int fd = open(sparse.c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_EQ(pwrite(fd, "end", 3, size - 3), 3);
-    close(fd);
+    test::WriteFile(src + "/x", "payload", 0640);
+    test::WriteFile(src + "/sparse", "");
+    std::filesystem::resize_file(src + "/sparse", size);
+    const struct timespec times[2] = {{1600000000, 5}, {1600000100, 7}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (src + "/x").c_str(), times, 0), 0);
     ASSERT_EQ(mkfifo((src + "/fifo").c_str(), 0644), 0);
-    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(sparse).size, size);
-    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(file).stamp, DateTime::FromTimeT(1600000100));
+    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(src + "/sparse").size, size);
+    EXPECT_EQ(Win32Wrapper(RealSys()).Stat(src + "/x").stamp, DateTime::FromTimeT(1600000100));
 
-    for (const char* name : {"x del-01-01-2020.txt", "link del-01-01-2020", "tree", "sparse"})
-      EXPECT_EQ(Move(RealSys(), src + "/" + name), Names{}) << name;
+    EXPECT_EQ(Move(RealSys(), src + "/x"), Names{});
+    EXPECT_EQ(Move(RealSys(), src + "/sparse"), Names{});
     EXPECT_EQ(Move(RealSys(), src + "/fifo", !across),
               across ? Names{Error(EXDEV, src + "/fifo")} : Names{});
-    const std::string placed = q_ + "/x del-01-01-2020 (2).txt";
-    EXPECT_EQ(test::ReadFile(placed) + test::ReadFile(q_ + "/x del-01-01-2020.txt"),
-              "payloadolder");
-    EXPECT_EQ(LStat(placed).st_mode & 07777, 0640u);
-    EXPECT_EQ(LStat(placed).st_mtim.tv_sec, 1600000100);
-    EXPECT_EQ(LStat(placed).st_mtim.tv_nsec, 7);
-    char target[64] = {};
-    EXPECT_EQ(readlink((q_ + "/link del-01-01-2020").c_str(), target, sizeof target - 1), 15);
-    EXPECT_STREQ(target, "/somewhere/else");
-    ExpectTree(q_ + "/tree");
+    EXPECT_EQ(test::ReadFile(q_ + "/x"), "payload");
+    EXPECT_EQ(LStat(q_ + "/x").st_mode & 07777, 0640u);
+    EXPECT_EQ(LStat(q_ + "/x").st_mtim.tv_sec, 1600000100);
+    EXPECT_EQ(LStat(q_ + "/x").st_mtim.tv_nsec, 7);
     EXPECT_EQ(LStat(q_ + "/sparse").st_size, size);
     EXPECT_LT(LStat(q_ + "/sparse").st_blocks, 2048);  // still sparse: under 1 MiB on disk
     EXPECT_EQ(test::Names(src), across ? Names{"fifo"} : Names{});

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "fs/sys_wrapper.h"
+#include "journal/journal_reader.h"
 #include "journal/journal_text.h"
+#include "journal/restore.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel::journal {
@@ -134,6 +136,15 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   EXPECT_EQ(warnings, std::vector<std::string>{"2 items in " + q + " are in no journal; left"});
   EXPECT_EQ(test::Names(q), (std::vector<std::string>{"a second short", "again", "another inode",
                                                       "moved in the future", "no journal"}));
+
+  RunJournal run;
+  ASSERT_EQ(ReadJournal(RealSys(), JournalFolder(fn), "2026-11-01T00-00-00", run), 0);
+  EXPECT_TRUE(run.problems.empty());
+  EXPECT_EQ(run.entries[0].state, State::kPurged);
+  RestoreEvents events;
+  events.warning = [&](const std::string& t) { warnings.push_back(t); };
+  Restore(RealSys(), clock, run, {"/data/at the boundary"}, {}, events);
+  EXPECT_EQ(warnings.back(), "Not restored, purged on 2026-12-06: /data/at the boundary");
 }
 
 // Links are removed as links, owned read-only folders emptied, mounts left whole.
@@ -171,6 +182,7 @@ TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
     std::string warning;
   } cases[] = {
       {"/", {}, "Purge refused, / is or holds a home or program folder"},
+      {home.Path(), {}, "Purge refused, " + home.Path() + " is or holds a home or program folder"},
       {parent, {}, "Purge refused, " + parent + " is or holds a home or program folder"},
       {home / "shared",
        {},
