@@ -126,10 +126,10 @@ TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {
        {std::tuple{5, false, Lines{"\n", Header("Warnings"), "\n", "one"}},
         {0, true, Lines{"\n", Header("Warnings"), "\n", "one", "", "two", ""}}}) {
     log.clear();
-    dialogs.make_device = [&] {
+    dialogs.make_device = [this, line = fail_on_line, end = fail_on_end] {
       auto device = std::make_unique<FakePrintDevice>(log);
-      device->fail_on_line = fail_on_line;
-      device->fail_on_end = fail_on_end;
+      device->fail_on_line = line;
+      device->fail_on_end = end;
       return device;
     };
     EXPECT_NO_THROW(warnings.PrintReport(dialogs));
