@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <functional>
 
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
@@ -65,8 +66,13 @@ RunEnd CleanUpRun::Run() {
   for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
   mover_.Starting(include_paths, start);
   std::vector<std::string> candidates;
+  std::vector<const ListedFile*> listed_moves;
   if (listed_ != nullptr) {
-    for (const ListedFile& file : *listed_) candidates.push_back(file.path);
+    for (const ListedFile& file : *listed_) {
+      if (file.purge) continue;
+      candidates.push_back(file.path);
+      listed_moves.push_back(&file);
+    }
   } else {
     // Known before the scan, so that what earlier runs moved is never moved again.
     DestinationFolders destinations(world_.outside.sys, quarantine);
@@ -96,7 +102,7 @@ RunEnd CleanUpRun::Run() {
     const std::string& path = candidates[i];
     if (stopped_by_user()) break;
     // What a preview listed is moved only as it was listed; anything else is no error.
-    const bool listed_changed = listed_ != nullptr && !StillAsListed((*listed_)[i]);
+    const bool listed_changed = listed_ != nullptr && !StillAsListed(*listed_moves[i]);
     if (listed_changed || !FileIsExpired(path, info)) {
       if (listed_ != nullptr) {
         recorder_.Warning("Not moved, changed since the preview: " + EscapeControlBytes(path),
@@ -142,7 +148,16 @@ RunEnd CleanUpRun::Run() {
     journal::PurgeEvents events;
     events.purged = [&](const journal::PurgeItem& item) { recorder_.Purged(item); };
     events.warning = [&](const std::string& text) { recorder_.Warning(text, true); };
-    const journal::PurgeResult result = mover_.Purge(setup, events, recorder_.PurgeOnly());
+    // After a preview, only what it listed, and only while it is still that item.
+    std::function<bool(const journal::PurgeItem&)> listed;
+    if (listed_ != nullptr) {
+      listed = [this](const journal::PurgeItem& item) {
+        return std::any_of(listed_->begin(), listed_->end(), [&](const ListedFile& l) {
+          return l.purge && l.path == item.path && l.dev == item.dev && l.ino == item.ino;
+        });
+      };
+    }
+    const journal::PurgeResult result = mover_.Purge(setup, events, listed);
     recorder_.PurgeEnded(result);
     purged = result.items;
   }

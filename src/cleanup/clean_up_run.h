@@ -24,7 +24,8 @@ class CleanUpRun {
  public:
   // records receives one record per attempted move (emptied before the first judgement).
   // listed, when given, replaces the scan: the candidates are its files in its order, and one
-  // that no longer stands where it stood or is no longer due is warned of and left.
+  // that no longer stands where it stood or is no longer due is warned of and left; the purge
+  // deletes only its purge items that are still due and still the same.
   CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
              std::vector<RemovedFilePtr>& records, const std::vector<ListedFile>* listed = nullptr);
 

@@ -29,8 +29,9 @@ class DiskMover : public Mover {
   std::uint64_t AvailableSpace(const std::string& folder) override;
   bool MovedAway(const std::string&) const override { return false; }
   journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
-                             const std::set<std::string>* only) override {
-    return journal::RunPurge(setup, events, only);
+                             const std::function<bool(const journal::PurgeItem&)>& listed)
+      override {
+    return journal::RunPurge(setup, events, listed);
   }
 
  private:

@@ -30,9 +30,6 @@ class ReportRecorder : public RunRecorder {
   void Discovered(std::int64_t files_due) override {
     if (control_ != nullptr) control_->files_due = files_due;
   }
-  const std::set<std::string>* PurgeOnly() const override {
-    return control_ != nullptr && control_->purge_only ? &*control_->purge_only : nullptr;
-  }
 
  private:
   const RunWorld& world_;

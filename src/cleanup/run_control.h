@@ -2,9 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
-#include <set>
-#include <string>
 
 namespace kestrel {
 
@@ -15,8 +12,6 @@ struct RunControl {
   std::atomic<std::int32_t> folders_scanned{0};
   // Files whose removal date has come, once discovery is done; -1 before.
   std::atomic<std::int64_t> files_due{-1};
-  // Set before the run starts: its purge deletes only these quarantine paths (a preview's list).
-  std::optional<std::set<std::string>> purge_only;
 
   bool StopRequested() const { return stop.load(std::memory_order_relaxed); }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct ListedFile {
   std::string path;
   dev_t dev = 0;
   ino_t ino = 0;
+  bool purge = false;  // a quarantine item the run's purge may delete, not a file to move
 };
 
 // How a run's loop ended.
@@ -51,8 +53,6 @@ class RunRecorder {
   virtual bool StopRequested() const { return false; }
   // Discovery is done: files_due files carry a removal date that has come.
   virtual void Discovered(std::int64_t /*files_due*/) {}
-  // The only quarantine paths the purge may delete; null: every due item.
-  virtual const std::set<std::string>* PurgeOnly() const { return nullptr; }
 };
 
 // One move the run decided on, after its read-only and space checks.
@@ -82,11 +82,12 @@ class Mover {
   // Returns true iff an earlier Move took the path (or a folder above it) away while the disk
   // still shows it.
   virtual bool MovedAway(const std::string& path) const = 0;
-  // Purges the quarantine's due items at the run's end; a preview only lists them.
+  // Purges the quarantine's due items at the run's end (those listed accepts, when given); a
+  // preview only lists them.
   virtual journal::PurgeResult Purge(const journal::PurgeSetup& setup,
                                      const journal::PurgeEvents& events,
-                                     const std::set<std::string>* only) {
-    (void)setup, (void)events, (void)only;
+                                     const std::function<bool(const journal::PurgeItem&)>& listed) {
+    (void)setup, (void)events, (void)listed;
     return {};
   }
 };

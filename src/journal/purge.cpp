@@ -244,7 +244,7 @@ PurgeSetup MakePurgeSetup(Sys& sys, const Clock& clock, const std::string& progr
 }
 
 PurgeResult RunPurge(const PurgeSetup& setup, const PurgeEvents& events,
-                     const std::set<std::string>* only) {
+                     const std::function<bool(const PurgeItem&)>& listed) {
   Sys& sys = setup.sys;
   PurgeResult result;
   const auto warn = [&](const std::string& text) {
@@ -291,7 +291,7 @@ PurgeResult RunPurge(const PurgeSetup& setup, const PurgeEvents& events,
   };
   for (const PurgeItem& item : plan.due) {
     if (result.errors > 0 && result.errors >= setup.max_errors) break;
-    if (only != nullptr && only->count(item.path) == 0) continue;
+    if (listed && !listed(item)) continue;
     const std::string path = EscapeControlBytes(item.path);
     const auto fail = [&](int err) {
       warn("Not purged, " + Reason(err) + ": " + path);

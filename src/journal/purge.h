@@ -6,7 +6,6 @@
 #include <climits>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -72,12 +71,12 @@ struct PurgeResult {
   std::int64_t items = 0, bytes = 0, errors = 0;
 };
 
-// Purges the due items of the quarantine (only those named in only, when given): each is
+// Purges the due items of the quarantine (only those listed accepts, when given): each is
 // checked again, a folder renamed to a locked Kestrel temporary first, then deleted without
 // following links or entering mounts, and recorded in its journal with a "purged" line.
 // Temporaries a crashed purge left are finished first.
 PurgeResult RunPurge(const PurgeSetup& setup, const PurgeEvents& events,
-                     const std::set<std::string>* only = nullptr);
+                     const std::function<bool(const PurgeItem&)>& listed = {});
 
 // Opens the quarantine folder for a purge. Returns 0 or the errno.
 int OpenQuarantine(Sys& sys, const std::string& quarantine, Fd& out);

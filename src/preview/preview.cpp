@@ -44,6 +44,8 @@ class PreviewRecorder : public RunRecorder {
     item.path = purged.path;
     item.size = purged.size;
     item.removal_date = purged.since;
+    item.dev = purged.dev;
+    item.ino = purged.ino;
     result_.items.push_back(std::move(item));
     ++result_.purge;
     result_.purge_bytes += purged.size;
@@ -97,7 +99,7 @@ class PreviewMover : public Mover {
     return *available_ > used_ ? *available_ - used_ : 0;
   }
   journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
-                             const std::set<std::string>*) override {
+                             const std::function<bool(const journal::PurgeItem&)>&) override {
     journal::PurgeSetup dry = setup;
     dry.dry_run = true;
     return journal::RunPurge(dry, events);
@@ -148,7 +150,8 @@ PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg, const RunCon
 std::vector<ListedFile> ListedFiles(const PreviewResult& result) {
   std::vector<ListedFile> files;
   for (const PreviewItem& item : result.items) {
-    if (item.kind == PreviewItem::Kind::kMove) files.push_back({item.path, item.dev, item.ino});
+    if (item.kind == PreviewItem::Kind::kMove || item.kind == PreviewItem::Kind::kPurge)
+      files.push_back({item.path, item.dev, item.ino, item.kind == PreviewItem::Kind::kPurge});
   }
   return files;
 }

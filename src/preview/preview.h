@@ -31,8 +31,8 @@ struct PreviewItem {
   DateTime removal_date;    // kMove; kPurge: the time its age counts from
   std::string destination;  // kMove: the quarantine folder; empty for the Trash
   std::string text;         // the others: the run's own words
-  dev_t dev = 0;            // kMove: where the file stood
-  ino_t ino = 0;            // kMove
+  dev_t dev = 0;            // kMove, kPurge: where it stood
+  ino_t ino = 0;            // kMove, kPurge
 };
 
 struct PreviewResult {
@@ -58,7 +58,8 @@ struct PreviewResult {
 PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg,
                       const RunControl* control = nullptr);
 
-// The files the preview would move, in its order, for a run that moves those and no others.
+// The files the preview would move and the items it would purge, in its order, for a run that
+// moves and purges those and no others.
 std::vector<ListedFile> ListedFiles(const PreviewResult& result);
 
 // "mb_limit", "error_limit", "clock_refused", "failed" or "completed".

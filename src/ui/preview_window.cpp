@@ -204,7 +204,8 @@ bool PreviewWindow::UpToDate() const {
 
 void PreviewWindow::UpdateRunButton() {
   const bool stale = shown_ && !UpToDate();
-  run_->setEnabled(shown_ && !stale && result_ && result_->files > 0 && run_allowed_ && !Busy());
+  run_->setEnabled(shown_ && !stale && result_ && result_->files + result_->purge > 0 &&
+                   run_allowed_ && !Busy());
   refresh_->setVisible(stale);
   refresh_->setEnabled(stale && run_allowed_ && !Busy());
   if (!shown_) return;

@@ -38,7 +38,8 @@ class PreviewWindow : public QWidget {
   void Start(std::shared_ptr<KestrelCfg> cfg);
   bool Busy() const { return worker_.joinable(); }
   // Whether the window's Run may be pressed as far as the main window is concerned (no run in
-  // progress, no field in error); it also needs an up-to-date preview that found files.
+  // progress, no field in error); it also needs an up-to-date preview that found files or
+  // items to purge.
   void SetRunAllowed(bool allowed);
   // The run its Run started has ended, having moved files of bytes (stopped: by the user).
   void ShowRun(std::int64_t files, std::int64_t bytes, bool stopped);

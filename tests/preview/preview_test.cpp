@@ -269,6 +269,26 @@ TEST_F(PreviewRunTest, LeavesWhatChangedSinceThePreviewWithAWarning) {
   EXPECT_TRUE(fs::exists(a + "b del-11-30-2026.txt"));
 }
 
+// An item that became due after the preview is left for a later run.
+TEST_F(PreviewRunTest, PurgesOnlyTheItemsThePreviewListed) {
+  Cfg().IncludeFolders().emplace_back(tree / "data", true);
+  Cfg().QuarantineFolder(tree / "q");
+  Cfg().PurgeAfterDays(30);
+  Cfg().LastRunDate(At(2026, 12, 1));
+  for (const char* name : {"old del-11-30-2026.txt", "young del-11-30-2026.txt"}) {
+    MakeFile(tree / "data/" + name, 5, At(2026, 1, 1));
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
+    clock.Advance(86400);
+  }
+  clock.Advance(28 * 86400);
+  const PreviewResult preview = Preview(fn.World(), Cfg());
+  ASSERT_EQ(preview.purge, 1);
+  clock.Advance(86400);
+  const std::vector<ListedFile> listed = ListedFiles(preview);
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), nullptr, &listed));
+  EXPECT_EQ(test::Names(tree / "q"), std::vector<std::string>{"young del-11-30-2026.txt"});
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Trees, PreviewTest,
     ::testing::Values(
