@@ -1,8 +1,13 @@
 #include "journal/purge.h"
 
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "fs/sys_wrapper.h"
@@ -10,6 +15,7 @@
 #include "journal/journal_text.h"
 #include "journal/restore.h"
 #include "support/engine_fixture.h"
+#include "support/foreign_user.h"
 
 namespace kestrel::journal {
 namespace {
@@ -30,9 +36,6 @@ class MountSys : public SysWrapper {
       out->stx_mnt_id += 1000;
     return rc;
   }
-  uid_t GetUid() override { return uid.value_or(SysWrapper::GetUid()); }
-  std::optional<uid_t> uid;
-
  private:
   static bool Named(int fd, std::string_view suffix) {
     return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).string().ends_with(suffix);
@@ -63,6 +66,31 @@ class PurgeTest : public test::EngineTest {
     WriteFile(JournalFolder(fn) + "/" + run + ".tsv",
               "kestrel-journal\t1\nrun\t2026-10-01T00:00:00\t\t" + q + "\n" + body +
                   "end\t2026-10-01T00:00:01\n");
+  }
+  // The warnings of a purge run in a forked child that first calls enter (a namespace, another
+  // user); "skip: REASON" when enter fails.
+  std::string PurgeInChild(const std::function<int()>& enter) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "skip: no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      std::string text;
+      if (const int err = enter()) {
+        text = std::string("skip: ") + std::strerror(err);
+      } else {
+        MountSys sys;
+        RunPurge(MakeSetup(30, sys), {{}, [&](const std::string& t) { text += t + "\n"; }, {}});
+      }
+      (void)!::write(fds[1], text.data(), text.size());
+      ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buf[512];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return text;
   }
   static std::vector<std::string> Names(const std::vector<PurgeItem>& items) {
     std::vector<std::string> out;
@@ -178,22 +206,16 @@ TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
   const std::string parent = fs::path(home.Path()).parent_path();
   const struct {
     std::string folder;
-    std::optional<uid_t> uid;
     std::string warning;
   } cases[] = {
-      {"/", {}, "Purge refused, / is or holds a home or program folder"},
-      {home.Path(), {}, "Purge refused, " + home.Path() + " is or holds a home or program folder"},
-      {parent, {}, "Purge refused, " + parent + " is or holds a home or program folder"},
-      {home / "shared",
-       {},
-       "Purge refused, " + home / "shared" + " can be written by others (chmod go-w " +
-           home / "shared" + ")"},
-      {q, ::getuid() + 1,
-       "Purge refused, " + q + " can be written by others (chmod go-w " + q + ")"},
+      {"/", "Purge refused, / is or holds a home or program folder"},
+      {home.Path(), "Purge refused, " + home.Path() + " is or holds a home or program folder"},
+      {parent, "Purge refused, " + parent + " is or holds a home or program folder"},
+      {home / "shared", "Purge refused, " + home / "shared" + " can be written by others (chmod go-w " +
+                            home / "shared" + ")"},
   };
   for (const auto& c : cases) {
     MountSys sys;
-    sys.uid = c.uid;
     PurgeSetup setup = MakeSetup(30, sys);
     setup.quarantine = c.folder;
     std::vector<std::string> warnings;
@@ -202,6 +224,55 @@ TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
     EXPECT_TRUE(result.refused) << c.folder;
     EXPECT_EQ(warnings, std::vector<std::string>{c.warning});
   }
+}
+
+// Another user purges: its own read-only folder is emptied, a folder of root's inside its item
+// is not; and the quarantine of root's is refused to it.
+TEST_F(PurgeTest, AnotherUserEmptiesOnlyWhatItMay) {
+  KESTREL_SKIP_UNLESS_ROOT();
+  WriteFile(q + "/mine/ro/f", "x");
+  WriteFile(q + "/theirs/root/f", "x");
+  Journal("2026-11-01T00-00-00",
+          Moved(1, "mine", At(2026, 1, 1)) + Moved(2, "theirs", At(2026, 1, 1)));
+  const test::ForeignIds ids = test::UnusedIds();
+  ::chmod(home.Path().c_str(), 0711);
+  for (const auto& e : fs::recursive_directory_iterator(home.Path()))
+    ASSERT_EQ(::lchown(e.path().c_str(), ids.uid, ids.gid), 0) << e.path();
+  ASSERT_EQ(::chown((q + "/theirs/root").c_str(), 0, 0), 0);
+  ASSERT_EQ(::chown((q + "/theirs/root/f").c_str(), 0, 0), 0);
+  ::chmod((q + "/mine/ro").c_str(), 0555);
+  const auto as_other = [&] {
+    return ::setgroups(0, nullptr) || ::setresgid(ids.gid, ids.gid, ids.gid) ||
+                   ::setresuid(ids.uid, ids.uid, ids.uid)
+               ? errno
+               : 0;
+  };
+
+  EXPECT_EQ(PurgeInChild(as_other), "Not purged, access is denied: " + q + "/theirs\n");
+  EXPECT_EQ(test::Names(q).size(), 1u);  // theirs, under a temporary name till root empties it
+  ASSERT_EQ(::chown(q.c_str(), 0, 0), 0);
+  ::chmod(q.c_str(), 0755);
+  EXPECT_EQ(PurgeInChild(as_other),
+            "Purge refused, " + q + " can be written by others (chmod go-w " + q + ")\n");
+}
+
+// A real bind mount: the same file system, another mount. In a mount namespace of the child's
+// own, so that nothing else sees it and it ends with the child.
+TEST_F(PurgeTest, RealBindMountInsideAnItemIsLeftWhole) {
+  WriteFile(home / "outside/keep.txt", "keep");
+  fs::create_directories(q + "/bound/mnt");
+  Journal("2026-11-01T00-00-00", Moved(1, "bound", At(2026, 1, 1)));
+  const std::string text = PurgeInChild([&] {
+    return ::unshare(CLONE_NEWNS) || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+                   ::mount((home / "outside").c_str(), (q + "/bound/mnt").c_str(), nullptr,
+                           MS_BIND, nullptr)
+               ? errno
+               : 0;
+  });
+  if (text.starts_with("skip: ")) GTEST_SKIP() << "no bind mount here: " << text.substr(6);
+  EXPECT_EQ(text, "Not purged, a file system is mounted inside: " + q + "/bound\n");
+  EXPECT_EQ(test::ReadFile(home / "outside/keep.txt"), "keep");
+  EXPECT_TRUE(fs::exists(q + "/bound/mnt"));
 }
 
 }  // namespace
