@@ -161,16 +161,44 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().QuarantineFolder(), std::string("/p\xef\xbf\xbdx"));
   }
 
-  // A cancelled picker leaves every field, list and the configuration as they were.
-  void cancelledPickersChangeNothing() {
+  // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
+  // every field, list and the configuration as they were.
+  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
     Field("txtNewIncludeFolder")->setText(QStringLiteral("/typed"));
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
+    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
     QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/home/ann/quarantine"));
-    QCOMPARE(Cfg().QuarantineFolder(), std::string("/home/ann/quarantine"));
     QCOMPARE(Field("txtNewIncludeFolder")->text(), QStringLiteral("/typed"));
     QVERIFY(!Cfg().IsDirty());
+    Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
+    Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
+    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+  }
+
+  // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
+  void mnemonicsReachFieldsTabsAndButtons() {
+    const std::pair<Qt::Key, const char*> fields[] = {
+        {Qt::Key_N, "txtUserName"},        {Qt::Key_C, "txtCompany"},
+        {Qt::Key_P, "txtPrefixToken"},     {Qt::Key_Q, "txtQuarantineFolder"},
+        {Qt::Key_M, "txtMaxMBPerRun"},     {Qt::Key_E, "txtMaxErrorsPerRun"},
+        {Qt::Key_K, "txtMaxKBLogFile"},    {Qt::Key_T, "txtPurgeAfterDays"},
+        {Qt::Key_D, "chkDisplayAllMessages"}};
+    for (const auto& [key, name] : fields) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(QApplication::focusWidget()->objectName(), QString(name));
+    }
+    for (const auto& [key, tab] : {std::pair(Qt::Key_I, 1), {Qt::Key_X, 2}, {Qt::Key_U, 3}}) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(Tabs()->currentIndex(), tab);
+    }
+    int runs = 0;
+    Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
+    QTest::keyClick(window_.get(), Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(runs == 1 && !Run().Running());
+    QCOMPARE(QKeySequence::mnemonic(Run().PreviewButton()->text()),
+             QKeySequence(Qt::ALT | Qt::Key_P));
   }
 
   // Each kind of edit marks the configuration changed, and undoing it does not clear the mark;
