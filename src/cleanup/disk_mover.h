@@ -28,9 +28,9 @@ class DiskMover : public Mover {
   bool Move(const MoveRequest& request) override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
   bool MovedAway(const std::string&) const override { return false; }
-  journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
-                             const std::function<bool(const journal::PurgeItem&)>& listed)
-      override {
+  journal::PurgeResult Purge(
+      const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
+      const std::function<bool(const journal::PurgeItem&)>& listed) override {
     return journal::RunPurge(setup, events, listed);
   }
 
