@@ -172,29 +172,26 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   EXPECT_EQ(warnings.back(), "Not restored, purged on 2026-12-06: /data/at the boundary");
 }
 
+// The home folders come from $HOME and the password database, the program folder from the run.
 TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
-  fs::create_directories(home / "shared");
+  for (const char* made : {"h", "prog", "shared"}) fs::create_directories(home / made);
   ::chmod((home / "shared").c_str(), 0770);
-  const std::string parent = fs::path(home.Path()).parent_path();
-  const struct {
-    std::string folder;
-    std::string warning;
-  } cases[] = {
-      {"/", "Purge refused, / is or holds a home or program folder"},
-      {home.Path(), "Purge refused, " + home.Path() + " is or holds a home or program folder"},
-      {parent, "Purge refused, " + parent + " is or holds a home or program folder"},
-      {home / "shared", "Purge refused, " + home / "shared" +
-                            " can be written by others (chmod go-w " + home / "shared" + ")"},
-  };
-  for (const auto& c : cases) {
-    MountSys sys;
-    PurgeSetup setup = MakeSetup(30, sys);
-    setup.quarantine = c.folder;
+  test::EnvVar env_home("HOME", home / "h");
+  const std::string held = " is or holds a home or program folder";
+  const std::string folders[] = {"/",           home / "h",  ::getpwuid(0)->pw_dir,
+                                 home / "prog", home.Path(), home / "shared"};
+  for (const std::string& folder : folders) {
+    PurgeSetup setup = MakePurgeSetup(RealSys(), clock, home / "prog", folder, 30);
+    setup.dry_run = true;  // should a guard fail, nothing goes
     std::vector<std::string> warnings;
     const PurgeResult result =
         RunPurge(setup, {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
-    EXPECT_TRUE(result.refused) << c.folder;
-    EXPECT_EQ(warnings, std::vector<std::string>{c.warning});
+    EXPECT_TRUE(result.refused) << folder;
+    EXPECT_EQ(warnings, std::vector<std::string>{
+                            "Purge refused, " + folder +
+                            (folder != home / "shared"
+                                 ? held
+                                 : " can be written by others (chmod go-w " + folder + ")")});
   }
 }
 
