@@ -45,6 +45,7 @@ void MainWindowShots(const QString& percent) {
   cfg.UserName("ann");
   cfg.Company("Acme");
   cfg.QuarantineFolder("/home/ann/quarantine");
+  cfg.PurgeAfterDays(30);
   cfg.IncludeFolders() = {{"/home/ann", true}, {"/srv/share", false}};
   cfg.ExcludeFolders() = {{"/home/ann/keep", true}};
   QtDialogs dialogs;
