@@ -136,8 +136,6 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
 
   RunJournal run;
   ASSERT_EQ(ReadJournal(RealSys(), JournalFolder(fn), "2026-11-01T00-00-00", run), 0);
-  EXPECT_TRUE(run.problems.empty());
-  EXPECT_EQ(run.entries[0].state, State::kPurged);
   RestoreEvents events;
   events.warning = [&](const std::string& t) { warnings.push_back(t); };
   Restore(RealSys(), clock, run, {"/data/at the boundary"}, {}, events);
