@@ -76,18 +76,14 @@ TEST_F(MarkFileTest, RefusesAndLeavesTheFileAlone) {
     EXPECT_FALSE(out.ok) << c.name;
     EXPECT_EQ(out.reason, c.reason) << c.name;
   }
+  test::FaultSys refusing;
+  refusing.Fail(test::Op::kRenameAt2, EACCES);
+  EXPECT_EQ(MarkFile(refusing, dir / "fine", "del-", kDue).reason,
+            "cannot rename: Permission denied");
   EXPECT_EQ(Names(dir.Path()), before);
   EXPECT_TRUE(Mark("fine", "del-").ok);  // a later mark inside is no reason to refuse
   EXPECT_EQ(UnmarkFile(RealSys(), dir / "a.txt", "del-").reason,
             "the name carries no mark \"del-MM-DD-YYYY\"");
-}
-
-TEST_F(MarkFileTest, ReportsARenameTheFileSystemRefuses) {
-  test::MakeFile(dir / "a.txt", 1, At(2026, 11, 1));
-  test::FaultSys sys;
-  sys.Fail(test::Op::kRenameAt2, EACCES);
-  EXPECT_EQ(MarkFile(sys, dir / "a.txt", "del-", kDue).reason, "cannot rename: Permission denied");
-  EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"a.txt"});
 }
 
 }  // namespace

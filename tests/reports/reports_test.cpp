@@ -1,22 +1,13 @@
-#include <gtest/gtest.h>
-
-#include <memory>
-
-#include "app/functions.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
-#include "reports/run_records.h"
 #include "reports/settings_report.h"
-#include "support/doubles.h"
+#include "support/engine_fixture.h"
 
 namespace kestrel::test {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class ReportsTest : public ::testing::Test {
+class ReportsTest : public EngineTest {
  protected:
-  FakeClock clock{At(2026, 12, 6, 10, 2, 36)};
   FileRemovalReport removals{clock};
   WarningReport warnings{clock};
   PrintLog log;
@@ -31,14 +22,12 @@ class ReportsTest : public ::testing::Test {
     return box.text;
   }
   static std::string Header(const std::string& title) {
-    return "Kestrel Report - " + title + " - 2026-12-06 10:02:36";
+    return "Kestrel Report - " + title + " - 2026-12-06 10:00:00";
   }
 };
 
 TEST_F(ReportsTest, SettingsLayout) {
-  RecordingReporter reporter;
-  Functions fn{Outside{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
-  KestrelCfg& cfg = *fn.CurrentCfg;
+  KestrelCfg& cfg = Cfg();
   cfg.UserName("ann\tx");
   cfg.Company("Acme Ltd");
   cfg.PrefixToken("del-");
@@ -123,10 +112,11 @@ TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {
        {std::tuple{5, false, Lines{"\n", Header("Warnings"), "\n", "one"}},
         {0, true, Lines{"\n", Header("Warnings"), "\n", "one", "", "two", ""}}}) {
     log.clear();
-    dialogs.make_device = [&] {
+    // Copies, as clang 14 captures no structured binding.
+    dialogs.make_device = [this, line = fail_on_line, end = fail_on_end] {
       auto device = std::make_unique<FakePrintDevice>(log);
-      device->fail_on_line = fail_on_line;
-      device->fail_on_end = fail_on_end;
+      device->fail_on_line = line;
+      device->fail_on_end = end;
       return device;
     };
     EXPECT_NO_THROW(warnings.PrintReport(dialogs));

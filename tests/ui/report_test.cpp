@@ -42,7 +42,7 @@ class ReportTest : public QObject {
     view.SetReport(&warnings);
     view.Load();
     QCOMPARE(view.windowTitle(), QStringLiteral("Kestrel - Warning Report"));
-    QCOMPARE(view.Description()->text(), QString::fromStdString(warnings.Description()));
+    QVERIFY(view.Description()->text().startsWith("This report shows warnings about:\n"));
     QCOMPARE(view.ReportBox()->toPlainText(),
              QStringLiteral("Access denied: /srv/a del-01-01-2026\n\nRead only: /srv/b"));
   }
