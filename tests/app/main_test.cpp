@@ -87,20 +87,6 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
 }
 
-TEST_F(MainTest, WaitTakesWholeSeconds) {
-  const auto wait = [](std::vector<std::string> args) {
-    args.push_back("w.ksp");
-    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
-  };
-  EXPECT_EQ(wait({"--wait", "600"}), 600);
-  EXPECT_EQ(wait({"--wait=0"}), 0);
-  EXPECT_EQ(wait({"--"}), 0);
-  for (const char* bad :
-       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
-    EXPECT_THROW(wait({bad}), KsError) << bad;
-  }
-}
-
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
   struct Case {
     const char* name;
@@ -216,7 +202,7 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
   const std::function<int()> commands[] = {
       [&] { return Run({"-s:weekly.ksp"}); },
       [&] {
-        return RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {});
+        return RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {});
       },
       [&] { return RunsCommand(fn, {}); },
       [&] {
@@ -264,7 +250,7 @@ TEST_F(MainTest, RunAndRestoreCompleteWithoutProc) {
             "[File Moved] " + (data / "a del-01-01-2020.txt") + "\n");
   EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00"),
             std::string::npos);
-  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {}), kExitOk);
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {}), kExitOk);
   EXPECT_TRUE(fs::exists(data / "a del-01-01-2020.txt"));
 }
 
@@ -298,15 +284,13 @@ TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
   const std::vector<LongCommand> commands = {
       {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
       {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
-  EXPECT_EQ(RunLongCommandLine(fn, {"--version", "x"}, commands), 8);
+  EXPECT_EQ(RunLongCommandLine(fn, {"--version"}, commands), 8);
   EXPECT_EQ(called, 1);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
            {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
-    reporter.reports.clear();
     EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.ProcessCommandLine");
   }
+  EXPECT_TRUE(reporter.reports.empty());
   EXPECT_EQ(called, 1);
   reporter.reports.clear();
   EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);

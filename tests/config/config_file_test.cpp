@@ -258,10 +258,13 @@ TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
   std::string binary(4096, '\0');
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7919 % 256);
   const std::tuple<std::string, bool, std::string> files[] = {
-      {"", false, ""},  // no Include section
-      {binary, false, ""},
+      // Not a configuration at all: refused before a key is taken from it.
+      {"", false, "del-"},
+      {binary, false, "del-"},
+      {"[Options\nPrefixToken", false, "del-"},
+      {std::string("[Options]\nPrefixToken=a\0b\n", 26), false, "del-"},
+      {"[exclude]\n", false, ""},  // no Include section
       {"[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n", false, ""},
-      {"[Options\nPrefixToken", false, ""},
       {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n[Include]\nIncludeFoldersCount=0\n", true,
        "\xC3\x28\xA0\xA1"},  // not UTF-8
   };
