@@ -63,7 +63,7 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
       [](const KestrelCfg& c) { return c.MaxKBLogFile(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxKBLogFile(v); });
   purge_after_days_ = AddNumberField(
-      "txtPurgeAfterDays", "Purge After Days:",
+      "txtPurgeAfterDays", "Purge Af&ter Days:",
       "Empty the quarantine of items older than this many days; 0: never", 57,
       [](const KestrelCfg& c) { return c.PurgeAfterDays(); },
       [](KestrelCfg& c, std::int32_t v) { c.PurgeAfterDays(v); });

@@ -38,12 +38,17 @@ TEST(LongGrammarTest, OptionsBeforeOrAfterOperandsAndAValueAfterAnotherOption) {
       {{"--forecast", "--json", "5", "w.ksp"}, {{"forecast", "5"}, {"json", ""}}, {"w.ksp"}},
       {{"--runs", "--", "--json"}, {{"runs", ""}}, {"--json"}},
       {{"--keep-journals=3", "w.ksp", "--json"}, {{"keep-journals", "3"}, {"json", ""}}, {"w.ksp"}},
+      {{"--version", "a", "--help", "--", "--b", "-s:c"},
+       {{"version", ""}, {"help", ""}},
+       {"a", "--b", "-s:c"}},
   };
   for (const auto& c : cases) {
     const LongCommandLine line = ParseLongCommandLine(c.args);
     EXPECT_EQ(line.options, c.options) << c.args[1];
     EXPECT_EQ(line.operands, c.operands) << c.args[1];
   }
+  EXPECT_FALSE(IsLongCommandLine({"-s:--x"}));
+  EXPECT_TRUE(IsLongCommandLine({"--x"}));
 }
 
 TEST_F(InputsTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
@@ -80,14 +85,6 @@ TEST_F(InputsTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
   }
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
-}
-
-TEST_F(InputsTest, APathInAnErrorCannotForgeALine) {
-  test::MakeDir(home / "a\n[x] b.ksp");
-  EXPECT_EQ(Run({"a\n[x] b.ksp"}), kExitBadInput);
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].description, "The configuration file cannot be read: " +
-                                                 home.Path() + "/a\\n[x] b.ksp (it is a folder)");
 }
 
 TEST_F(InputsTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {

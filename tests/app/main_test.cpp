@@ -95,28 +95,23 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
     std::string location;
     std::string description_start;
   };
+  const std::string usage = "Silent option requires config file\n" + UsageText();
+  const std::string unreadable = "The configuration file cannot be read: " + home.Path();
   const std::vector<Case> cases = {
-      {"no file",
-       {"-s:"},
-       "",
-       "Functions.Main\nFunctions.ProcessCommandLine",
-       "Silent option requires config file\nRemove Obsolete Files"},
-      {"missing file",
-       {"-s:absent.ksp"},
-       "",
-       "Functions.Main\nFunctions.Main",
+      {"no file", {"-s:"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"-s alone", {"-s"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"-sx", {"-sx"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"missing file", {"-s:absent.ksp"}, "", "Functions.Main\nFunctions.Main",
        "Configuration file not found: "},
-      {"blank name: the program folder",
-       {"-s:  "},
-       "",
-       "KestrelCfg.Load\nProfileStore",
-       "The configuration file cannot be read: " + home.Path() + "/ (it is a folder)"},
-      {"load fails part-way",
-       {"-s:bad.ksp"},
+      {"blank name: the program folder", {"-s:  "}, "", "KestrelCfg.Load\nProfileStore",
+       unreadable + "/ (it is a folder)"},
+      {"a folder whose name forges a line", {"-s:a\n[x] b.ksp"}, "",
+       "KestrelCfg.Load\nProfileStore", unreadable + "/a\\n[x] b.ksp (it is a folder)"},
+      {"load fails part-way", {"-s:bad.ksp"},
        "[Include]\nIncludeFoldersCount=1\nFolder001=/\nIncludeSubs001=maybe\n",
-       "KestrelCfg.Load\nKestrelCfg.Load",
-       "Type mismatch"},
+       "KestrelCfg.Load\nKestrelCfg.Load", "Type mismatch"},
   };
+  test::MakeDir(home / "a\n[x] b.ksp");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     reporter.reports.clear();
@@ -127,8 +122,8 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
     EXPECT_EQ(reporter.reports[0].description.rfind(c.description_start, 0), 0u)
         << reporter.reports[0].description;
     EXPECT_FALSE(fs::exists(home / "Kestrel.log"));  // no run started
+    EXPECT_EQ(reporter.reports[0].number, kAppError);
   }
-  EXPECT_EQ(reporter.reports[0].number, kAppError);
   EXPECT_EQ(gui_calls, 0);
 }
 
@@ -276,27 +271,6 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
   EXPECT_EQ(gui_calls, 3);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
-}
-
-TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
-  const std::string ksp = SavedConfig("weekly.ksp");
-  int called = 0;
-  const std::vector<LongCommand> commands = {
-      {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
-      {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
-  EXPECT_EQ(RunLongCommandLine(fn, {"--version"}, commands), 8);
-  EXPECT_EQ(called, 1);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
-    EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
-  }
-  EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_EQ(called, 1);
-  reporter.reports.clear();
-  EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);
-  EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
-  EXPECT_EQ(gui_calls, 0);
 }
 
 }  // namespace

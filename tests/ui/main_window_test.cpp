@@ -102,6 +102,7 @@ class MainWindowTest : public QObject {
     if (wait) QTRY_VERIFY_WITH_TIMEOUT(!Run().Running(), 60000);
   }
   void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+  QString Progress() { return Find<QLabel>("lblProgress")->text().replace(QChar(0xA0), ' '); }
 
  private slots:
   void init() {
@@ -161,16 +162,44 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().QuarantineFolder(), std::string("/p\xef\xbf\xbdx"));
   }
 
-  // A cancelled picker leaves every field, list and the configuration as they were.
-  void cancelledPickersChangeNothing() {
+  // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
+  // every field, list and the configuration as they were.
+  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
     Field("txtNewIncludeFolder")->setText(QStringLiteral("/typed"));
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
+    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
     QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/home/ann/quarantine"));
-    QCOMPARE(Cfg().QuarantineFolder(), std::string("/home/ann/quarantine"));
     QCOMPARE(Field("txtNewIncludeFolder")->text(), QStringLiteral("/typed"));
     QVERIFY(!Cfg().IsDirty());
+    Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
+    Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
+    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+  }
+
+  // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
+  void mnemonicsReachFieldsTabsAndButtons() {
+    const std::pair<Qt::Key, const char*> fields[] = {
+        {Qt::Key_N, "txtUserName"},        {Qt::Key_C, "txtCompany"},
+        {Qt::Key_P, "txtPrefixToken"},     {Qt::Key_Q, "txtQuarantineFolder"},
+        {Qt::Key_M, "txtMaxMBPerRun"},     {Qt::Key_E, "txtMaxErrorsPerRun"},
+        {Qt::Key_K, "txtMaxKBLogFile"},    {Qt::Key_T, "txtPurgeAfterDays"},
+        {Qt::Key_D, "chkDisplayAllMessages"}};
+    for (const auto& [key, name] : fields) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(QApplication::focusWidget()->objectName(), QString(name));
+    }
+    for (const auto& [key, tab] : {std::pair(Qt::Key_I, 1), {Qt::Key_X, 2}, {Qt::Key_U, 3}}) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(Tabs()->currentIndex(), tab);
+    }
+    int runs = 0;
+    Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
+    QTest::keyClick(window_.get(), Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(runs == 1 && !Run().Running());
+    QCOMPARE(QKeySequence::mnemonic(Run().PreviewButton()->text()),
+             QKeySequence(Qt::ALT | Qt::Key_P));
   }
 
   // Each kind of edit marks the configuration changed, and undoing it does not clear the mark;
@@ -512,7 +541,7 @@ class MainWindowTest : public QObject {
     window_->resize(window_->minimumSizeHint());
     StartRun(false);
     auto* label = Find<QLabel>("lblProgress");
-    QTRY_COMPARE(label->text(),
+    QTRY_COMPARE(Progress(),
                  QStringLiteral("Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50"));
     auto* bar = Find<QProgressBar>("prgMove");
     QTRY_VERIFY(bar->isVisible());
@@ -564,7 +593,7 @@ class MainWindowTest : public QObject {
     expected << "Clean-up completed at 2026-12-06 10:02:36."
              << "200 files moved, 1.00 MB, 200 warnings";
     QCOMPARE(RunLines(), expected);
-    QCOMPARE(Find<QLabel>("lblProgress")->text(),
+    QCOMPARE(Progress(),
              QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
   }
 
@@ -634,7 +663,7 @@ class MainWindowTest : public QObject {
              (QStringList{"[File Moved] " + tree + "/budget\\n del-10-31-2025.xls", done,
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
-    QCOMPARE(Find<QLabel>("lblProgress")->text(),
+    QCOMPARE(Progress(),
              QStringLiteral("Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00"));
   }
 
