@@ -204,11 +204,9 @@ TEST_F(PurgeTest, WalkerStaysInsideTheItemAndOffMountsAndOthersFiles) {
   WriteFile(q + "/mounted/mnt/data", "x");
   WriteFile(q + "/theirs/root/f", "x");
   fs::create_directories(q + "/bound/mnt");
-  std::string body;
-  int n = 0;
-  for (const char* name : {"item", "mounted", "theirs", "bound"})
-    body += Moved(++n, name, At(2026, 1, 1));
-  Journal("2026-11-01T00-00-00", body);
+  const DateTime at = At(2026, 1, 1);
+  Journal("2026-11-01T00-00-00", Moved(1, "item", at) + Moved(2, "mounted", at) +
+                                     Moved(3, "theirs", at) + Moved(4, "bound", at));
   const test::ForeignIds ids = test::UnusedIds();
   ::chmod(home.Path().c_str(), 0711);
   for (const auto& e : fs::recursive_directory_iterator(home.Path()))

@@ -274,13 +274,11 @@ TEST_F(PreviewRunTest, PurgesOnlyTheItemsThePreviewListed) {
   Cfg().IncludeFolders().emplace_back(tree / "data", true);
   Cfg().QuarantineFolder(tree / "q");
   Cfg().PurgeAfterDays(30);
-  Cfg().LastRunDate(At(2026, 12, 1));
   for (const char* name : {"old del-11-30-2026.txt", "young del-11-30-2026.txt"}) {
     MakeFile(tree / "data/" + name, 5, At(2026, 1, 1));
     ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-    clock.Advance(86400);
+    clock.Advance(29 * 86400);
   }
-  clock.Advance(28 * 86400);
   const PreviewResult preview = Preview(fn.World(), Cfg());
   ASSERT_EQ(preview.purge, 1);
   clock.Advance(86400);
