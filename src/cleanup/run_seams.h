@@ -49,6 +49,8 @@ class RunRecorder {
   virtual void Summary(const std::vector<std::string>& lines) = 0;
   // Returns true iff the user asked the run to end; asked in the scan and between two files.
   virtual bool StopRequested() const { return false; }
+  // Discovery is done: files_due files carry a removal date that has come.
+  virtual void Discovered(std::int64_t /*files_due*/) {}
   // The only quarantine paths the purge may delete; null: every due item.
   virtual const std::set<std::string>* PurgeOnly() const { return nullptr; }
 };
