@@ -244,6 +244,7 @@ class MainWindowTest : public QObject {
       line->setFocus();
       QTest::keyClicks(line, QStringLiteral("."));  // refused by a number field
       QTest::keyClicks(line, QStringLiteral("7"));
+      if (edit == "txtPurgeAfterDays") QCOMPARE(Cfg().PurgeAfterDays(), 7);
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
@@ -448,25 +449,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
   }
 
-  // The purge field serves a quarantine folder only.
-  void purgeFieldFollowsTheQuarantineField() {
-    QLineEdit* purge = Field("txtPurgeAfterDays");
-    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
-    QVERIFY(!purge->isEnabled());
-    QCOMPARE(purge->toolTip(), QStringLiteral("Not used with the Trash"));
-    Field("txtQuarantineFolder")->setText(QStringLiteral("/srv/q"));
-    QVERIFY(purge->isEnabled());
-    purge->setText(QStringLiteral("45"));
-    QCOMPARE(Cfg().PurgeAfterDays(), 45);
-  }
-
-  // An emptied quarantine field says where files will go instead; unsaved changes are offered
-  // to be saved before scheduling, since a timer runs a file, and No schedules nothing; an empty
-  // prefix is reported and an empty Include list asked about, naming what a run would scan, before
-  // anything runs.
+  // An emptied quarantine field says where files will go instead and turns the purge off;
+  // unsaved changes are offered to be saved before scheduling, since a timer runs a file, and No
+  // schedules nothing; an empty prefix is reported and an empty Include list asked about, naming
+  // what a run would scan, before anything runs.
   void noticesComeBeforeAnythingHappens() {
     Field("txtQuarantineFolder")->setFocus();
-    Field("txtQuarantineFolder")->clear();
+    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
+    QVERIFY(!Field("txtPurgeAfterDays")->isEnabled());  // the purge serves a quarantine only
+    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), QStringLiteral("Not used with the Trash"));
     Field("txtCompany")->setFocus();
     Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
