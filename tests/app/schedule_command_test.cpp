@@ -68,21 +68,6 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
   EXPECT_EQ(test::Names(bin / "config/systemd/user"), std::vector<std::string>{});
 }
 
-TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
-  test::MakeDir(home / "folder.ksp");
-  test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--schedule", "missing.ksp"},
-                                             {"--schedule", "folder.ksp"},
-                                             {"--schedule", "bad.ksp"},
-                                             {"--schedule", "-s:"},
-                                             {"--schedule", "bad.ksp", "daily", "weekly"}}) {
-    EXPECT_EQ(Run(args), kExitBadInput) << args[1];
-  }
-  EXPECT_EQ(Calls(), std::vector<std::string>{});
-  EXPECT_EQ(test::Names(bin.Path()), (std::vector<std::string>{"systemctl"}));
-}
-
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   test::WriteFile(bin / "no-manager", "");
   WithAnalyze();
@@ -132,26 +117,36 @@ TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
             "my weekly.ksp\tcalendar: weekly\tnext run: unknown (no systemd user instance)");
 }
 
+// A configuration that cannot be read, or a bad calendar, enables nothing and writes nothing.
 TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
   test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  test::MakeDir(home / "folder.ksp");
+  test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
   const struct {
     bool analyze;
-    const char* calendar;
+    std::vector<std::string> args;
     int status;
   } cases[] = {
-      {true, "bogus cal", kExitBadInput},
-      {true, "Mon *-*-* 10:00", kExitOk},
-      {false, "Mon *-*-* 10:00", kExitBadInput},
-      {false, "monthly", kExitOk},
+      {true, {"weekly.ksp", "bogus cal"}, kExitBadInput},
+      {true, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
+      {false, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
+      {false, {"weekly.ksp", "monthly"}, kExitOk},
+      {false, {"missing.ksp"}, kExitBadInput},
+      {false, {"folder.ksp"}, kExitBadInput},
+      {false, {"bad.ksp"}, kExitBadInput},
+      {false, {"-s:"}, kExitBadInput},
+      {false, {"weekly.ksp", "daily", "weekly"}, kExitBadInput},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(bin / "systemd-analyze");
     if (c.analyze) WithAnalyze();
     std::filesystem::remove_all(bin / "config");
     std::filesystem::remove(bin / "calls");
-    EXPECT_EQ(Run({"--schedule", "weekly.ksp", c.calendar}), c.status) << c.calendar;
-    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.calendar;
-    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.calendar;
+    std::vector<std::string> args = {"--schedule"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Run(args), c.status) << c.args.back();
+    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.args.back();
+    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.args.back();
   }
 }
 
