@@ -62,10 +62,26 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
   EXPECT_EQ(DropIn("kestrel@my\\x20weekly.ksp.service"),
             "[Service]\nEnvironment=\"KESTREL_HOME=" + home.Path() + "\"\n");
 
+  // --schedules: each configuration's calendar and next run, known only to a user manager.
+  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
+  EXPECT_EQ(MakeScheduler().List().message,
+            "daily.ksp\tcalendar: daily\tnext run: none\n"
+            "my weekly.ksp\tcalendar: daily\tnext run: Mon 2026-12-07 00:12:00 UTC");
+  EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
+  test::WriteFile(bin / "no-manager", "");
+  EXPECT_EQ(MakeScheduler().List().message,
+            "daily.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)\n"
+            "my weekly.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)");
+  std::filesystem::remove(bin / "no-manager");
+
+  std::filesystem::remove(bin / "calls");
   EXPECT_EQ(Run({"--unschedule", "my weekly.ksp"}), kExitOk);
-  EXPECT_EQ(Calls().size(), 6u);
-  EXPECT_EQ(Calls()[4], "--user disable --now " + timer);
-  EXPECT_EQ(test::Names(bin / "config/systemd/user"), std::vector<std::string>{});
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment",
+                                               "--user disable --now " + timer,
+                                               "--user daemon-reload"}));
+  EXPECT_EQ(test::Names(bin / "config/systemd/user"),
+            (std::vector<std::string>{"kestrel@daily.ksp.service.d", "kestrel@daily.ksp.timer.d"}));
 }
 
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
@@ -98,23 +114,6 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
   }
   EXPECT_EQ(Calls(), std::vector<std::string>{});
   EXPECT_FALSE(std::filesystem::exists(bin / "config"));
-}
-
-TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
-  test::WriteFile(home / "my weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
-  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
-  ASSERT_EQ(Run({"--schedule", "my weekly.ksp"}), kExitOk);
-  ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
-  const ScheduleOutcome list = MakeScheduler().List();
-  EXPECT_EQ(list.status, 0);
-  EXPECT_EQ(list.message,
-            "daily.ksp\tcalendar: daily\tnext run: none\n"
-            "my weekly.ksp\tcalendar: weekly\tnext run: Mon 2026-12-07 00:12:00 UTC");
-  EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
-  test::WriteFile(bin / "no-manager", "");
-  EXPECT_EQ(MakeScheduler().List().message,
-            "daily.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)\n"
-            "my weekly.ksp\tcalendar: weekly\tnext run: unknown (no systemd user instance)");
 }
 
 // A configuration that cannot be read, or a bad calendar, enables nothing and writes nothing.
