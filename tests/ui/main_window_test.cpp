@@ -163,9 +163,11 @@ class MainWindowTest : public QObject {
   }
 
   // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
-  // every field, list and the configuration as they were.
+  // every field, list and the configuration as they were. Enter presses Add of the tab shown only.
   void pickersStartAtTheQuarantineAndCancelChangesNothing() {
-    Field("txtNewIncludeFolder")->setText(QStringLiteral("/typed"));
+    std::get<1>(OpenTab("Include"))->setText(QStringLiteral("/typed"));
+    Tabs()->setCurrentIndex(0);
+    QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
@@ -242,6 +244,7 @@ class MainWindowTest : public QObject {
       line->setFocus();
       QTest::keyClicks(line, QStringLiteral("."));  // refused by a number field
       QTest::keyClicks(line, QStringLiteral("7"));
+      if (edit == "txtPurgeAfterDays") QCOMPARE(Cfg().PurgeAfterDays(), 7);
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
@@ -338,17 +341,6 @@ class MainWindowTest : public QObject {
     QVERIFY2(Dialogs().shown[0].find(why.toStdString()) != std::string::npos,
              Dialogs().shown[0].c_str());
     if (!text.isEmpty()) QCOMPARE(QString::fromStdString(FileBytes(path)), text);
-  }
-
-  // Enter presses Add of the tab shown only.
-  void enterActsOnTheVisibleTabOnly() {
-    auto [list, field, add, remove] = OpenTab("Include");
-    field->setText(QStringLiteral("/typed"));
-    Tabs()->setCurrentIndex(0);
-    Field("txtCompany")->setFocus();
-    QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
-    QCOMPARE(Dialogs().shown, std::vector<std::string>{});
-    QCOMPARE(Cfg().IncludeFolders().size(), std::size_t{2});
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
@@ -457,25 +449,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
   }
 
-  // The purge field serves a quarantine folder only.
-  void purgeFieldFollowsTheQuarantineField() {
-    QLineEdit* purge = Field("txtPurgeAfterDays");
-    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
-    QVERIFY(!purge->isEnabled());
-    QCOMPARE(purge->toolTip(), QStringLiteral("Not used with the Trash"));
-    Field("txtQuarantineFolder")->setText(QStringLiteral("/srv/q"));
-    QVERIFY(purge->isEnabled());
-    purge->setText(QStringLiteral("45"));
-    QCOMPARE(Cfg().PurgeAfterDays(), 45);
-  }
-
-  // An emptied quarantine field says where files will go instead; unsaved changes are offered
-  // to be saved before scheduling, since a timer runs a file, and No schedules nothing; an empty
-  // prefix is reported and an empty Include list asked about, naming what a run would scan, before
-  // anything runs.
+  // An emptied quarantine field says where files will go instead and turns the purge off;
+  // unsaved changes are offered to be saved before scheduling, since a timer runs a file, and No
+  // schedules nothing; an empty prefix is reported and an empty Include list asked about, naming
+  // what a run would scan, before anything runs.
   void noticesComeBeforeAnythingHappens() {
     Field("txtQuarantineFolder")->setFocus();
-    Field("txtQuarantineFolder")->clear();
+    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
+    QVERIFY(!Field("txtPurgeAfterDays")->isEnabled());  // the purge serves a quarantine only
+    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), QStringLiteral("Not used with the Trash"));
     Field("txtCompany")->setFocus();
     Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
