@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/run_json.h"
+#include "app/signal_stop.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
@@ -34,7 +35,12 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   options.json ? PrintRunJson(fn) : PrintRunLines(fn);
-  const int status = cfg.CleanUp() ? kExitOk : kExitRunFailed;
+  RunControl control;
+  int status = kExitOk;
+  {
+    SignalStop signals(control);
+    status = cfg.CleanUp(&control) && control.signal == 0 ? kExitOk : kExitRunFailed;
+  }
   if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
   return status;

@@ -39,7 +39,7 @@ void ReportRecorder::FileMoved(const RemovedFilePtr& record) {
 }
 
 void ReportRecorder::Stopped(RunEnd why, const std::string& text) {
-  if (why != RunEnd::kStoppedByUser) {
+  if (why != RunEnd::kStoppedByUser) {  // a limit or a signal warns
     Warning(text, true);
     return;
   }

@@ -25,6 +25,7 @@ class ReportRecorder : public RunRecorder {
   void Stopped(RunEnd why, const std::string& text) override;
   void Summary(const std::vector<std::string>& lines) override;
   bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
+  int StopSignal() const override { return control_ != nullptr ? control_->signal.load() : 0; }
 
  private:
   Functions& fn_;

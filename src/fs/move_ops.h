@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,12 +83,21 @@ int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target
 // Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
 int SyncFolder(Sys& sys, int dir);
 
+// What a move tells its caller: before_copy, when set, runs once the rename said EXDEV and
+// before anything is copied (a non-zero errno stops the move); copied says whether it copied.
+struct MoveSteps {
+  std::function<int()> before_copy;
+  bool copied = false;
+};
+
 // Moves the source into the open folder dst (on file system dst_dev) under wanted, or with
 // free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
-// Across file systems it copies as MoveIntoFolder does. The name used goes to placed.
-// Returns 0 or the errno (EEXIST: the name is taken).
+// It renames; when the rename says EXDEV (another file system, or the same one through another
+// mount) it copies as MoveIntoFolder does, after checking the room. The name used goes to
+// placed. Returns 0 or the errno (EEXIST: the name is taken, ENOSPC: no room for the copy).
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
-                  const std::string& wanted, bool free_name, std::string& placed);
+                  const std::string& wanted, bool free_name, std::string& placed,
+                  MoveSteps* steps = nullptr);
 
 // Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
 // the errno of the failed move.
@@ -95,6 +105,8 @@ struct MovePlaced {
   std::string path;
   std::string info_path;
   int error = 0;
+  dev_t dev = 0;  // what now lies at path: the source's own inode after a rename, else the copy's
+  ino_t ino = 0;
 };
 
 // Both return 0 or the errno of the failed move; placed, when given, learns where it went.

@@ -40,6 +40,14 @@ int JournalAppend::Flush() {
   return error_;
 }
 
+int JournalAppend::Sync() {
+  if (error_ != 0 || !file_.Valid()) return error_;
+  if (Flush() != 0) return error_;
+  if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
+  unsynced_ = 0;
+  return 0;
+}
+
 int JournalAppend::Finish() {
   if (!file_.Valid()) return error_;
   Flush();

@@ -20,6 +20,8 @@ class JournalAppend {
 
   // Returns 0 or the errno; after a failure every later call fails the same way.
   int Line(const std::string& line, bool now = false);
+  // Writes what is gathered and syncs it. Returns 0 or the errno.
+  int Sync();
   int Finish();
 
  private:

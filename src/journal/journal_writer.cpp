@@ -15,9 +15,6 @@
 namespace kestrel::journal {
 namespace {
 
-constexpr int kSyncEveryFiles = 1000;
-constexpr auto kSyncEvery = std::chrono::milliseconds(100);
-
 std::string Tab(std::string_view field) {
   std::string out = "\t";
   out += field;
@@ -46,7 +43,7 @@ bool IsRunName(std::string_view name) {
 }  // namespace
 
 JournalWriter::JournalWriter(Sys& sys, const Clock& clock, Run run)
-    : sys_(sys), clock_(clock), run_(std::move(run)) {
+    : sys_(sys), clock_(clock), run_(std::move(run)), ids_(sys, kFormatVersion) {
   includes_.resize(run_.includes.size());
   include_read_.resize(run_.includes.size());
 }
@@ -81,25 +78,12 @@ int JournalWriter::Create() {
   return EEXIST;
 }
 
-int JournalWriter::Append(const std::string& line, bool now) {
+int JournalWriter::Sync() {
   if (error_ != 0) return error_;
   if (!file_.Valid() && (error_ = Create()) != 0) return error_;
-  pending_ += line;
-  const auto at = std::chrono::steady_clock::now();
-  if (unsynced_++ == 0) first_unsynced_ = at;
-  if (now) return Flush();
-  if (unsynced_ >= 2 * kSyncEveryFiles || at - first_unsynced_ >= kSyncEvery) {
-    if (Flush() != 0) return error_;
-    if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
-    unsynced_ = 0;
-  }
-  return 0;
-}
-
-int JournalWriter::Flush() {
-  if (error_ == 0 && !pending_.empty())
-    error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
+  if (!pending_.empty()) error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
   pending_.clear();
+  if (error_ == 0 && sys_.Fsync(file_.Get()) != 0) error_ = errno;
   return error_;
 }
 
@@ -118,51 +102,89 @@ IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
     const std::string& folder = run_.includes[best];
     if (sys_.FStatAt(AT_FDCWD, folder.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
         sys_.FStatAt(AT_FDCWD, folder.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
-      facts = {folder, target.st_dev, target.st_ino, S_ISLNK(own.st_mode)};
+      facts = {folder, target.st_dev, target.st_ino, S_ISLNK(own.st_mode),
+               ids_.OfPath(folder, target.st_dev)};
       while (facts.path.size() > 1 && facts.path.back() == '/') facts.path.pop_back();
     }
   }
   return includes_[best];
 }
 
-std::uint64_t JournalWriter::Intent(const FileFacts& given, bool at_once) {
+const std::string& JournalWriter::OwnersOf(const std::string& include, const std::string& parent) {
+  if (parent == owners_parent_) return owners_;
+  owners_parent_ = parent;
+  owners_.clear();
+  if (!Within(include, parent)) return owners_;
+  for (size_t slash = include == "/" ? 0 : include.size(); slash != std::string::npos;) {
+    const size_t next = parent.find('/', slash + 1);
+    const std::string folder = parent.substr(0, next);
+    struct stat st;
+    if (sys_.FStatAt(AT_FDCWD, folder.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      owners_.clear();  // unknown: a restore then makes folders as it always did
+      break;
+    }
+    char one[64];
+    std::snprintf(one, sizeof one, "%s%u:%u:%o", owners_.empty() ? "" : "/",
+                  static_cast<unsigned>(st.st_uid), static_cast<unsigned>(st.st_gid),
+                  static_cast<unsigned>(st.st_mode & 07777));
+    owners_ += one;
+    slash = next;
+  }
+  return owners_;
+}
+
+std::string JournalWriter::IntentLine(std::uint64_t number, const FileFacts& given) {
   FileFacts file = given;
   file.original = AbsolutePath(sys_, given.original);
   const IncludeFacts include = IncludeOf(file.original);
-  const std::uint64_t number = next_++;
+  std::string parent, name;
+  SplitParent(file.original, parent, name);
+  if (S_ISLNK(file.mode)) ReadLinkText(sys_, AT_FDCWD, file.original, file.detail);
   char mode[16];
   std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
-  const std::string line =
-      "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
-      Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
-      Tab(std::to_string(file.mtime.tv_nsec)) + Tab(std::to_string(file.dev)) +
-      Tab(std::to_string(file.ino)) + Tab(Escape(include.path)) + Tab(std::to_string(include.dev)) +
-      Tab(std::to_string(include.ino)) + Tab(include.link ? "1" : "0") + "\n";
-  if (const int err = Append(line, at_once)) {
+  return "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
+         Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
+         Tab(std::to_string(file.mtime.tv_nsec)) + Tab(ids_.OfPath(parent, file.dev)) +
+         Tab(std::to_string(file.ino)) + Tab(std::to_string(file.uid)) +
+         Tab(std::to_string(file.gid)) + Tab(Escape(include.path)) +
+         Tab(include.fs.empty() ? "d0" : include.fs) + Tab(std::to_string(include.ino)) +
+         Tab(include.link ? "1" : "0") + Tab(include.path.empty() ? "" : OwnersOf(include.path, parent)) +
+         Tab(Escape(file.detail)) + "\n";
+}
+
+std::uint64_t JournalWriter::Announce(const std::vector<FileFacts>& files) {
+  const std::uint64_t first = next_;
+  if (files.empty()) return first;
+  for (const FileFacts& file : files) pending_ += IntentLine(next_++, file);
+  if (const int err = Sync()) {
     errno = err;
     return 0;
   }
-  return number;
+  return first;
 }
 
 void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
+  if (error_ != 0 || !file_.Valid()) return;
   const std::string when = IsoText(clock_.Now());
   if (placed.error != 0) {
-    Append("failed" + Tab(std::to_string(entry)) + Tab(when) + Tab(std::to_string(placed.error)) +
-           "\n");
-  } else {
-    const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
-    Append("moved" + Tab(std::to_string(entry)) + Tab(when) +
-           Tab(Escape(AbsolutePath(sys_, placed.path))) + Tab(Escape(info)) + "\n");
+    pending_ += "failed" + Tab(std::to_string(entry)) + Tab(when) +
+                Tab(std::to_string(placed.error)) + "\n";
+    return;
   }
+  const std::string path = AbsolutePath(sys_, placed.path);
+  const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
+  std::string parent, name;
+  SplitParent(path, parent, name);
+  pending_ += "moved" + Tab(std::to_string(entry)) + Tab(when) + Tab(Escape(path)) +
+              Tab(Escape(info)) + Tab(ids_.OfPath(parent, placed.dev)) +
+              Tab(std::to_string(placed.ino)) + "\n";
 }
 
 int JournalWriter::Finish() {
   if (finished_ || !file_.Valid()) return error_;
   finished_ = true;
   if (error_ == 0) pending_ += "end" + Tab(IsoText(clock_.Now())) + "\n";
-  Flush();
-  if (sys_.Fsync(file_.Get()) != 0 && error_ == 0) error_ = errno;
+  Sync();
   if (file_.Reset() != 0 && error_ == 0) error_ = errno;
   return error_;
 }

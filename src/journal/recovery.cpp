@@ -11,6 +11,7 @@
 #include "fs/names.h"
 #include "fs/path_walk.h"
 #include "fs/temporaries.h"
+#include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -71,7 +72,7 @@ Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
 // it. With the source intact, only another file holding the same bytes counts; with the source
 // gone, a file on the source's own file system must be the same inode (ino non-zero).
 std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, const Recorded& r,
-                                  const Source& s, dev_t dev, ino_t ino) {
+                                  const Source& s, FsIdentities* ids, const FileFacts* file) {
   for (int n = 1; n <= kMaxNumber; ++n) {
     const std::string name = NumberedName(wanted, n);
     struct stat st;
@@ -85,7 +86,8 @@ std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, 
       if (!SameEntry(sys, s.src.Dir(), s.src.name, dst, name, s.partial_folder)) continue;
       return name;
     }
-    if (ino != 0 && st.st_dev == dev && st.st_ino != ino) continue;
+    if (file != nullptr && st.st_ino != file->ino && ids->OfFd(dst, st.st_dev) == file->fs)
+      continue;
     return name;
   }
   return std::nullopt;
@@ -105,6 +107,7 @@ struct Recoverer {
   JournalAppend& append;
   const std::function<void(const std::string&)>& note;
   std::set<std::string> swept;
+  FsIdentities ids{sys, run.version};
 
   void Note(const std::string& text) {
     if (note) note(text);
@@ -112,8 +115,17 @@ struct Recoverer {
   std::string Now() const { return IsoText(clock.Now()); }
 
   void Moved(Entry& e, const std::string& placed, const std::string& info) {
+    std::string identity;
+    if (run.version >= 2) {
+      struct stat st {};
+      std::string parent, name;
+      SplitParent(placed, parent, name);
+      sys.FStatAt(AT_FDCWD, placed.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+      const std::string fs = ids.OfPath(parent, st.st_dev);
+      identity = Tab(fs.empty() ? "d0" : fs) + Tab(std::to_string(st.st_ino));
+    }
     append.Line("moved" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(placed)) +
-                Tab(Escape(info)) + "\n");
+                Tab(Escape(info)) + identity + "\n");
     e.state = State::kMoved;
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
@@ -134,14 +146,18 @@ struct Recoverer {
     if (OpenPath(sys, run.quarantine, O_RDONLY | O_DIRECTORY, dst) != 0)
       return Failed(e, s.present ? ECANCELED : ENOENT);
     Sweep(dst.Get(), run.quarantine);
-    const auto landed = Landed(sys, dst.Get(), name, r, s, e.file.dev, e.file.ino);
+    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
     Failed(e, s.present ? ECANCELED : ENOENT);
   }
 
   void SettleIntoTrash(Entry& e, const Recorded& r, Source& s, const std::string& name) {
-    for (const std::string& trash : TrashFoldersFor(sys, e.file.original, e.file.dev)) {
+    struct stat origin;
+    const dev_t dev = run.version < 2                                           ? e.file.dev
+                      : s.src.Dir() >= 0 && sys.FStat(s.src.Dir(), &origin) == 0 ? origin.st_dev
+                                                                                  : 0;
+    for (const std::string& trash : TrashFoldersFor(sys, e.file.original, dev)) {
       for (int n = 1; n <= kMaxNumber; ++n) {
         const std::string stem = NumberedName(name, n);
         const std::string info = trash + "/info/" + stem + ".trashinfo";
@@ -156,8 +172,8 @@ struct Recoverer {
             Note("Removed a .trashinfo without its file: " + EscapeControlBytes(info));
           continue;
         }
-        if (!empty && !s.present && Matches(st, r) && st.st_dev == e.file.dev &&
-            st.st_ino == e.file.ino)
+        if (!empty && !s.present && Matches(st, r) && st.st_ino == e.file.ino &&
+            ids.OfPath(trash + "/files", st.st_dev) == e.file.fs)
           return Moved(e, file, info);
       }
     }
@@ -180,8 +196,8 @@ struct Recoverer {
     Fd dst;
     std::optional<std::string> landed;
     if (SplitParent(e.file.original, parent, name) == 0 &&
-        OpenOriginFolder(sys, e, false, dst) == 0)
-      landed = Landed(sys, dst.Get(), name, r, s, 0, 0);
+        OpenOriginFolder(sys, e, false, dst, run.version) == 0)
+      landed = Landed(sys, dst.Get(), name, r, s, nullptr, nullptr);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
       if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
       const std::string to = parent + "/" + *landed;
@@ -205,7 +221,8 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
   for (const std::string& name : ListRuns(sys, folder)) {
     RunJournal run;
     if (!Unfinished(sys, folder + "/" + name + kSuffix) ||
-        ReadJournal(sys, folder, name, run) != 0 || run.version != kFormatVersion)
+        ReadJournal(sys, folder, name, run) != 0 || run.version < 1 ||
+        run.version > kFormatVersion)
       continue;
     JournalAppend append(sys, run.path);
     Recoverer r{sys, clock, run, append, note, {}};

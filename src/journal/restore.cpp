@@ -10,6 +10,7 @@
 
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
+#include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_text.h"
 #include "platform/escape_text.h"
@@ -73,26 +74,42 @@ struct Restorer {
   // The last original folder walked to, kept open, and what it was walked from.
   struct Origin {
     std::string include, parent;
-    dev_t include_dev = 0;
+    std::string include_fs;
     ino_t include_ino = 0;
     Fd fd;
     dev_t dev = 0;
   } origin;
+  FsIdentities ids{sys, run.version};
 
   int OriginFolder(const Entry& e, const std::string& parent, bool make = true) {
     if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
-        origin.include_dev == e.include.dev && origin.include_ino == e.include.ino)
+        origin.include_fs == e.include.fs && origin.include_ino == e.include.ino)
       return 0;
     origin.fd.Reset();
-    if (const int err = OpenOriginFolder(sys, e, make, origin.fd)) return err;
+    if (const int err = OpenOriginFolder(sys, e, make, origin.fd, run.version)) return err;
     struct stat st;
     if (sys.FStat(origin.fd.Get(), &st) != 0) return errno;
     origin.include = e.include.path;
     origin.parent = parent;
-    origin.include_dev = e.include.dev;
+    origin.include_fs = e.include.fs;
     origin.include_ino = e.include.ino;
     origin.dev = st.st_dev;
     return 0;
+  }
+
+  // Format 2 records who owned the file and which inode the move left where it went: the same
+  // one after a rename, the copy after a copy. Across file systems, a folder others can write
+  // lets them forge even that.
+  std::string Unsound(const Entry& e, const MoveSource& src) {
+    if (e.placed_fs.empty()) return "";
+    if (ids.OfFd(src.Dir(), src.st.st_dev) != e.placed_fs || src.st.st_ino != e.placed_ino ||
+        src.st.st_uid != e.file.uid)
+      return "changed since it was moved (" + EscapeControlBytes(e.placed) + ")";
+    struct stat folder;
+    if (e.placed_fs != e.file.fs &&
+        (sys.FStat(src.Dir(), &folder) != 0 || OthersCanWrite(folder, sys.GetUid())))
+      return "others can write to " + EscapeControlBytes(src.parent_path);
+    return "";
   }
 
   void Warn(const std::string& text) {
@@ -133,6 +150,8 @@ struct Restorer {
       return Fail("Not restored, changed since it was moved (" + EscapeControlBytes(e.placed) +
                   "): " + EscapeControlBytes(original));
     }
+    if (const std::string why = Unsound(e, src); !why.empty())
+      return Fail("Not restored, " + why + ": " + EscapeControlBytes(original));
     std::string parent, name, placed;
     SplitParent(original, parent, name);
     if ((err = OriginFolder(e, parent)) != 0) {
@@ -144,17 +163,18 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    // A copy to another file system is announced before it starts, so that a crash leaving it
-    // whole beside its source can be finished; a rename leaves no such state.
-    const bool copies = src.st.st_dev != origin.dev;
-    if (const int jerr = append.Line(
-            "restoring" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) + "\n",
-            copies)) {
+    if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
+                                     Tab(IsoText(clock.Now())) + "\n")) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
     e.state = State::kRestoring;
-    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed);
+    // A copy (the rename said EXDEV) is on record before it starts, so that a crash leaving it
+    // whole beside its source can be finished; a rename leaves no such state.
+    MoveSteps steps;
+    steps.before_copy = [&] { return append.Sync(); };
+    err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
+                        &steps);
     if (err != 0) {
       append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
                   Tab(std::to_string(err)) + "\n");
@@ -180,7 +200,7 @@ struct Restorer {
     struct stat st;
     if (SplitParent(e.file.original, parent, name) != 0 || OriginFolder(e, parent, false) != 0 ||
         sys.FStatAt(origin.fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        st.st_dev != e.file.dev || st.st_ino != e.file.ino ||
+        ids.OfFd(origin.fd.Get(), st.st_dev) != e.file.fs || st.st_ino != e.file.ino ||
         !Matches(st, {e.file.mode, e.file.size, e.file.mtime}))
       return false;
     const std::string when = Tab(IsoText(clock.Now()));
@@ -216,7 +236,13 @@ bool TrashInfoNames(Sys& sys, const std::string& info_path, const std::string& o
   return path == original || (path[0] != '/' && original.ends_with("/" + path));
 }
 
-int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
+bool OthersCanWrite(const struct stat& folder, uid_t uid) {
+  if ((folder.st_mode & S_ISVTX) != 0) return false;
+  return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+         (folder.st_uid != uid && (folder.st_mode & S_IWUSR) != 0);
+}
+
+int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out, int version) {
   const std::string& include = e.include.path;
   if (!Within(include, e.file.original)) return EINVAL;
   // The include folder itself may be a link when the run found it so; nothing below it may.
@@ -225,7 +251,9 @@ int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
     return err == ENOTDIR && !e.include.link ? ELOOP : err;
   struct stat st;
   if (sys.FStat(out.Get(), &st) != 0) return errno;
-  if (st.st_dev != e.include.dev || st.st_ino != e.include.ino) return ESTALE;
+  if (FsIdentities(sys, version).OfFd(out.Get(), st.st_dev) != e.include.fs ||
+      st.st_ino != e.include.ino)
+    return ESTALE;
   size_t pos = include == "/" ? 1 : include.size() + 1;
   const std::string& original = e.file.original;
   for (size_t slash = original.find('/', pos); slash != std::string::npos;

@@ -47,6 +47,10 @@ TEST(JournalText, EscapedNamesRoundTripAsBytes) {
 constexpr const char* kHead = "kestrel-journal\t1\nrun\t2026-12-06T10:00:00\t/h/w.ksp\t/q\n";
 constexpr const char* kIntent =
     "intent\t1\t/data/a del-01-01-2020.txt\t5\t100644\t100\t0\t1\t2\t/data\t1\t3\t0\n";
+constexpr const char* kHead2 = "kestrel-journal\t2\nrun\t2026-12-06T10:00:00\t/h/w.ksp\t/q\n";
+constexpr const char* kIntent2 =
+    "intent\t1\t/data/a del-01-01-2020.txt\t5\t100644\t100\t0\tf00000000000000ab\t2\t1000\t100"
+    "\t/data\td64\t3\t0\t1000:100:755/0:0:1777\t\n";
 
 TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
   const struct {
@@ -66,9 +70,23 @@ TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
        1,
        State::kPending},
       // a newer format, an unknown line, a path with "..", a relative destination
-      {std::string("kestrel-journal\t2\n") + "run\t2026-12-06T10:00:00\t\t/q\n" + kIntent +
+      // format 2: identities, owners; a format-1 moved line and a malformed identity
+      {std::string(kHead2) + kIntent2 + "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t\n" +
+           "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t\tx1\t9\n" +
+           "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t\tf00000000000000ab\t9\n" + kIntent,
+       {4, 5, 7},
+       1,
+       State::kMoved},
+      {std::string(kHead2) +
+           "intent\t1\t/data/a del-01-01-2020.txt\t5\t100644\t100\t0\tf1\t2\t1\t1\t/data\td6"
+           "\t3\t0\t1:1\t\n",
+       {3},
+       0,
+       State::kPending},
+      {std::string("kestrel-journal\t3\n") + "run\t2026-12-06T10:00:00\t\t/q\n" + kIntent2 +
            "rename\t1\n" +
-           "intent\t2\t/data/../etc/passwd\t5\t100644\t100\t0\t1\t2\t/data\t1\t3\t0\n" +
+           "intent\t2\t/data/../etc/passwd\t5\t100644\t100\t0\tf00000000000000ab\t2\t1\t1"
+           "\t/data\td6\t3\t0\t\t\n" +
            "moved\t1\t2026-12-06T10:00:01\tq/a.txt\t\n",
        {1, 4, 5, 6},
        1,
@@ -93,6 +111,17 @@ TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
       EXPECT_EQ(run.entries[0].file.original, "/data/a del-01-01-2020.txt");
     }
   }
+  const RunJournal two = ParseJournal(std::string(kHead2) + kIntent2 +
+                                      "moved\t1\t2026-12-06T10:00:01\t/q/a\t\td7\t9\n");
+  ASSERT_EQ(two.entries.size(), 1u);
+  const Entry& e = two.entries[0];
+  EXPECT_EQ(std::tie(e.file.fs, e.file.ino, e.file.uid, e.file.gid, e.file.owners),
+            std::make_tuple("f00000000000000ab", ino_t{2}, uid_t{1000}, gid_t{100},
+                            "1000:100:755/0:0:1777"));
+  EXPECT_EQ(std::tie(e.include.fs, e.include.ino, e.placed_fs, e.placed_ino),
+            std::make_tuple("d64", ino_t{3}, "d7", ino_t{9}));
+  // format 1 compares device numbers, as identities of their own
+  EXPECT_EQ(ParseJournal(std::string(kHead) + kIntent).entries.at(0).file.fs, "d1");
 }
 
 // Every entry below root: type and mode; for files also size, stamp to the nanosecond and

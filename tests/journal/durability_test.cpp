@@ -1,0 +1,163 @@
+// A run's journal holds every move before the move happens, whatever stops the run.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "app/main_routine.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_writer.h"
+#include "support/engine_fixture.h"
+#include "support/fault_sys.h"
+
+namespace kestrel::journal {
+namespace {
+
+using test::At;
+
+// Notes every step that changes a due file (a rename, a link of its copy, the removal of its
+// source) taken while the journal has unsynced bytes or does not yet name the file; with
+// signal_at, raises that signal at that step.
+class OrderSys : public test::FaultSys {
+ public:
+  std::vector<std::string> early;
+  int steps = 0, signal_at = 0, signal = 0;
+  bool bind_mount = false;  // renames of due files say EXDEV
+
+  void Clear() {
+    early.clear();
+    steps = signal_at = signal = 0;
+    bind_mount = false;
+    space.reset();
+  }
+
+  int OpenAt(int d, const char* p, int f, mode_t m) override {
+    const int fd = FaultSys::OpenAt(d, p, f, m);
+    if (fd >= 0 && (f & O_CREAT) != 0 && std::string(p).find("/journal/") != std::string::npos)
+      journal_ = p, fd_ = fd;
+    return fd;
+  }
+  ssize_t Write(int fd, const void* b, size_t n) override {
+    dirty_ = dirty_ || fd == fd_;
+    return FaultSys::Write(fd, b, n);
+  }
+  int Fsync(int fd) override {
+    if (fd == fd_) dirty_ = false;
+    return FaultSys::Fsync(fd);
+  }
+  int RenameAt2(int od, const char* op, int nd, const char* np, unsigned int f) override {
+    Step(op);
+    if (bind_mount && std::string(op).find("del-") != std::string::npos) return errno = EXDEV, -1;
+    return FaultSys::RenameAt2(od, op, nd, np, f);
+  }
+  int LinkAt(int od, const char* op, int nd, const char* np, int f) override {
+    Step(np);
+    return FaultSys::LinkAt(od, op, nd, np, f);
+  }
+  int UnlinkAt(int d, const char* p, int f) override {
+    Step(p);
+    return FaultSys::UnlinkAt(d, p, f);
+  }
+
+ private:
+  void Step(const char* name) {
+    if (std::string(name).find("del-") == std::string::npos) return;
+    if (dirty_ || test::ReadFile(journal_).find(name) == std::string::npos) early.push_back(name);
+    if (++steps == signal_at) ::kill(::getpid(), signal);
+  }
+  std::string journal_;
+  int fd_ = -1;
+  bool dirty_ = false;
+};
+
+class DurabilityTest : public test::EngineTest {
+ protected:
+  DurabilityTest() : test::EngineTest(sys) {}
+  void Files(int n) {
+    for (int i = 0; i < n; ++i)
+      test::MakeFile(data + "/f" + std::to_string(i) + " del-01-01-2020.bin", 1000000,
+                     At(2019, 1, 1));
+    Cfg().Filename(home / "weekly.ksp");
+    Cfg().QuarantineFolder(tree / "q");
+    Cfg().IncludeFolders().assign(1, Folder2Clean(data, false));
+    Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+  }
+  // Outcomes by kind: "moved", "failed 125", ...; "pending" for an intent without one.
+  std::map<std::string, int> Outcomes() {
+    RunJournal run;
+    const auto runs = ListRuns(RealSys(), JournalFolder(fn));
+    EXPECT_EQ(runs.size(), 1u);
+    EXPECT_EQ(ReadJournal(RealSys(), JournalFolder(fn), runs.at(0), run), 0);
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.version, 2);
+    std::map<std::string, int> out;
+    for (const Entry& e : run.entries)
+      ++out[e.state == State::kMoved     ? std::string("moved")
+            : e.state == State::kFailed ? "failed " + std::to_string(e.error)
+                                        : "pending"];
+    return out;
+  }
+
+  inline static OrderSys sys;
+  test::TempDir tree;
+  std::string data = tree / "data";
+};
+
+TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappens) {
+  const struct {
+    const char* name;
+    bool bind_mount;  // the rename says EXDEV on one file system
+    std::uint64_t free_blocks;
+    int max_mb;
+    std::map<std::string, int> outcomes;
+  } cases[] = {
+      {"renames", false, 0, 100, {{"moved", 5}}},
+      {"MB limit", false, 0, 2, {{"moved", 2}, {"failed 125", 3}}},
+      {"copies on a bind mount", true, 0, 100, {{"moved", 5}}},
+      {"no room on a bind mount", true, 10, 100, {{"failed 28", 5}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sys.Clear();
+    sys.bind_mount = c.bind_mount;
+    if (c.free_blocks != 0) sys.space = {c.free_blocks, 4096};
+    std::filesystem::remove_all(tree.Path());
+    std::filesystem::remove_all(JournalFolder(fn));
+    Files(5);
+    Cfg().MaxMBPerRun(c.max_mb);
+    ASSERT_TRUE(Cfg().CleanUp());
+    EXPECT_EQ(sys.early, std::vector<std::string>{});
+    EXPECT_EQ(Outcomes(), c.outcomes);
+    const int moved = c.outcomes.count("moved") != 0 ? c.outcomes.at("moved") : 0;
+    EXPECT_EQ(test::Names(tree / "q").size(), static_cast<size_t>(moved));
+    EXPECT_EQ(test::Names(data).size(), static_cast<size_t>(5 - moved));
+  }
+}
+
+TEST_F(DurabilityTest, ASignalStopsTheRunAfterTheFileBeingMoved) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    sys.Clear();
+    sys.signal_at = 2, sys.signal = signal;
+    std::filesystem::remove_all(tree.Path());
+    std::filesystem::remove_all(JournalFolder(fn));
+    Files(5);
+    Cfg().Save();
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::freopen("/dev/null", "w", stdout);
+      _exit(Main(fn, {"-s:" + Cfg().Filename()}, [](Functions&) { return 2; }));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Outcomes(), (std::map<std::string, int>{{"moved", 2}, {"failed 125", 3}}));
+    const std::string name = signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+    const std::string log = LogText();
+    const size_t warned = log.find("Run stopped by a signal (" + name + ")");
+    EXPECT_LT(warned, log.find("Files moved or deleted: 2")) << log;
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::journal
