@@ -18,14 +18,28 @@ step "dpkg-deb -c lists the expected files"
 files() { dpkg-deb -c "$1" | awk '{print $6}' | grep -v '/$' | sort; }
 diff -u <(printf '%s\n' ./usr/bin/kestrel ./usr/lib/systemd/user/kestrel@.service \
   ./usr/lib/systemd/user/kestrel@.timer ./usr/share/bash-completion/completions/kestrel \
-  ./usr/share/man/man1/kestrel.1 | sort) <(files "$cli") || fail "kestrel package files"
+  ./usr/share/doc/kestrel/changelog.gz ./usr/share/doc/kestrel/copyright \
+  ./usr/share/man/man1/kestrel.1.gz | sort) <(files "$cli") || fail "kestrel package files"
 diff -u <(printf '%s\n' ./usr/bin/kestrel-gui \
   ./usr/share/applications/org.kestrel.Kestrel.desktop \
+  ./usr/share/doc/kestrel-gui/changelog.gz ./usr/share/doc/kestrel-gui/copyright \
+  ./usr/share/man/man1/kestrel-gui.1.gz \
   ./usr/share/icons/hicolor/scalable/apps/org.kestrel.Kestrel.svg \
   ./usr/share/kestrel/nautilus/kestrel-mark ./usr/share/kio/servicemenus/kestrel-mark.desktop \
   ./usr/share/metainfo/org.kestrel.Kestrel.metainfo.xml \
   ./usr/share/mime/packages/org.kestrel.Kestrel.xml | sort) <(files "$gui") ||
   fail "kestrel-gui package files"
+
+step "lintian: no error in either package"
+for deb in "$cli" "$gui"; do
+  out=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v '^running with root privileges') || true
+  [ -n "$out" ] && echo "$out"
+  if grep -q '^E: ' <<<"$out"; then fail "lintian errors in $(basename "$deb")"; fi
+done
+
+step "hardened: bind-now and fortified calls"
+[[ $(readelf -d "$pkg_dir/kestrel") == *BIND_NOW* ]] || fail "kestrel is not linked with -z now"
+[[ $(nm -D "$pkg_dir/kestrel") == *_chk@* ]] || fail "kestrel has no fortified calls"
 
 step "Depends: no GUI library for kestrel; kestrel-gui needs kestrel"
 depends_cli=$(dpkg-deb -f "$cli" Depends)
@@ -34,6 +48,7 @@ echo "kestrel: $depends_cli"
 echo "kestrel-gui: $depends_gui"
 [[ $depends_cli == *libc6* && $depends_cli != *qt* ]] || fail "kestrel Depends"
 [[ $depends_gui == "kestrel (= $version)"*libqt6widgets6* ]] || fail "kestrel-gui Depends"
+[ "$(dpkg-deb -f "$cli" Recommends)" = "bash-completion" ] || fail "kestrel Recommends"
 
 root=$work/root
 dpkg -x "$cli" "$root"
@@ -80,11 +95,13 @@ out=$(cd "$units" && systemd-analyze verify --man=no ./kestrel@weekly.ksp.timer 
 [ -z "$out" ] || fail "systemd-analyze verify: $out"
 
 step "man --warnings -l prints no warning"
-out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$root/usr/share/man/man1/kestrel.1" \
-  2>&1 >/dev/null)
-[ -z "$out" ] || fail "man warnings: $out"
+for page in kestrel kestrel-gui; do
+  out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l \
+    "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$out" ] || fail "man warnings in $page.1: $out"
+done
 for option in $("$root/usr/bin/kestrel" --help | sed -n 's/^  --\([a-z-]*\).*/\1/p'); do
-  grep -q -- "^\.B.* \\\\-\\\\-${option//-/\\\\-}\b" "$root/usr/share/man/man1/kestrel.1" ||
+  zgrep -q -- "^\.B.* \\\\-\\\\-${option//-/\\\\-}\b" "$root/usr/share/man/man1/kestrel.1.gz" ||
     fail "the manual page lacks --$option"
 done
 

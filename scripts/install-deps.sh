@@ -10,7 +10,7 @@ packages=(
   clang-format clang clang-tidy libclang-rt-14-dev
   trash-cli poppler-utils xvfb xauth
   e2fsprogs locales ccache
-  dpkg-dev file desktop-file-utils appstream systemd man-db shared-mime-info
+  dpkg-dev file desktop-file-utils appstream systemd man-db shared-mime-info lintian
 )
 
 # Tests of date display in a user's locale need one locale besides C.

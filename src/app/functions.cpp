@@ -20,7 +20,10 @@ Functions::Functions(Platform platform) : platform_(std::move(platform)) {
                         DateTime start, const std::function<void(const std::string&)>& note) {
     Sys& sys = platform_.sys;
     const std::string folder = JournalFolder(*this);
-    journal::Recover(sys, platform_.clock, folder, note);
+    journal::Recover(sys, platform_.clock, folder, note, [this](const std::string& text) {
+      WarningRpt->RecordWarning(text);
+      RunLog->WriteLogMessage(text);
+    });
     journal::JournalWriter::Run run;
     run.folder = folder;
     run.start = start;

@@ -11,6 +11,7 @@
 #include "cleanup/path_text.h"
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
+#include "fs/tree_size.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
 
@@ -193,7 +194,7 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
   try {
     if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(fn_))) return false;
     // What an earlier move of this run took away is no candidate any more, as on the disk.
-    if (mover_.MovedAway(path)) return false;
+    if (mover_.MovedAway(path) || InsideMovedFolder(path)) return false;
     const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
     info = Win32Wrapper(fn_.Outside().sys).Stat(path);
     const Verdict verdict = Judge(date, info.stamp, fn_.Now());
@@ -212,7 +213,8 @@ RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
     record->OriginalFilename(path);
     // Read here, not taken from the judgement, so that a file gone since then is reported
     // and left out of the records.
-    const Win32Wrapper::FileInfo info = fs.Stat(path);
+    Win32Wrapper::FileInfo info = fs.Stat(path);
+    if (info.is_directory) info.size = FolderBytes(fn_.Outside().sys, path);
     record->FileSize(info.size);
     record->FileCreationDate(info.stamp);
     records_.push_back(record);
@@ -232,11 +234,22 @@ RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
       }
     }
     record->FileMoved(mover_.Move(MoveRequest{path, info, quarantine, copies, scanned_}));
+    if (record->FileMoved() && info.is_directory) moved_folders_.insert(path);
   } catch (...) {
     ReportHandled(fn_.Outside().reporter, "KestrelCfg.MoveIt", std::current_exception());
     record->FileMoved(false);
   }
   return record;
+}
+
+bool CleanUpRun::InsideMovedFolder(const std::string& path) const {
+  if (moved_folders_.empty()) return false;
+  std::string_view rest = path;
+  for (size_t slash; (slash = rest.find_last_of('/')) != std::string_view::npos && slash > 0;) {
+    rest = rest.substr(0, slash);
+    if (moved_folders_.count(std::string(rest)) != 0) return true;
+  }
+  return false;
 }
 
 bool CleanUpRun::OnQuarantineDrive(Win32Wrapper& fs, dev_t dev) {

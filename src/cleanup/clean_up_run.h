@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "cleanup/removed_file.h"
@@ -38,6 +39,8 @@ class CleanUpRun {
 
  private:
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
+  // Returns true iff the path lies inside a folder this run moved.
+  bool InsideMovedFolder(const std::string& path) const;
 
   Functions& fn_;
   const KestrelCfg& cfg_;
@@ -46,6 +49,7 @@ class CleanUpRun {
   std::vector<RemovedFilePtr>& records_;
   ScannedFolders scanned_;
   std::optional<dev_t> quarantine_dev_;
+  std::unordered_set<std::string> moved_folders_;
 };
 
 // The removal date a path carries: midnight of the month-day-year date in the ten characters

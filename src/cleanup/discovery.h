@@ -14,10 +14,11 @@ class ScannedFolders;
 
 // The candidates of a run: every entry in the include folders (and their subfolders where
 // asked) whose name fits the mask, skipping excluded folders and, when given, the run's
-// destinations with all they hold; depth-first, pre-order, in file-system order. Tells the
-// recorder (by default the run log and FoldersScanned) of every folder scanned. A failing
-// folder is reported under "Functions.GetTargetFiles" and only its subtree is cut short. When
-// scanned is given, the folders holding candidates are remembered there.
+// destinations with all they hold; depth-first, pre-order, each folder's entries in byte order
+// of their names. Tells the recorder (by default the run log and FoldersScanned) of every
+// folder scanned. A failing folder is reported under "Functions.GetTargetFiles" and only its
+// subtree is cut short. When scanned is given, the folders holding candidates are remembered
+// there.
 std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
                                         const FolderList& exclude_folders,
                                         const std::string& file_mask,

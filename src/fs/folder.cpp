@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -158,7 +159,8 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   const int fd = Acquire(node);
   if (fd < 0 || (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0)) return false;
   node.listed = true;
-  return ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {
+  const size_t first_match = matches.size(), first_subfolder = subfolders.size();
+  const bool read = ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {
     if (type == DT_UNKNOWN) {
       struct stat st;
       if (sys.FStatAt(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
@@ -168,6 +170,10 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
     if (MatchesMask(text, mask)) matches.emplace_back(text);
     if (type == DT_DIR) subfolders.emplace_back(text);
   });
+  // getdents order differs between file systems; std::string compares bytes as unsigned.
+  std::sort(matches.begin() + static_cast<std::ptrdiff_t>(first_match), matches.end());
+  std::sort(subfolders.begin() + static_cast<std::ptrdiff_t>(first_subfolder), subfolders.end());
+  return read;
 }
 
 namespace {

@@ -36,7 +36,8 @@ class Folder {
 
   // One pass over the entries: names that fit the mask go to matches (every kind of entry,
   // directories and links included, never "." or ".."), directories (not links) to subfolders,
-  // both in file-system order. Returns false iff the folder could not be read to its end.
+  // each appended in byte order of the names. Returns false iff the folder could not be read to
+  // its end.
   bool List(std::string_view mask, std::vector<std::string>& matches,
             std::vector<std::string>& subfolders) const;
 

@@ -30,15 +30,28 @@ int RemoveSource(Sys& sys, const MoveSource& src, const CopiedTree* copied) {
   return sys.UnlinkAt(src.Dir(), src.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
+// Tries place on "wanted", "wanted (2)", ... from next's number on; place returns 0 or an
+// errno, EEXIST for a taken name. After a success next holds the number after the one taken.
+template <typename Place>
+int PlaceFree(const std::string& wanted, int max_number, FreeNumber* next, std::string& placed,
+              Place place) {
+  int n = next != nullptr ? next->next : 1;
+  int err = EEXIST;
+  for (; n <= max_number && err == EEXIST; ++n) {
+    placed = NumberedName(wanted, n);
+    err = place(placed);
+  }
+  if (err == 0 && next != nullptr) next->next = n;
+  return err;
+}
+
 int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
-                   int max_number, std::string& placed) {
+                   int max_number, FreeNumber* next, std::string& placed) {
   std::string target;
   if (const int err = ReadLinkText(sys, src.Dir(), src.name, target)) return err;
-  int err = EEXIST;
-  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
-    placed = NumberedName(wanted, n);
-    err = sys.SymlinkAt(target.c_str(), dst, placed.c_str()) == 0 ? 0 : errno;
-  }
+  int err = PlaceFree(wanted, max_number, next, placed, [&](const std::string& name) {
+    return sys.SymlinkAt(target.c_str(), dst, name.c_str()) == 0 ? 0 : errno;
+  });
   if (err != 0) return err;
   err = SyncFolder(sys, dst);
   if (err == 0) err = RemoveSource(sys, src, nullptr);
@@ -48,15 +61,13 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
 
 // Returns ENOTSUP when the file system has no anonymous files; nothing is done then.
 int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
-                   int max_number, std::string& placed) {
+                   int max_number, FreeNumber* next, std::string& placed) {
   Fd out;
   int err = CopyToAnonymous(sys, src, dst, out);
   if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
-  err = EEXIST;
-  for (int n = 1; n <= max_number && err == EEXIST; ++n) {
-    placed = NumberedName(wanted, n);
-    err = LinkAnonymous(sys, out.Get(), dst, placed);
-  }
+  err = PlaceFree(wanted, max_number, next, placed, [&](const std::string& name) {
+    return LinkAnonymous(sys, out.Get(), dst, name);
+  });
   if (err != 0) return err;
   err = SyncFolder(sys, dst);
   if (err == 0) err = RemoveSource(sys, src, nullptr);
@@ -65,16 +76,16 @@ int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
 }
 
 int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const std::string& wanted,
-               int max_number, std::string& placed) {
+               int max_number, FreeNumber* next, std::string& placed) {
   if (S_ISREG(src.st.st_mode)) {
-    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, placed);
+    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, next, placed);
     if (err != ENOTSUP) return err;
   }
   std::string temp;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
   const bool folder = S_ISDIR(src.st.st_mode);
-  int err = RenameToFreeName(sys, dst, temp, dst, wanted, placed, max_number);
+  int err = RenameToFreeName(sys, dst, temp, dst, wanted, placed, max_number, next);
   const std::string& landed = err == 0 ? placed : temp;
   if (err == 0) err = SyncFolder(sys, dst);
   if (err == 0) {
@@ -117,23 +128,24 @@ int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& f
 }
 
 int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
-                     const std::string& wanted, std::string& placed, int max_number) {
-  for (int n = 1; n <= max_number; ++n) {
-    placed = NumberedName(wanted, n);
-    if (sys.RenameAt2(from_dir, from_name.c_str(), to_dir, placed.c_str(), RENAME_NOREPLACE) == 0)
-      return 0;
-    if (errno != EEXIST) return errno;
-  }
-  return EEXIST;
+                     const std::string& wanted, std::string& placed, int max_number,
+                     FreeNumber* next) {
+  return PlaceFree(wanted, max_number, next, placed, [&](const std::string& name) {
+    return sys.RenameAt2(from_dir, from_name.c_str(), to_dir, name.c_str(), RENAME_NOREPLACE) == 0
+               ? 0
+               : errno;
+  });
 }
 
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed,
-                  MoveSteps* steps) {
+                  FreeNumber* next, MoveSteps* steps) {
   const int max_number = free_name ? kMaxNumber : 1;
+  if (!free_name) next = nullptr;
   // The rename alone knows whether the two folders share a mount: a bind mount of the same
   // file system has the same device number and still says EXDEV.
-  if (const int err = RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number);
+  if (const int err =
+          RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number, next);
       err != EXDEV)
     return err;
   if (steps != nullptr) {
@@ -148,8 +160,9 @@ int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
             static_cast<std::uint64_t>(src.st.st_size))
       return ENOSPC;
   }
-  if (S_ISLNK(src.st.st_mode)) return MoveLinkAcross(sys, src, dst, wanted, max_number, placed);
-  return MoveAcross(sys, src, dst, dst_dev, wanted, max_number, placed);
+  if (S_ISLNK(src.st.st_mode))
+    return MoveLinkAcross(sys, src, dst, wanted, max_number, next, placed);
+  return MoveAcross(sys, src, dst, dst_dev, wanted, max_number, next, placed);
 }
 
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
@@ -173,6 +186,7 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
       cache->destination.path = to_folder;
       cache->destination.fd = std::move(opened);
       cache->destination.dev = dst_dev;
+      cache->destination.next_free.clear();
       dst = cache->destination.fd.Get();
     } else {
       dst = opened.Get();
@@ -180,7 +194,8 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
   }
   std::string name;
   MoveSteps steps;
-  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, &steps);
+  FreeNumber* next = cache != nullptr ? &cache->destination.next_free[src.name] : nullptr;
+  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &steps);
   if (err == 0 && placed != nullptr) {
     placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
     placed->info_path.clear();

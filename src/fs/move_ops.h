@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "fs/fd.h"
@@ -12,6 +13,12 @@
 namespace kestrel {
 
 class ScannedFolders;
+
+// Where a search for a free "name (N)" goes on from: a run's later search for the same name in
+// the same folder starts after the number its last one took.
+struct FreeNumber {
+  int next = 1;
+};
 
 // The entry a move starts from: its folder, open and checked against the scan, its name and
 // its own (lstat) attributes. Every later step works relative to dir.
@@ -34,6 +41,7 @@ class MoveCache {
     std::string path;
     Fd fd;
     dev_t dev = 0;
+    std::unordered_map<std::string, FreeNumber> next_free;  // by wanted name
   };
   Open source;
   Open destination;
@@ -45,10 +53,12 @@ int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& f
                    MoveSource& src, MoveCache* cache = nullptr);
 
 // Renames from_name to the first free name of "wanted", "wanted (2)", ... (up to max_number
-// names) in to_dir, never replacing anything; the name used goes to placed. Returns 0 or the
-// errno (EEXIST when every name was taken).
+// names) in to_dir, never replacing anything; the name used goes to placed. With next, the
+// search starts at its number and moves it on. Returns 0 or the errno (EEXIST when every name
+// was taken).
 int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int to_dir,
-                     const std::string& wanted, std::string& placed, int max_number = 9999);
+                     const std::string& wanted, std::string& placed, int max_number = 9999,
+                     FreeNumber* next = nullptr);
 
 // The names a copy read from each folder, so that removing the source removes no more.
 struct CopiedTree {
@@ -94,10 +104,11 @@ struct MoveSteps {
 // free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
 // It renames; when the rename says EXDEV (another file system, or the same one through another
 // mount) it copies as MoveIntoFolder does, after checking the room. The name used goes to
-// placed. Returns 0 or the errno (EEXIST: the name is taken, ENOSPC: no room for the copy).
+// placed; next, as for RenameToFreeName. Returns 0 or the errno (EEXIST: the name is taken,
+// ENOSPC: no room for the copy).
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed,
-                  MoveSteps* steps = nullptr);
+                  FreeNumber* next = nullptr, MoveSteps* steps = nullptr);
 
 // Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
 // the errno of the failed move.

@@ -62,7 +62,7 @@ int SplitParent(const std::string& path, std::string& parent_path, std::string& 
                      slash == std::string::npos ? end + 1 : end - slash);
   if (name == "." || name == "..") return EINVAL;
   if (slash == std::string::npos) {
-    parent_path = ".";
+    parent_path.assign(1, '.');  // not = ".": GCC 12 -Wrestrict false positive at -O3
   } else {
     const size_t parent_end = path.find_last_not_of('/', slash);
     parent_path = parent_end == std::string::npos ? "/" : path.substr(0, parent_end + 1);

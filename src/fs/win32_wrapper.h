@@ -30,7 +30,7 @@ class Win32Wrapper {
   explicit Win32Wrapper(Sys& sys, WarningReport* warnings = nullptr,
                         const ScannedFolders* scanned = nullptr, MoveCache* cache = nullptr);
 
-  // Full paths of the entries of one folder whose names fit the mask, in file-system order.
+  // Full paths of the entries of one folder whose names fit the mask, in byte order.
   // Appends "/" to folder when it has none. A folder that cannot be listed gives none.
   std::vector<std::string> FindFiles(std::string& folder, std::string_view mask);
   // Names of the subfolders (not links, not on another file system, openable) of one folder.

@@ -72,7 +72,6 @@ int JournalWriter::Create() {
     if (OpenPath(sys_, run_.folder, O_RDONLY | O_DIRECTORY, folder) == 0) {
       SyncFolder(sys_, folder.Get());
     }
-    PruneJournals(sys_, run_.folder, run_.keep);
     return 0;
   }
   return EEXIST;
@@ -175,6 +174,7 @@ void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
   const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
   std::string parent, name;
   SplitParent(path, parent, name);
+  moved_ = true;
   pending_ += "moved" + Tab(std::to_string(entry)) + Tab(when) + Tab(Escape(path)) +
               Tab(Escape(info)) + Tab(ids_.OfPath(parent, placed.dev)) +
               Tab(std::to_string(placed.ino)) + "\n";
@@ -183,9 +183,17 @@ void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
 int JournalWriter::Finish() {
   if (finished_ || !file_.Valid()) return error_;
   finished_ = true;
+  if (!moved_) {
+    // Nothing to restore: the journal would only make an empty "last" run.
+    file_.Reset();
+    if (sys_.UnlinkAt(AT_FDCWD, path_.c_str(), 0) == 0) path_.clear();
+    return error_;
+  }
   if (error_ == 0) pending_ += "end" + Tab(IsoText(clock_.Now())) + "\n";
   Sync();
   if (file_.Reset() != 0 && error_ == 0) error_ = errno;
+  // Only now, so that a run which keeps no journal costs no older one.
+  PruneJournals(sys_, run_.folder, run_.keep);
   return error_;
 }
 

@@ -12,10 +12,10 @@
 
 namespace kestrel::journal {
 
-// The journal of one run: a file in folder, created at the first intent (a run that moves
-// nothing leaves none), named after the run's start. Each batch of intents is written and
-// synced, with the outcomes gathered since the last batch, before Announce returns; the rest
-// when the journal is finished.
+// The journal of one run: a file in folder, created at the first intent and removed at the
+// end when no move succeeded (a run that moves nothing leaves none), named after the run's
+// start. Each batch of intents is written and synced, with the outcomes gathered since the
+// last batch, before Announce returns; the rest when the journal is finished.
 class JournalWriter final : public MoveJournal {
  public:
   struct Run {
@@ -35,7 +35,8 @@ class JournalWriter final : public MoveJournal {
   void Outcome(std::uint64_t entry, const MovePlaced& placed) override;
   // Writes the end line and syncs. Returns 0 or the first errno the journal met.
   int Finish();
-  // The journal's path; empty until the first intent.
+  // The journal's path; empty until the first intent, and again once a journal without moves
+  // is removed.
   const std::string& Path() const { return path_; }
 
  private:
@@ -53,6 +54,7 @@ class JournalWriter final : public MoveJournal {
   Fd file_;
   int error_ = 0;
   bool finished_ = false;
+  bool moved_ = false;  // a "moved" line was written
   std::uint64_t next_ = 1;
   std::string pending_;
   FsIdentities ids_;

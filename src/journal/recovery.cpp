@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <set>
@@ -54,7 +55,9 @@ bool Unfinished(Sys& sys, const std::string& path) {
 // The source of a move, when it is still there as the journal recorded it.
 struct Source {
   MoveSource src;
-  bool intact = false;
+  bool reached = true;  // false: a link, another folder or an error on the way; nothing known
+  bool intact = false;  // type, size and stamp as recorded
+  bool very = false;    // and the very file recorded: its file system and inode
   bool present = false;
   bool partial_folder = false;  // a folder whose removal after its copy was cut short
 };
@@ -106,6 +109,7 @@ struct Recoverer {
   RunJournal& run;
   JournalAppend& append;
   const std::function<void(const std::string&)>& note;
+  const std::function<void(const std::string&)>& warn;
   std::set<std::string> swept;
   FsIdentities ids{sys, run.version};
 
@@ -130,6 +134,33 @@ struct Recoverer {
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
   }
+  // What stands at the original path, reached from the recorded include folder by its recorded
+  // identity without following a link.
+  Source RecordedSource(const Entry& e, const Recorded& r) {
+    Source s;
+    const int err = OpenOriginFolder(sys, e, false, s.src.dir, run.version);
+    if (err == ENOENT) return s;  // its folder is gone, and the source with it
+    s.reached = err == 0 && SplitParent(e.file.original, s.src.parent_path, s.src.name) == 0;
+    if (!s.reached) return s;
+    struct stat& st = s.src.st;
+    if (sys.FStatAt(s.src.Dir(), s.src.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      s.reached = errno == ENOENT;
+      return s;
+    }
+    s.present = true;
+    s.intact = Matches(st, r);
+    const bool same = st.st_ino == e.file.ino && ids.OfFd(s.src.Dir(), st.st_dev) == e.file.fs;
+    s.very = s.intact && same;
+    s.partial_folder = !s.intact && same && S_ISDIR(st.st_mode) && S_ISDIR(r.mode);
+    return s;
+  }
+
+  // Both copies stay; the outcome keeps the next recovery from trying again.
+  void Unsure(Entry& e) {
+    if (warn) warn("Recovery left both copies, identity unsure: " + EscapeControlBytes(e.file.original));
+    Failed(e, EEXIST);
+  }
+
   void Failed(Entry& e, int err) {
     append.Line("failed" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(std::to_string(err)) +
                 "\n");
@@ -146,7 +177,14 @@ struct Recoverer {
     if (OpenPath(sys, run.quarantine, O_RDONLY | O_DIRECTORY, dst) != 0)
       return Failed(e, s.present ? ECANCELED : ENOENT);
     Sweep(dst.Get(), run.quarantine);
+    if (!s.reached) {
+      // Whatever stands at the path now, a copy that looks whole means a file may be twice.
+      Source unknown;
+      return Landed(sys, dst.Get(), name, r, unknown, nullptr, nullptr) ? Unsure(e)
+                                                                        : Failed(e, ECANCELED);
+    }
     const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file);
+    if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
     Failed(e, s.present ? ECANCELED : ENOENT);
@@ -182,7 +220,7 @@ struct Recoverer {
 
   void SettleMove(Entry& e) {
     const Recorded r{e.file.mode, e.file.size, e.file.mtime};
-    Source s = OpenSource(sys, e.file.original, r);
+    Source s = RecordedSource(e, r);
     std::string parent, name;
     if (SplitParent(e.file.original, parent, name) != 0) return Failed(e, EINVAL);
     if (run.quarantine.empty()) return SettleIntoTrash(e, r, s, name);
@@ -216,7 +254,8 @@ struct Recoverer {
 }  // namespace
 
 int Recover(Sys& sys, const Clock& clock, const std::string& folder,
-            const std::function<void(const std::string&)>& note) {
+            const std::function<void(const std::string&)>& note,
+            const std::function<void(const std::string&)>& warn) {
   int settled = 0;
   for (const std::string& name : ListRuns(sys, folder)) {
     RunJournal run;
@@ -225,7 +264,7 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
         run.version > kFormatVersion)
       continue;
     JournalAppend append(sys, run.path);
-    Recoverer r{sys, clock, run, append, note, {}};
+    Recoverer r{sys, clock, run, append, note, warn, {}};
     // A line cut short by the crash would run into the next one.
     std::string text;
     if (ReadWholeFile(sys, run.path, text) == 0 && !text.empty() && !text.ends_with('\n'))
@@ -237,6 +276,10 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
     if (!run.ended) append.Line("end" + Tab(IsoText(clock.Now())) + "\n");
     append.Finish();
     ++settled;
+    // A run that moved nothing leaves no journal, crash or not.
+    if (std::none_of(run.entries.begin(), run.entries.end(),
+                     [](const Entry& e) { return e.state != State::kFailed; }))
+      sys.UnlinkAt(AT_FDCWD, run.path.c_str(), 0);
   }
   return settled;
 }

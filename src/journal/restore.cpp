@@ -98,15 +98,16 @@ struct Restorer {
   }
 
   // Format 2 records who owned the file and which inode the move left where it went: the same
-  // one after a rename, the copy after a copy. Across file systems, a folder others can write
-  // lets them forge even that.
+  // one after a rename, the copy after a copy. A copy's folder that others can write lets them
+  // forge even that.
   std::string Unsound(const Entry& e, const MoveSource& src) {
     if (e.placed_fs.empty()) return "";
     if (ids.OfFd(src.Dir(), src.st.st_dev) != e.placed_fs || src.st.st_ino != e.placed_ino ||
         src.st.st_uid != e.file.uid)
       return "changed since it was moved (" + EscapeControlBytes(e.placed) + ")";
     struct stat folder;
-    if (e.placed_fs != e.file.fs &&
+    const bool copied = e.placed_fs != e.file.fs || e.placed_ino != e.file.ino;
+    if (copied &&
         (sys.FStat(src.Dir(), &folder) != 0 || OthersCanWrite(folder, sys.GetUid())))
       return "others can write to " + EscapeControlBytes(src.parent_path);
     return "";
@@ -174,7 +175,7 @@ struct Restorer {
     MoveSteps steps;
     steps.before_copy = [&] { return append.Sync(); };
     err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
-                        &steps);
+                        nullptr, &steps);
     if (err != 0) {
       append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
                   Tab(std::to_string(err)) + "\n");

@@ -1,5 +1,6 @@
 #include "marking/mark_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/stat.h>
@@ -7,9 +8,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
+#include "fs/dir_entries.h"
+#include "fs/fd.h"
+#include "fs/path_walk.h"
 #include "fs/sys.h"
 #include "fs/win32_wrapper.h"
 #include "marking/mark_rules.h"
@@ -66,6 +72,30 @@ Win32Wrapper::FileInfo Info(Sys& sys, const std::string& path) {
   return Win32Wrapper(sys).Stat(std::string(WithoutTrailingSlash(path)));
 }
 
+// Finds, below the open folder dir (whose path from the folder being marked is rel), the
+// entries whose own mark a run would read as a date before date; keeps the least in byte order.
+void EarlierMarks(Sys& sys, int dir, const std::string& rel, const std::string& token,
+                  DateTime date, std::string& first) {
+  std::vector<std::pair<std::string, unsigned char>> entries;
+  ForEachEntry(sys, dir, [&](const char* n, size_t len, unsigned char type) {
+    entries.emplace_back(std::string(n, len), type);
+  });
+  for (const auto& [name, type] : entries) {
+    const std::string path = rel + "/" + name;
+    if (FindIgnoreCase(name, token) != std::string::npos) {
+      const auto own = ReadRemovalDate(path, token);
+      if (own && *own < date && (first.empty() || path < first)) first = path;
+    }
+    struct stat st {};
+    if (type != DT_DIR &&
+        (type != DT_UNKNOWN || sys.FStatAt(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+         !S_ISDIR(st.st_mode)))
+      continue;
+    Fd sub(sys, sys.OpenAt(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0));
+    if (sub.Valid()) EarlierMarks(sys, sub.Get(), path, token, date, first);
+  }
+}
+
 }  // namespace
 
 MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token, DateTime date,
@@ -89,6 +119,18 @@ MarkOutcome MarkFile(Sys& sys, const std::string& path, const std::string& token
   if (read_back != date) {
     return Refused("\"" + EscapeControlBytes(token) +
                    "\" already stands earlier in the path, so a run would not read this date");
+  }
+  if (info.is_directory) {
+    // The folder's mark would come first in every path below it and postpone theirs.
+    std::string first;
+    Fd dir;
+    if (OpenPath(sys, std::string(WithoutTrailingSlash(path)), O_RDONLY | O_DIRECTORY, dir) == 0)
+      EarlierMarks(sys, dir.Get(), "", token, date, first);
+    if (!first.empty()) {
+      return Refused(
+          "it holds a mark due earlier, which a run would no longer read: " +
+          EscapeControlBytes(JoinPath(std::string(WithoutTrailingSlash(path)), first.substr(1))));
+    }
   }
   if (DateBeforeStamp(date, info.stamp)) {
     return Refused("the date is before the file's last change (" + info.stamp.ToIsoText() +

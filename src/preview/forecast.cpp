@@ -9,6 +9,7 @@
 #include "cleanup/discovery.h"
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
+#include "fs/tree_size.h"
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
@@ -61,8 +62,9 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
       entry.path = path;
       entry.removal_date = ReadRemovalDate(path, cfg.PrefixToken());
       const Win32Wrapper::FileInfo info = fs.Stat(path);
-      entry.size = info.size;
+      entry.size = info.is_directory ? FolderBytes(fn.Outside().sys, path) : info.size;
       entry.stamp = info.stamp;
+      entry.folder = info.is_directory;
       switch (Judge(entry.removal_date, info.stamp, forecast.now)) {
         case Verdict::kDue:
           forecast.due_now.push_back(std::move(entry));
@@ -79,6 +81,25 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
     } catch (...) {
       ReportHandled(fn.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     }
+  }
+  // What lies in a folder that comes due goes with it, not as an item of its own.
+  std::unordered_set<std::string> due_folders;
+  for (const auto* list : {&forecast.due_now, &forecast.due}) {
+    for (const ForecastEntry& e : *list) {
+      if (e.folder) due_folders.insert(e.path);
+    }
+  }
+  const auto inside_due_folder = [&](const ForecastEntry& e) {
+    std::string_view rest = e.path;
+    for (size_t slash; (slash = rest.find_last_of('/')) != std::string_view::npos && slash > 0;) {
+      rest = rest.substr(0, slash);
+      if (due_folders.count(std::string(rest)) != 0) return true;
+    }
+    return false;
+  };
+  if (!due_folders.empty()) {
+    for (auto* list : {&forecast.due_now, &forecast.due, &forecast.never_due})
+      std::erase_if(*list, inside_due_folder);
   }
   ByDate(forecast.due_now);
   ByDate(forecast.due);

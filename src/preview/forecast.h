@@ -24,6 +24,7 @@ struct ForecastEntry {
   std::optional<DateTime> removal_date;
   DateTime stamp;
   Reason never_due = Reason::kNone;  // why it never comes due
+  bool folder = false;               // a marked folder: size counts the files below it
 };
 
 struct Forecast {
@@ -36,8 +37,9 @@ struct Forecast {
 
 // The marked files of cfg's folders, found by the run's own discovery and judged by its
 // removal-date rule: due now, due within days (whole days after today), or never due. Each
-// path once; files due later are left out. Writes nothing; a file that cannot be read is
-// reported under "KestrelCfg.FileIsExpired" and left out.
+// path once; files due later, and what lies in a folder that comes due, are left out.
+// Writes nothing; a file that cannot be read is reported under "KestrelCfg.FileIsExpired"
+// and left out.
 Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days);
 
 // "no_date" or "before_stamp" (empty for kNone).

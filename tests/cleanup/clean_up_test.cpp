@@ -137,6 +137,43 @@ TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
   EXPECT_EQ(fs::directory_iterator(data) == fs::directory_iterator(), true);
 }
 
+// A marked folder counts the files below it (a hard link once, a link at its own size), and
+// what lay inside a folder the run moved is passed over without an error.
+TEST_F(CleanUpTest, MarkedFolderCountsItsFilesAndTakesItsContentsAlong) {
+  const struct {
+    std::int32_t limit;
+    std::vector<std::string> left;  // in data after the run
+    int files;
+    const char* mb;
+  } cases[] = {
+      {3, {"z del-12-01-2026.txt"}, 1, "3.50"},  // the folder alone reaches 3 MB
+      {4, {}, 2, "3.50"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.limit);
+    fs::remove_all(data);
+    fs::remove_all(quarantine);
+    fs::create_directories(quarantine);
+    const std::string proj = data + "/proj del-12-01-2026";
+    MakeFile(proj + "/big.bin", 3000000, At(2026, 1, 1));
+    fs::create_hard_link(proj + "/big.bin", proj + "/same.bin");
+    MakeFile(proj + "/sub/in del-11-01-2026.txt", 499993, At(2026, 1, 1));
+    fs::create_symlink("big.bin", proj + "/l");  // 7 bytes
+    test::SetStamp(proj, At(2026, 1, 1));
+    Due("z del-12-01-2026.txt", 0);
+    Cfg().MaxMBPerRun(c.limit);
+    clock.Advance(60);
+    ASSERT_TRUE(Cfg().CleanUp());
+    EXPECT_EQ(test::Names(data), c.left);
+    EXPECT_EQ(Cfg().RemovedFiles().front()->FileSize(), 3500000);
+    const auto lines = LogLines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 4], "Files moved or deleted: " + std::to_string(c.files));
+    EXPECT_EQ(lines[lines.size() - 3], std::string("Total MB moved or deleted: ") + c.mb);
+    EXPECT_EQ(Locations(), std::vector<std::string>{});
+  }
+}
+
 // A stop asked for before the scan scans nothing; one asked for while a file moves lets no
 // further file go. Either way the run ends with its summary.
 TEST_F(CleanUpTest, StopRequestEndsTheRunCleanly) {

@@ -98,6 +98,30 @@ TEST_F(MoveTest, NeverOverwritesATakenName) {
             "abc");
 }
 
+// A run's search for a free name goes on where its last search for that name stopped, so that
+// n files of one name take about n renames, not n*n/2; a name taken before stays untouched.
+TEST_F(MoveTest, FreeNameSearchGoesOnWhereTheLastStopped) {
+  struct Counting : SysWrapper {
+    Counting() : SysWrapper(RealSys()) {}
+    int RenameAt2(int a, const char* b, int c, const char* d, unsigned int e) override {
+      ++renames;
+      return SysWrapper::RenameAt2(a, b, c, d, e);
+    }
+    int renames = 0;
+  } sys;
+  test::WriteFile(q_ + "/x (2).txt", "old");
+  MoveCache cache;
+  for (int i = 0; i < 50; ++i) {
+    const std::string from = dir_ / std::to_string(i) + "/x.txt";
+    test::WriteFile(from, std::to_string(i));
+    EXPECT_TRUE(Win32Wrapper(sys, nullptr, nullptr, &cache).MoveFile(from, q_));
+  }
+  EXPECT_EQ(sys.renames, 51);
+  EXPECT_EQ(test::ReadFile(q_ + "/x (2).txt"), "old");
+  EXPECT_EQ(test::ReadFile(q_ + "/x (51).txt"), "49");
+  EXPECT_EQ(test::Names(q_).size(), 51u);
+}
+
 // The same moves by rename within a file system and, where /dev/shm is another, by copy: the
 // outcome is the same but for special files, which only rename.
 TEST_F(MoveTest, MovesFilesLinksFoldersAndSparseFiles) {

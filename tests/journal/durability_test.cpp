@@ -82,11 +82,13 @@ class DurabilityTest : public test::EngineTest {
     Cfg().IncludeFolders().assign(1, Folder2Clean(data, false));
     Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
   }
-  // Outcomes by kind: "moved", "failed 125", ...; "pending" for an intent without one.
+  // Outcomes by kind: "moved", "failed 125", ...; "pending" for an intent without one. None
+  // without a journal (a run that moved nothing keeps none).
   std::map<std::string, int> Outcomes() {
     RunJournal run;
     const auto runs = ListRuns(RealSys(), JournalFolder(fn));
-    EXPECT_EQ(runs.size(), 1u);
+    EXPECT_LE(runs.size(), 1u);
+    if (runs.empty()) return {};
     EXPECT_EQ(ReadJournal(RealSys(), JournalFolder(fn), runs.at(0), run), 0);
     EXPECT_TRUE(run.ended);
     EXPECT_EQ(run.version, 2);
@@ -114,7 +116,7 @@ TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappens) {
       {"renames", false, 0, 100, {{"moved", 5}}},
       {"MB limit", false, 0, 2, {{"moved", 2}, {"failed 125", 3}}},
       {"copies on a bind mount", true, 0, 100, {{"moved", 5}}},
-      {"no room on a bind mount", true, 10, 100, {{"failed 28", 5}}},
+      {"no room on a bind mount", true, 10, 100, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

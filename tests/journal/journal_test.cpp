@@ -364,6 +364,19 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   Cfg().LastRunDate(At(2026, 12, 5));
   ASSERT_TRUE(Cfg().CleanUp());  // only a is due
   const std::string a = data + "/a del-01-01-2020.txt";
+  const std::string first = Last().name;
+  // A run whose every move failed keeps no journal; one kept by an older Kestrel is passed over.
+  JournalWriter failing(RealSys(), clock, {JournalFolder(fn), At(2026, 12, 7), "", "/q", {data}});
+  ASSERT_NE(failing.Announce({{a, 1, 0100644, {}, 1, 2}}), 0u);
+  MovePlaced failed;
+  failed.error = EACCES;
+  failing.Outcome(1, failed);
+  EXPECT_EQ(failing.Finish(), 0);
+  EXPECT_EQ(ListRuns(RealSys(), JournalFolder(fn)), std::vector<std::string>{first});
+  WriteFile(JournalFolder(fn) + "/2026-12-08T00-00-00.tsv",
+            std::string(kHead) + kIntent +
+                "failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n",
+            0600);
   std::vector<std::string> lines;
   const auto out = [&](const std::string& line) { lines.push_back(line); };
   const struct {
@@ -374,13 +387,13 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
       {{"nope", {}, false, false}, 2, {"[Warning] No journaled run is called nope"}},
       {{"last", {}, false, false},
        0,
-       {"[Restored] " + a,
+       {"[Run] " + first, "[Restored] " + a,
         "[Reminder] Its removal date has passed, so the next run moves it again: " + a}},
-      {{"last", {}, false, false}, 0, {}},  // nothing left to restore
+      {{"last", {}, false, false}, 0, {"[Run] " + first, "[Message] Nothing is left to restore"}},
       {{"last", {data + "/b del-01-01-2030.txt"}, false, false},
        1,
-       {"[Warning] Not in the journal of run " + Last().name + ": " + data +
-        "/b del-01-01-2030.txt"}},
+       {"[Run] " + first,
+        "[Warning] Not in the journal of run " + first + ": " + data + "/b del-01-01-2030.txt"}},
   };
   for (const auto& c : cases) {
     lines.clear();
@@ -392,7 +405,12 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   ASSERT_TRUE(Cfg().CleanUp());
   lines.clear();
   EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
-  EXPECT_EQ(lines, (std::vector<std::string>{"[Restored] " + a, "[Unmarked] " + data + "/a.txt"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"[Run] " + RunNameFor(clock.Now()), "[Restored] " + a,
+                                             "[Unmarked] " + data + "/a.txt"}));
+  fs::remove_all(JournalFolder(fn));
+  lines.clear();
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, out), 0);
+  EXPECT_EQ(lines, std::vector<std::string>{"[Message] Nothing is left to restore"});
 }
 
 class RecoveryTest : public RestoreTest {
@@ -462,6 +480,10 @@ TEST_F(RecoveryTest, FinishesWhatACrashLeft) {
     EXPECT_EQ(Recover(), 1);
     EXPECT_EQ(test::Names(data), c.data_after);
     EXPECT_EQ(test::Names(q), c.q_after);
+    if (c.state == State::kFailed) {  // a run that moved nothing keeps no journal
+      EXPECT_EQ(ListRuns(RealSys(), JournalFolder(fn)), std::vector<std::string>{});
+      continue;
+    }
     RunJournal run = Last();
     ASSERT_EQ(run.entries.size(), 1u);
     EXPECT_EQ(run.entries[0].state, c.state);

@@ -56,6 +56,10 @@ TEST_F(MarkFileTest, RefusesAndLeavesTheFileAlone) {
   test::MakeFile(dir / "del-old/c.txt", 1, At(2026, 11, 1));
   test::MakeFile(dir / "new.txt", 1, At(2027, 1, 5, 9));
   test::MakeFile(dir / std::string(245, 'x'), 1, At(2026, 11, 1));
+  for (const char* inside : {"z del-01-01-2026.txt", "sub/y del-12-31-2026.txt", "sub/x.txt",
+                             "later del-02-02-2027.txt"})
+    test::MakeFile(dir / "proj/" + inside, 1, At(2026, 11, 1));
+  test::MakeFile(dir / "fine/later del-02-02-2027.txt", 1, At(2026, 11, 1));
   struct Case {
     std::string name;
     std::string token;
@@ -73,6 +77,9 @@ TEST_F(MarkFileTest, RefusesAndLeavesTheFileAlone) {
        "remove it"},
       {std::string(245, 'x'), "del-",
        "the new name would be longer than the file system allows (255 bytes)"},
+      {"proj", "del-",
+       "it holds a mark due earlier, which a run would no longer read: " +
+           (dir / "proj/sub/y del-12-31-2026.txt")},
   };
   const auto before = Names(dir.Path());
   for (const Case& c : cases) {
@@ -81,6 +88,7 @@ TEST_F(MarkFileTest, RefusesAndLeavesTheFileAlone) {
     EXPECT_EQ(out.reason, c.reason) << c.name;
   }
   EXPECT_EQ(Names(dir.Path()), before);
+  EXPECT_TRUE(Mark("fine", "del-").ok);  // a later mark inside is no reason to refuse
   EXPECT_EQ(UnmarkFile(RealSys(), dir / "a.txt", "del-").reason,
             "the name carries no mark \"del-MM-DD-YYYY\"");
 }

@@ -58,5 +58,28 @@ TEST(ForecastTest, GroupsDueNowWithinTheDaysAndNeverDueWithTheReason) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
+// A marked folder comes due as one item with the bytes below it; what it holds goes along.
+TEST(ForecastTest, MarkedFolderIsListedOnceWithItsFilesBytes) {
+  test::FakeClock clock(At(2026, 12, 6, 10));
+  test::RecordingReporter reporter;
+  test::TempDir home, tree;
+  Functions fn(Platform{clock, reporter, RealSys(), home.Path()});
+  for (const char* folder : {"/now del-12-01-2026", "/soon del-12-08-2026"}) {
+    MakeFile(tree.Path() + folder + "/a del-01-01-2026.txt", 1000, At(2025, 1, 1));
+    MakeFile(tree.Path() + folder + "/b.txt", 24, At(2025, 1, 1));
+    test::SetStamp(tree.Path() + folder, At(2025, 1, 1));
+  }
+  fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), true);
+
+  const Forecast f = MakeForecast(fn, *fn.CurrentCfg, 7);
+
+  ASSERT_EQ(f.due_now.size(), 1u);
+  EXPECT_EQ(f.due_now[0].path, tree / "now del-12-01-2026");
+  EXPECT_EQ(f.due_now[0].size, 1024);
+  ASSERT_EQ(f.due.size(), 1u);
+  EXPECT_EQ(f.due[0].path, tree / "soon del-12-08-2026");
+  EXPECT_TRUE(f.never_due.empty());
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -45,19 +45,42 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
     return kExitRunFailed;
   }
   const std::string folder = JournalFolder(fn);
-  journal::Recover(sys, fn.Outside().clock, folder,
-                   [&](const std::string& text) { out("[Message] " + text); });
+  journal::Recover(
+      sys, fn.Outside().clock, folder, [&](const std::string& text) { out("[Message] " + text); },
+      [&](const std::string& text) { out("[Warning] " + text); });
   const std::vector<std::string> runs = journal::ListRuns(sys, folder);
-  std::string name = request.run;
-  if (name == "last" && !runs.empty()) name = runs.back();
-  if (std::find(runs.begin(), runs.end(), name) == runs.end()) {
-    out("[Warning] No journaled run is called " + EscapeControlBytes(request.run));
-    return kExitBadInput;
-  }
   journal::RunJournal run;
-  if (const int err = journal::ReadJournal(sys, folder, name, run)) {
-    out("[Warning] The journal of run " + name + " cannot be read (" + std::to_string(err) + ")");
-    return kExitRunFailed;
+  std::string name = request.run;
+  if (name == "last") {
+    // Journals kept from before a run without moves removed its own are passed over.
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+      journal::RunJournal candidate;
+      if (journal::ReadJournal(sys, folder, *it, candidate) != 0 || candidate.MovedFiles() == 0)
+        continue;
+      name = *it;
+      run = std::move(candidate);
+      break;
+    }
+    if (name == "last") {
+      out("[Message] Nothing is left to restore");
+      return kExitOk;
+    }
+    out("[Run] " + name);
+  } else {
+    if (std::find(runs.begin(), runs.end(), name) == runs.end()) {
+      out("[Warning] No journaled run is called " + EscapeControlBytes(request.run));
+      return kExitBadInput;
+    }
+    if (const int err = journal::ReadJournal(sys, folder, name, run)) {
+      out("[Warning] The journal of run " + name + " cannot be read (" + std::to_string(err) + ")");
+      return kExitRunFailed;
+    }
+  }
+  if (request.paths.empty() &&
+      std::none_of(run.entries.begin(), run.entries.end(),
+                   [](const journal::Entry& e) { return e.state == journal::State::kMoved; })) {
+    out("[Message] Nothing is left to restore");
+    return kExitOk;
   }
   const std::string prefix = PrefixOf(fn, run.config);
   journal::RestoreEvents events;
