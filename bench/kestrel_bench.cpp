@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "cleanup/discovery.h"
+#include "cleanup/report_recorder.h"
 #include "config/kestrel_cfg.h"
 #include "logging/log_file.h"
 #include "platform/console_error_reporter.h"
@@ -150,16 +152,17 @@ void WriteConfig(const fs::path& file, const fs::path& include, const fs::path& 
 Result Discovery(const fs::path& tree, const fs::path& home) {
   kestrel::SystemClock clock;
   kestrel::ConsoleErrorReporter reporter(clock, home.string());
-  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
+  kestrel::Functions fn(kestrel::Outside{clock, reporter, kestrel::RealSys(), home.string()});
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.string(), true);
   std::vector<double> times;
   size_t found = 0;
   for (int i = 0; i <= kRuns; ++i) {  // the first run warms the caches
-    fn.RunLog->Initialize();
+    fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
     const auto start = Clock::now();
-    found =
-        kestrel::GetTargetFiles(fn, fn.CurrentCfg->IncludeFolders(), {}, kestrel::BuildFileMask(fn))
-            .size();
+    kestrel::ReportRecorder recorder(fn.World(), *fn.CurrentCfg);
+    found = kestrel::GetTargetFiles(fn.Outside(), *fn.CurrentCfg, fn.CurrentCfg->IncludeFolders(),
+                                    {}, kestrel::BuildFileMask(*fn.CurrentCfg), recorder)
+                .size();
     if (i > 0) times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
@@ -181,7 +184,7 @@ void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int exclude
   }
   kestrel::SystemClock clock;
   kestrel::ConsoleErrorReporter reporter(clock, home.string());
-  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
+  kestrel::Functions fn(kestrel::Outside{clock, reporter, kestrel::RealSys(), home.string()});
   kestrel::KestrelCfg& cfg = *fn.CurrentCfg;
   for (int i = 0; i < kFolders; ++i)
     cfg.IncludeFolders().emplace_back(empty / std::to_string(i), true);
@@ -193,7 +196,7 @@ void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int exclude
   for (int i = 0; i < kRuns; ++i) {
     cfg.LastRunDate(kestrel::DateTime());
     const auto start = Clock::now();
-    if (!cfg.CleanUp()) std::exit(1);
+    if (!kestrel::CleanUp(fn.World(), cfg)) std::exit(1);
     times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
   }
   std::sort(times.begin(), times.end());
@@ -206,8 +209,8 @@ void LoadAndSave(const fs::path& home) {
   constexpr int kFolders = 20000;
   kestrel::SystemClock clock;
   kestrel::ConsoleErrorReporter reporter(clock, home.string());
-  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), home.string()});
-  kestrel::KestrelCfg cfg(fn);
+  kestrel::Functions fn(kestrel::Outside{clock, reporter, kestrel::RealSys(), home.string()});
+  kestrel::KestrelCfg cfg(fn.Outside());
   cfg.Filename((home / "large.ksp").string());
   for (int i = 0; i < kFolders; ++i)
     cfg.IncludeFolders().emplace_back("/srv/share/projects/" + std::to_string(i), i % 2 == 0);
@@ -217,7 +220,7 @@ void LoadAndSave(const fs::path& home) {
     auto start = Clock::now();
     if (!cfg.Save()) std::exit(1);
     if (i > 0) saves.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-    kestrel::KestrelCfg back(fn);
+    kestrel::KestrelCfg back(fn.Outside());
     back.Filename(cfg.Filename());
     start = Clock::now();
     if (!back.Load() || back.IncludeFolders().size() != kFolders) std::exit(1);

@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   static kestrel::fuzz::FixedClock clock;
   static kestrel::fuzz::CountingReporter reporter;
-  static kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), "/home/ann"});
+  static kestrel::Functions fn(kestrel::Outside{clock, reporter, kestrel::RealSys(), "/home/ann"});
   if (size > 4096) return 0;
   const std::string text(kestrel::fuzz::Text(data, size));
   kestrel::KestrelCfg& cfg = *fn.CurrentCfg;

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   static kestrel::fuzz::CountingReporter reporter;
   static const std::string folder = kestrel::fuzz::ScratchFolder();
   if (size > 16384) return 0;
-  kestrel::Functions fn(kestrel::Platform{clock, reporter, kestrel::RealSys(), folder});
+  kestrel::Functions fn(kestrel::Outside{clock, reporter, kestrel::RealSys(), folder});
   const std::string file = folder + "/load.ksp", fresh = folder + "/fresh.ksp";
   kestrel::fuzz::WriteWhole(file, kestrel::fuzz::Text(data, size));
   unlink(fresh.c_str());
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   cfg.Filename(fresh);
   FUZZ_CHECK(cfg.Save(), "a loaded configuration saves into a new file");
   for (const std::string& name : {file, fresh}) {
-    KestrelCfg again(fn);
+    KestrelCfg again(fn.Outside());
     again.Filename(name);
     FUZZ_CHECK(again.Load(), "a saved configuration loads");
     if (name == fresh) {

@@ -2,10 +2,10 @@
 // changes what that key reads to the value and what every other key reads not at all.
 #include <array>
 
+#include "config/profile_store.h"
 #include "fs/sys.h"
 #include "fuzz_support.h"
 #include "platform/error.h"
-#include "platform/profile_store.h"
 
 namespace {
 

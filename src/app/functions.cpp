@@ -10,17 +10,17 @@
 
 namespace kestrel {
 
-Functions::Functions(Platform platform) : platform_(std::move(platform)) {
-  CurrentCfg = std::make_shared<KestrelCfg>(*this);
-  SettingsRpt = std::make_shared<SettingsReport>(*this);
-  FileRemovalRpt = std::make_shared<FileRemovalReport>(platform_.clock);
-  WarningRpt = std::make_shared<WarningReport>(platform_.clock);
-  RunLog = std::make_shared<LogFile>(*this);
+Functions::Functions(kestrel::Outside outside) : outside_(std::move(outside)) {
+  CurrentCfg = std::make_shared<KestrelCfg>(outside_);
+  SettingsRpt = std::make_shared<SettingsReport>(outside_.clock, CurrentCfg);
+  FileRemovalRpt = std::make_shared<FileRemovalReport>(outside_.clock);
+  WarningRpt = std::make_shared<WarningReport>(outside_.clock);
+  RunLog = std::make_shared<LogFile>(outside_);
   StartJournal = [this](const KestrelCfg& cfg, const std::vector<std::string>& includes,
                         DateTime start, const std::function<void(const std::string&)>& note) {
-    Sys& sys = platform_.sys;
+    Sys& sys = outside_.sys;
     const std::string folder = JournalFolder(*this);
-    journal::Recover(sys, platform_.clock, folder, note, [this](const std::string& text) {
+    journal::Recover(sys, outside_.clock, folder, note, [this](const std::string& text) {
       WarningRpt->RecordWarning(text);
       RunLog->WriteLogMessage(text);
     });
@@ -32,20 +32,14 @@ Functions::Functions(Platform platform) : platform_(std::move(platform)) {
         cfg.QuarantineFolder().empty() ? "" : AbsolutePath(sys, cfg.QuarantineFolder());
     for (const std::string& f : includes) run.includes.push_back(AbsolutePath(sys, f));
     run.keep = KeepJournals;
-    return std::make_unique<journal::JournalWriter>(sys, platform_.clock, std::move(run));
+    return std::make_unique<journal::JournalWriter>(sys, outside_.clock, std::move(run));
   };
 }
 
 Functions::~Functions() = default;
 
-std::string ProgramFile(const Functions& fn, const std::string& name) {
-  const std::string& folder = fn.ProgramFolder();
-  if (folder.empty() || folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
-std::string JournalFolder(const Functions& fn) {
-  return ProgramFile(fn, "journal");
+RunWorld Functions::World() {
+  return {outside_, *FileRemovalRpt, *WarningRpt, *RunLog, FoldersScanned, StartJournal};
 }
 
 }  // namespace kestrel

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "fs/sys.h"
-#include "platform/clock.h"
-#include "platform/error_reporter.h"
+#include "cleanup/run_world.h"
+#include "fs/outside.h"
 
 namespace kestrel {
 
@@ -17,36 +16,23 @@ class LogFile;
 class FileRemovalReport;
 class WarningReport;
 class SettingsReport;
-class MoveJournal;
-
-// Starts the journal of a run over cfg that began at start and scans the include folders,
-// after finishing what crashed runs left (each such step told to note); null when the run is
-// not to be journaled.
-using JournalStarter = std::function<std::unique_ptr<MoveJournal>(
-    const KestrelCfg& cfg, const std::vector<std::string>& includes, DateTime start,
-    const std::function<void(const std::string&)>& note)>;
-
-// What lies outside the program: the clock, the error reporter, the file system and the folder
-// that holds "default.ksp" and "Kestrel.log". Tests hand in doubles.
-struct Platform {
-  Clock& clock;
-  ErrorReporter& reporter;
-  Sys& sys;
-  std::string program_folder;
-};
 
 // The program-wide objects, created once at start-up and shared by every part of the program.
 class Functions {
  public:
   // Creates the current configuration, the three reports and the run log, in that order.
-  explicit Functions(Platform platform);
+  explicit Functions(kestrel::Outside outside);
   ~Functions();
   Functions(const Functions&) = delete;
   Functions& operator=(const Functions&) = delete;
 
-  Platform& Outside() { return platform_; }
-  const std::string& ProgramFolder() const { return platform_.program_folder; }
-  DateTime Now() const { return platform_.clock.Now(); }
+  kestrel::Outside& Outside() { return outside_; }
+  const kestrel::Outside& Outside() const { return outside_; }
+  const std::string& ProgramFolder() const { return outside_.program_folder; }
+  DateTime Now() const { return outside_.clock.Now(); }
+  // What a run in this program reaches: the outside, the two run-record reports, the log,
+  // FoldersScanned and StartJournal.
+  RunWorld World();
 
   // Only the main window replaces it, as a whole, on New and Open.
   std::shared_ptr<KestrelCfg> CurrentCfg;
@@ -63,12 +49,16 @@ class Functions {
   JournalStarter StartJournal;
 
  private:
-  Platform platform_;
+  kestrel::Outside outside_;
 };
 
 // Path of a file in the program folder.
-std::string ProgramFile(const Functions& fn, const std::string& name);
+inline std::string ProgramFile(const Functions& fn, const std::string& name) {
+  return ProgramFile(fn.Outside(), name);
+}
 // The folder of the run journals.
-std::string JournalFolder(const Functions& fn);
+inline std::string JournalFolder(const Functions& fn) {
+  return JournalFolder(fn.Outside());
+}
 
 }  // namespace kestrel

@@ -8,6 +8,7 @@
 #include "app/functions.h"
 #include "app/run_json.h"
 #include "app/signal_stop.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
@@ -39,7 +40,7 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   int status = kExitOk;
   {
     SignalStop signals(control);
-    status = cfg.CleanUp(&control) && control.signal == 0 ? kExitOk : kExitRunFailed;
+    status = CleanUp(fn.World(), cfg, &control) && control.signal == 0 ? kExitOk : kExitRunFailed;
   }
   if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);

@@ -1,7 +1,8 @@
 // One clean-up run over a configuration.
 #include <exception>
 
-#include "app/functions.h"
+#include "cleanup/clean_up.h"
+
 #include "cleanup/clean_up_run.h"
 #include "cleanup/disk_mover.h"
 #include "cleanup/report_recorder.h"
@@ -12,23 +13,23 @@
 
 namespace kestrel {
 
-bool KestrelCfg::CleanUp(RunControl* control) {
+bool CleanUp(const RunWorld& world, KestrelCfg& cfg, RunControl* control) {
   try {
-    ReportRecorder recorder(fn_, *this, control);
-    DiskMover mover(fn_.Outside().sys, fn_.WarningRpt.get(),
-                    [this](const std::vector<std::string>& includes, DateTime start) {
+    ReportRecorder recorder(world, cfg, control);
+    DiskMover mover(world.outside.sys, &world.warnings,
+                    [&world, &cfg](const std::vector<std::string>& includes, DateTime start) {
                       std::unique_ptr<MoveJournal> journal;
-                      if (fn_.StartJournal) {
-                        journal = fn_.StartJournal(
-                            *this, includes, start,
-                            [this](const std::string& text) { fn_.RunLog->WriteLogMessage(text); });
+                      if (world.start_journal) {
+                        journal = world.start_journal(
+                            cfg, includes, start,
+                            [&world](const std::string& text) { world.log.WriteLogMessage(text); });
                       }
                       return journal;
                     });
-    CleanUpRun(fn_, *this, recorder, mover, removed_files_).Run();
+    CleanUpRun(world, cfg, recorder, mover, cfg.RemovedFiles()).Run();
     return true;
   } catch (...) {
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.CleanUp", std::current_exception());
+    ReportHandled(world.outside.reporter, "KestrelCfg.CleanUp", std::current_exception());
     return false;
   }
 }

@@ -6,7 +6,6 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
 #include "config/kestrel_cfg.h"
@@ -41,15 +40,15 @@ std::string Fixed(double value, const char* format) {
 
 }  // namespace
 
-CleanUpRun::CleanUpRun(Functions& fn, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
-                       std::vector<RemovedFilePtr>& records)
-    : fn_(fn), cfg_(cfg), recorder_(recorder), mover_(mover), records_(records) {}
+CleanUpRun::CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder,
+                       Mover& mover, std::vector<RemovedFilePtr>& records)
+    : world_(world), cfg_(cfg), recorder_(recorder), mover_(mover), records_(records) {}
 
 RunEnd CleanUpRun::Run() {
-  const DateTime start = fn_.Now();
+  const DateTime start = world_.outside.clock.Now();
   recorder_.Started();
 
-  const DateTime now = fn_.Now();
+  const DateTime now = world_.outside.clock.Now();
   if (cfg_.LastRunDate() >= now) {
     recorder_.Refused("Today's date is prior to the previously recorded run date");
     return RunEnd::kClockRefused;
@@ -57,7 +56,7 @@ RunEnd CleanUpRun::Run() {
   recorder_.Passed(cfg_.LastRunDate(), now);
 
   const std::string& quarantine = cfg_.QuarantineFolder();
-  Win32Wrapper fs(fn_.Outside().sys);
+  Win32Wrapper fs(world_.outside.sys);
   if (!quarantine.empty() && !fs.FolderExists(quarantine)) {
     if (fs.FileExists(quarantine)) {
       throw KsError(kAppError,
@@ -75,10 +74,10 @@ RunEnd CleanUpRun::Run() {
   for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
   mover_.Starting(include_paths, start);
   // Known before the scan, so that what earlier runs moved is never moved again.
-  DestinationFolders destinations(fn_.Outside().sys, quarantine);
+  DestinationFolders destinations(world_.outside.sys, quarantine);
   const std::vector<std::string> candidates =
-      GetTargetFiles(fn_, include, cfg_.ExcludeFolders(), BuildFileMask(fn_), &scanned_, &recorder_,
-                     &destinations);
+      GetTargetFiles(world_.outside, cfg_, include, cfg_.ExcludeFolders(), BuildFileMask(cfg_),
+                     recorder_, &scanned_, &destinations);
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;
@@ -167,9 +166,9 @@ RunEnd CleanUpRun::Run() {
     ++files_moved;
     total_bytes += record->FileSize();
   }
-  const auto elapsed = static_cast<double>(fn_.Now().Seconds() - start.Seconds());
+  const auto elapsed = static_cast<double>(world_.outside.clock.Now().Seconds() - start.Seconds());
   recorder_.Summary({
-      "Folders scanned: " + std::to_string(fn_.FoldersScanned),
+      "Folders scanned: " + std::to_string(world_.folders_scanned),
       "Files moved or deleted: " + std::to_string(files_moved),
       "Total MB moved or deleted: " + Fixed(static_cast<double>(total_bytes) / kMegabyte, "%.2f"),
       "Elapsed time: " + Fixed(elapsed, "%.1f") + " seconds",
@@ -192,16 +191,16 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
                                bool* warn) {
   *warn = false;
   try {
-    if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(fn_))) return false;
+    if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(cfg_))) return false;
     // What an earlier move of this run took away is no candidate any more, as on the disk.
     if (mover_.MovedAway(path) || InsideMovedFolder(path)) return false;
     const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
-    info = Win32Wrapper(fn_.Outside().sys).Stat(path);
-    const Verdict verdict = Judge(date, info.stamp, fn_.Now());
+    info = Win32Wrapper(world_.outside.sys).Stat(path);
+    const Verdict verdict = Judge(date, info.stamp, world_.outside.clock.Now());
     *warn = verdict == Verdict::kBeforeStamp;
     return verdict == Verdict::kDue;
   } catch (...) {
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
+    ReportHandled(world_.outside.reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     return false;
   }
 }
@@ -209,12 +208,12 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
 RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
   auto record = std::make_shared<RemovedFile>();
   try {
-    Win32Wrapper fs(fn_.Outside().sys);
+    Win32Wrapper fs(world_.outside.sys);
     record->OriginalFilename(path);
     // Read here, not taken from the judgement, so that a file gone since then is reported
     // and left out of the records.
     Win32Wrapper::FileInfo info = fs.Stat(path);
-    if (info.is_directory) info.size = FolderBytes(fn_.Outside().sys, path);
+    if (info.is_directory) info.size = FolderBytes(world_.outside.sys, path);
     record->FileSize(info.size);
     record->FileCreationDate(info.stamp);
     records_.push_back(record);
@@ -236,7 +235,7 @@ RemovedFilePtr CleanUpRun::MoveIt(const std::string& path) {
     record->FileMoved(mover_.Move(MoveRequest{path, info, quarantine, copies, scanned_}));
     if (record->FileMoved() && info.is_directory) moved_folders_.insert(path);
   } catch (...) {
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.MoveIt", std::current_exception());
+    ReportHandled(world_.outside.reporter, "KestrelCfg.MoveIt", std::current_exception());
     record->FileMoved(false);
   }
   return record;

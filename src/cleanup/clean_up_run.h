@@ -5,14 +5,14 @@
 #include <unordered_set>
 #include <vector>
 
-#include "cleanup/removed_file.h"
 #include "cleanup/run_seams.h"
+#include "cleanup/run_world.h"
+#include "config/removed_file.h"
 #include "fs/folder.h"
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
 
-class Functions;
 class KestrelCfg;
 
 // The rules of one clean-up run, in order: the clock check, the quarantine folder, discovery,
@@ -22,7 +22,7 @@ class KestrelCfg;
 class CleanUpRun {
  public:
   // records receives one record per attempted move (emptied before the first judgement).
-  CleanUpRun(Functions& fn, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
+  CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
              std::vector<RemovedFilePtr>& records);
 
   // Throws KsError when the run ends through an error (the quarantine folder).
@@ -42,7 +42,7 @@ class CleanUpRun {
   // Returns true iff the path lies inside a folder this run moved.
   bool InsideMovedFolder(const std::string& path) const;
 
-  Functions& fn_;
+  const RunWorld& world_;
   const KestrelCfg& cfg_;
   RunRecorder& recorder_;
   Mover& mover_;

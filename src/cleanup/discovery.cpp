@@ -3,11 +3,12 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/path_text.h"
-#include "cleanup/report_recorder.h"
+#include "cleanup/run_seams.h"
 #include "fs/destination_folders.h"
 #include "fs/folder.h"
+#include "fs/outside.h"
+#include "platform/error.h"
 
 namespace kestrel {
 namespace {
@@ -53,18 +54,18 @@ class ExcludeIndex {
 
 class Scan {
  public:
-  Scan(Functions& fn, const FolderList& exclude, const std::string& mask, ScannedFolders* scanned,
-       RunRecorder& recorder, DestinationFolders* destinations)
-      : fn_(fn),
+  Scan(Outside& outside, const KestrelCfg& cfg, const FolderList& exclude, const std::string& mask,
+       ScannedFolders* scanned, RunRecorder& recorder, DestinationFolders* destinations)
+      : reporter_(outside.reporter),
         recorder_(recorder),
-        sys_(fn.Outside().sys),
+        sys_(outside.sys),
         exclude_(exclude),
         mask_(mask),
         scanned_(scanned),
         destinations_(destinations),
-        display_all_(fn.CurrentCfg->DisplayAllMessages()) {
+        display_all_(cfg.DisplayAllMessages()) {
     if (display_all_) return;
-    for (const auto& entry : fn.CurrentCfg->IncludeFolders()) {
+    for (const auto& entry : cfg.IncludeFolders()) {
       include_keys_.insert(FolderKey(entry.FolderName()));
     }
   }
@@ -100,14 +101,14 @@ class Scan {
       const std::vector<std::string> names = std::move(subfolders_);
       for (const auto& sub : names) Visit(JoinPath(path, sub), true, &folder, sub, out);
     } catch (...) {
-      ReportHandled(fn_.Outside().reporter, "Functions.GetTargetFiles", std::current_exception());
+      ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception());
     }
   }
 
   bool Stopped() const { return recorder_.StopRequested(); }
 
  private:
-  Functions& fn_;
+  ErrorReporter& reporter_;
   RunRecorder& recorder_;
   Sys& sys_;
   ExcludeIndex exclude_;
@@ -122,14 +123,13 @@ class Scan {
 
 }  // namespace
 
-std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include_folders,
+std::vector<std::string> GetTargetFiles(Outside& outside, const KestrelCfg& cfg,
+                                        const FolderList& include_folders,
                                         const FolderList& exclude_folders,
-                                        const std::string& file_mask, ScannedFolders* scanned,
-                                        RunRecorder* recorder, DestinationFolders* destinations) {
+                                        const std::string& file_mask, RunRecorder& recorder,
+                                        ScannedFolders* scanned, DestinationFolders* destinations) {
   std::vector<std::string> candidates;
-  ReportRecorder program_log(fn, *fn.CurrentCfg);
-  Scan scan(fn, exclude_folders, file_mask, scanned, recorder ? *recorder : program_log,
-            destinations);
+  Scan scan(outside, cfg, exclude_folders, file_mask, scanned, recorder, destinations);
   for (const auto& entry : include_folders) {
     if (scan.Stopped()) break;
     scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
@@ -137,8 +137,8 @@ std::vector<std::string> GetTargetFiles(Functions& fn, const FolderList& include
   return candidates;
 }
 
-std::string BuildFileMask(const Functions& fn) {
-  return "*" + fn.CurrentCfg->PrefixToken() +
+std::string BuildFileMask(const KestrelCfg& cfg) {
+  return "*" + cfg.PrefixToken() +
          "??"
          "-??"
          "-????"

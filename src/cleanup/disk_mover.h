@@ -10,7 +10,7 @@
 namespace kestrel {
 
 class Sys;
-class WarningReport;
+class WarningSink;
 
 // A real run's moves. Keeps the destination and the last source folder open between moves;
 // refuses a source whose folder is no longer the one the scan listed. A failed move's warning
@@ -22,7 +22,7 @@ class DiskMover : public Mover {
  public:
   using JournalStart = std::function<std::unique_ptr<MoveJournal>(
       const std::vector<std::string>& includes, DateTime start)>;
-  DiskMover(Sys& sys, WarningReport* warnings, JournalStart start_journal = {})
+  DiskMover(Sys& sys, WarningSink* warnings, JournalStart start_journal = {})
       : sys_(sys), warnings_(warnings), start_journal_(std::move(start_journal)) {}
   ~DiskMover() override { BatchEnd(); }
   DiskMover(const DiskMover&) = delete;
@@ -45,7 +45,7 @@ class DiskMover : public Mover {
   };
 
   Sys& sys_;
-  WarningReport* warnings_;
+  WarningSink* warnings_;
   MoveCache cache_;
   JournalStart start_journal_;
   std::unique_ptr<MoveJournal> journal_;

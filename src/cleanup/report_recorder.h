@@ -2,10 +2,10 @@
 
 #include "cleanup/run_control.h"
 #include "cleanup/run_seams.h"
+#include "cleanup/run_world.h"
 
 namespace kestrel {
 
-class Functions;
 class KestrelCfg;
 
 // A real run's records: the run log, the program's two reports, FoldersScanned and the
@@ -13,8 +13,8 @@ class KestrelCfg;
 class ReportRecorder : public RunRecorder {
  public:
   // control, when given, can stop the run and counts its folders.
-  ReportRecorder(Functions& fn, KestrelCfg& cfg, RunControl* control = nullptr)
-      : fn_(fn), cfg_(cfg), control_(control) {}
+  ReportRecorder(const RunWorld& world, KestrelCfg& cfg, RunControl* control = nullptr)
+      : world_(world), cfg_(cfg), control_(control) {}
 
   void Started() override;
   void Refused(const std::string& text) override;
@@ -28,7 +28,7 @@ class ReportRecorder : public RunRecorder {
   int StopSignal() const override { return control_ != nullptr ? control_->signal.load() : 0; }
 
  private:
-  Functions& fn_;
+  const RunWorld& world_;
   KestrelCfg& cfg_;
   RunControl* control_;
 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/removed_file.h"
+#include "config/removed_file.h"
 #include "fs/win32_wrapper.h"
 #include "platform/date_time.h"
 

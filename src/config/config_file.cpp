@@ -4,12 +4,12 @@
 #include <optional>
 #include <vector>
 
-#include "app/functions.h"
 #include "config/kestrel_cfg.h"
+#include "config/profile_store.h"
 #include "config/value_forms.h"
+#include "fs/outside.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
-#include "platform/profile_store.h"
 
 namespace kestrel {
 namespace {
@@ -64,13 +64,13 @@ void KestrelCfg::RefuseUnreadFile(const char* source) const {
 
 bool KestrelCfg::Load() {
   try {
-    ProfileStore store(fn_.Outside().sys);
+    ProfileStore store(outside_.sys);
     store.SetFileName(filename_);
     file_unreadable_ = true;
     store.Read();
     file_unreadable_ = false;
 
-    const std::string yesterday = fn_.Now().AddDays(-1).ToIsoText();
+    const std::string yesterday = outside_.clock.Now().AddDays(-1).ToIsoText();
     const std::string run_date = store.GetString(kGeneral, "RunDate", yesterday);
     const std::optional<DateTime> date = DateTime::ParseConfigText(run_date);
     if (!date) {
@@ -105,13 +105,13 @@ bool KestrelCfg::Load() {
     IsDirty(false);
     return true;
   } catch (...) {
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.Load", std::current_exception());
+    ReportHandled(outside_.reporter, "KestrelCfg.Load", std::current_exception());
     return false;
   }
 }
 
 bool KestrelCfg::Save() {
-  ProfileStore store(fn_.Outside().sys);
+  ProfileStore store(outside_.sys);
   try {
     RefuseUnreadFile("KestrelCfg.Save");
     store.SetFileName(filename_);
@@ -143,7 +143,7 @@ bool KestrelCfg::Save() {
       store.Commit();
     } catch (...) {
     }
-    ReportHandled(fn_.Outside().reporter, "KestrelCfg.Save", error);
+    ReportHandled(outside_.reporter, "KestrelCfg.Save", error);
     return false;
   }
 }
@@ -152,7 +152,7 @@ void KestrelCfg::LastRunDate(DateTime date) {
   if (!filename_.empty()) RefuseUnreadFile("KestrelCfg.LastRunDate");
   last_run_date_ = date;
   if (filename_.empty()) return;
-  ProfileStore store(fn_.Outside().sys);
+  ProfileStore store(outside_.sys);
   store.SetFileName(filename_);
   store.PutString(kGeneral, "RunDate", date.ToIsoText());
 }

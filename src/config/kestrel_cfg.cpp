@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/functions.h"
-#include "app/user_defaults.h"
+#include "fs/outside.h"
+#include "platform/user_defaults.h"
 
 namespace kestrel {
 
@@ -12,12 +12,12 @@ std::string DefaultQuarantineFolder() {
   return std::string(home != nullptr ? home : "") + "/ksquarantine";
 }
 
-KestrelCfg::KestrelCfg(Functions& fn)
-    : fn_(fn),
+KestrelCfg::KestrelCfg(Outside& outside)
+    : outside_(outside),
       include_folders_(std::make_shared<FolderList>()),
       exclude_folders_(std::make_shared<FolderList>()) {
-  user_name_ = GetUserName(fn_.Outside().reporter);
-  company_ = GetCompanyName(fn_.Outside().reporter);
+  user_name_ = GetUserName(outside_.reporter);
+  company_ = GetCompanyName(outside_.reporter);
   prefix_token_ = "del-";
   QuarantineFolder(DefaultQuarantineFolder());
 }

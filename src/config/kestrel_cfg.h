@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "cleanup/removed_file.h"
 #include "config/folder2clean.h"
+#include "config/removed_file.h"
 #include "platform/date_time.h"
 
 namespace kestrel {
 
-class Functions;
-struct RunControl;
+struct Outside;
 
 using FolderList = std::vector<Folder2Clean>;
 using FolderListPtr = std::shared_ptr<FolderList>;
@@ -23,7 +22,7 @@ using FolderListPtr = std::shared_ptr<FolderList>;
 class KestrelCfg {
  public:
   // The defaults of a new configuration; user and company from the environment.
-  explicit KestrelCfg(Functions& fn);
+  explicit KestrelCfg(Outside& outside);
   ~KestrelCfg();
   KestrelCfg(const KestrelCfg&) = delete;
   KestrelCfg& operator=(const KestrelCfg&) = delete;
@@ -34,9 +33,6 @@ class KestrelCfg {
   // Writes the object to Filename. Reports a failure under "KestrelCfg.Save" and returns;
   // returns true iff every key was written.
   bool Save();
-  // One clean-up run. Returns false iff it ended through its error handler.
-  // A control, when given, can stop the run early and counts its folders.
-  bool CleanUp(RunControl* control = nullptr);
 
   bool IsDirty() const { return is_dirty_; }
   void IsDirty(bool dirty) { is_dirty_ = dirty; }
@@ -85,7 +81,7 @@ class KestrelCfg {
  private:
   void RefuseUnreadFile(const char* source) const;
 
-  Functions& fn_;
+  Outside& outside_;
   DateTime last_run_date_;
   std::string filename_;
   std::string user_name_;

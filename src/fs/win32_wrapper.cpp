@@ -13,13 +13,13 @@
 #include "fs/folder.h"
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
+#include "fs/warning_sink.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
-#include "reports/run_records.h"
 
 namespace kestrel {
 
-Win32Wrapper::Win32Wrapper(Sys& sys, WarningReport* warnings, const ScannedFolders* scanned,
+Win32Wrapper::Win32Wrapper(Sys& sys, WarningSink* warnings, const ScannedFolders* scanned,
                            MoveCache* cache)
     : sys_(sys), warnings_(warnings), scanned_(scanned), cache_(cache) {}
 

@@ -14,7 +14,7 @@
 namespace kestrel {
 
 class Sys;
-class WarningReport;
+class WarningSink;
 class ScannedFolders;
 class MoveCache;
 struct MovePlaced;
@@ -27,7 +27,7 @@ class Win32Wrapper {
   // identities of the folders a scan listed so that MoveFile refuses a folder swapped since.
   // cache, when given, keeps the destination and the last source folder open from one
   // MoveFile to the next.
-  explicit Win32Wrapper(Sys& sys, WarningReport* warnings = nullptr,
+  explicit Win32Wrapper(Sys& sys, WarningSink* warnings = nullptr,
                         const ScannedFolders* scanned = nullptr, MoveCache* cache = nullptr);
 
   // Full paths of the entries of one folder whose names fit the mask, in byte order.
@@ -100,7 +100,7 @@ class Win32Wrapper {
 
  private:
   Sys& sys_;
-  WarningReport* warnings_;
+  WarningSink* warnings_;
   const ScannedFolders* scanned_;
   MoveCache* cache_;
 };

@@ -5,9 +5,7 @@
 
 #include <cerrno>
 
-#include "app/functions.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
+#include "fs/outside.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
 
@@ -57,14 +55,14 @@ std::int64_t CharacterCount(const std::string& text) {
   return count;
 }
 
-LogFile::LogFile(Functions& fn) : fn_(fn) {}
+LogFile::LogFile(Outside& outside) : outside_(outside) {}
 
 LogFile::~LogFile() {
-  if (fd_ >= 0) fn_.Outside().sys.Close(fd_);
+  if (fd_ >= 0) outside_.sys.Close(fd_);
 }
 
 const std::string& LogFile::Stamp() {
-  const DateTime now = fn_.Now();
+  const DateTime now = outside_.clock.Now();
   if (now != stamp_time_) {
     stamp_time_ = now;
     stamp_text_ = "[" + now.ToDisplayText() + "] ";
@@ -72,10 +70,11 @@ const std::string& LogFile::Stamp() {
   return stamp_text_;
 }
 
-void LogFile::Initialize() {
-  Sys& sys = fn_.Outside().sys;
+void LogFile::Initialize(std::int32_t max_kb) {
+  Sys& sys = outside_.sys;
   written_count_ = 0;
-  log_path_ = ProgramFile(fn_, "Kestrel.log");
+  limit_ = static_cast<std::int64_t>(max_kb) * 1000;
+  log_path_ = ProgramFile(outside_, "Kestrel.log");
   logging_on_ = true;
   if (fd_ >= 0) sys.Close(fd_);
   fd_ = -1;
@@ -88,8 +87,7 @@ std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
   const std::string line = Stamp() + message + "\n";
   written_count_ += CharacterCount(line);
   Append(line);
-  const std::int64_t limit = static_cast<std::int64_t>(fn_.CurrentCfg->MaxKBLogFile()) * 1000;
-  if (!force && written_count_ > limit) {
+  if (!force && written_count_ > limit_) {
     Append(std::string(kStopLine) + "\n");
     logging_on_ = false;
   }
@@ -97,10 +95,10 @@ std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
 }
 
 void LogFile::Append(const std::string& text) {
-  Sys& sys = fn_.Outside().sys;
+  Sys& sys = outside_.sys;
   if (fd_ < 0) {
     // A forced line before any run: the log is opened for this line only.
-    if (log_path_.empty()) log_path_ = ProgramFile(fn_, "Kestrel.log");
+    if (log_path_.empty()) log_path_ = ProgramFile(outside_, "Kestrel.log");
     fd_ = OpenLog(sys, log_path_, O_WRONLY | O_CREAT | O_APPEND);
   }
   size_t done = 0;

@@ -7,20 +7,20 @@
 
 namespace kestrel {
 
-class Functions;
+struct Outside;
 
 // The run log "Kestrel.log" in the program folder: "[" + date-time + "] " + message per line,
 // started afresh by every run and stopped once it outgrows MaxKBLogFile x 1000 characters.
 class LogFile {
  public:
-  explicit LogFile(Functions& fn);
+  explicit LogFile(Outside& outside);
   ~LogFile();
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // Empties the log, resets the count, turns logging on and writes the start line.
-  // Throws KsError when the file cannot be created.
-  void Initialize();
+  // Empties the log, resets the count, turns logging on with a limit of max_kb x 1000
+  // characters and writes the start line. Throws KsError when the file cannot be created.
+  void Initialize(std::int32_t max_kb);
   // Writes one line unless logging is off and force is false; always returns 0.
   // Throws KsError when the line cannot be written.
   std::int32_t WriteLogMessage(const std::string& message, bool force = false);
@@ -33,7 +33,8 @@ class LogFile {
   void Append(const std::string& text);
   const std::string& Stamp();
 
-  Functions& fn_;
+  Outside& outside_;
+  std::int64_t limit_ = 0;
   std::int64_t written_count_ = 0;
   std::string log_path_;
   bool logging_on_ = false;

@@ -4,11 +4,11 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/clean_up_run.h"
 #include "cleanup/discovery.h"
 #include "config/kestrel_cfg.h"
 #include "fs/destination_folders.h"
+#include "fs/outside.h"
 #include "fs/tree_size.h"
 #include "fs/win32_wrapper.h"
 
@@ -37,23 +37,24 @@ void ByDate(std::vector<ForecastEntry>& entries) {
 
 }  // namespace
 
-Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
+Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days) {
   Forecast forecast;
   forecast.days = days;
-  forecast.now = fn.Now();
+  forecast.now = outside.clock.Now();
   const DateTime::Civil today = forecast.now.ToCivil();
   const DateTime horizon =
       DateTime::FromCivil(today.year, today.month, today.day)->AddDays(std::max(days, 0));
 
-  Win32Wrapper fs(fn.Outside().sys);
+  Win32Wrapper fs(outside.sys);
   const FolderList include = cfg.IncludeFolders().empty()
                                  ? MakeFolderList("", fs.GetLocalDrives(), true)
                                  : cfg.IncludeFolders();
   SilentRecorder silent;
   // What earlier runs moved is no longer marked for anything.
-  DestinationFolders destinations(fn.Outside().sys, cfg.QuarantineFolder());
-  const std::vector<std::string> candidates = GetTargetFiles(
-      fn, include, cfg.ExcludeFolders(), BuildFileMask(fn), nullptr, &silent, &destinations);
+  DestinationFolders destinations(outside.sys, cfg.QuarantineFolder());
+  const std::vector<std::string> candidates =
+      GetTargetFiles(outside, cfg, include, cfg.ExcludeFolders(), BuildFileMask(cfg), silent,
+                     nullptr, &destinations);
   std::unordered_set<std::string> seen;
   for (const auto& path : candidates) {
     if (!seen.insert(path).second) continue;
@@ -62,7 +63,7 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
       entry.path = path;
       entry.removal_date = ReadRemovalDate(path, cfg.PrefixToken());
       const Win32Wrapper::FileInfo info = fs.Stat(path);
-      entry.size = info.is_directory ? FolderBytes(fn.Outside().sys, path) : info.size;
+      entry.size = info.is_directory ? FolderBytes(outside.sys, path) : info.size;
       entry.stamp = info.stamp;
       entry.folder = info.is_directory;
       switch (Judge(entry.removal_date, info.stamp, forecast.now)) {
@@ -79,7 +80,7 @@ Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days) {
           forecast.never_due.push_back(std::move(entry));
       }
     } catch (...) {
-      ReportHandled(fn.Outside().reporter, "KestrelCfg.FileIsExpired", std::current_exception());
+      ReportHandled(outside.reporter, "KestrelCfg.FileIsExpired", std::current_exception());
     }
   }
   // What lies in a folder that comes due goes with it, not as an item of its own.

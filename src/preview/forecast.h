@@ -9,7 +9,7 @@
 
 namespace kestrel {
 
-class Functions;
+struct Outside;
 class KestrelCfg;
 
 // One marked file of a forecast.
@@ -40,7 +40,7 @@ struct Forecast {
 // path once; files due later, and what lies in a folder that comes due, are left out.
 // Writes nothing; a file that cannot be read is reported under "KestrelCfg.FileIsExpired"
 // and left out.
-Forecast MakeForecast(Functions& fn, const KestrelCfg& cfg, std::int32_t days);
+Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days);
 
 // "no_date" or "before_stamp" (empty for kNone).
 const char* ReasonName(ForecastEntry::Reason reason);

@@ -4,7 +4,6 @@
 #include <exception>
 #include <unordered_set>
 
-#include "app/functions.h"
 #include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
 #include "cleanup/run_control.h"
@@ -103,13 +102,13 @@ class PreviewMover : public Mover {
 
 }  // namespace
 
-PreviewResult Preview(Functions& fn, const KestrelCfg& cfg, const RunControl* control) {
+PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg, const RunControl* control) {
   PreviewResult result;
   PreviewRecorder recorder(cfg, result, control);
-  PreviewMover mover(fn.Outside().sys);
+  PreviewMover mover(world.outside.sys);
   std::vector<RemovedFilePtr> records;
   try {
-    result.end = CleanUpRun(fn, cfg, recorder, mover, records).Run();
+    result.end = CleanUpRun(world, cfg, recorder, mover, records).Run();
   } catch (const KsError& e) {
     result.failed = true;
     recorder.Add(PreviewItem::Kind::kFailed, e.Description());

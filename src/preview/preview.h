@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "cleanup/run_seams.h"
+#include "cleanup/run_world.h"
 #include "platform/date_time.h"
 
 namespace kestrel {
 
-class Functions;
 class KestrelCfg;
 struct RunControl;
 
@@ -44,10 +44,11 @@ struct PreviewResult {
 // where the run would stop. Moves nothing and writes nothing (no log, no run date, no
 // quarantine folder) and takes no lock. Moves the disk would refuse for its own reasons
 // (access denied, an I/O error) cannot be foreseen; room on another file system is its free
-// space at the start less the bytes the preview would copy there (blocks not counted). Failures inside discovery and the
-// judgement go to fn's reporter, as in a run. A stop requested through control ends the
-// preview early, as it would end the run.
-PreviewResult Preview(Functions& fn, const KestrelCfg& cfg, const RunControl* control = nullptr);
+// space at the start less the bytes the preview would copy there (blocks not counted). Failures
+// inside discovery and the judgement go to world's reporter, as in a run. A stop requested through
+// control ends the preview early, as it would end the run.
+PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg,
+                      const RunControl* control = nullptr);
 
 // "mb_limit", "error_limit", "clock_refused", "failed" or "completed".
 const char* EndName(const PreviewResult& result);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 #include "reports/report.h"
 
 namespace kestrel {

@@ -8,7 +8,8 @@
 #include <variant>
 #include <vector>
 
-#include "cleanup/removed_file.h"
+#include "config/removed_file.h"
+#include "fs/warning_sink.h"
 #include "platform/clock.h"
 #include "reports/report.h"
 
@@ -77,11 +78,11 @@ class FileRemovalReport : public IReport {
 
 // Every warning raised by the runs since start-up. Never cleared.
 // As a report: one line per warning in recording order.
-class WarningReport : public IReport {
+class WarningReport : public IReport, public WarningSink {
  public:
   explicit WarningReport(const Clock& clock) : clock_(clock) {}
   // Notifies WarningIssued, then appends the text.
-  void RecordWarning(const std::string& warning);
+  void RecordWarning(const std::string& warning) override;
   std::vector<std::string> Warnings() const;
 
   void ViewReport(TextBox& disp) override;

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
@@ -45,13 +44,12 @@ void SettingsReport::ViewReport(TextBox& disp) {
 }
 
 void SettingsReport::PrintReport(Dialogs& dialogs) {
-  PrintThroughDialog(dialogs, fn_.Outside().clock,
-                     [this](IReportWriter& writer) { WriteReport(writer); });
+  PrintThroughDialog(dialogs, clock_, [this](IReportWriter& writer) { WriteReport(writer); });
 }
 
 void SettingsReport::WriteReport(IReportWriter& writer) const {
   // Held for the whole report in case the window replaces the configuration meanwhile.
-  const std::shared_ptr<KestrelCfg> cfg = fn_.CurrentCfg;
+  const std::shared_ptr<KestrelCfg> cfg = current_;
   if (!cfg) throw KsError(kAppError, "There is no current configuration", "SettingsReport");
 
   writer.WriterHeader("Settings");

@@ -1,18 +1,22 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "reports/report.h"
 
 namespace kestrel {
 
-class Functions;
+class Clock;
+class KestrelCfg;
 
 // The current configuration's options and folder lists, read at the moment of viewing or
 // printing, so edits not yet saved show too.
 class SettingsReport final : public IReport {
  public:
-  explicit SettingsReport(Functions& fn) : fn_(fn) {}
+  // current names the program's current configuration, replaced as a whole on New and Open.
+  SettingsReport(const Clock& clock, const std::shared_ptr<KestrelCfg>& current)
+      : clock_(clock), current_(current) {}
 
   void ViewReport(TextBox& disp) override;
   void PrintReport(Dialogs& dialogs) override;
@@ -23,7 +27,8 @@ class SettingsReport final : public IReport {
   // The same lines for the box and the printer; the box ignores the header.
   void WriteReport(IReportWriter& writer) const;
 
-  Functions& fn_;
+  const Clock& clock_;
+  const std::shared_ptr<KestrelCfg>& current_;
 };
 
 }  // namespace kestrel

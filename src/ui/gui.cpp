@@ -8,12 +8,12 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error_reporter.h"
-#include "platform/qt/qt_dialogs.h"
 #include "ui/about_box.h"
 #include "ui/gui_error_reporter.h"
 #include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/mark_dialog.h"
+#include "ui/qt_dialogs.h"
 
 namespace kestrel {
 

@@ -28,7 +28,7 @@ std::string MainWindow::StartFolder() const {
 
 void MainWindow::FileNew() {
   if (!MayDiscard()) return;
-  fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_.Outside());
   FillControls();
 }
 
@@ -48,7 +48,7 @@ void MainWindow::FileOpen() {
     const std::optional<std::string> name =
         dialogs_.OpenFileName(kFilter, kDefaultExt, StartFolder());
     if (!name || name->empty()) return;
-    auto cfg = std::make_shared<KestrelCfg>(fn_);
+    auto cfg = std::make_shared<KestrelCfg>(fn_.Outside());
     cfg->Filename(*name);
     cfg->Load();
     if (cfg->FileUnreadable()) return;  // reported; the current configuration stays

@@ -130,7 +130,7 @@ void PreviewWindow::Start(std::shared_ptr<KestrelCfg> cfg) {
   worker_ = std::thread([this, cfg = cfg_] {
     auto result = std::make_shared<PreviewResult>();
     try {
-      *result = Preview(fn_, *cfg, &control_);
+      *result = Preview(fn_.World(), *cfg, &control_);
     } catch (...) {
       ReportHandled(fn_.Outside().reporter, "frmPreview.Start", std::current_exception());
     }

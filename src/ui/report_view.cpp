@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/qt/qt_print_device.h"
 #include "reports/report.h"
+#include "ui/qt_print_device.h"
 #include "ui/window_layout.h"
 
 namespace kestrel {

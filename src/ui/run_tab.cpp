@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
@@ -154,7 +155,7 @@ void RunTab::ShowPreview() {
       PreviewEnded();
     });
   }
-  if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  if (!fn_.CurrentCfg) fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_.Outside());
   preview_window_->Start(fn_.CurrentCfg);
   previewing_ = true;
   UpdateButtons();
@@ -172,13 +173,13 @@ void RunTab::PreviewEnded() {
 }
 
 void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
-  Platform& outside = fn_.Outside();
+  Outside& outside = fn_.Outside();
   RunLock lock(outside.sys, fn_.ProgramFolder());
   if (!TakeRunLock(lock, outside.clock, outside.reporter, 0, "frmKestrel.cmdRun_Click")) {
     PostLine(kRunInProgress);
     return;
   }
-  cfg.CleanUp(&control);
+  CleanUp(fn_.World(), cfg, &control);
 }
 
 bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
@@ -208,7 +209,7 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
 
 void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
   if (!cfg) cfg = fn_.CurrentCfg;
-  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_);
+  if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_.Outside());
   if (Running() || previewing_ || !allowed_ || !ConfirmRun(*cfg)) return;
   output_->setPlainText(QStringLiteral("Starting Clean-up at ") +
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));

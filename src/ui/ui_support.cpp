@@ -12,7 +12,7 @@
 namespace kestrel {
 
 KestrelCfg& CurrentCfg(Functions& fn) {
-  if (!fn.CurrentCfg) fn.CurrentCfg = std::make_shared<KestrelCfg>(fn);
+  if (!fn.CurrentCfg) fn.CurrentCfg = std::make_shared<KestrelCfg>(fn.Outside());
   return *fn.CurrentCfg;
 }
 

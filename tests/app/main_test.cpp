@@ -32,7 +32,7 @@ class MainTest : public WithFaults, public test::EngineTest {
   }
   // A saved configuration over an empty folder, last run yesterday.
   std::string SavedConfig(const std::string& name) {
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     cfg.Filename(home / name);
     cfg.IncludeFolders().emplace_back(data.Path(), true);
     cfg.QuarantineFolder(data / "q");
@@ -180,7 +180,7 @@ TEST_F(MainTest, UnreadableConfigurationIsNeverRunNorReplaced) {
     EXPECT_EQ(Run({"-s:bad.ksp"}), kExitBadInput);
     EXPECT_EQ(Run({bad}), 0);  // the window opens with the defaults
     EXPECT_FALSE(Cfg().Save());
-    EXPECT_FALSE(Cfg().CleanUp());
+    EXPECT_FALSE(CleanUp(fn.World(), Cfg()));
     ASSERT_EQ(Locations(), (std::vector<std::string>{
                                "KestrelCfg.Load\nProfileStore", "KestrelCfg.Load\nProfileStore",
                                "KestrelCfg.Save\nKestrelCfg.Save",

@@ -24,7 +24,7 @@ class PreviewCommandTest : public test::EngineTest {
     ::chmod((data / "ro del-12-01-2026.txt").c_str(), 0444);
     MakeFile(data / "sub/b del-12-09-2026.txt", 7, At(2026, 1, 1));
     MakeFile(data / "sub/c del-02-30-2027.txt", 5, At(2026, 1, 1));
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     cfg.Filename(home / "weekly.ksp");
     cfg.IncludeFolders().emplace_back(data.Path(), true);
     cfg.QuarantineFolder(home / "q");

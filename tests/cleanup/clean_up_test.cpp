@@ -71,7 +71,7 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
   MakeFile(data + "/b del-12-31-2026.txt", 10, At(2026, 1, 1));  // not yet due
   MakeFile(data + "/plain.txt", 10, At(2026, 1, 1));
 
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
 
   EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
                                 "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
@@ -103,7 +103,7 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
 TEST_F(CleanUpTest, ClockAtOrBeforeTheLastRunRefusesTheRun) {
   const std::string a = Due("a del-12-01-2026.txt");
   Cfg().LastRunDate(At(2026, 12, 6, 10, 0, 0));
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   const std::string text = "Today's date is prior to the previously recorded run date";
   EXPECT_EQ(LogLines(),
             (std::vector<std::string>{std::string(kStamp) + "Kestrel log started", text}));
@@ -120,7 +120,7 @@ TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
   Due("b del-12-01-2026.txt", 600000);
   Due("c del-12-01-2026.txt", 600000);
   Cfg().MaxMBPerRun(1);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   const std::string stop =
       "File removal was stopped because the maximum MB per run setting was reached.";
   EXPECT_EQ(LogLines(),
@@ -132,7 +132,7 @@ TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
   // A limit of 0 still lets the first move through.
   clock.Advance(60);
   Cfg().MaxMBPerRun(0);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(fs::directory_iterator(data) == fs::directory_iterator(), true);
 }
@@ -163,7 +163,7 @@ TEST_F(CleanUpTest, MarkedFolderCountsItsFilesAndTakesItsContentsAlong) {
     Due("z del-12-01-2026.txt", 0);
     Cfg().MaxMBPerRun(c.limit);
     clock.Advance(60);
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     EXPECT_EQ(test::Names(data), c.left);
     EXPECT_EQ(Cfg().RemovedFiles().front()->FileSize(), 3500000);
     const auto lines = LogLines();
@@ -183,7 +183,7 @@ TEST_F(CleanUpTest, StopRequestEndsTheRunCleanly) {
   const std::string stopped = "Run stopped by the user";
   RunControl control;
   control.stop = true;
-  ASSERT_TRUE(Cfg().CleanUp(&control));
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
   EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
                                 "Last run date was 2026-12-05 22:00:00", stopped},
                                Summary(0, 0, "0.00")));
@@ -192,7 +192,7 @@ TEST_F(CleanUpTest, StopRequestEndsTheRunCleanly) {
   clock.Advance(60);
   control.stop = false;
   fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr&) { control.stop = true; });
-  ASSERT_TRUE(Cfg().CleanUp(&control));
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
   EXPECT_EQ(LogLines(),
             Concat({"[2026-12-06 10:01:00] Kestrel log started",
                     "Last run date was 2026-12-06 10:00:00", "Scanning Folder: " + data, stopped},
@@ -207,7 +207,7 @@ TEST_F(CleanUpTest, ErrorLimitCountsEveryFailedMove) {
     ::chmod(Due(n).c_str(), 0400);
   }
   Cfg().MaxErrorsPerRun(2);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   const auto warnings = fn.WarningRpt->Warnings();
   ASSERT_EQ(warnings.size(), 3u);
   EXPECT_EQ(warnings[2],
@@ -223,7 +223,7 @@ TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
   const std::string b = Due("sub/b del-12-01-2026.txt");
   Cfg().IncludeFolders().emplace_back(data + "/sub", false);
   Cfg().MaxErrorsPerRun(1);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(quarantine + "/b del-12-01-2026.txt"));
   EXPECT_FALSE(fs::exists(quarantine + "/b del-12-01-2026 (2).txt"));
   ASSERT_EQ(reporter.reports.size(), 1u);
@@ -234,10 +234,10 @@ TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
 
 TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
   Due("a del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   clock.Advance(3600);
   Due("b del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), data + "/b del-12-01-2026.txt");
   EXPECT_EQ(fn.FileRemovalRpt->Entries().size(), 2u);
@@ -248,7 +248,7 @@ TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
 TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
   Cfg().QuarantineFolder(tree / "new-q");
   Due("a del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
 
   struct Case {
@@ -264,7 +264,7 @@ TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
     clock.Advance(60);
     reporter.reports.clear();
     Cfg().QuarantineFolder(c.quarantine);
-    EXPECT_FALSE(Cfg().CleanUp());
+    EXPECT_FALSE(CleanUp(fn.World(), Cfg()));
     ASSERT_EQ(reporter.reports.size(), 1u);
     EXPECT_EQ(reporter.reports[0].location, c.location);
     EXPECT_EQ(reporter.reports[0].description.rfind(c.description_start, 0), 0u);
@@ -282,9 +282,9 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
   for (const std::string& destination : {std::string(), tree / "q-link"}) {
     Cfg().QuarantineFolder(destination);
     Due("a del-12-01-2026.txt");
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     clock.Advance(60);
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     EXPECT_TRUE(Cfg().RemovedFiles().empty()) << destination;
     clock.Advance(60);
   }
@@ -300,7 +300,7 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
     MakeFile(folder + "/c del-12-01-2026.txt", 10, At(2026, 1, 1));
     Cfg().IncludeFolders().emplace_back(folder, true);
   }
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(Cfg().RemovedFiles().empty());
 }
 
@@ -326,7 +326,7 @@ using VanishTest = FaultTest<VanishingSys>;
 TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   Due("vanish del-12-01-2026.txt");
   const std::string b = Due("b del-12-01-2026.txt");
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(Locations(), (std::vector<std::string>{"KestrelCfg.MoveIt\nWin32Wrapper.Stat"}));
   ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
   EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), b);
@@ -346,7 +346,7 @@ using RaceTest = FaultTest<RacingMkdirSys>;
 TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
   Cfg().QuarantineFolder(tree / "new-q");
   Due("a del-12-01-2026.txt");
-  EXPECT_TRUE(Cfg().CleanUp());
+  EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(reporter.reports.empty());
   EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
 }
@@ -362,7 +362,7 @@ TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
   Due("a del-12-01-2026.txt", 5);
   Due("e del-12-01-2026.txt", 0);
   Cfg().QuarantineFolder(other_q.Path());
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{"Insufficient space available"}));
   EXPECT_TRUE(fs::exists(other_q / "e del-12-01-2026.txt"));  // an empty file still fits
   const auto refused = Cfg().RemovedFiles();
@@ -370,7 +370,7 @@ TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
                           [](const RemovedFilePtr& r) { return r->InsufficientSpace(); }));
   clock.Advance(60);
   Cfg().QuarantineFolder(quarantine);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
 }
 

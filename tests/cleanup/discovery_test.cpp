@@ -1,5 +1,7 @@
 #include "cleanup/discovery.h"
 
+#include "cleanup/report_recorder.h"
+
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
 
@@ -48,7 +50,9 @@ class DiscoveryTest : public test::EngineTest {
     Cfg().IncludeFolders().emplace_back(root, true);
   }
   std::vector<std::string> Scan() {
-    return GetTargetFiles(fn, Cfg().IncludeFolders(), Cfg().ExcludeFolders(), BuildFileMask(fn));
+    ReportRecorder recorder(world, Cfg());
+    return GetTargetFiles(fn.Outside(), Cfg(), Cfg().IncludeFolders(), Cfg().ExcludeFolders(),
+                          BuildFileMask(Cfg()), recorder);
   }
   std::vector<std::string> ScanLines() {
     std::vector<std::string> out;
@@ -65,23 +69,23 @@ class DiscoveryTest : public test::EngineTest {
 test::FaultSys DiscoveryTest::sys_;
 
 TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderKeepingCase) {
-  fn.RunLog->Initialize();
+  fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
   // A folder's own entries before its subfolders', each folder's in byte order of the names
   // (upper case first), whatever order the file system lists them in.
   EXPECT_EQ(Scan(), (std::vector<std::string>{
                         root + "/a del-01-01-2020.txt", root + "/del-01-01-2020 folder",
                         root + "/Old/d del-04-04-2020.txt", root + "/Other/e del-05-05-2020.txt",
                         root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020"}));
-  EXPECT_EQ(ScanLines(), (std::vector<std::string>{root, root + "/Old", root + "/Other",
-                                                   root + "/Sub", root + "/Sub/Deep",
-                                                   root + "/del-01-01-2020 folder"}));
+  EXPECT_EQ(ScanLines(),
+            (std::vector<std::string>{root, root + "/Old", root + "/Other", root + "/Sub",
+                                      root + "/Sub/Deep", root + "/del-01-01-2020 folder"}));
   EXPECT_EQ(fn.FoldersScanned, 6);
 }
 
 TEST_F(DiscoveryTest, ExcludedSubtreeIsSkippedAndOnlyIncludeFoldersAreLoggedQuietly) {
   Cfg().ExcludeFolders().emplace_back(root + "/old/", false);  // case and separator ignored
   Cfg().DisplayAllMessages(false);
-  fn.RunLog->Initialize();
+  fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
   const auto found = Scan();
   EXPECT_EQ(
       std::count_if(found.begin(), found.end(),
@@ -110,7 +114,7 @@ TEST_F(DiscoveryTest, WithoutSubfoldersOnlyTheFolderItself) {
 
 TEST_F(DiscoveryTest, MissingFolderIsLoggedAndCountedWithoutError) {
   Cfg().IncludeFolders().assign({Folder2Clean(home / "nowhere", true)});
-  fn.RunLog->Initialize();
+  fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
   EXPECT_TRUE(Scan().empty());
   EXPECT_EQ(fn.FoldersScanned, 1);
   EXPECT_EQ(ScanLines(), (std::vector<std::string>{home / "nowhere"}));
@@ -124,7 +128,7 @@ TEST_F(DiscoveryTest, FailingFolderCutsShortOnlyItsOwnSubtree) {
   const std::string e = root + "/Other/e del-05-05-2020.txt";
   for (const auto& [line, found] : {std::pair<int, std::vector<std::string>>{1, {e}},
                                     {2, {root + "/Sub/b del-02-02-2020.doc", e}}}) {
-    fn.RunLog->Initialize();
+    fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
     fn.FoldersScanned = 0;
     reporter.reports.clear();
     sys_.Fail(test::Op::kWrite, EIO, line);

@@ -15,10 +15,10 @@ class JudgeTest : public test::EngineTest {
     Win32Wrapper::FileInfo info;
     return run.FileIsExpired(path, info);
   }
-  ReportRecorder recorder{fn, Cfg()};
+  ReportRecorder recorder{world, Cfg()};
   DiskMover mover{fn.Outside().sys, nullptr};
   std::vector<RemovedFilePtr> records;
-  CleanUpRun run{fn, Cfg(), recorder, mover, records};
+  CleanUpRun run{world, Cfg(), recorder, mover, records};
 };
 
 // Each file is named and stamped so that the name alone decides, or the stamp warns.

@@ -3,8 +3,8 @@
 
 #include <tuple>
 
+#include "config/profile_store.h"
 #include "platform/error.h"
-#include "platform/profile_store.h"
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
 
@@ -34,7 +34,7 @@ class ConfigFileTest : public test::EngineTest {
     c.ExcludeFolders().emplace_back("\"/quoted\"", true);
   }
   std::unique_ptr<KestrelCfg> Reload() {
-    auto other = std::make_unique<KestrelCfg>(fn);
+    auto other = std::make_unique<KestrelCfg>(fn.Outside());
     other->Filename(Ksp());
     EXPECT_TRUE(other->Load());
     return other;
@@ -215,7 +215,7 @@ TEST_F(ConfigFileTest, ConversionErrorsEndTheLoadWhereTheyStand) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     cfg.PrefixToken("old-");
     cfg.IncludeFolders().assign(9, Folder2Clean("/old", true));
     cfg.ExcludeFolders() = cfg.IncludeFolders();
@@ -260,7 +260,7 @@ TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
       {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n", true, "\xC3\x28\xA0\xA1"},  // not UTF-8
   };
   for (const auto& [text, loads, prefix] : files) {
-    KestrelCfg cfg(fn);
+    KestrelCfg cfg(fn.Outside());
     WriteFile(Ksp(), text);
     cfg.Filename(Ksp());
     EXPECT_EQ(cfg.Load(), loads) << text.substr(0, 40);

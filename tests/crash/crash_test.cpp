@@ -147,7 +147,7 @@ void SilentRun(Sys& sys, DateTime now) {
   std::freopen("/dev/null", "w", stderr);
   FixedClock clock(now);
   QuietReporter reporter;
-  Functions fn(Platform{clock, reporter, sys, home});
+  Functions fn(Outside{clock, reporter, sys, home});
   Main(fn, {"-s:weekly.ksp"}, [](Functions&) { return kExitBadInput; });
 }
 
@@ -232,7 +232,7 @@ void RestoreLast(Sys& sys, DateTime now) {
   std::freopen("/dev/null", "w", stderr);
   FixedClock clock(now);
   QuietReporter reporter;
-  Functions fn(Platform{clock, reporter, sys, home});
+  Functions fn(Outside{clock, reporter, sys, home});
   RunLongCommandLine(fn, {"--restore", "last"}, Commands());
 }
 
@@ -321,7 +321,7 @@ using Fields = std::tuple<DateTime, std::string, std::string, std::int32_t,
 std::optional<Fields> Loaded(const std::string& file) {
   FixedClock clock(kNextRun);
   QuietReporter reporter;
-  Functions fn(Platform{clock, reporter, RealSys(), home});
+  Functions fn(Outside{clock, reporter, RealSys(), home});
   KestrelCfg& c = *fn.CurrentCfg;
   c.Filename(file);
   if (!c.Load()) return std::nullopt;
@@ -343,7 +343,7 @@ void Fill(KestrelCfg& c, const std::string& tag, int folders) {
 void SaveConfig(Sys& sys, const std::string& tag, int folders, std::optional<DateTime> date) {
   FixedClock clock(kOpTime);
   QuietReporter reporter;
-  Functions fn(Platform{clock, reporter, sys, home});
+  Functions fn(Outside{clock, reporter, sys, home});
   KestrelCfg& c = *fn.CurrentCfg;
   c.Filename(home + "/weekly.ksp");
   if (date) {

@@ -5,6 +5,7 @@
 #include <csignal>
 
 #include "app/main_routine.h"
+#include "cleanup/clean_up.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_writer.h"
 #include "support/engine_fixture.h"
@@ -127,7 +128,7 @@ TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappens) {
     std::filesystem::remove_all(JournalFolder(fn));
     Files(5);
     Cfg().MaxMBPerRun(c.max_mb);
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     EXPECT_EQ(sys.early, std::vector<std::string>{});
     EXPECT_EQ(Outcomes(), c.outcomes);
     const int moved = c.outcomes.count("moved") != 0 ? c.outcomes.at("moved") : 0;

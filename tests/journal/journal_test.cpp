@@ -216,7 +216,7 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     const auto before = Snapshot(data);
     clock.Advance(60);
     Cfg().LastRunDate(clock.Now().AddSeconds(-30));
-    ASSERT_TRUE(Cfg().CleanUp());
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
     ASSERT_EQ(test::Names(quarantine).size(), 3u);
     fs::remove_all(data + "/sub");  // the restore makes the folders again
 
@@ -243,7 +243,7 @@ TEST_F(RestoreTest, TrashItemsComeBackWithoutTheirTrashInfo) {
   Cfg().QuarantineFolder("");
   MakeTree();
   const auto before = Snapshot(data);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   ASSERT_EQ(test::Names(tree / "share/Trash/info").size(), 3u);
   EXPECT_EQ(RestoreLast().restored, 3);
   EXPECT_EQ(Snapshot(data), before);
@@ -254,7 +254,7 @@ TEST_F(RestoreTest, TrashItemsComeBackWithoutTheirTrashInfo) {
 TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string b = data + "/sub/deeper/b del-02-02-2020.doc";
   const std::string odd = data + "/sub/odd\tname\xff del-03-03-2020";
@@ -303,7 +303,7 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
 TEST_F(RestoreTest, AFileARestoreCutShortPutBackCountsAsRestored) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   // The restore renamed it back, then died before its journal lines were written.
   fs::rename(tree / "q/b del-02-02-2020.doc", data + "/sub/deeper/b del-02-02-2020.doc");
   const RestoreResult r = RestoreLast();
@@ -317,7 +317,7 @@ TEST_F(RestoreTest, AFileARestoreCutShortPutBackCountsAsRestored) {
 TEST_F(RestoreTest, AHandEditedDestinationNeverMovesAnotherFile) {
   Cfg().QuarantineFolder(tree / "q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   // Point entry 1 at a file outside the quarantine with the same size and stamp.
   MakeFile(tree / "secret", 10, At(2019, 1, 1));
   RunJournal run = Last();
@@ -335,7 +335,7 @@ TEST_F(RestoreTest, RestoreAcrossFileSystemsSurvivesFaultsAndKeepsTheSource) {
   if (!other.Mounted()) GTEST_SKIP() << "no second file system: mounting a tmpfs needs root";
   Cfg().QuarantineFolder(other.Path() + "/q");
   MakeTree();
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   for (const int err : {ENOSPC, EACCES, EINTR}) {
     test::FaultSys faults;
     faults.Fail(test::Op::kWrite, err);
@@ -362,12 +362,14 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   MakeFile(data + "/b del-01-01-2030.txt", 10, At(2019, 1, 1));
   ASSERT_TRUE(Cfg().Save());  // restore reads the prefix token from the run's configuration
   Cfg().LastRunDate(At(2026, 12, 5));
-  ASSERT_TRUE(Cfg().CleanUp());  // only a is due
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));  // only a is due
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string first = Last().name;
   // A run whose every move failed keeps no journal; one kept by an older Kestrel is passed over.
   JournalWriter failing(RealSys(), clock, {JournalFolder(fn), At(2026, 12, 7), "", "/q", {data}});
-  ASSERT_NE(failing.Announce({{a, 1, 0100644, {}, 1, 2}}), 0u);
+  FileFacts facts;
+  facts.original = a, facts.size = 1, facts.mode = 0100644;
+  ASSERT_NE(failing.Announce({facts}), 0u);
   MovePlaced failed;
   failed.error = EACCES;
   failing.Outcome(1, failed);
@@ -402,7 +404,7 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   }
   // The restored file was due again; with unmark it comes back without its date.
   clock.Advance(60);
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   lines.clear();
   EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
   EXPECT_EQ(lines, (std::vector<std::string>{"[Run] " + RunNameFor(clock.Now()), "[Restored] " + a,

@@ -40,7 +40,7 @@ TEST_F(LogFileTest, LimitIsTestedAfterTheLine) {
   // Limit 1000: a count exactly at it goes on, one character more stops the log.
   for (const Case c : {Case{1000 - kStartLine - 23, false}, Case{1000 - kStartLine - 22, true}}) {
     Cfg().MaxKBLogFile(1);
-    Log().Initialize();
+    Log().Initialize(Cfg().MaxKBLogFile());
     const std::string big(static_cast<size_t>(c.message_length), 'm');
     Log().WriteLogMessage(big);
     Log().WriteLogMessage("next");
@@ -55,7 +55,7 @@ TEST_F(LogFileTest, LimitIsTestedAfterTheLine) {
 
 TEST_F(LogFileTest, ZeroLimitKeepsStartAndStopLinesAndForcedLines) {
   Cfg().MaxKBLogFile(0);
-  Log().Initialize();
+  Log().Initialize(Cfg().MaxKBLogFile());
   Log().WriteLogMessage("dropped");
   Log().WriteLogMessage("summary", true);
   EXPECT_EQ(Lines(LogText()),
@@ -66,7 +66,7 @@ TEST_F(LogFileTest, ZeroLimitKeepsStartAndStopLinesAndForcedLines) {
 
 TEST_F(LogFileTest, ForcedLineCrossingTheLimitKeepsLoggingOn) {
   Cfg().MaxKBLogFile(1);
-  Log().Initialize();
+  Log().Initialize(Cfg().MaxKBLogFile());
   Log().WriteLogMessage(std::string(2000, 'f'), true);
   EXPECT_TRUE(Log().LoggingOn());
   Log().WriteLogMessage("after");
@@ -78,10 +78,10 @@ TEST_F(LogFileTest, ForcedLineCrossingTheLimitKeepsLoggingOn) {
 
 TEST_F(LogFileTest, SecondRunStartsAfreshAndLargeLimitsDoNotOverflow) {
   Cfg().MaxKBLogFile(2147483647);
-  Log().Initialize();
+  Log().Initialize(Cfg().MaxKBLogFile());
   Log().WriteLogMessage("first run");
   clock.Advance(61);
-  Log().Initialize();
+  Log().Initialize(Cfg().MaxKBLogFile());
   Log().WriteLogMessage("second run");
   EXPECT_EQ(Lines(LogText()), (std::vector<std::string>{
                                   "[2026-12-06 10:01:01] [2026-12-06 10:01:01] Kestrel log started",
@@ -109,7 +109,7 @@ TEST_F(LogFileTest, ALogThatIsNoFileRaisesAnError) {
   for (size_t i = 0; i < makers.size(); ++i) {
     std::filesystem::remove(log);
     makers[i]();
-    EXPECT_THROW(Log().Initialize(), KsError) << i;
+    EXPECT_THROW(Log().Initialize(Cfg().MaxKBLogFile()), KsError) << i;
     EXPECT_THROW(Log().WriteLogMessage("forced", true), KsError) << i;
   }
   EXPECT_EQ(test::ReadFile(other / "kept"), "kept");

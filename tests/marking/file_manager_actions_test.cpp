@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "config/profile_store.h"
 #include "fs/sys.h"
 #include "marking/mark_rules.h"
-#include "platform/profile_store.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {

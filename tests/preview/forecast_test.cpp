@@ -29,12 +29,12 @@ TEST(ForecastTest, GroupsDueNowWithinTheDaysAndNeverDueWithTheReason) {
   test::FakeClock clock(At(2026, 12, 6, 10));
   test::RecordingReporter reporter;
   test::TempDir home, tree;
-  Functions fn(Platform{clock, reporter, RealSys(), home.Path()});
+  Functions fn(Outside{clock, reporter, RealSys(), home.Path()});
   for (const Case& c : cases) MakeFile(tree / c.name, 3, c.stamp);
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), true);
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), false);  // every path twice
 
-  const Forecast f = MakeForecast(fn, *fn.CurrentCfg, 7);
+  const Forecast f = MakeForecast(fn.Outside(), *fn.CurrentCfg, 7);
 
   auto names = [&](const std::vector<ForecastEntry>& entries) {
     std::vector<std::string> out;
@@ -63,7 +63,7 @@ TEST(ForecastTest, MarkedFolderIsListedOnceWithItsFilesBytes) {
   test::FakeClock clock(At(2026, 12, 6, 10));
   test::RecordingReporter reporter;
   test::TempDir home, tree;
-  Functions fn(Platform{clock, reporter, RealSys(), home.Path()});
+  Functions fn(Outside{clock, reporter, RealSys(), home.Path()});
   for (const char* folder : {"/now del-12-01-2026", "/soon del-12-08-2026"}) {
     MakeFile(tree.Path() + folder + "/a del-01-01-2026.txt", 1000, At(2025, 1, 1));
     MakeFile(tree.Path() + folder + "/b.txt", 24, At(2025, 1, 1));
@@ -71,7 +71,7 @@ TEST(ForecastTest, MarkedFolderIsListedOnceWithItsFilesBytes) {
   }
   fn.CurrentCfg->IncludeFolders().emplace_back(tree.Path(), true);
 
-  const Forecast f = MakeForecast(fn, *fn.CurrentCfg, 7);
+  const Forecast f = MakeForecast(fn.Outside(), *fn.CurrentCfg, 7);
 
   ASSERT_EQ(f.due_now.size(), 1u);
   EXPECT_EQ(f.due_now[0].path, tree / "now del-12-01-2026");

@@ -104,7 +104,7 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
   const std::string config_before = test::ReadFile(home / "weekly.ksp");
   const auto tree_before = Listing(tree.Path());
 
-  const PreviewResult preview = Preview(fn, Cfg());
+  const PreviewResult preview = Preview(fn.World(), Cfg());
 
   EXPECT_EQ(Listing(tree.Path()), tree_before);
   EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
@@ -124,7 +124,7 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
   });
   fn.WarningRpt->WarningIssued.Subscribe(
       [&](const std::string& w) { done.push_back("[Warning] " + w); });
-  ASSERT_TRUE(Cfg().CleanUp());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
 
   EXPECT_EQ(foreseen, done);
   std::int32_t errors = 0;
@@ -146,7 +146,7 @@ TEST_F(PreviewTest, StopRequestEndsThePreviewAsItWouldEndTheRun) {
   Cfg().LastRunDate(At(2026, 12, 1));
   RunControl control;
   control.stop = true;
-  const PreviewResult preview = Preview(fn, Cfg(), &control);
+  const PreviewResult preview = Preview(fn.World(), Cfg(), &control);
   EXPECT_STREQ(EndName(preview), "stopped");
   EXPECT_EQ(preview.files, 0);
 }

@@ -11,7 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/error_reporter.h"
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 #include "reports/report.h"
 
 namespace kestrel::test {

@@ -37,7 +37,7 @@ class ReportsTest : public ::testing::Test {
 
 TEST_F(ReportsTest, SettingsLayout) {
   SilentReporter reporter;
-  Functions fn{Platform{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
+  Functions fn{Outside{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
   KestrelCfg& cfg = *fn.CurrentCfg;
   cfg.UserName("ann\tx");
   cfg.Company("Acme Ltd");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
 #include "logging/log_file.h"
@@ -83,7 +84,7 @@ inline DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 class EngineTest : public ::testing::Test {
  protected:
   explicit EngineTest(Sys& sys = RealSys())
-      : clock(At(2026, 12, 6, 10, 0, 0)), fn(Platform{clock, reporter, sys, home.Path()}) {}
+      : clock(At(2026, 12, 6, 10, 0, 0)), fn(Outside{clock, reporter, sys, home.Path()}) {}
 
   KestrelCfg& Cfg() { return *fn.CurrentCfg; }
   std::string LogText() { return ReadFile(home / "Kestrel.log"); }
@@ -98,6 +99,7 @@ class EngineTest : public ::testing::Test {
   FakeClock clock;
   RecordingReporter reporter;
   Functions fn;
+  RunWorld world = fn.World();
 };
 
 // Sets the file's last-write time (not following a link) to a local wall-clock time.

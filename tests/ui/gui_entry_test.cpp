@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   test::SilentReporter silent;
   GuiErrorReporter reporter(silent);
-  Functions fn(Platform{clock, reporter, RealSys(), folder.path().toStdString()});
+  Functions fn(Outside{clock, reporter, RealSys(), folder.path().toStdString()});
   program_reporter = &reporter;
 
   Check(RunGui(fn, argc, argv) == 0, "the main window shows, then closes with status 0");

@@ -7,12 +7,12 @@
 #include <future>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/sys.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
-#include "platform/qt/qt_dialogs.h"
 #include "reports/report_doubles.h"
 #include "reports/run_records.h"
 #include "ui/about_box.h"
@@ -20,6 +20,7 @@
 #include "ui/gui_error_reporter.h"
 #include "ui/main_window.h"
 #include "ui/name_field.h"
+#include "ui/qt_dialogs.h"
 #include "ui/run_tab.h"
 
 namespace kestrel::test {
@@ -80,7 +81,7 @@ struct Program {
   FixedClock clock{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
   SilentReporter silent;
   GuiErrorReporter reporter{silent};
-  Functions fn{Platform{clock, reporter, RealSys(), folder.path().toStdString()}};
+  Functions fn{Outside{clock, reporter, RealSys(), folder.path().toStdString()}};
   ScriptedDialogs dialogs;
 };
 
@@ -163,7 +164,7 @@ class MainWindowTest : public QObject {
   // it is edited; an edited one stores what was typed.
   void namesKeepTheirBytes() {
     const std::string path = program_->Path("k\xe9.ksp");
-    KestrelCfg written(program_->fn);
+    KestrelCfg written(program_->fn.Outside());
     written.Filename(path);
     written.UserName("b\xf6rje");
     written.QuarantineFolder("/q\xff");
@@ -278,7 +279,7 @@ class MainWindowTest : public QObject {
     QFETCH(bool, done);
     QFETCH(bool, saved);
     const std::string path = program_->Path("mine.ksp"), other = program_->Path("other.ksp");
-    KestrelCfg saved_before(program_->fn);
+    KestrelCfg saved_before(program_->fn.Outside());
     saved_before.Filename(other);
     saved_before.ExcludeFolders() = {{"/proc", false}};
     QVERIFY(saved_before.Save());
@@ -413,7 +414,7 @@ class MainWindowTest : public QObject {
     QFETCH(int, stored);
     QLineEdit* field = Field("txtMaxErrorsPerRun");
     if (keys.startsWith('-')) {
-      KestrelCfg written(program_->fn);
+      KestrelCfg written(program_->fn.Outside());
       written.Filename(program_->Path("negative.ksp"));
       written.MaxErrorsPerRun(-5);
       QVERIFY(written.Save());
@@ -534,7 +535,7 @@ class MainWindowTest : public QObject {
       program_->fn.FileRemovalRpt->RecordMessage("first");
       started.set_value();
       while (!control.StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      cfg.CleanUp(&control);
+      CleanUp(program_->fn.World(), cfg, &control);
     });
     Cfg().QuarantineFolder(program_->Path("q"));
     StartRun(false);

@@ -61,7 +61,7 @@ class PreviewWindowTest : public QObject {
   void init() {
     SetDisplayLocale("C");
     fn_ = std::make_unique<Functions>(
-        Platform{clock_, reporter_, RealSys(), folder_.path().toStdString()});
+        Outside{clock_, reporter_, RealSys(), folder_.path().toStdString()});
     KestrelCfg& cfg = *fn_->CurrentCfg;
     cfg.IncludeFolders() = {{Path("home/ann").toStdString(), true}};
     cfg.QuarantineFolder(Path("quarantine").toStdString());

@@ -6,12 +6,12 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
-#include "platform/qt/qt_print_device.h"
-#include "platform/qt/qt_print_dialog.h"
 #include "reports/print_writer.h"
 #include "reports/report_doubles.h"
 #include "reports/run_records.h"
 #include "reports/settings_report.h"
+#include "ui/qt_print_device.h"
+#include "ui/qt_print_dialog.h"
 #include "ui/report_view.h"
 
 namespace kestrel::test {
@@ -170,7 +170,7 @@ class ReportTest : public QObject {
 
   void settingsReportPrintsItsLayout() {
     SilentReporter reporter;
-    Functions fn{Platform{clock_, reporter, RealSys(), dir_.path().toStdString()}};
+    Functions fn{Outside{clock_, reporter, RealSys(), dir_.path().toStdString()}};
     FillSettings(*fn.CurrentCfg);
     // pdftotext may widen runs of blanks, so the padding is left to the engine's tests.
     QStringList words;
@@ -203,7 +203,7 @@ class ReportTest : public QObject {
     FileRemovalReport removals(clock_);
     RecordRun(removals, "/home/ann/Documents/minutes del-11-15-2026.odt");
     SilentReporter reporter;
-    Functions fn{Platform{clock_, reporter, RealSys(), dir_.path().toStdString()}};
+    Functions fn{Outside{clock_, reporter, RealSys(), dir_.path().toStdString()}};
     FillSettings(*fn.CurrentCfg);
     const std::pair<IReport*, QString> shots[] = {{&removals, "report_view"},
                                                   {fn.SettingsRpt.get(), "settings_report_view"}};

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/functions.h"
+#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
 #include "reports/report_doubles.h"
@@ -39,7 +40,7 @@ class RestoreDialogTest : public QObject {
   void init() {
     SetDisplayLocale("C");
     fn_ = std::make_unique<Functions>(
-        Platform{clock_, reporter_, RealSys(), folder_.path().toStdString()});
+        Outside{clock_, reporter_, RealSys(), folder_.path().toStdString()});
     KestrelCfg& cfg = *fn_->CurrentCfg;
     cfg.IncludeFolders() = {{Path("home/ann").toStdString(), true}};
     cfg.QuarantineFolder(Path("quarantine").toStdString());
@@ -56,7 +57,7 @@ class RestoreDialogTest : public QObject {
     for (const char* name :
          {"budget del-10-31-2026.xls", "old/notes del-11-15-2026.txt", "draft del-12-01-2026.doc"})
       MakeFile(QStringLiteral("home/ann/") + name);
-    QVERIFY(fn_->CurrentCfg->CleanUp());
+    QVERIFY(CleanUp(fn_->World(), *fn_->CurrentCfg));
     QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files).size(), 3);
 
     RestoreDialog dialog(*fn_);
@@ -122,7 +123,7 @@ class RestoreDialogTest : public QObject {
                              "photos/trip del-09-01-2026.zip", "old/notes del-11-15-2026.txt",
                              "draft del-12-01-2026.doc", "minutes del-11-02-2026.odt"})
       MakeFile(QStringLiteral("home/ann/") + name);
-    QVERIFY(fn_->CurrentCfg->CleanUp());
+    QVERIFY(CleanUp(fn_->World(), *fn_->CurrentCfg));
     RestoreDialog dialog(*fn_);
     dialog.resize(980, 360);
     dialog.show();

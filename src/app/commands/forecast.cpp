@@ -122,7 +122,7 @@ std::vector<std::string> ForecastLines(const Forecast& forecast, bool json) {
 int ForecastCommand(Functions& fn, const LongCommandLine& line) {
   // Errors go to standard error only: a forecast writes no log.
   ConsoleErrorReporter reporter(fn.Outside().clock, "");
-  Functions own(Platform{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
+  Functions own(Outside{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
   const std::string days = line.Value("forecast");
   if (days.empty() || days.size() > 6 || days.find_first_not_of("0123456789") != days.npos) {
     ReportHandled(
@@ -134,7 +134,7 @@ int ForecastCommand(Functions& fn, const LongCommandLine& line) {
     return kExitBadInput;
   }
   if (!LoadConfigOperand(own, line)) return kExitBadInput;
-  const Forecast forecast = MakeForecast(own, *own.CurrentCfg, std::stoi(days));
+  const Forecast forecast = MakeForecast(own.Outside(), *own.CurrentCfg, std::stoi(days));
   for (const std::string& text : ForecastLines(forecast, line.Has("json"))) {
     std::fputs(text.c_str(), stdout);
     std::fputc('\n', stdout);

@@ -90,9 +90,9 @@ std::vector<std::string> PreviewLines(const PreviewResult& result, bool json) {
 int PreviewCommand(Functions& fn, const LongCommandLine& line) {
   // Errors go to standard error only: a preview writes no log.
   ConsoleErrorReporter reporter(fn.Outside().clock, "");
-  Functions own(Platform{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
+  Functions own(Outside{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
   if (!LoadConfigOperand(own, line)) return kExitBadInput;
-  const PreviewResult result = Preview(own, *own.CurrentCfg);
+  const PreviewResult result = Preview(own.World(), *own.CurrentCfg);
   for (const std::string& text : PreviewLines(result, line.Has("json"))) {
     std::fputs(text.c_str(), stdout);
     std::fputc('\n', stdout);

@@ -25,7 +25,7 @@ namespace {
 
 // The prefix token of the run's configuration, or the default when it cannot be read.
 std::string PrefixOf(Functions& fn, const std::string& config) {
-  KestrelCfg cfg(fn);
+  KestrelCfg cfg(fn.Outside());
   if (!config.empty() && Win32Wrapper(fn.Outside().sys).FileExists(config)) {
     cfg.Filename(config);
     cfg.Load();

@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   SetDisplayLocale("");
   SystemClock clock;
   ConsoleErrorReporter reporter(clock, folder);
-  Functions fn(Platform{clock, reporter, RealSys(), folder});
+  Functions fn(Outside{clock, reporter, RealSys(), folder});
   if (help) return RunLongCommandLine(fn, {"--help"}, Commands());
   if (long_line) return RunLongCommandLine(fn, args, Commands());
   // A silent command line never asks for the window.

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_print_device.h"
+#include "ui/qt_print_device.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 
 class QPrinter;
 

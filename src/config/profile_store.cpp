@@ -1,7 +1,6 @@
-#include "platform/profile_store.h"
+#include "config/profile_store.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,9 +8,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "fs/fd.h"
+#include "fs/replace_file.h"
 #include "fs/sys.h"
-#include "fs/temporaries.h"
 #include "platform/error.h"
 
 namespace kestrel {
@@ -82,15 +80,6 @@ std::string Folder(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-// What a path names when it is not a regular file.
-const char* KindText(mode_t mode) {
-  if (S_ISDIR(mode)) return "it is a folder";
-  if (S_ISFIFO(mode)) return "it is a FIFO";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
-  if (S_ISSOCK(mode)) return "it is a socket";
-  return "it is not a regular file";
 }
 
 KsError Unreadable(std::int32_t number, const std::string& path, const std::string& reason) {
@@ -254,9 +243,6 @@ std::string ProfileStore::LinkTarget() const {
   return path;
 }
 
-// The new text goes to an anonymous file that gets a temporary name only for the moment of
-// the rename, locked all the while, so that a kill leaves at most a stale temporary that the
-// next write sweeps away.
 void ProfileStore::WriteFile() {
   if (file_name_.empty()) throw KsError(kAppError, "No configuration file name", kSource);
   // A mark read is written back: dropping it could make a second one the mark next time.
@@ -264,68 +250,7 @@ void ProfileStore::WriteFile() {
   for (const Block& block : blocks_) {
     for (const auto& l : block.lines) text += l + "\n";
   }
-
-  const std::string target = LinkTarget();
-  const auto slash = target.rfind('/');
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-  Fd dir(sys_, sys_.OpenAt(AT_FDCWD, Folder(target).c_str(), O_RDONLY | O_DIRECTORY, 0));
-  if (!dir.Valid() && errno == EACCES) {
-    dir = Fd(sys_, sys_.OpenAt(AT_FDCWD, Folder(target).c_str(), O_PATH | O_DIRECTORY, 0));
-  }
-  if (!dir.Valid()) throw SystemError(errno, "open", Folder(target), kSource);
-  SweepTemporaries(sys_, dir.Get());
-
-  struct stat old {};
-  const bool exists = sys_.FStatAt(dir.Get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (!exists && errno != ENOENT) throw SystemError(errno, "stat", target, kSource);
-  if (exists && !S_ISREG(old.st_mode)) {
-    throw KsError(kAppError,
-                  "The configuration file is not replaced: " + target + " (" +
-                      (S_ISLNK(old.st_mode) ? "it is a link to nothing" : KindText(old.st_mode)) +
-                      ")",
-                  kSource);
-  }
-  const mode_t mode = exists ? old.st_mode & 07777 : 0644;
-
-  std::string temp;
-  bool anonymous = true;
-  Fd fd(sys_, OpenAnonymous(sys_, dir.Get(), 0600));
-  if (!fd.Valid() && NoAnonymousFiles(errno)) {
-    anonymous = false;
-    for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
-      temp = TempName();
-      fd = Fd(sys_, sys_.OpenAt(dir.Get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
-      if (!fd.Valid() && errno != EEXIST) break;
-      if (fd.Valid() && LockTemp(sys_, fd.Get()) == EAGAIN) fd.Reset();
-    }
-  } else if (fd.Valid()) {
-    sys_.Flock(fd.Get(), LOCK_EX);
-  }
-  if (!fd.Valid()) throw SystemError(errno, "open", temp.empty() ? target : temp, kSource);
-
-  auto fail = [&](int err, const char* call) {
-    if (!temp.empty()) sys_.UnlinkAt(dir.Get(), temp.c_str(), 0);
-    throw SystemError(err, call, target, kSource);
-  };
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = sys_.Write(fd.Get(), text.data() + done, text.size() - done);
-    if (n <= 0) fail(n < 0 ? errno : EIO, "write");
-    done += static_cast<size_t>(n);
-  }
-  if (sys_.FChmod(fd.Get(), mode) != 0) fail(errno, "chmod");
-  if (sys_.Fsync(fd.Get()) != 0) fail(errno, "fsync");
-  for (int attempt = 0; anonymous && temp.empty() && attempt < 100; ++attempt) {
-    std::string candidate = TempName();
-    const int err = LinkAnonymous(sys_, fd.Get(), dir.Get(), candidate);
-    if (err == 0) temp = std::move(candidate);
-    if (err != 0 && err != EEXIST) fail(err, "link");
-  }
-  if (temp.empty()) fail(EEXIST, "link");
-  if (sys_.RenameAt2(dir.Get(), temp.c_str(), dir.Get(), name.c_str(), 0) != 0) {
-    fail(errno, "rename");
-  }
-  fd.Reset();  // synced already: nothing is left for close to report
-  sys_.Fsync(dir.Get());
+  ReplaceFile(sys_, LinkTarget(), text, kSource, "configuration file");
   pending_ = false;
 }
 

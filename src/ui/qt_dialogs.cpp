@@ -1,13 +1,13 @@
-#include "platform/qt/qt_dialogs.h"
+#include "ui/qt_dialogs.h"
 
-#include "platform/qt/qt_print_dialog.h"
+#include "ui/qt_print_dialog.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <vector>
 
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 
 namespace kestrel {
 

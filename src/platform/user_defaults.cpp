@@ -1,4 +1,4 @@
-#include "app/user_defaults.h"
+#include "platform/user_defaults.h"
 
 #include <pwd.h>
 #include <unistd.h>

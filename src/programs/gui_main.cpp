@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   ConsoleErrorReporter console(clock, folder);
   // Shows errors in message boxes only once the windows are up; never in silent mode.
   GuiErrorReporter reporter(console);
-  Functions fn(Platform{clock, reporter, RealSys(), folder});
+  Functions fn(Outside{clock, reporter, RealSys(), folder});
   if (!args.empty() && args[0] == "--mark") {
     // From the file managers: the files, made absolute, with default.ksp's token.
     std::vector<std::string> files;

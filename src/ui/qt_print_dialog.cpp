@@ -1,9 +1,9 @@
-#include "platform/qt/qt_print_dialog.h"
+#include "ui/qt_print_dialog.h"
 
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "platform/qt/qt_print_device.h"
+#include "ui/qt_print_device.h"
 
 namespace kestrel {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "reports/print_device.h"
+#include "platform/print_device.h"
 
 class QWidget;
 

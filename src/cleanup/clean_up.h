@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cleanup/run_control.h"
+#include "cleanup/run_world.h"
+#include "config/kestrel_cfg.h"
+
+namespace kestrel {
+
+// One clean-up run of cfg in world: its records go to cfg's RemovedFiles, its last run date
+// to cfg and its file. A control, when given, can stop the run early and counts its folders.
+// Returns false iff the run ended through its error handler.
+bool CleanUp(const RunWorld& world, KestrelCfg& cfg, RunControl* control = nullptr);
+
+}  // namespace kestrel
