@@ -2,8 +2,8 @@
 // is the same date; ten characters that form a real month-day-year date are always read.
 #include <cstdio>
 
-#include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
+#include "cleanup/removal_date.h"
 #include "fuzz_support.h"
 #include "marking/mark_rules.h"
 

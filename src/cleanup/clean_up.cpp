@@ -13,7 +13,8 @@
 
 namespace kestrel {
 
-bool CleanUp(const RunWorld& world, KestrelCfg& cfg, RunControl* control) {
+bool CleanUp(const RunWorld& world, KestrelCfg& cfg, RunControl* control,
+             const std::vector<ListedFile>* listed) {
   try {
     ReportRecorder recorder(world, cfg, control);
     DiskMover mover(world.outside.sys, &world.warnings,
@@ -26,7 +27,7 @@ bool CleanUp(const RunWorld& world, KestrelCfg& cfg, RunControl* control) {
                       }
                       return journal;
                     });
-    CleanUpRun(world, cfg, recorder, mover, cfg.RemovedFiles()).Run();
+    CleanUpRun(world, cfg, recorder, mover, cfg.RemovedFiles(), listed).Run();
     return true;
   } catch (...) {
     ReportHandled(world.outside.reporter, "KestrelCfg.CleanUp", std::current_exception());

@@ -41,8 +41,14 @@ std::string Fixed(double value, const char* format) {
 }  // namespace
 
 CleanUpRun::CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder,
-                       Mover& mover, std::vector<RemovedFilePtr>& records)
-    : world_(world), cfg_(cfg), recorder_(recorder), mover_(mover), records_(records) {}
+                       Mover& mover, std::vector<RemovedFilePtr>& records,
+                       const std::vector<ListedFile>* listed)
+    : world_(world),
+      cfg_(cfg),
+      recorder_(recorder),
+      mover_(mover),
+      records_(records),
+      listed_(listed) {}
 
 RunEnd CleanUpRun::Run() {
   const DateTime start = world_.outside.clock.Now();
@@ -73,11 +79,15 @@ RunEnd CleanUpRun::Run() {
   std::vector<std::string> include_paths;
   for (const Folder2Clean& f : include) include_paths.push_back(f.FolderName());
   mover_.Starting(include_paths, start);
-  // Known before the scan, so that what earlier runs moved is never moved again.
-  DestinationFolders destinations(world_.outside.sys, quarantine);
-  const std::vector<std::string> candidates =
-      GetTargetFiles(world_.outside, cfg_, include, cfg_.ExcludeFolders(), BuildFileMask(cfg_),
-                     recorder_, &scanned_, &destinations);
+  std::vector<std::string> candidates;
+  if (listed_ != nullptr) {
+    for (const ListedFile& file : *listed_) candidates.push_back(file.path);
+  } else {
+    // Known before the scan, so that what earlier runs moved is never moved again.
+    DestinationFolders destinations(world_.outside.sys, quarantine);
+    candidates = GetTargetFiles(world_.outside, cfg_, include, cfg_.ExcludeFolders(),
+                                BuildFileMask(cfg_), recorder_, &scanned_, &destinations);
+  }
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;
@@ -102,6 +112,7 @@ RunEnd CleanUpRun::Run() {
     std::string path;
     Win32Wrapper::FileInfo info;
     bool due, warn;
+    bool unlisted;  // a preview listed it, and it is not as listed or not due any more
   };
   const size_t batch_size = std::max<size_t>(1, mover_.BatchSize());
   std::vector<Judged> judged;
@@ -111,10 +122,14 @@ RunEnd CleanUpRun::Run() {
     batch.clear();
     while (next < candidates.size() && batch.size() < batch_size) {
       if (stopped_by_user()) break;
-      Judged j{candidates[next++], {}, false, false};
-      j.due = FileIsExpired(j.path, j.info, &j.warn);
+      const size_t i = next++;
+      Judged j{candidates[i], {}, false, false, false};
+      // What a preview listed is moved only as it was listed; anything else is no error.
+      const bool changed = listed_ != nullptr && !StillAsListed((*listed_)[i]);
+      if (!changed) j.due = FileIsExpired(j.path, j.info, &j.warn);
+      j.unlisted = listed_ != nullptr && !j.due;
       if (j.due) batch.emplace_back(j.path, j.info);
-      if (j.due || j.warn) judged.push_back(std::move(j));
+      if (j.due || j.warn || j.unlisted) judged.push_back(std::move(j));
     }
     mover_.Announce(batch);
     // What an earlier move of the batch took away (a folder, or the same path listed twice)
@@ -126,6 +141,10 @@ RunEnd CleanUpRun::Run() {
       if (j.warn) {
         recorder_.Warning(
             "Deletion date is before file creation date: " + EscapeControlBytes(j.path), false);
+      }
+      if (j.unlisted) {
+        recorder_.Warning("Not moved, changed since the preview: " + EscapeControlBytes(j.path),
+                          true);
       }
       if (!j.due) continue;
       if ((folder_moved || moved.count(j.path) != 0) && !FileIsExpired(j.path, info)) continue;
@@ -251,6 +270,15 @@ bool CleanUpRun::InsideMovedFolder(const std::string& path) const {
   return false;
 }
 
+bool CleanUpRun::StillAsListed(const ListedFile& file) {
+  try {
+    const Win32Wrapper::FileInfo now = Win32Wrapper(world_.outside.sys).Stat(file.path);
+    return now.dev == file.dev && now.ino == file.ino;
+  } catch (const KsError&) {
+    return false;
+  }
+}
+
 bool CleanUpRun::OnQuarantineDrive(Win32Wrapper& fs, dev_t dev) {
   if (!quarantine_dev_) {
     const std::string& folder = cfg_.QuarantineFolder();
@@ -269,47 +297,6 @@ bool CleanUpRun::OnQuarantineDrive(Win32Wrapper& fs, dev_t dev) {
     }
   }
   return *quarantine_dev_ == dev;
-}
-
-namespace {
-
-constexpr size_t kDateLength = 10;  // "MM-DD-YYYY"
-
-bool Digits(std::string_view s) {
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-int Number(std::string_view digits) {
-  int n = 0;
-  for (char c : digits) n = n * 10 + (c - '0');
-  return n;
-}
-
-}  // namespace
-
-std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view prefix) {
-  const size_t at = FindIgnoreCase(path, prefix);
-  if (at == std::string_view::npos) return std::nullopt;
-  const std::string_view text = path.substr(at + prefix.size()).substr(0, kDateLength);
-  // Month-day-year, whatever the locale.
-  if (text.size() != kDateLength || text[2] != '-' || text[5] != '-') return std::nullopt;
-  const auto month = text.substr(0, 2), day = text.substr(3, 2), year = text.substr(6, 4);
-  if (!Digits(month) || !Digits(day) || !Digits(year)) return std::nullopt;
-  return DateTime::FromCivil(Number(year), Number(month), Number(day));
-}
-
-DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now) {
-  return ReadRemovalDate(path, prefix).value_or(now.AddDays(1));
-}
-
-Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now) {
-  // A file is due from 00:00 of its date, unless it was written after that.
-  if (DateBeforeStamp(date.value_or(now.AddDays(1)), stamp)) return Verdict::kBeforeStamp;
-  if (!date) return Verdict::kNoDate;
-  return *date <= now ? Verdict::kDue : Verdict::kNotYet;
 }
 
 }  // namespace kestrel

@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cleanup/removal_date.h"
 #include "cleanup/run_seams.h"
 #include "cleanup/run_world.h"
 #include "config/removed_file.h"
@@ -22,8 +23,10 @@ class KestrelCfg;
 class CleanUpRun {
  public:
   // records receives one record per attempted move (emptied before the first judgement).
+  // listed, when given, replaces the scan: the candidates are its files in its order, and one
+  // that no longer stands where it stood or is no longer due is warned of and left.
   CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder, Mover& mover,
-             std::vector<RemovedFilePtr>& records);
+             std::vector<RemovedFilePtr>& records, const std::vector<ListedFile>* listed = nullptr);
 
   // Throws KsError when the run ends through an error (the quarantine folder).
   RunEnd Run();
@@ -41,36 +44,18 @@ class CleanUpRun {
   bool OnQuarantineDrive(Win32Wrapper& fs, dev_t dev);
   // Returns true iff the path lies inside a folder this run moved.
   bool InsideMovedFolder(const std::string& path) const;
+  // Returns true iff the file still stands where the preview found it.
+  bool StillAsListed(const ListedFile& file);
 
   const RunWorld& world_;
   const KestrelCfg& cfg_;
   RunRecorder& recorder_;
   Mover& mover_;
   std::vector<RemovedFilePtr>& records_;
+  const std::vector<ListedFile>* listed_;
   ScannedFolders scanned_;
   std::optional<dev_t> quarantine_dev_;
   std::unordered_set<std::string> moved_folders_;
 };
-
-// The removal date a path carries: midnight of the month-day-year date in the ten characters
-// right after the first occurrence of prefix (ASCII case ignored); nullopt when they are no
-// real date.
-std::optional<DateTime> ReadRemovalDate(std::string_view path, std::string_view prefix);
-// Returns true iff the date lies before the file's last-write stamp: the run then warns
-// "Deletion date is before file creation date" and the file never comes due.
-inline bool DateBeforeStamp(DateTime due, DateTime stamp) {
-  return due < stamp;
-}
-// The removal date of the path, or now plus one day (never due) when it carries none.
-DateTime ExtractExpiryDate(std::string_view path, std::string_view prefix, DateTime now);
-
-// The removal-date rule for a marked file last written at stamp.
-enum class Verdict {
-  kDue,          // its date has come
-  kNotYet,       // its date lies ahead
-  kNoDate,       // no real date after the prefix: never due
-  kBeforeStamp,  // its date (or, without one, tomorrow) lies before its stamp: never due, warned
-};
-Verdict Judge(std::optional<DateTime> date, DateTime stamp, DateTime now);
 
 }  // namespace kestrel

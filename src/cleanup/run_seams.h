@@ -12,6 +12,13 @@ namespace kestrel {
 
 class ScannedFolders;
 
+// A file a preview listed, and where it stood then.
+struct ListedFile {
+  std::string path;
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+
 // How a run's loop ended.
 enum class RunEnd {
   kCompleted,

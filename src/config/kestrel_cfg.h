@@ -24,8 +24,14 @@ class KestrelCfg {
   // The defaults of a new configuration; user and company from the environment.
   explicit KestrelCfg(Outside& outside);
   ~KestrelCfg();
-  KestrelCfg(const KestrelCfg&) = delete;
+  // A copy with folder lists of its own, so that edits to either never reach the other.
+  KestrelCfg(const KestrelCfg& other);
   KestrelCfg& operator=(const KestrelCfg&) = delete;
+
+  // Returns true iff every setting, the folder lists and the file name are the same.
+  bool SameSettings(const KestrelCfg& other) const;
+  // Takes the last run date and the records of a run of a copy, which wrote RunDate itself.
+  void AdoptRun(const KestrelCfg& run);
 
   // Fills the object from Filename. Reports a failure under "KestrelCfg.Load" and returns;
   // returns true iff the whole file was read.

@@ -22,6 +22,14 @@ std::string Parent(const std::string& path) {
 
 }  // namespace
 
+int MakeFolders(Sys& sys, const std::string& path, mode_t mode) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string prefix = path.substr(0, slash);
+    if (sys.MkdirAt(AT_FDCWD, prefix.c_str(), mode) != 0 && errno != EEXIST) return errno;
+    if (slash == std::string::npos) return 0;
+  }
+}
+
 const char* KindText(mode_t mode) {
   if (S_ISDIR(mode)) return "it is a folder";
   if (S_ISFIFO(mode)) return "it is a FIFO";

@@ -15,6 +15,9 @@ namespace kestrel {
 void ReplaceFile(Sys& sys, const std::string& path, std::string_view text, const char* source,
                  const char* what = "file");
 
+// Creates the absolute path's missing folders with mode. Returns 0 or the errno.
+int MakeFolders(Sys& sys, const std::string& path, mode_t mode);
+
 // Why a path that is no regular file is not read or written: "it is a folder", ...
 const char* KindText(mode_t mode);
 

@@ -9,6 +9,7 @@
 #include "fs/move_ops.h"
 #include "fs/names.h"
 #include "fs/path_walk.h"
+#include "fs/replace_file.h"
 #include "platform/clock.h"
 
 // The FreeDesktop.org Trash: a "files" folder with the trashed entries and an "info" folder
@@ -110,21 +111,13 @@ bool FutureDevice(Sys& sys, std::string path, dev_t& dev) {
   return true;
 }
 
-int MakeFolders(Sys& sys, const std::string& path) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string prefix = path.substr(0, slash);
-    if (sys.MkdirAt(AT_FDCWD, prefix.c_str(), 0700) != 0 && errno != EEXIST) return errno;
-    if (slash == std::string::npos) return 0;
-  }
-}
-
 int TrashAtHome(Sys& sys, const MoveSource& src, const std::string& original, MovePlaced* placed) {
   const std::string data = DataHome();
   dev_t dev;
   if (data.empty() || !FutureDevice(sys, data + "/Trash", dev) || dev != src.st.st_dev)
     return EXDEV;
   Fd base, trash;
-  if (const int err = MakeFolders(sys, data)) return err;
+  if (const int err = MakeFolders(sys, data, 0700)) return err;
   if (const int err = OpenPath(sys, data, O_PATH | O_DIRECTORY, base)) return err;
   if (const int err = OpenOrMake(sys, base.Get(), "Trash", trash)) return err;
   return TrashInto(sys, src, trash.Get(), data + "/Trash", original, placed);

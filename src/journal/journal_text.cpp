@@ -3,29 +3,10 @@
 #include <charconv>
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace kestrel::journal {
 namespace {
-
-// The length of the valid UTF-8 sequence at the start of s, or 0.
-size_t Utf8Length(std::string_view s) {
-  const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
-  const auto tail = [&](size_t i) { return i < s.size() && (b(i) & 0xC0) == 0x80; };
-  const unsigned char c = b(0);
-  if (c >= 0xC2 && c <= 0xDF) return tail(1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!tail(1) || !tail(2)) return 0;
-    if (c == 0xE0 && b(1) < 0xA0) return 0;  // overlong
-    if (c == 0xED && b(1) > 0x9F) return 0;  // surrogates
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!tail(1) || !tail(2) || !tail(3)) return 0;
-    if (c == 0xF0 && b(1) < 0x90) return 0;
-    if (c == 0xF4 && b(1) > 0x8F) return 0;
-    return 4;
-  }
-  return 0;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -43,7 +24,7 @@ std::string Escape(std::string_view bytes) {
   for (size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
     if (c >= 0x80) {
-      const size_t n = Utf8Length(bytes.substr(i));
+      const size_t n = Utf8SequenceLength(bytes, i);
       if (n > 0) {
         out.append(bytes.substr(i, n));
         i += n;
@@ -114,6 +95,12 @@ std::optional<std::string> Unescape(std::string_view text) {
         return std::nullopt;
     }
   }
+  return out;
+}
+
+std::string Tab(std::string_view field) {
+  std::string out = "\t";
+  out += field;
   return out;
 }
 

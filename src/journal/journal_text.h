@@ -16,6 +16,8 @@ namespace kestrel::journal {
 std::string Escape(std::string_view bytes);
 // The bytes Escape was given; nullopt for a malformed escape.
 std::optional<std::string> Unescape(std::string_view text);
+// "\t" + field: the next field of a line being built.
+std::string Tab(std::string_view field);
 // The fields of one line (without its line break), split at tabs.
 std::vector<std::string_view> SplitFields(std::string_view line);
 

@@ -15,12 +15,6 @@
 namespace kestrel::journal {
 namespace {
 
-std::string Tab(std::string_view field) {
-  std::string out = "\t";
-  out += field;
-  return out;
-}
-
 // A run's journal name: the start time, then "-2", "-3", ... for later runs in that second.
 bool IsRunName(std::string_view name) {
   if (name.size() < 19) return false;

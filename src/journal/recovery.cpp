@@ -25,12 +25,6 @@ namespace {
 
 constexpr int kMaxNumber = 9999;
 
-std::string Tab(std::string_view field) {
-  std::string out = "\t";
-  out += field;
-  return out;
-}
-
 // A journal is finished when its last line ends the run or a restore of one file.
 bool Unfinished(Sys& sys, const std::string& path) {
   Fd fd;

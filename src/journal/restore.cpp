@@ -36,12 +36,6 @@ std::string PercentDecoded(std::string_view text) {
   return out;
 }
 
-std::string Tab(std::string_view field) {
-  std::string out = "\t";
-  out += field;
-  return out;
-}
-
 std::string Describe(int err) {
   return std::strerror(err);
 }

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
+#include "cleanup/removal_date.h"
 #include "fs/dir_entries.h"
 #include "fs/fd.h"
 #include "fs/path_walk.h"

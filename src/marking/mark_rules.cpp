@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cleanup/clean_up_run.h"
 #include "cleanup/path_text.h"
+#include "cleanup/removal_date.h"
 
 namespace kestrel {
 namespace {

@@ -17,8 +17,9 @@ namespace {
 // Collects what the run would record; writes nothing.
 class PreviewRecorder : public RunRecorder {
  public:
-  PreviewRecorder(const KestrelCfg& cfg, PreviewResult& result, const RunControl* control)
-      : cfg_(cfg), result_(result), control_(control) {}
+  PreviewRecorder(const KestrelCfg& cfg, PreviewResult& result, const RunControl* control,
+                  const Win32Wrapper::FileInfo& last_moved)
+      : cfg_(cfg), result_(result), control_(control), last_moved_(last_moved) {}
 
   void Started() override {}
   void Refused(const std::string& text) override { Add(PreviewItem::Kind::kRefused, text); }
@@ -31,6 +32,8 @@ class PreviewRecorder : public RunRecorder {
     item.size = record->FileSize();
     item.removal_date = ReadRemovalDate(item.path, cfg_.PrefixToken()).value_or(DateTime());
     item.destination = cfg_.QuarantineFolder();
+    item.dev = last_moved_.dev;
+    item.ino = last_moved_.ino;
     result_.items.push_back(std::move(item));
     ++result_.files;
     result_.bytes += record->FileSize();
@@ -50,6 +53,7 @@ class PreviewRecorder : public RunRecorder {
   const KestrelCfg& cfg_;
   PreviewResult& result_;
   const RunControl* control_;
+  const Win32Wrapper::FileInfo& last_moved_;
 };
 
 // Moves nothing: what it would move reads as gone from then on, and the room a copy to
@@ -71,6 +75,7 @@ class PreviewMover : public Mover {
   }
   bool Move(const MoveRequest& request) override {
     taken_.insert(std::string(WithoutTrailingSlash(request.path)));
+    last_moved_ = request.info;
     if (request.copies) used_ += static_cast<std::uint64_t>(request.info.size);
     return true;
   }
@@ -81,6 +86,8 @@ class PreviewMover : public Mover {
     }
     return *available_ > used_ ? *available_ - used_ : 0;
   }
+  // What the last Move was told of the file; the run records that move next.
+  const Win32Wrapper::FileInfo& LastMoved() const { return last_moved_; }
   bool MovedAway(const std::string& path) const override {
     if (taken_.empty()) return false;
     std::string_view rest = WithoutTrailingSlash(path);
@@ -98,14 +105,15 @@ class PreviewMover : public Mover {
   std::optional<std::uint64_t> available_;
   std::uint64_t used_ = 0;
   std::string parent_of_quarantine_;
+  Win32Wrapper::FileInfo last_moved_;
 };
 
 }  // namespace
 
 PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg, const RunControl* control) {
   PreviewResult result;
-  PreviewRecorder recorder(cfg, result, control);
   PreviewMover mover(world.outside.sys);
+  PreviewRecorder recorder(cfg, result, control, mover.LastMoved());
   std::vector<RemovedFilePtr> records;
   try {
     result.end = CleanUpRun(world, cfg, recorder, mover, records).Run();
@@ -118,6 +126,14 @@ PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg, const RunCon
   }
   for (const auto& record : records) result.errors += record->FileMoved() ? 0 : 1;
   return result;
+}
+
+std::vector<ListedFile> ListedFiles(const PreviewResult& result) {
+  std::vector<ListedFile> files;
+  for (const PreviewItem& item : result.items) {
+    if (item.kind == PreviewItem::Kind::kMove) files.push_back({item.path, item.dev, item.ino});
+  }
+  return files;
 }
 
 const char* EndName(const PreviewResult& result) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +30,8 @@ struct PreviewItem {
   DateTime removal_date;    // kMove
   std::string destination;  // kMove: the quarantine folder; empty for the Trash
   std::string text;         // the others: the run's own words
+  dev_t dev = 0;            // kMove: where the file stood
+  ino_t ino = 0;            // kMove
 };
 
 struct PreviewResult {
@@ -49,6 +53,9 @@ struct PreviewResult {
 // control ends the preview early, as it would end the run.
 PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg,
                       const RunControl* control = nullptr);
+
+// The files the preview would move, in its order, for a run that moves those and no others.
+std::vector<ListedFile> ListedFiles(const PreviewResult& result);
 
 // "mb_limit", "error_limit", "clock_refused", "failed" or "completed".
 const char* EndName(const PreviewResult& result);

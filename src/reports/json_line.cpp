@@ -3,41 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace kestrel {
 namespace {
-
-// Length of the well-formed UTF-8 sequence at i, or 0 when the byte there starts none.
-size_t SequenceLength(std::string_view s, size_t i) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char c = b(i);
-  if (c < 0x80) return 1;
-  size_t n = 0;
-  unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    if (c == 0xE0) lo = 0xA0;  // no overlong forms
-    if (c == 0xED) hi = 0x9F;  // no surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    if (c == 0xF0) lo = 0x90;
-    if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + n > s.size() || b(i + 1) < lo || b(i + 1) > hi) return 0;
-  for (size_t k = 2; k < n; ++k) {
-    if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
-  }
-  return n;
-}
 
 void Escape(std::string_view s, std::string& out) {
   out += '"';
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const size_t n = SequenceLength(s, i);
+    const size_t n = Utf8SequenceLength(s, i);
     if (n == 0) {
       out += "\\ufffd";
       ++i;
@@ -82,7 +57,7 @@ void Escape(std::string_view s, std::string& out) {
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
-    const size_t n = SequenceLength(text, i);
+    const size_t n = Utf8SequenceLength(text, i);
     if (n == 0) return false;
     i += n;
   }

@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
+#include "fs/replace_file.h"
+#include "platform/error.h"
 #include "platform/escape_text.h"
 #include "platform/program_runner.h"
 #include "scheduling/unit_text.h"
@@ -22,20 +23,22 @@ std::string Trimmed(std::string text) {
   return text;
 }
 
-bool WriteText(const fs::path& path, const std::string& text) {
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  return !ec && out.good();
+bool WriteText(Sys& sys, const std::string& path, const std::string& text) {
+  if (MakeFolders(sys, path.substr(0, path.rfind('/')), 0755) != 0) return false;
+  try {
+    ReplaceFile(sys, path, text, "Scheduler");
+    return true;
+  } catch (const KsError&) {
+    return false;
+  }
 }
 
 }  // namespace
 
-Scheduler::Scheduler(ProgramRunner& runner, std::string config_home, std::string program_folder,
-                     std::string kestrel)
-    : runner_(runner),
+Scheduler::Scheduler(Sys& sys, ProgramRunner& runner, std::string config_home,
+                     std::string program_folder, std::string kestrel)
+    : sys_(sys),
+      runner_(runner),
       config_home_(std::move(config_home)),
       program_folder_(std::move(program_folder)),
       kestrel_(std::move(kestrel)) {}
@@ -75,8 +78,8 @@ ScheduleOutcome Scheduler::Schedule(const std::string& config, const std::string
   }
   const std::string timer = TimerUnit(config);
   const std::string service = timer.substr(0, timer.size() - 6) + ".service";
-  if (!WriteText(UnitFolder() + "/" + timer + ".d/" + kDropInName, TimerDropIn(calendar)) ||
-      !WriteText(UnitFolder() + "/" + service + ".d/" + kDropInName,
+  if (!WriteText(sys_, UnitFolder() + "/" + timer + ".d/" + kDropInName, TimerDropIn(calendar)) ||
+      !WriteText(sys_, UnitFolder() + "/" + service + ".d/" + kDropInName,
                  ServiceDropIn(program_folder_))) {
     return {1, "Cannot write the drop-ins of " + timer + " in " + UnitFolder()};
   }

@@ -5,6 +5,7 @@
 namespace kestrel {
 
 class ProgramRunner;
+class Sys;
 
 // What a scheduling command did: its exit status and the text for the user.
 struct ScheduleOutcome {
@@ -18,7 +19,8 @@ class Scheduler {
  public:
   // config_home holds the user's systemd units ($XDG_CONFIG_HOME/systemd/user's parent);
   // kestrel is the program the crontab line names.
-  Scheduler(ProgramRunner& runner, std::string config_home, std::string program_folder,
+  // Unit files are written through sys, each replaced atomically.
+  Scheduler(Sys& sys, ProgramRunner& runner, std::string config_home, std::string program_folder,
             std::string kestrel);
 
   // Enables the timer of config (a name as -s: takes it) at the calendar, with the calendar
@@ -36,6 +38,7 @@ class Scheduler {
   int Systemctl(std::initializer_list<std::string> args, std::string* output = nullptr);
   std::string UnitFolder() const;
 
+  Sys& sys_;
   ProgramRunner& runner_;
   std::string config_home_;
   std::string program_folder_;

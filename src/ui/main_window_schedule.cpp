@@ -48,7 +48,8 @@ void MainWindow::FileSchedule() {
   if (!ok || calendar.trimmed().isEmpty()) return;
   std::error_code ec;
   const auto folder = std::filesystem::absolute(fn_.ProgramFolder(), ec);
-  Scheduler scheduler(RealProgramRunner(), UserConfigHome(), folder.string(), KestrelBesideMe());
+  Scheduler scheduler(fn_.Outside().sys, RealProgramRunner(), UserConfigHome(), folder.string(),
+                      KestrelBesideMe());
   const ScheduleOutcome out = scheduler.Schedule(name, calendar.trimmed().toStdString());
   dialogs_.MessageBox(out.message, MsgButtons::Ok,
                       out.status == 0 ? MsgIcon::Information : MsgIcon::Exclamation, kCaption);

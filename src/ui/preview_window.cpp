@@ -92,11 +92,16 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
   notes_->setMaximumBlockCount(100000);
   run_ = new QPushButton(QStringLiteral("&Run"));
   run_->setObjectName(QStringLiteral("cmdPreviewRun"));
+  refresh_ = new QPushButton(QStringLiteral("Re&fresh"));
+  refresh_->setObjectName(QStringLiteral("cmdPreviewRefresh"));
+  refresh_->setToolTip(QStringLiteral("Preview the settings as they are now"));
+  refresh_->setVisible(false);
   auto* close = new QPushButton(QStringLiteral("Close"));
   close->setObjectName(QStringLiteral("cmdPreviewClose"));
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(status_, 1);
+  buttons->addWidget(refresh_);
   buttons->addWidget(run_);
   buttons->addWidget(close);
   auto* layout = new QVBoxLayout(this);
@@ -106,10 +111,13 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
 
   connect(close, &QPushButton::clicked, this, &QWidget::close);
   connect(run_, &QPushButton::clicked, this, [this] {
+    if (!result_ || !UpToDate()) return;
+    auto listed = std::make_shared<const std::vector<ListedFile>>(ListedFiles(*result_));
     shown_ = false;  // what the table shows is about to change
     UpdateRunButton();
-    emit RunRequested(cfg_);
+    emit RunRequested(from_, std::move(listed));
   });
+  connect(refresh_, &QPushButton::clicked, this, [this] { emit RefreshRequested(); });
   resize(900, 520);
   FitToScreen(*this);
   UpdateRunButton();
@@ -122,7 +130,9 @@ PreviewWindow::~PreviewWindow() {
 
 void PreviewWindow::Start(std::shared_ptr<KestrelCfg> cfg) {
   if (Busy() || !cfg) return;
-  cfg_ = std::move(cfg);
+  from_ = std::move(cfg);
+  cfg_ = std::make_shared<const KestrelCfg>(*from_);
+  result_.reset();
   shown_ = false;
   UpdateRunButton();
   status_->setText(QStringLiteral("Looking at the folders..."));
@@ -147,7 +157,8 @@ void PreviewWindow::Finish(const std::shared_ptr<const PreviewResult>& result) {
     if (item.kind != PreviewItem::Kind::kMove) notes << NoteText(item);
   }
   notes_->setPlainText(notes.join(QLatin1Char('\n')));
-  status_->setText(Summary(*result));
+  result_ = result;
+  summary_ = Summary(*result);
   shown_ = true;
   UpdateRunButton();
   emit Finished();
@@ -158,8 +169,19 @@ void PreviewWindow::SetRunAllowed(bool allowed) {
   UpdateRunButton();
 }
 
+bool PreviewWindow::UpToDate() const {
+  return from_ && cfg_ && fn_.CurrentCfg == from_ && from_->SameSettings(*cfg_);
+}
+
 void PreviewWindow::UpdateRunButton() {
-  run_->setEnabled(shown_ && run_allowed_ && !Busy());
+  const bool stale = shown_ && !UpToDate();
+  run_->setEnabled(shown_ && !stale && result_ && result_->files > 0 && run_allowed_ && !Busy());
+  refresh_->setVisible(stale);
+  refresh_->setEnabled(stale && run_allowed_ && !Busy());
+  if (!shown_) return;
+  status_->setText(stale ? QStringLiteral("The settings have changed since this preview, so it is "
+                                          "out of date. Refresh to preview them as they are.")
+                         : summary_);
 }
 
 }  // namespace kestrel

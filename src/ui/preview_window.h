@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "cleanup/run_control.h"
+#include "cleanup/run_seams.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -21,7 +24,8 @@ struct PreviewResult;
 
 // What Run would do now with a configuration: a sortable table of the files it would move
 // (file, removal date, size, destination), the warnings and the stop point below it, and a
-// Run button that runs that same configuration. The preview works off the UI thread.
+// Run button that moves what the preview listed and nothing else. The preview works off the UI
+// thread, on a copy of the configuration taken at its start.
 class PreviewWindow : public QWidget {
   Q_OBJECT
 
@@ -33,25 +37,36 @@ class PreviewWindow : public QWidget {
   // Previews the configuration afresh; does nothing while a preview is in progress.
   void Start(std::shared_ptr<KestrelCfg> cfg);
   bool Busy() const { return worker_.joinable(); }
-  // Whether Run may be pressed: a preview is shown and no run is in progress.
+  // Whether the window's Run may be pressed as far as the main window is concerned (no run in
+  // progress, no field in error); it also needs an up-to-date preview that found files.
   void SetRunAllowed(bool allowed);
+  // Returns true iff the current configuration is the one previewed, unchanged since.
+  bool UpToDate() const;
 
   QTableView* Table() const { return table_; }
   QPushButton* RunButton() const { return run_; }
   QPlainTextEdit* Notes() const { return notes_; }
   QLabel* Status() const { return status_; }
+  QPushButton* RefreshButton() const { return refresh_; }
 
  signals:
   void Finished();
-  // Run was pressed: run the configuration that was previewed.
-  void RunRequested(std::shared_ptr<KestrelCfg> cfg);
+  // Run was pressed: run the configuration that was previewed over the files it listed.
+  void RunRequested(std::shared_ptr<KestrelCfg> cfg,
+                    std::shared_ptr<const std::vector<ListedFile>> listed);
+  // Refresh was pressed: preview the current configuration afresh.
+  void RefreshRequested();
 
  private:
   void Finish(const std::shared_ptr<const PreviewResult>& result);
   void UpdateRunButton();
 
   Functions& fn_;
-  std::shared_ptr<KestrelCfg> cfg_;
+  // The configuration previewed, and the copy the preview ran on.
+  std::shared_ptr<KestrelCfg> from_;
+  std::shared_ptr<const KestrelCfg> cfg_;
+  std::shared_ptr<const PreviewResult> result_;
+  QString summary_;
   RunControl control_;
   std::thread worker_;
   bool run_allowed_ = true;
@@ -62,6 +77,7 @@ class PreviewWindow : public QWidget {
   QSortFilterProxyModel* sorted_;
   QPlainTextEdit* notes_;
   QPushButton* run_;
+  QPushButton* refresh_;
 };
 
 }  // namespace kestrel

@@ -147,7 +147,11 @@ void RunTab::ShowPreview() {
     preview_window_ = new PreviewWindow(fn_, this);
     preview_window_->setAttribute(Qt::WA_DeleteOnClose);
     connect(preview_window_, &PreviewWindow::RunRequested, this,
-            [this](std::shared_ptr<KestrelCfg> cfg) { Run(std::move(cfg)); });
+            [this](std::shared_ptr<KestrelCfg> cfg,
+                   std::shared_ptr<const std::vector<ListedFile>> listed) {
+              Run(std::move(cfg), std::move(listed));
+            });
+    connect(preview_window_, &PreviewWindow::RefreshRequested, this, [this] { ShowPreview(); });
     // Closing the window ends its preview without Finished.
     connect(preview_window_, &PreviewWindow::Finished, this, [this] { PreviewEnded(); });
     connect(preview_window_, &QObject::destroyed, this, [this] {
@@ -179,7 +183,7 @@ void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
     PostLine(kRunInProgress);
     return;
   }
-  CleanUp(fn_.World(), cfg, &control);
+  CleanUp(fn_.World(), cfg, &control, listed_.get());
 }
 
 bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
@@ -207,7 +211,8 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
              MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
 }
 
-void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
+void RunTab::Run(std::shared_ptr<KestrelCfg> cfg,
+                 std::shared_ptr<const std::vector<ListedFile>> listed) {
   if (!cfg) cfg = fn_.CurrentCfg;
   if (!cfg) cfg = fn_.CurrentCfg = std::make_shared<KestrelCfg>(fn_.Outside());
   if (Running() || previewing_ || !allowed_ || !ConfirmRun(*cfg)) return;
@@ -215,9 +220,12 @@ void RunTab::Run(std::shared_ptr<KestrelCfg> cfg) {
                         QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("..."));
   files_moved_ = bytes_moved_ = warnings_ = 0;
   control_ = std::make_unique<RunControl>();
-  worker_ = std::thread([this, cfg, control = control_.get()] {
+  started_from_ = cfg;
+  run_cfg_ = std::make_shared<KestrelCfg>(*cfg);
+  listed_ = std::move(listed);
+  worker_ = std::thread([this, run_cfg = run_cfg_, control = control_.get()] {
     try {
-      runner_(*cfg, *control);
+      runner_(*run_cfg, *control);
     } catch (...) {
       ReportHandled(fn_.Outside().reporter, "frmKestrel.cmdRun_Click", std::current_exception());
     }
@@ -240,6 +248,10 @@ void RunTab::ShowProgress() {
 
 void RunTab::FinishRun() {
   worker_.join();
+  if (fn_.CurrentCfg == started_from_) started_from_->AdoptRun(*run_cfg_);
+  started_from_.reset();
+  run_cfg_.reset();
+  listed_.reset();
   progress_timer_->stop();
   ShowProgress();
   output_->appendPlainText(QStringLiteral("Clean-up completed at ") +

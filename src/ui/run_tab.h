@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cleanup/run_control.h"
+#include "cleanup/run_seams.h"
 #include "ui/preview_window.h"
 #include "ui/tab_page.h"
 
@@ -22,15 +24,16 @@ class Dialogs;
 class Functions;
 class KestrelCfg;
 
-// The Run tab: starts a clean-up of the current configuration off the user-interface thread,
-// shows a line for every file moved, message and warning as the run records it, and can stop
-// the run.
+// The Run tab: starts a clean-up of a copy of the current configuration off the user-interface
+// thread (its last run date and records go back to the configuration when that is still the
+// current one), shows a line for every file moved, message and warning as the run records it, and
+// can stop the run.
 class RunTab : public TabPage {
   Q_OBJECT
 
  public:
-  // What a run does with the configuration; CleanUp under the run lock unless a test says
-  // otherwise.
+  // What a run does with its copy of the configuration; CleanUp under the run lock unless a
+  // test says otherwise.
   using Runner = std::function<void(KestrelCfg&, RunControl&)>;
 
   RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent = nullptr);
@@ -61,8 +64,10 @@ class RunTab : public TabPage {
   void RunFinished();
 
  private:
-  // Runs cfg, or the current configuration when none is given.
-  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr);
+  // Runs a copy of cfg, or of the current configuration when none is given; over the listed
+  // files only, when given.
+  void Run(std::shared_ptr<KestrelCfg> cfg = nullptr,
+           std::shared_ptr<const std::vector<ListedFile>> listed = nullptr);
   // Returns true iff the run may start: a prefix is set, and an empty Include list is meant.
   bool ConfirmRun(const KestrelCfg& cfg);
   void ShowPreview();
@@ -88,6 +93,10 @@ class RunTab : public TabPage {
   QTimer* progress_timer_;
   std::thread worker_;
   std::unique_ptr<RunControl> control_;
+  // The run in progress: the configuration it started from, its copy and what it may move.
+  std::shared_ptr<KestrelCfg> started_from_;
+  std::shared_ptr<KestrelCfg> run_cfg_;
+  std::shared_ptr<const std::vector<ListedFile>> listed_;
   bool allowed_ = true;
   // Counted on this thread as the lines arrive.
   std::int64_t files_moved_ = 0;

@@ -35,7 +35,7 @@ exit 0
     return test::ReadFile(bin / "config/systemd/user/" + unit + ".d/kestrel.conf");
   }
   Scheduler MakeScheduler() {
-    return Scheduler(RealProgramRunner(), bin / "config", "/k home", "/usr/bin/kestrel");
+    return Scheduler(RealSys(), RealProgramRunner(), bin / "config", "/k home", "/usr/bin/kestrel");
   }
 
   test::TempDir bin;
@@ -101,9 +101,9 @@ TEST_F(ScheduleCommandTest, ReportsWhatSystemctlSaysWhenItFails) {
 TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontabLine) {
   for (const char* manager : {"", "no-manager"}) {
     if (*manager != '\0') test::WriteFile(bin / manager, "");
-    const ScheduleOutcome out =
-        Scheduler(RealProgramRunner(), bin / "config", "/k\nExecStartPre=/bin/evil", "kestrel")
-            .Schedule("weekly.ksp", "weekly");
+    const ScheduleOutcome out = Scheduler(RealSys(), RealProgramRunner(), bin / "config",
+                                          "/k\nExecStartPre=/bin/evil", "kestrel")
+                                    .Schedule("weekly.ksp", "weekly");
     EXPECT_EQ(out.status, 1);
     EXPECT_EQ(out.message,
               "The program folder \"/k\\nExecStartPre=/bin/evil\" cannot be scheduled: its name "

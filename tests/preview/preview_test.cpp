@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -149,6 +150,68 @@ TEST_F(PreviewTest, StopRequestEndsThePreviewAsItWouldEndTheRun) {
   const PreviewResult preview = Preview(fn.World(), Cfg(), &control);
   EXPECT_STREQ(EndName(preview), "stopped");
   EXPECT_EQ(preview.files, 0);
+}
+
+class PreviewRunTest : public PreviewTest {
+ protected:
+  // Three due files in data/dirA and three in data/dirB, dirB excluded; the preview of that.
+  PreviewResult PreviewOfDirA() {
+    for (const char* dir : {"dirA/", "dirB/"}) {
+      for (const char* name : {"a", "b", "c"}) {
+        MakeFile(tree / "data/" + dir + name + " del-11-30-2026.txt", 5, At(2026, 1, 1));
+      }
+    }
+    Cfg().IncludeFolders().emplace_back(tree / "data", true);
+    Cfg().ExcludeFolders().emplace_back(tree / "data/dirB", true);
+    Cfg().QuarantineFolder(tree / "q");
+    Cfg().LastRunDate(At(2026, 12, 1));
+    return Preview(fn.World(), Cfg());
+  }
+  std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  }
+  std::vector<std::string> Moved() {
+    std::vector<std::string> moved;
+    for (const auto& r : Cfg().RemovedFiles()) {
+      if (r->FileMoved()) moved.push_back(r->OriginalFilename());
+    }
+    return Sorted(moved);
+  }
+};
+
+// Regression: with the exclude removed after the preview, its Run moved dirB's files too.
+TEST_F(PreviewRunTest, MovesWhatThePreviewListedAndNothingElse) {
+  const PreviewResult preview = PreviewOfDirA();
+  ASSERT_EQ(preview.files, 3);
+  Cfg().ExcludeFolders().clear();
+  const std::vector<ListedFile> listed = ListedFiles(preview);
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), nullptr, &listed));
+  const std::string a = tree / "data/dirA/";
+  EXPECT_EQ(Moved(),
+            (std::vector<std::string>{a + "a del-11-30-2026.txt", a + "b del-11-30-2026.txt",
+                                      a + "c del-11-30-2026.txt"}));
+  EXPECT_EQ(Listing(tree / "data/dirB").size(), 3u);
+  EXPECT_TRUE(fn.WarningRpt->Warnings().empty());
+}
+
+// A listed file gone, or another file in its place, is warned of and is no error: with an
+// error limit of 1, the run still reaches the third file.
+TEST_F(PreviewRunTest, LeavesWhatChangedSinceThePreviewWithAWarning) {
+  const PreviewResult preview = PreviewOfDirA();
+  const std::string a = tree / "data/dirA/";
+  fs::remove(a + "a del-11-30-2026.txt");
+  MakeFile(a + "new", 5, At(2026, 1, 1));
+  fs::rename(a + "new", a + "b del-11-30-2026.txt");
+  Cfg().MaxErrorsPerRun(1);
+  const std::vector<ListedFile> listed = ListedFiles(preview);
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), nullptr, &listed));
+  EXPECT_EQ(Moved(), (std::vector<std::string>{a + "c del-11-30-2026.txt"}));
+  EXPECT_EQ(Sorted(fn.WarningRpt->Warnings()),
+            (std::vector<std::string>{
+                "Not moved, changed since the preview: " + a + "a del-11-30-2026.txt",
+                "Not moved, changed since the preview: " + a + "b del-11-30-2026.txt"}));
+  EXPECT_TRUE(fs::exists(a + "b del-11-30-2026.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

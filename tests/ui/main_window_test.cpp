@@ -472,14 +472,15 @@ class MainWindowTest : public QObject {
                                       "files will be moved to the Trash rather than quarantined."});
   }
 
-  // A run works on the unsaved configuration off the window's thread, whose errors show on the
+  // A run works on a copy of the unsaved configuration off the window's thread, whose errors show on the
   // window's thread; its lines keep the order it records them in, a second run replaces them,
   // and its lines are all there when the closing lines come.
   void runOutputKeepsTheOrderOfTheRun() {
     Field("txtPrefixToken")->setText(QStringLiteral("rm-"));
-    std::vector<std::tuple<const KestrelCfg*, std::string, bool>> seen;
+    std::vector<std::tuple<bool, std::string, bool>> seen;
     Run().SetRunner([&, window_thread = std::this_thread::get_id()](KestrelCfg& cfg, RunControl&) {
-      seen.emplace_back(&cfg, cfg.PrefixToken(), std::this_thread::get_id() == window_thread);
+      seen.emplace_back(&cfg == &Cfg(), cfg.PrefixToken(),
+                        std::this_thread::get_id() == window_thread);
       for (int i = 0; i < 200; ++i) {
         program_->fn.FileRemovalRpt->RecordMessage("m" + std::to_string(i));
         auto file = std::make_shared<RemovedFile>();
@@ -495,7 +496,7 @@ class MainWindowTest : public QObject {
     });
     StartRun();
     StartRun();
-    QVERIFY(seen == decltype(seen)(2, {&Cfg(), "rm-", false}));
+    QVERIFY(seen == decltype(seen)(2, {false, "rm-", false}));
     QCOMPARE(Dialogs().shown,
              std::vector<std::string>(
                  2, "disk gone\n\nError 0x80040001 in KestrelCfg.CleanUp\nFs.Stat"));

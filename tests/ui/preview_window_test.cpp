@@ -12,6 +12,7 @@
 #include "ui/preview_model.h"
 #include "ui/preview_window.h"
 #include "ui/run_tab.h"
+#include "ui/tab_page.h"
 
 namespace kestrel::test {
 
@@ -115,6 +116,42 @@ class PreviewWindowTest : public QObject {
     QStringList moved = QDir(Path("quarantine")).entryList(QDir::Files);
     QCOMPARE(moved, (QStringList{"budget del-10-31-2026.xls", "draft del-12-01-2026.doc",
                                  "notes del-11-15-2026.txt"}));
+  }
+
+  // Regression: after the exclude of dirB was removed in the main window, the preview's Run
+  // moved dirB's files it never showed. Now the preview is out of date and its Run refused
+  // until Refresh shows what a run would move.
+  void anEditLeavesThePreviewOutOfDateUntilRefreshed() {
+    for (const char* name : {"dirA/a del-10-31-2026.xls", "dirA/b del-10-31-2026.xls",
+                             "dirA/c del-10-31-2026.xls", "dirB/d del-10-31-2026.xls"}) {
+      MakeFile(QStringLiteral("home/ann/") + name, 10);
+    }
+    fn_->CurrentCfg->ExcludeFolders() = {{Path("home/ann/dirB").toStdString(), true}};
+    window_ = std::make_unique<MainWindow>(*fn_, dialogs_);
+    window_->show();
+    PreviewWindow* preview = OpenPreview();
+    QVERIFY(preview);
+    QCOMPARE(preview->Table()->model()->rowCount(), 3);
+    QVERIFY(preview->RunButton()->isEnabled() && !preview->RefreshButton()->isVisible());
+
+    // The exclude goes, as the Exclude tab's Remove takes it away once confirmed.
+    fn_->CurrentCfg->ExcludeFolders().clear();
+    for (TabPage* page : window_->findChildren<TabPage*>()) emit page->Edited();
+    QVERIFY(!preview->RunButton()->isEnabled() && preview->RefreshButton()->isVisible());
+    QVERIFY(preview->Status()->text().contains("out of date"));
+    QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
+    QVERIFY(!window_->RunPage().Running());
+    QVERIFY(!QFile::exists(Path("quarantine")));
+
+    QSignalSpy finished(preview, &PreviewWindow::Finished);
+    QTest::mouseClick(preview->RefreshButton(), Qt::LeftButton);
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(preview->Table()->model()->rowCount(), 4);
+    QVERIFY(preview->RunButton()->isEnabled() && !preview->RefreshButton()->isVisible());
+    QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->RunPage().Running(), 60000);
+    QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files).size(), 4);
+    QCOMPARE(fn_->CurrentCfg->RemovedFiles().size(), size_t{4});
   }
 
   // Closing the window while it looks ends the preview and gives the main window back.

@@ -7,7 +7,7 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
-#include "cleanup/clean_up_run.h"
+#include "cleanup/removal_date.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"

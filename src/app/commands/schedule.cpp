@@ -27,8 +27,8 @@ std::string AbsoluteFolder(const std::string& folder) {
 Scheduler MakeScheduler(Functions& fn) {
   std::error_code ec;
   const auto self = fs::read_symlink("/proc/self/exe", ec);
-  return Scheduler(RealProgramRunner(), UserConfigHome(), AbsoluteFolder(fn.ProgramFolder()),
-                   ec ? "kestrel" : self.string());
+  return Scheduler(fn.Outside().sys, RealProgramRunner(), UserConfigHome(),
+                   AbsoluteFolder(fn.ProgramFolder()), ec ? "kestrel" : self.string());
 }
 
 int Print(const ScheduleOutcome& out) {
