@@ -40,17 +40,19 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 900 -E '$(ASAN_SKIP)'
 
-# The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang).
+# The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang), and
+# the engine tests whose walk lists folders on several threads.
 TSAN_TESTS := main_window_test gui_entry_test
+TSAN_WALK_TESTS := ListingThreads
 $(TSAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DKESTREL_TSAN=ON
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS) kestrel_tests
 	cd $(TSAN_BUILD) && \
 	  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/.ci/tsan.supp" \
-	  ctest --output-on-failure -R '^($(subst $(eval) ,|,$(TSAN_TESTS)))$$'
+	  ctest --output-on-failure -R '^($(subst $(eval) ,|,$(TSAN_TESTS)))$$|$(TSAN_WALK_TESTS)'
 
 # clang-tidy over src/ with the checks in .clang-tidy, on the compile commands of $(BUILD).
 tidy: build
@@ -80,6 +82,7 @@ package: deps $(PKG_BUILD)/CMakeCache.txt
 
 bench: build
 	./$(BUILD)/bench/kestrel_bench
+	./$(BUILD)/bench/kestrel_ui_bench
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

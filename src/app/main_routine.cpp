@@ -1,6 +1,7 @@
 #include "app/main_routine.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,7 @@
 #include "app/signal_stop.h"
 #include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
+#include "fs/list_ahead.h"
 #include "fs/run_lock.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
@@ -48,6 +50,13 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
 }
 
 }  // namespace
+
+bool EnvironmentAccepted() {
+  std::string why;
+  if (WalkThreads(std::getenv("KESTREL_THREADS"), 1, why) > 0) return true;
+  std::fprintf(stderr, "kestrel: %s\n", why.c_str());
+  return false;
+}
 
 int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
          const RunOptions& options) {

@@ -14,6 +14,9 @@ inline constexpr int kExitOk = 0;         // run completed, warnings allowed
 inline constexpr int kExitRunFailed = 1;  // run ended through its error handler
 inline constexpr int kExitBadInput = 2;   // bad command line or configuration
 
+// Returns true iff the environment is fit to start with; else the reason is on stderr.
+bool EnvironmentAccepted();
+
 // Opens the windows once the configuration is loaded; returns the exit status.
 using GuiEntry = std::function<int(Functions&)>;
 

@@ -7,6 +7,7 @@
 #include "cleanup/run_seams.h"
 #include "fs/destination_folders.h"
 #include "fs/folder.h"
+#include "fs/list_ahead.h"
 #include "fs/outside.h"
 #include "platform/error.h"
 
@@ -63,51 +64,75 @@ class Scan {
         mask_(mask),
         scanned_(scanned),
         destinations_(destinations),
-        display_all_(cfg.DisplayAllMessages()) {
+        display_all_(cfg.DisplayAllMessages()),
+        ahead_(WalkThreads(), mask) {
     if (display_all_) return;
     for (const auto& entry : cfg.IncludeFolders()) {
       include_keys_.insert(FolderKey(entry.FolderName()));
     }
   }
 
-  // Scans an include entry (parent null) or the subfolder name of parent. The folder is opened
-  // only once it is known not to be excluded. A failure cuts short this folder's subtree only.
-  void Visit(const std::string& path, bool include_subs, const Folder* parent,
-             const std::string& name, std::vector<std::string>& out) {
+  // Scans an include entry and, where asked, all below it. A folder is opened only once it is
+  // known not to be excluded; a failure cuts short that folder's subtree only.
+  void VisitRoot(const std::string& path, bool include_subs, std::vector<std::string>& out) {
     if (Stopped()) return;
     try {
       const std::string key = FolderKey(path);
-      // Below a scanned root, no folder on the way was excluded, and so no flagged entry lies
-      // above: only an entry naming the folder itself can exclude it.
-      if (parent != nullptr ? exclude_.Names(key) : exclude_.Excludes(key)) return;
-      Folder folder = parent != nullptr ? parent->OpenChild(name) : Folder::OpenRoot(sys_, path);
-      if (folder.Valid() && destinations_ != nullptr &&
-          (parent != nullptr
-               ? destinations_->Holds(folder.Device(), folder.Inode())
-               : destinations_->HoldsOrContains(path, folder.Device(), folder.Inode())))
+      if (exclude_.Excludes(key)) return;
+      Listing root;
+      root.path = path;
+      root.folder = Folder::OpenRoot(sys_, path);
+      if (root.folder.Valid() && destinations_ != nullptr &&
+          destinations_->HoldsOrContains(path, root.folder.Device(), root.folder.Inode()))
         return;
       recorder_.FolderScanned(path, display_all_ || include_keys_.count(key) != 0);
-      if (!folder.Valid()) return;
-      matches_.clear();
-      subfolders_.clear();
-      folder.List(mask_, matches_, subfolders_);
-      for (const auto& match : matches_) out.push_back(JoinPath(path, match));
-      if (scanned_ != nullptr && !matches_.empty()) {
-        scanned_->Remember(std::string(WithoutTrailingSlash(path)), folder.Device(),
-                           folder.Inode());
-      }
-      if (!include_subs) return;
-      // The member buffers are reused by the next level, so this level keeps its own names.
-      const std::vector<std::string> names = std::move(subfolders_);
-      for (const auto& sub : names) Visit(JoinPath(path, sub), true, &folder, sub, out);
+      if (!root.folder.Valid()) return;
+      root.folder.List(mask_, root.matches, root.subfolders);
+      Found(root, include_subs, out);
     } catch (...) {
-      ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception());
+      Report();
+    }
+    while (!ahead_.Empty()) {
+      if (Stopped()) return ahead_.Clear();
+      Listing sub = ahead_.Take();
+      try {
+        if (sub.error) std::rethrow_exception(sub.error);
+        if (sub.folder.Valid() && destinations_ != nullptr &&
+            destinations_->Holds(sub.folder.Device(), sub.folder.Inode()))
+          continue;
+        recorder_.FolderScanned(sub.path, display_all_ || include_keys_.count(FolderKey(sub.path)));
+        if (sub.folder.Valid()) Found(sub, true, out);
+      } catch (...) {
+        Report();
+      }
     }
   }
 
   bool Stopped() const { return recorder_.StopRequested(); }
 
  private:
+  // Takes a listed folder's candidates and queues its subfolders, unless excluded.
+  void Found(Listing& listing, bool include_subs, std::vector<std::string>& out) {
+    const std::string& path = listing.path;
+    for (const auto& match : listing.matches) out.push_back(JoinPath(path, match));
+    if (scanned_ != nullptr && !listing.matches.empty()) {
+      scanned_->Remember(std::string(WithoutTrailingSlash(path)), listing.folder.Device(),
+                         listing.folder.Inode());
+    }
+    if (!include_subs) return;
+    // Below a scanned root, no folder on the way was excluded, and so no flagged entry lies
+    // above: only an entry naming the folder itself can exclude it.
+    std::vector<ListAhead::Entry> next;
+    for (auto& sub : listing.subfolders) {
+      std::string sub_path = JoinPath(path, sub);
+      if (!exclude_.Names(FolderKey(sub_path))) next.push_back({std::move(sub_path), std::move(sub)});
+    }
+    ahead_.Push(std::make_shared<const Folder>(std::move(listing.folder)), std::move(next));
+  }
+  void Report() {
+    ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception());
+  }
+
   ErrorReporter& reporter_;
   RunRecorder& recorder_;
   Sys& sys_;
@@ -117,8 +142,7 @@ class Scan {
   DestinationFolders* destinations_;
   bool display_all_;
   std::unordered_set<std::string> include_keys_;
-  std::vector<std::string> matches_;
-  std::vector<std::string> subfolders_;
+  ListAhead ahead_;
 };
 
 }  // namespace
@@ -132,7 +156,7 @@ std::vector<std::string> GetTargetFiles(Outside& outside, const KestrelCfg& cfg,
   Scan scan(outside, cfg, exclude_folders, file_mask, scanned, recorder, destinations);
   for (const auto& entry : include_folders) {
     if (scan.Stopped()) break;
-    scan.Visit(entry.FolderName(), entry.IncludeSubs(), nullptr, {}, candidates);
+    scan.VisitRoot(entry.FolderName(), entry.IncludeSubs(), candidates);
   }
   return candidates;
 }

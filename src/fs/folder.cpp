@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 #include <vector>
 
 #include "fs/dir_entries.h"
@@ -23,6 +24,12 @@ constexpr int kWindow = 128;
 constexpr int kAnchor = 128;
 constexpr int kChildFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
 
+// Guards the descriptors and pins of every node: folders are opened on several threads.
+std::mutex& FdLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 struct Node {
   Sys* sys = nullptr;
   std::shared_ptr<Node> parent;
@@ -31,6 +38,7 @@ struct Node {
   ino_t ino = 0;
   int depth = 0;
   int fd = -1;
+  int pins = 0;  // children being opened from fd on other threads: it stays open meanwhile
   bool listed = false;
 
   ~Node() {
@@ -79,7 +87,7 @@ void LetGoOfAncestor(Node& child) {
   if (child.depth <= kWindow) return;
   Node* n = &child;
   for (int i = 0; i < kWindow; ++i) n = n->parent.get();
-  if (n->depth % kAnchor != 0 && n->fd >= 0) {
+  if (n->depth % kAnchor != 0 && n->fd >= 0 && n->pins == 0) {
     n->sys->Close(n->fd);
     n->fd = -1;
   }
@@ -119,13 +127,20 @@ Folder Folder::OpenChild(const std::string& name) const {
   Folder child;
   if (!Valid() || !PlainName(name)) return child;
   Node& parent = *state_->node;
-  const int dir = Acquire(parent);
-  if (dir < 0) return child;
+  int dir;
+  {
+    const std::lock_guard hold(FdLock());
+    dir = Acquire(parent);
+    if (dir < 0) return child;
+    ++parent.pins;
+  }
   const int fd = parent.sys->OpenAt(dir, name.c_str(), kChildFlags, 0);
-  if (fd < 0) return child;
   struct stat st;
-  if (parent.sys->FStat(fd, &st) != 0 || st.st_dev != parent.dev) {
-    parent.sys->Close(fd);
+  const bool same_fs = fd >= 0 && parent.sys->FStat(fd, &st) == 0 && st.st_dev == parent.dev;
+  const std::lock_guard hold(FdLock());
+  --parent.pins;
+  if (!same_fs) {
+    if (fd >= 0) parent.sys->Close(fd);
     return child;
   }
   auto node = std::make_shared<Node>();
@@ -156,8 +171,21 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   if (!Valid()) return false;
   Node& node = *state_->node;
   Sys& sys = *node.sys;
-  const int fd = Acquire(node);
-  if (fd < 0 || (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0)) return false;
+  int fd;
+  {
+    const std::lock_guard hold(FdLock());
+    fd = Acquire(node);
+    if (fd < 0) return false;
+    ++node.pins;
+  }
+  struct Unpin {
+    Node& node;
+    ~Unpin() {
+      const std::lock_guard hold(FdLock());
+      --node.pins;
+    }
+  } unpin{node};
+  if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
   const size_t first_match = matches.size(), first_subfolder = subfolders.size();
   const bool read = ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {

@@ -25,11 +25,7 @@ int JournalAppend::Line(const std::string& line, bool now) {
   const auto at = std::chrono::steady_clock::now();
   if (unsynced_++ == 0) first_unsynced_ = at;
   if (now) return Flush();
-  if (unsynced_ >= 2000 || at - first_unsynced_ >= std::chrono::milliseconds(100)) {
-    if (Flush() != 0) return error_;
-    if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
-    unsynced_ = 0;
-  }
+  if (unsynced_ >= 2000 || at - first_unsynced_ >= std::chrono::milliseconds(100)) return Sync();
   return 0;
 }
 

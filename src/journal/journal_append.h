@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "fs/fd.h"
 #include "fs/sys.h"
@@ -14,6 +15,8 @@ namespace kestrel::journal {
 class JournalAppend {
  public:
   JournalAppend(Sys& sys, const std::string& path) : sys_(sys), path_(path) {}
+  // Over a journal already open for appending.
+  JournalAppend(Sys& sys, Fd file) : sys_(sys), file_(std::move(file)) {}
   ~JournalAppend() { Finish(); }
   JournalAppend(const JournalAppend&) = delete;
   JournalAppend& operator=(const JournalAppend&) = delete;
@@ -22,7 +25,13 @@ class JournalAppend {
   int Line(const std::string& line, bool now = false);
   // Writes what is gathered and syncs it. Returns 0 or the errno.
   int Sync();
+  // Writes what is gathered, syncs and closes. Returns 0 or the first errno met.
   int Finish();
+  // Closes without writing what is gathered, for a journal about to be removed.
+  void Discard() {
+    pending_.clear();
+    file_.Reset();
+  }
 
  private:
   Sys& sys_;

@@ -253,4 +253,32 @@ int ReadJournal(Sys& sys, const std::string& folder, const std::string& name, Ru
   return 0;
 }
 
+std::string MovedLine(std::uint64_t entry, DateTime when, std::string_view placed,
+                      std::string_view info, std::string_view identity) {
+  return "moved" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + Tab(Escape(placed)) +
+         Tab(Escape(info)) + std::string(identity) + "\n";
+}
+
+std::string FailedLine(std::uint64_t entry, DateTime when, int err) {
+  return "failed" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + Tab(std::to_string(err)) +
+         "\n";
+}
+
+std::string RestoringLine(std::uint64_t entry, DateTime when) {
+  return "restoring" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + "\n";
+}
+
+std::string RestoredLine(std::uint64_t entry, DateTime when, std::string_view to) {
+  return "restored" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + Tab(Escape(to)) + "\n";
+}
+
+std::string UnrestoredLine(std::uint64_t entry, DateTime when, int err) {
+  return "unrestored" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + Tab(std::to_string(err)) +
+         "\n";
+}
+
+std::string EndLine(DateTime when) {
+  return "end" + Tab(IsoText(when)) + "\n";
+}
+
 }  // namespace kestrel::journal

@@ -10,6 +10,7 @@
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
 #include "journal/journal_append.h"
+#include "journal/journal_reader.h"
 #include "journal/journal_text.h"
 
 namespace kestrel::journal {
@@ -158,10 +159,9 @@ std::uint64_t JournalWriter::Announce(const std::vector<FileFacts>& files) {
 
 void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
   if (error_ != 0 || !file_.Valid()) return;
-  const std::string when = IsoText(clock_.Now());
+  const DateTime when = clock_.Now();
   if (placed.error != 0) {
-    pending_ += "failed" + Tab(std::to_string(entry)) + Tab(when) +
-                Tab(std::to_string(placed.error)) + "\n";
+    pending_ += FailedLine(entry, when, placed.error);
     return;
   }
   const std::string path = AbsolutePath(sys_, placed.path);
@@ -169,9 +169,8 @@ void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
   std::string parent, name;
   SplitParent(path, parent, name);
   moved_ = true;
-  pending_ += "moved" + Tab(std::to_string(entry)) + Tab(when) + Tab(Escape(path)) +
-              Tab(Escape(info)) + Tab(ids_.OfPath(parent, placed.dev)) +
-              Tab(std::to_string(placed.ino)) + "\n";
+  pending_ += MovedLine(entry, when, path, info,
+                        Tab(ids_.OfPath(parent, placed.dev)) + Tab(std::to_string(placed.ino)));
 }
 
 int JournalWriter::Finish() {
@@ -183,7 +182,7 @@ int JournalWriter::Finish() {
     if (sys_.UnlinkAt(AT_FDCWD, path_.c_str(), 0) == 0) path_.clear();
     return error_;
   }
-  if (error_ == 0) pending_ += "end" + Tab(IsoText(clock_.Now())) + "\n";
+  if (error_ == 0) pending_ += EndLine(clock_.Now());
   Sync();
   if (file_.Reset() != 0 && error_ == 0) error_ = errno;
   // Only now, so that a run which keeps no journal costs no older one.

@@ -110,7 +110,6 @@ struct Recoverer {
   void Note(const std::string& text) {
     if (note) note(text);
   }
-  std::string Now() const { return IsoText(clock.Now()); }
 
   void Moved(Entry& e, const std::string& placed, const std::string& info) {
     std::string identity;
@@ -122,8 +121,7 @@ struct Recoverer {
       const std::string fs = ids.OfPath(parent, st.st_dev);
       identity = Tab(fs.empty() ? "d0" : fs) + Tab(std::to_string(st.st_ino));
     }
-    append.Line("moved" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(placed)) +
-                Tab(Escape(info)) + identity + "\n");
+    append.Line(MovedLine(e.number, clock.Now(), placed, info, identity));
     e.state = State::kMoved;
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
@@ -156,8 +154,7 @@ struct Recoverer {
   }
 
   void Failed(Entry& e, int err) {
-    append.Line("failed" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(std::to_string(err)) +
-                "\n");
+    append.Line(FailedLine(e.number, clock.Now(), err));
     e.state = State::kFailed;
   }
 
@@ -233,14 +230,13 @@ struct Recoverer {
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
       if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
       const std::string to = parent + "/" + *landed;
-      append.Line("restored" + Tab(std::to_string(e.number)) + Tab(Now()) + Tab(Escape(to)) + "\n");
+      append.Line(RestoredLine(e.number, clock.Now(), to));
       e.state = State::kRestored;
       e.restored_to = to;
       Note("Recovered the restore of " + EscapeControlBytes(to));
       return;
     }
-    append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(Now()) +
-                Tab(std::to_string(ECANCELED)) + "\n");
+    append.Line(UnrestoredLine(e.number, clock.Now(), ECANCELED));
     e.state = State::kMoved;
   }
 };
@@ -267,7 +263,7 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
       if (e.state == State::kPending) r.SettleMove(e);
       if (e.state == State::kRestoring) r.SettleRestore(e);
     }
-    if (!run.ended) append.Line("end" + Tab(IsoText(clock.Now())) + "\n");
+    if (!run.ended) append.Line(EndLine(clock.Now()));
     append.Finish();
     ++settled;
     // A run that moved nothing leaves no journal, crash or not.

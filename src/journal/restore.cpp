@@ -12,6 +12,7 @@
 #include "fs/path_walk.h"
 #include "journal/identity.h"
 #include "journal/journal_append.h"
+#include "journal/journal_reader.h"
 #include "journal/journal_text.h"
 #include "platform/escape_text.h"
 
@@ -158,8 +159,7 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    if (const int jerr = append.Line("restoring" + Tab(std::to_string(e.number)) +
-                                     Tab(IsoText(clock.Now())) + "\n")) {
+    if (const int jerr = append.Line(RestoringLine(e.number, clock.Now()))) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
@@ -171,8 +171,7 @@ struct Restorer {
     err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
                         nullptr, &steps);
     if (err != 0) {
-      append.Line("unrestored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
-                  Tab(std::to_string(err)) + "\n");
+      append.Line(UnrestoredLine(e.number, clock.Now(), err));
       e.state = State::kMoved;
       if (err == EEXIST)
         return Fail("Not restored, the original path is taken: " + EscapeControlBytes(original));
@@ -180,8 +179,7 @@ struct Restorer {
     }
     if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
     const std::string to = parent + "/" + placed;
-    append.Line("restored" + Tab(std::to_string(e.number)) + Tab(IsoText(clock.Now())) +
-                Tab(Escape(to)) + "\n");
+    append.Line(RestoredLine(e.number, clock.Now(), to));
     e.state = State::kRestored;
     e.restored_to = to;
     ++result.restored;
@@ -198,10 +196,9 @@ struct Restorer {
         ids.OfFd(origin.fd.Get(), st.st_dev) != e.file.fs || st.st_ino != e.file.ino ||
         !Matches(st, {e.file.mode, e.file.size, e.file.mtime}))
       return false;
-    const std::string when = Tab(IsoText(clock.Now()));
-    append.Line("restoring" + Tab(std::to_string(e.number)) + when + "\n");
-    append.Line("restored" + Tab(std::to_string(e.number)) + when + Tab(Escape(e.file.original)) +
-                "\n");
+    const DateTime when = clock.Now();
+    append.Line(RestoringLine(e.number, when));
+    append.Line(RestoredLine(e.number, when, e.file.original));
     e.state = State::kRestored;
     e.restored_to = e.file.original;
     return true;

@@ -14,6 +14,7 @@
 
 int main(int argc, char** argv) {
   using namespace kestrel;
+  if (!EnvironmentAccepted()) return kExitBadInput;
   const std::vector<std::string> args(argv + 1, argv + argc);
   const std::string folder = ResolveProgramFolder();
   SetDisplayLocale("");

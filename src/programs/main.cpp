@@ -34,6 +34,7 @@ int StartWindowProgram(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace kestrel;
+  if (!EnvironmentAccepted()) return kExitBadInput;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && args[0] == "--version") {
     std::printf("kestrel %s\n", VersionText().c_str());

@@ -18,10 +18,12 @@ namespace fs = std::filesystem;
 // Now is 2026-12-06 10:00:00; the last run was the day before.
 class PreviewCommandTest : public test::EngineTest {
  protected:
+  // Where order shows, each folder holds one entry that shows, so that the order in which a
+  // folder lists its entries does not matter.
   void SetUp() override {
     MakeFile(data / "a del-11-30-2026.txt", 1500, At(2026, 1, 1));
-    MakeFile(data / "ro del-12-01-2026.txt", 20, At(2026, 1, 1));
-    ::chmod((data / "ro del-12-01-2026.txt").c_str(), 0444);
+    MakeFile(data / "sub/ro del-12-01-2026.txt", 20, At(2026, 1, 1));
+    ::chmod((data / "sub/ro del-12-01-2026.txt").c_str(), 0444);
     MakeFile(data / "sub/b del-12-09-2026.txt", 7, At(2026, 1, 1));
     MakeFile(data / "sub/c del-02-30-2027.txt", 5, At(2026, 1, 1));
     KestrelCfg cfg(fn.Outside());
@@ -42,7 +44,7 @@ class PreviewCommandTest : public test::EngineTest {
 };
 
 TEST_F(PreviewCommandTest, PreviewAndForecastPrintTheirLinesAndWriteNothing) {
-  const std::string a = data / "a del-11-30-2026.txt", ro = data / "ro del-12-01-2026.txt",
+  const std::string a = data / "a del-11-30-2026.txt", ro = data / "sub/ro del-12-01-2026.txt",
                     b = data / "sub/b del-12-09-2026.txt", c = data / "sub/c del-02-30-2027.txt";
   EXPECT_EQ(
       Out({"--preview", "weekly.ksp"}),
@@ -98,7 +100,7 @@ TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {
       (std::vector<std::string>{
           R"({"type":"moved","path":")" + (data / "a del-11-30-2026.txt") + R"(","size":1500})",
           R"({"type":"warning","text":"File cannot be moved because it is read-only: )" +
-              (data / "ro del-12-01-2026.txt") + R"("})",
+              (data / "sub/ro del-12-01-2026.txt") + R"("})",
           R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"status":0})"}));
   EXPECT_TRUE(fs::exists(home / "q/a del-11-30-2026.txt"));
 }

@@ -8,6 +8,7 @@
 #include "platform/error.h"
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
+#include "support/second_fs.h"
 
 namespace kestrel {
 namespace {
@@ -86,11 +87,15 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
   EXPECT_TRUE(fs::exists(data + "/b del-12-31-2026.txt"));
   EXPECT_EQ(fs::file_size(quarantine + "/d del-10-10-2026.bin"), 2500000u);
 
-  ASSERT_EQ(Cfg().RemovedFiles().size(), 3u);
+  const auto& records = Cfg().RemovedFiles();
+  ASSERT_EQ(records.size(), 3u);
   const auto entries = fn.FileRemovalRpt->Entries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(EntryText(entries[0]), a);
-  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), Cfg().RemovedFiles()[2].get());
+  const auto d_record = std::find_if(records.begin(), records.end(),
+                                     [&](const auto& r) { return r->OriginalFilename() == d; });
+  ASSERT_NE(d_record, records.end());
+  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), d_record->get());
   EXPECT_EQ(fn.WarningRpt->Warnings(),
             (std::vector<std::string>{"File cannot be moved because it is read-only: " + ro}));
   EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00\n"),
@@ -100,41 +105,86 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-TEST_F(CleanUpTest, ClockAtOrBeforeTheLastRunRefusesTheRun) {
-  const std::string a = Due("a del-12-01-2026.txt");
-  Cfg().LastRunDate(At(2026, 12, 6, 10, 0, 0));
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  const std::string text = "Today's date is prior to the previously recorded run date";
-  EXPECT_EQ(LogLines(),
-            (std::vector<std::string>{std::string(kStamp) + "Kestrel log started", text}));
-  EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().at(0)), text);
-  EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{text}));
-  EXPECT_TRUE(fs::exists(a));
-  EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 6, 10, 0, 0));
-  EXPECT_EQ(fn.FoldersScanned, 0);
-}
+// Three due files of 0.6 MB, one in each of three include folders (in list order, so that no
+// folder's own order matters). A limit or a stop ends the run with its line and the summary.
+TEST_F(CleanUpTest, LimitsAndStopsEndTheRunWithTheirLine) {
+  const std::string
+      mb = "File removal was stopped because the maximum MB per run setting was reached.",
+      errors = "File removal was stopped because the maximum number of errors was reached.",
+      stopped = "Run stopped by the user",
+      clock_text = "Today's date is prior to the previously recorded run date",
+      last = "Last run date was 2026-12-05 22:00:00";
+  const auto scan = [&](int n) { return "Scanning Folder: " + data + "/" + std::to_string(n); };
+  const auto ro = [&](int n) {
+    return "File cannot be moved because it is read-only: " + data + "/" + std::to_string(n) +
+           "/f del-12-01-2026.txt";
+  };
+  using Strings = std::vector<std::string>;
+  const struct {
+    const char* what;
+    int max_mb, max_errors;
+    bool read_only, clock_behind;
+    int stop;  // 1: asked before the run, 2: asked while the first file moves
+    Strings lines, warnings;
+    int moved;
+  } cases[] = {
+      {"clock at the last run", 50, 10, false, true, 0, Strings{clock_text}, Strings{clock_text},
+       0},
+      {"MB limit: stops after the move that reaches it", 1, 10, false, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), mb}, Summary(3, 2, "1.20")), Strings{mb}, 2},
+      {"MB limit 0 still lets the first move through", 0, 10, false, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), mb}, Summary(3, 1, "0.60")), Strings{mb}, 1},
+      {"error limit counts every failed move", 50, 2, true, false, 0,
+       Concat(Strings{last, scan(1), scan(2), scan(3), ro(1), ro(2), errors},
+              Summary(3, 0, "0.00")),
+       Strings{ro(1), ro(2), errors}, 0},
+      {"stop before the scan scans nothing", 50, 10, false, false, 1,
+       Concat(Strings{last, stopped}, Summary(0, 0, "0.00")), Strings(), 0},
+      {"stop while a file moves lets no further file go", 50, 10, false, false, 2,
+       Concat(Strings{last, scan(1), scan(2), scan(3), stopped}, Summary(3, 1, "0.60")), Strings(),
+       1},
+  };
+  RunControl control;
+  bool stop_on_move = false;
+  fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr&) {
+    if (stop_on_move) control.stop = true;
+  });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(data);
+    Cfg().IncludeFolders().clear();
+    for (int n = 1; n <= 3; ++n) {
+      const std::string file = Due(std::to_string(n) + "/f del-12-01-2026.txt", 600000);
+      if (c.read_only) ::chmod(file.c_str(), 0400);
+      Cfg().IncludeFolders().emplace_back(data + "/" + std::to_string(n), false);
+    }
+    Cfg().MaxMBPerRun(c.max_mb);
+    Cfg().MaxErrorsPerRun(c.max_errors);
+    Cfg().LastRunDate(c.clock_behind ? clock.Now() : At(2026, 12, 5, 22, 0, 0));
+    control.folders_scanned = 0;
+    control.stop = c.stop == 1;
+    stop_on_move = c.stop == 2;
+    fn.FoldersScanned = 0;
+    const size_t warned_before = fn.WarningRpt->Warnings().size();
 
-TEST_F(CleanUpTest, MegabyteLimitStopsAfterTheMoveThatReachesIt) {
-  Cfg().IncludeFolders()[0].IncludeSubs(false);
-  Due("a del-12-01-2026.txt", 600000);
-  Due("b del-12-01-2026.txt", 600000);
-  Due("c del-12-01-2026.txt", 600000);
-  Cfg().MaxMBPerRun(1);
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  const std::string stop =
-      "File removal was stopped because the maximum MB per run setting was reached.";
-  EXPECT_EQ(LogLines(),
-            Concat({std::string(kStamp) + "Kestrel log started",
-                    "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data, stop},
-                   Summary(1, 2, "1.20")));
-  EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{stop}));
-
-  // A limit of 0 still lets the first move through.
-  clock.Advance(60);
-  Cfg().MaxMBPerRun(0);
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  EXPECT_EQ(Cfg().RemovedFiles().size(), 1u);
-  EXPECT_EQ(fs::directory_iterator(data) == fs::directory_iterator(), true);
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
+    const auto lines = LogLines();
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
+    const auto warnings = fn.WarningRpt->Warnings();
+    EXPECT_EQ(std::vector<std::string>(warnings.begin() + warned_before, warnings.end()),
+              c.warnings);
+    int moved = 0;
+    for (const auto& r : Cfg().RemovedFiles()) moved += r->FileMoved() ? 1 : 0;
+    EXPECT_EQ(moved, c.moved);
+    EXPECT_EQ(test::Names(quarantine).size(), static_cast<size_t>(c.moved));
+    EXPECT_EQ(fn.FoldersScanned, c.stop == 1 || c.clock_behind ? 0 : 3);
+    EXPECT_EQ(control.folders_scanned, fn.FoldersScanned);
+    if (c.clock_behind || c.stop != 0) {
+      EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().back()), c.stop ? stopped : clock_text);
+    }
+    for (const auto& n : test::Names(quarantine)) fs::remove(quarantine + "/" + n);
+    clock.Advance(60);
+  }
 }
 
 // A marked folder counts the files below it (a hard link once, a link at its own size), and
@@ -172,51 +222,6 @@ TEST_F(CleanUpTest, MarkedFolderCountsItsFilesAndTakesItsContentsAlong) {
     EXPECT_EQ(lines[lines.size() - 3], std::string("Total MB moved or deleted: ") + c.mb);
     EXPECT_EQ(Locations(), std::vector<std::string>{});
   }
-}
-
-// A stop asked for before the scan scans nothing; one asked for while a file moves lets no
-// further file go. Either way the run ends with its summary.
-TEST_F(CleanUpTest, StopRequestEndsTheRunCleanly) {
-  Cfg().IncludeFolders()[0].IncludeSubs(false);
-  Due("a del-12-01-2026.txt", 1000000);
-  Due("b del-12-01-2026.txt", 1000000);
-  const std::string stopped = "Run stopped by the user";
-  RunControl control;
-  control.stop = true;
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
-  EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
-                                "Last run date was 2026-12-05 22:00:00", stopped},
-                               Summary(0, 0, "0.00")));
-  EXPECT_EQ(control.folders_scanned, 0);
-
-  clock.Advance(60);
-  control.stop = false;
-  fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr&) { control.stop = true; });
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg(), &control));
-  EXPECT_EQ(LogLines(),
-            Concat({"[2026-12-06 10:01:00] Kestrel log started",
-                    "Last run date was 2026-12-06 10:00:00", "Scanning Folder: " + data, stopped},
-                   Summary(1, 1, "1.00")));
-  EXPECT_EQ(EntryText(fn.FileRemovalRpt->Entries().back()), stopped);
-  EXPECT_EQ(control.folders_scanned, 1);
-}
-
-TEST_F(CleanUpTest, ErrorLimitCountsEveryFailedMove) {
-  Cfg().IncludeFolders()[0].IncludeSubs(false);
-  for (const char* n : {"a del-12-01-2026.txt", "b del-12-01-2026.txt", "c del-12-01-2026.txt"}) {
-    ::chmod(Due(n).c_str(), 0400);
-  }
-  Cfg().MaxErrorsPerRun(2);
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  const auto warnings = fn.WarningRpt->Warnings();
-  ASSERT_EQ(warnings.size(), 3u);
-  EXPECT_EQ(warnings[2],
-            "File removal was stopped because the maximum number of errors was reached.");
-  EXPECT_EQ(Cfg().RemovedFiles().size(), 2u);
-  EXPECT_TRUE(Cfg().RemovedFiles()[0]->FileIsReadOnly());
-  EXPECT_FALSE(Cfg().RemovedFiles()[0]->FileMoved());
-  EXPECT_TRUE(fn.FileRemovalRpt->Entries().empty());
-  EXPECT_EQ(LogLines().back(), "Kestrel completed");
 }
 
 TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndTheSecondVisitIsNoError) {
@@ -355,19 +360,19 @@ TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
 using SpaceTest = FaultTest<test::FaultSys>;
 
 TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
-  test::TempDir other_q("/dev/shm");
-  if (test::LStat(other_q.Path()).st_dev == test::LStat(quarantine).st_dev)
-    GTEST_SKIP() << "needs /dev/shm on another file system";
+  test::SecondFileSystem other;
+  if (other.Path().empty()) GTEST_SKIP() << "no second file system here";
   sys.space = {{0, 4096}};
-  Due("a del-12-01-2026.txt", 5);
-  Due("e del-12-01-2026.txt", 0);
-  Cfg().QuarantineFolder(other_q.Path());
+  const std::string a = Due("a del-12-01-2026.txt", 5), e = Due("e del-12-01-2026.txt", 0);
+  Cfg().QuarantineFolder(other.Path());
   ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
   EXPECT_EQ(fn.WarningRpt->Warnings(), (std::vector<std::string>{"Insufficient space available"}));
-  EXPECT_TRUE(fs::exists(other_q / "e del-12-01-2026.txt"));  // an empty file still fits
-  const auto refused = Cfg().RemovedFiles();
-  EXPECT_TRUE(std::any_of(refused.begin(), refused.end(),
-                          [](const RemovedFilePtr& r) { return r->InsufficientSpace(); }));
+  std::vector<std::tuple<std::string, bool, bool>> records;  // path, moved, refused for space
+  for (const auto& r : Cfg().RemovedFiles())
+    records.emplace_back(r->OriginalFilename(), r->FileMoved(), r->InsufficientSpace());
+  std::sort(records.begin(), records.end());
+  EXPECT_EQ(records, (decltype(records){{a, false, true}, {e, true, false}}));
+  EXPECT_EQ(test::Names(other.Path()), std::vector<std::string>{"e del-12-01-2026.txt"});
   clock.Advance(60);
   Cfg().QuarantineFolder(quarantine);
   ASSERT_TRUE(CleanUp(fn.World(), Cfg()));

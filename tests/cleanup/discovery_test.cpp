@@ -1,5 +1,9 @@
 #include "cleanup/discovery.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "cleanup/report_recorder.h"
 
 #include "support/engine_fixture.h"
@@ -63,6 +67,10 @@ class DiscoveryTest : public test::EngineTest {
     }
     return out;
   }
+  static std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+  }
   std::string root;
   static test::FaultSys sys_;
 };
@@ -82,16 +90,41 @@ TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderKeepingCase) {
   EXPECT_EQ(fn.FoldersScanned, 6);
 }
 
+// Listing threads let go of and open again the folders of a deep chain as one thread does,
+// while other threads list the side folders of every level; the walk's order stays.
+TEST_F(DiscoveryTest, ListingThreadsWalkAnyDepthInTheOrderOfOne) {
+  constexpr int kLevels = 400;
+  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < kLevels; ++level) {
+    ASSERT_EQ(mkdirat(fd, "s del-01-01-2020", 0755), 0);
+    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+  }
+  close(fd);
+  std::vector<std::string> one, several;
+  {
+    test::EnvVar threads("KESTREL_THREADS", "1");
+    one = Scan();
+  }
+  test::EnvVar threads("KESTREL_THREADS", "8");
+  fn.FoldersScanned = 0;
+  several = Scan();
+  EXPECT_EQ(several, one);
+  EXPECT_EQ(one.size(), 6u + kLevels);
+  EXPECT_EQ(one[2], root + "/s del-01-01-2020");
+  EXPECT_EQ(fn.FoldersScanned, 6 + 2 * kLevels);
+}
+
 TEST_F(DiscoveryTest, ExcludedSubtreeIsSkippedAndOnlyIncludeFoldersAreLoggedQuietly) {
   Cfg().ExcludeFolders().emplace_back(root + "/old/", false);  // case and separator ignored
   Cfg().DisplayAllMessages(false);
   fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
-  const auto found = Scan();
-  EXPECT_EQ(
-      std::count_if(found.begin(), found.end(),
-                    [](const std::string& p) { return p.find("/Old/") != std::string::npos; }),
-      0);
-  EXPECT_EQ(found.size(), 5u);
+  EXPECT_EQ(Sorted(Scan()),
+            Sorted({root + "/a del-01-01-2020.txt", root + "/del-01-01-2020 folder",
+                    root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020",
+                    root + "/Other/e del-05-05-2020.txt"}));
   EXPECT_EQ(ScanLines(), (std::vector<std::string>{root}));
   EXPECT_EQ(fn.FoldersScanned, 5);
 }
@@ -102,7 +135,8 @@ TEST_F(DiscoveryTest, ExcludeWithFlagSkipsIncludeEntriesBelowIt) {
   EXPECT_TRUE(Scan().empty());
   EXPECT_EQ(fn.FoldersScanned, 0);
   Cfg().ExcludeFolders()[0].IncludeSubs(false);
-  EXPECT_EQ(Scan().size(), 2u);
+  EXPECT_EQ(Sorted(Scan()),
+            Sorted({root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020"}));
 }
 
 TEST_F(DiscoveryTest, WithoutSubfoldersOnlyTheFolderItself) {

@@ -13,6 +13,7 @@
 #include "platform/date_time.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
+#include "support/second_fs.h"
 #include "support/temp_tree.h"
 
 namespace kestrel {
@@ -122,13 +123,13 @@ TEST_F(MoveTest, FreeNameSearchGoesOnWhereTheLastStopped) {
   EXPECT_EQ(test::Names(q_).size(), 51u);
 }
 
-// The same moves by rename within a file system and, where /dev/shm is another, by copy: the
-// outcome is the same but for special files, which only rename.
+// The same moves by rename within a file system and, from a second one, by copy: the outcome
+// is the same but for special files, which only rename.
 TEST_F(MoveTest, MovesFilesLinksFoldersAndSparseFiles) {
-  test::TempDir shm("/dev/shm");
-  for (const std::string& src : {dir_ / "src", shm.Path()}) {
-    const bool across = src == shm.Path();
-    if (across && LStat(src).st_dev == LStat(q_).st_dev) continue;  // one file system only
+  test::SecondFileSystem other;
+  for (const std::string& src : {dir_ / "src", other.Path()}) {
+    const bool across = src == other.Path();
+    if (across && src.empty()) GTEST_SKIP() << "no second file system here";
     SCOPED_TRACE(src);
     if (!across) test::MakeDir(src);
     const std::string file = src + "/x del-01-01-2020.txt", sparse = src + "/sparse";
@@ -303,12 +304,11 @@ TEST_F(MoveTest, TrashCliListsAndRestores) {
   EXPECT_EQ(test::Names(trash_ + "/info"), Names{});
 }
 
-// A file on another file system goes to a trash folder at its top; a folder on /dev/shm stands
-// in for one through a mount table that names it.
+// A file on another file system goes to a trash folder at its top, named by the mount table.
 TEST_F(MoveTest, FileOnAnotherFileSystemUsesOnlyTrashFoldersThere) {
-  test::TempDir top("/dev/shm");
+  test::SecondFileSystem top;
+  if (top.Path().empty()) GTEST_SKIP() << "no second file system here";
   const dev_t dev = test::LStat(top.Path()).st_dev;
-  if (dev == test::LStat(home_.Path()).st_dev) GTEST_SKIP() << "one file system only";
   test::WriteFile(home_ / "mountinfo", "30 1 " + std::to_string(major(dev)) + ":" +
                                            std::to_string(minor(dev)) + " / " + top.Path() +
                                            " rw - tmpfs tmpfs rw\n");

@@ -32,61 +32,37 @@ TEST_F(LogFileTest, NothingIsWrittenBeforeInitializeUnlessForced) {
   EXPECT_EQ(LogText(), Stamped("forced") + "\n");
 }
 
-TEST_F(LogFileTest, LimitIsTestedAfterTheLine) {
-  struct Case {
-    int message_length;
-    bool stopped;
+// Each row is one run: the log starts afresh and its size is tested after each line; a forced
+// line ("!" first) always goes in and never stops the log.
+TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
+  const std::string at(1000 - kStartLine - 23, 'm'), over(1000 - kStartLine - 22, 'm'),
+      forced(2000, 'f');
+  using Strings = std::vector<std::string>;
+  const struct {
+    const char* what;
+    std::int32_t kb;
+    Strings written, lines;  // lines after the start line
+  } cases[] = {
+      {"a count exactly at the limit goes on", 1, Strings{at, "next"},
+       Strings{Stamped(at), Stamped("next"), kStop}},
+      {"one character more stops the log", 1, Strings{over, "next"}, Strings{Stamped(over), kStop}},
+      {"limit 0", 0, Strings{"dropped", "!summary"}, Strings{kStop, Stamped("summary")}},
+      {"a forced line over the limit", 1, Strings{"!" + forced, "after"},
+       Strings{Stamped(forced), Stamped("after"), kStop}},
+      {"a large limit does not overflow", 2147483647, Strings{"run"}, Strings{Stamped("run")}},
   };
-  // Limit 1000: a count exactly at it goes on, one character more stops the log.
-  for (const Case c : {Case{1000 - kStartLine - 23, false}, Case{1000 - kStartLine - 22, true}}) {
-    Cfg().MaxKBLogFile(1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Cfg().MaxKBLogFile(c.kb);
     Log().Initialize(Cfg().MaxKBLogFile());
-    const std::string big(static_cast<size_t>(c.message_length), 'm');
-    Log().WriteLogMessage(big);
-    Log().WriteLogMessage("next");
-    const auto lines = Lines(LogText());
-    if (c.stopped) {
-      EXPECT_EQ(lines, (std::vector<std::string>{lines[0], Stamped(big), kStop}));
-    } else {
-      EXPECT_EQ(lines, (std::vector<std::string>{lines[0], Stamped(big), Stamped("next"), kStop}));
-    }
+    for (const std::string& w : c.written)
+      w[0] == '!' ? Log().WriteLogMessage(w.substr(1), true) : Log().WriteLogMessage(w);
+    auto lines = Lines(LogText());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], Stamped(Stamped("Kestrel log started")));
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
+    EXPECT_EQ(Log().LoggingOn(), std::count(c.lines.begin(), c.lines.end(), kStop) == 0);
   }
-}
-
-TEST_F(LogFileTest, ZeroLimitKeepsStartAndStopLinesAndForcedLines) {
-  Cfg().MaxKBLogFile(0);
-  Log().Initialize(Cfg().MaxKBLogFile());
-  Log().WriteLogMessage("dropped");
-  Log().WriteLogMessage("summary", true);
-  EXPECT_EQ(Lines(LogText()),
-            (std::vector<std::string>{std::string(kStamp) + kStamp + "Kestrel log started", kStop,
-                                      Stamped("summary")}));
-  EXPECT_FALSE(Log().LoggingOn());
-}
-
-TEST_F(LogFileTest, ForcedLineCrossingTheLimitKeepsLoggingOn) {
-  Cfg().MaxKBLogFile(1);
-  Log().Initialize(Cfg().MaxKBLogFile());
-  Log().WriteLogMessage(std::string(2000, 'f'), true);
-  EXPECT_TRUE(Log().LoggingOn());
-  Log().WriteLogMessage("after");
-  const auto lines = Lines(LogText());
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[2], Stamped("after"));
-  EXPECT_EQ(lines[3], kStop);
-}
-
-TEST_F(LogFileTest, SecondRunStartsAfreshAndLargeLimitsDoNotOverflow) {
-  Cfg().MaxKBLogFile(2147483647);
-  Log().Initialize(Cfg().MaxKBLogFile());
-  Log().WriteLogMessage("first run");
-  clock.Advance(61);
-  Log().Initialize(Cfg().MaxKBLogFile());
-  Log().WriteLogMessage("second run");
-  EXPECT_EQ(Lines(LogText()), (std::vector<std::string>{
-                                  "[2026-12-06 10:01:01] [2026-12-06 10:01:01] Kestrel log started",
-                                  "[2026-12-06 10:01:01] second run"}));
-  EXPECT_TRUE(Log().LoggingOn());
 }
 
 TEST_F(LogFileTest, CountsCharactersNotBytes) {

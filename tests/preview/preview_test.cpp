@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <random>
 
 #include "cleanup/run_control.h"
@@ -15,13 +16,7 @@ namespace {
 using test::At;
 namespace fs = std::filesystem;
 
-// The shared helper starts a shell per folder; these trees have thousands of files.
-void MakeFile(const std::string& path, std::int64_t size, DateTime stamp) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary).flush();
-  fs::resize_file(path, static_cast<std::uintmax_t>(size));
-  test::SetStamp(path, stamp);
-}
+using test::MakeFile;
 
 // A generated tree and the configuration over it. Now is 2026-12-06 10:00:00.
 struct Shape {
@@ -84,6 +79,36 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
     return out;
   }
 
+  // A file's text without what differs between two runs over a tree made again: the
+  // file-system identities and inode numbers of journal intents and moves, and the Trash's
+  // deletion times (the real clock's).
+  static std::string WithoutIdentities(const std::string& text) {
+    std::string out;
+    for (const std::string& line : test::Lines(text)) {
+      if (line.starts_with("DeletionDate=")) continue;
+      std::vector<std::string> fields(1);
+      for (const char c : line) {
+        if (c == '\t') {
+          fields.emplace_back();
+        } else {
+          fields.back().push_back(c);
+        }
+      }
+      // intent: the file's identity at 7 and 8, its include folder's at 12 and 13; moved: 5 and 6.
+      const std::vector<size_t> identity =
+          fields[0] == "intent"  ? std::vector<size_t>{7, 8, 12, 13}
+          : fields[0] == "moved" ? std::vector<size_t>{5, 6}
+                                 : std::vector<size_t>{};
+      for (const size_t i : identity) {
+        EXPECT_LT(i, fields.size()) << line;
+        if (i < fields.size()) fields[i] = "?";
+      }
+      for (const auto& f : fields) out += f + "\t";
+      out += "\n";
+    }
+    return out;
+  }
+
   test::TempDir tree;
 };
 
@@ -138,6 +163,45 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
                     : foreseen.back().find("number of errors") != std::string::npos ? "error_limit"
                                                                                     : "completed";
   EXPECT_STREQ(EndName(preview), end);
+}
+
+// Folders are listed on several threads, but the run does and writes what it does on one.
+TEST_P(PreviewTest, RunOnSeveralListingThreadsMatchesTheRunOnOne) {
+  const Shape& s = GetParam();
+  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
+  Cfg().QuarantineFolder(s.trash ? "" : tree / "quarantine");
+  Cfg().MaxMBPerRun(s.max_mb);
+  Cfg().MaxErrorsPerRun(s.max_errors);
+  Cfg().IncludeFolders().emplace_back(tree / "data", true);
+  if (s.overlap) Cfg().IncludeFolders().emplace_back(tree / "data/d0", true);
+  if (s.exclude) Cfg().ExcludeFolders().emplace_back(tree / "data/d1", true);
+  std::string events;
+  fn.FileRemovalRpt->FileMoved.Subscribe(
+      [&](const RemovedFilePtr& f) { events += f->OriginalFilename() + "\n"; });
+  fn.WarningRpt->WarningIssued.Subscribe([&](const std::string& w) { events += w + "\n"; });
+  // What a run leaves: its events, then every file of the tree and of the program folder.
+  auto run = [&](const char* threads) {
+    for (const std::string& gone : {tree / "data", tree / "quarantine", tree / "share",
+                                    home / "journal", home / "Kestrel.log"})
+      fs::remove_all(gone);
+    std::mt19937 rng(s.seed);
+    MakeLevel(rng, s, tree / "data", 0);
+    test::EnvVar count("KESTREL_THREADS", threads);
+    events.clear();
+    fn.FoldersScanned = 0;
+    Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
+    EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
+    std::map<std::string, std::string> left{{"", events + std::to_string(fn.FoldersScanned)}};
+    for (const fs::path root : {tree.Path(), home.Path()}) {
+      for (const auto& e : fs::recursive_directory_iterator(root))
+        left[e.path()] = e.is_regular_file() ? WithoutIdentities(test::ReadFile(e.path())) : "folder";
+    }
+    return left;
+  };
+  const auto one = run("1"), several = run("4");
+  EXPECT_EQ(several.size(), one.size());
+  for (const auto& [path, text] : one)
+    EXPECT_EQ(several.count(path) != 0 ? several.at(path) : "(none)", text) << path;
 }
 
 // Closing the preview window asks it to stop, as the Stop button asks a run.

@@ -5,9 +5,9 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
-#include "reports/report_doubles.h"
 #include "reports/run_records.h"
 #include "reports/settings_report.h"
+#include "support/doubles.h"
 
 namespace kestrel::test {
 namespace {
@@ -16,11 +16,11 @@ using Lines = std::vector<std::string>;
 
 class ReportsTest : public ::testing::Test {
  protected:
-  FixedClock clock{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
+  FakeClock clock{At(2026, 12, 6, 10, 2, 36)};
   FileRemovalReport removals{clock};
   WarningReport warnings{clock};
   PrintLog log;
-  FakeDialogs dialogs;
+  ScriptedDialogs dialogs;
 
   ReportsTest() {
     dialogs.make_device = [this] { return std::make_unique<FakePrintDevice>(log); };
@@ -30,13 +30,13 @@ class ReportsTest : public ::testing::Test {
     report.ViewReport(box);
     return box.text;
   }
-  std::string Header(const std::string& title) const {
-    return "Kestrel Report - " + title + " - " + clock.Now().ToDisplayText();
+  static std::string Header(const std::string& title) {
+    return "Kestrel Report - " + title + " - 2026-12-06 10:02:36";
   }
 };
 
 TEST_F(ReportsTest, SettingsLayout) {
-  SilentReporter reporter;
+  RecordingReporter reporter;
   Functions fn{Outside{clock, reporter, RealSys(), "/nonexistent/kestrel"}};
   KestrelCfg& cfg = *fn.CurrentCfg;
   cfg.UserName("ann\tx");
@@ -76,6 +76,11 @@ TEST_F(ReportsTest, SettingsLayout) {
   std::string text;
   for (const std::string& line : expected) text += (text.empty() ? "" : "\n") + line;
   EXPECT_EQ(View(*fn.SettingsRpt), text);
+  fn.SettingsRpt->PrintReport(dialogs);
+  const Lines printed = PrintedLines(log);
+  ASSERT_EQ(printed.size(), 3 + 2 * expected.size());
+  EXPECT_EQ(printed[1], Header("Settings"));
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(printed[3 + 2 * i], expected[i]);
 
   cfg.QuarantineFolder("");
   cfg.DisplayAllMessages(false);
@@ -105,8 +110,8 @@ TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {
 
 TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {
   warnings.PrintReport(dialogs);
-  const float centred = 11000.0f / 2 - static_cast<float>(Header("Warnings").size()) * 100 / 2;
-  EXPECT_EQ(log, (PrintLog{"font Courier New 10", "line \n", "x " + std::to_string(centred),
+  // 47 characters of 100 twips, centred in 11000: 5500 - 2350.
+  EXPECT_EQ(log, (PrintLog{"font Courier New 10", "line \n", "x 3150.000000",
                            "line " + Header("Warnings"), "line \n", "end"}));
 
   for (const char* w : {"one", "two"}) warnings.RecordWarning(w);
@@ -129,7 +134,7 @@ TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {
     EXPECT_EQ(log.back(), "end");
   }
   EXPECT_EQ(dialogs.print_dialogs_shown, 4);
-  EXPECT_EQ(dialogs.message_boxes_shown, 0);
+  EXPECT_EQ(dialogs.shown, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "reports/print_writer.h"
-#include "reports/report_doubles.h"
 #include "reports/text_box_writer.h"
+#include "support/doubles.h"
 
 namespace kestrel::test {
 namespace {
@@ -32,7 +32,7 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
       {"characters, not bytes", {accented}, {accented.substr(0, 196), "\xC3\xA9", ""}},
       {"no room for one character", {"abc"}, {"a", "b", "c", ""}, 1250},
   };
-  const FixedClock clock(*DateTime::FromCivil(2026, 12, 6, 10, 2, 36));
+  const FakeClock clock(At(2026, 12, 6, 10, 2, 36));
   for (const auto& c : cases) {
     PrintLog log;
     FakePrintDevice device(log);

@@ -20,63 +20,17 @@
 #include "config/kestrel_cfg.h"
 #include "fs/sys.h"
 #include "logging/log_file.h"
-#include "platform/clock.h"
-#include "platform/error_reporter.h"
 #include "reports/run_records.h"
+#include "support/doubles.h"
 #include "support/temp_tree.h"
 
 namespace kestrel::test {
-
-// A clock that stands still until a test moves it.
-class FakeClock : public Clock {
- public:
-  explicit FakeClock(DateTime now) : now_(now) {}
-  DateTime Now() const override { return now_; }
-  // Returns at once, the time moved on by whole seconds; on_sleep is called after.
-  void Sleep(int milliseconds) const override {
-    now_ = now_.AddSeconds((milliseconds + 999) / 1000);
-    ++sleeps;
-    if (on_sleep) on_sleep();
-  }
-  void Set(DateTime now) { now_ = now; }
-  void Advance(std::int64_t seconds) { now_ = now_.AddSeconds(seconds); }
-
-  mutable int sleeps = 0;
-  std::function<void()> on_sleep;
-
- private:
-  mutable DateTime now_;
-};
-
-struct Report {
-  std::int32_t number;
-  std::string description;
-  std::string location;
-  std::int32_t context;
-  std::string log_name;
-  std::string app_name;
-};
-
-class RecordingReporter : public ErrorReporter {
- public:
-  std::int32_t ReportError(std::int32_t number, const std::string& description,
-                           const std::string& location, std::int32_t context,
-                           const std::string& log_name, const std::string& app_name) override {
-    reports.push_back({number, description, location, context, log_name, app_name});
-    return 0;
-  }
-  std::vector<Report> reports;
-};
 
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-inline DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-  return *DateTime::FromCivil(y, mo, d, h, mi, s);
 }
 
 // The program-wide objects over a fake clock, a recording reporter and a temporary program
@@ -88,12 +42,7 @@ class EngineTest : public ::testing::Test {
 
   KestrelCfg& Cfg() { return *fn.CurrentCfg; }
   std::string LogText() { return ReadFile(home / "Kestrel.log"); }
-  // Reporter locations, in order.
-  std::vector<std::string> Locations() const {
-    std::vector<std::string> out;
-    for (const auto& r : reporter.reports) out.push_back(r.location);
-    return out;
-  }
+  std::vector<std::string> Locations() const { return reporter.Locations(); }
 
   TempDir home;
   FakeClock clock;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -53,10 +54,9 @@ class EnvVar {
 
 // Creates the missing folders on the way too.
 inline void WriteFile(const std::string& path, const std::string& content, mode_t mode = 0644) {
-  const auto slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) {
-    EXPECT_EQ(std::system(("mkdir -p -- '" + path.substr(0, slash) + "'").c_str()), 0) << path;
-  }
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  EXPECT_FALSE(ec) << path << ": " << ec.message();
   std::ofstream(path, std::ios::binary) << content;
   EXPECT_EQ(chmod(path.c_str(), mode), 0) << path;
 }

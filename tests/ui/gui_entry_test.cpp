@@ -7,7 +7,7 @@
 #include "fs/sys.h"
 #include "platform/clock.h"
 #include "platform/error.h"
-#include "reports/report_doubles.h"
+#include "support/doubles.h"
 #include "ui/gui.h"
 #include "ui/gui_error_reporter.h"
 
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   qAddPreRoutine(Watch);
   QTemporaryDir folder;
   SystemClock clock;
-  test::SilentReporter silent;
+  test::RecordingReporter silent;
   GuiErrorReporter reporter(silent);
   Functions fn(Outside{clock, reporter, RealSys(), folder.path().toStdString()});
   program_reporter = &reporter;

@@ -1,27 +1,25 @@
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
-#include <utime.h>
 #include <QtTest>
 #include <QtWidgets>
 #include <deque>
 #include <future>
 
 #include "app/functions.h"
-#include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
 #include "fs/sys.h"
-#include "fs/win32_wrapper.h"
 #include "platform/error.h"
-#include "reports/report_doubles.h"
 #include "reports/run_records.h"
+#include "support/fault_sys.h"
 #include "ui/about_box.h"
 #include "ui/folder_list_tab.h"
 #include "ui/gui_error_reporter.h"
 #include "ui/main_window.h"
 #include "ui/name_field.h"
-#include "ui/qt_dialogs.h"
 #include "ui/run_tab.h"
+#include "ui/window_fixture.h"
 
 namespace kestrel::test {
 namespace {
@@ -31,58 +29,25 @@ constexpr int kNoQuestion = -1, kYes = int(MsgResult::Yes), kNo = int(MsgResult:
 const std::string kSaveQuestion =
     "The configuration has not been saved.\nDo you want to save it now?";
 
-// Answers every dialog from queues the test fills, and records what was asked.
-class ScriptedDialogs : public Dialogs {
-  using Text = const std::string&;
-
- public:
-  MsgResult MessageBox(Text text, MsgButtons buttons, MsgIcon icon, Text caption) override {
-    if (real) return real->MessageBox(text, buttons, icon, caption);
-    shown.push_back(text);
-    threads.push_back(std::this_thread::get_id());
-    if (buttons == MsgButtons::Ok) return MsgResult::Ok;
-    // A question with no answer queued is one the test did not expect.
-    if (answers.empty()) return ++unanswered, MsgResult::Cancel;
-    const MsgResult answer = answers.front();
-    answers.pop_front();
-    return answer;
+// Two local disks, / and /home, whatever disks this machine has.
+struct TwoDisks : FaultSys {
+  TwoDisks() {
+    QFile table(dir.filePath("mountinfo"));
+    table.open(QIODevice::WriteOnly);
+    table.write(
+        "1 0 8:1 / / rw - ext4 /dev/kestrel-1 rw\n2 1 8:2 / /home rw - ext4 /dev/kestrel-2 rw\n");
+    Redirect("/proc/self/mountinfo", table.fileName().toStdString());
+    Redirect("/sys/dev/block/", dir.filePath("none/").toStdString());
   }
-  std::optional<std::string> OpenFileName(Text, Text, Text start) override {
-    starts.push_back(start);
-    return open_name;
+  int FStatAt(int dirfd, const char* path, struct stat* st, int flags) override {
+    if (std::strncmp(path, "/dev/kestrel-", 13) != 0)
+      return FaultSys::FStatAt(dirfd, path, st, flags);
+    *st = {};
+    st->st_mode = S_IFBLK | 0600;
+    st->st_rdev = makedev(8, path[13] - '0');
+    return 0;
   }
-  std::optional<std::string> SaveFileName(Text, Text, Text start) override {
-    starts.push_back(start);
-    ++save_asks;
-    return save_name;
-  }
-  std::string BrowseForFolder() override { return picked; }
-  std::unique_ptr<PrintDevice> ShowPrintDialog() override { return nullptr; }
-
-  std::deque<MsgResult> answers;
-  std::optional<std::string> open_name, save_name;
-  std::string picked;
-  Dialogs* real = nullptr;  // shows the boxes instead
-  std::vector<std::string> shown, starts;
-  std::vector<std::thread::id> threads;
-  int save_asks = 0;
-  int unanswered = 0;
-};
-
-// A program as GUI mode sets it up, over a temporary program folder.
-struct Program {
-  Program() { SetDisplayLocale("C"); }
-  ~Program() { reporter.Attach(nullptr); }
-  std::string Path(const std::string& name) const {
-    return folder.path().toStdString() + "/" + name;
-  }
-
-  QTemporaryDir folder;
-  FixedClock clock{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
-  SilentReporter silent;
-  GuiErrorReporter reporter{silent};
-  Functions fn{Outside{clock, reporter, RealSys(), folder.path().toStdString()}};
-  ScriptedDialogs dialogs;
+  QTemporaryDir dir;
 };
 
 FolderList Shown(const QListWidget* list) {
@@ -102,6 +67,7 @@ std::string FileBytes(const std::string& path) {
 class MainWindowTest : public QObject {
   Q_OBJECT
 
+  TwoDisks disks_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<MainWindow> window_;
 
@@ -138,7 +104,7 @@ class MainWindowTest : public QObject {
 
  private slots:
   void init() {
-    program_ = std::make_unique<Program>();
+    program_ = std::make_unique<Program>(disks_);
     qputenv("HOME", program_->folder.path().toUtf8());
     KestrelCfg& cfg = Cfg();
     cfg.UserName("ann");
@@ -435,9 +401,14 @@ class MainWindowTest : public QObject {
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
   }
 
-  // An empty prefix is reported and an empty Include list asked about, naming what a run would
-  // scan, before anything runs.
-  void runChecksBeforeItStarts() {
+  // An emptied quarantine field says where files will go instead; an unsaved configuration is
+  // not scheduled, since a timer runs a file; an empty prefix is reported and an empty Include
+  // list asked about, naming what a run would scan, before anything runs.
+  void noticesComeBeforeAnythingHappens() {
+    Field("txtQuarantineFolder")->setFocus();
+    Field("txtQuarantineFolder")->clear();
+    Field("txtCompany")->setFocus();
+    Trigger("mnuFileSchedule");
     int runs = 0;
     Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
     Field("txtPrefixToken")->clear();
@@ -449,27 +420,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(runs, 0);
     StartRun();
     QCOMPARE(runs, 1);
-    std::string drives;
-    for (const std::string& drive : Win32Wrapper(RealSys()).GetLocalDrives())
-      drives += "\n" + drive;
     const std::string question =
         "The Include list is empty, so this run scans every local file system with all its "
-        "folders:" +
-        drives + "\nRun it anyway?";
+        "folders:\n/\n/home\nRun it anyway?";
     QCOMPARE(Dialogs().shown,
-             (std::vector<std::string>{"The removal date prefix is empty, so no file name can "
-                                       "carry a removal date and the run would find nothing.\n"
-                                       "Enter a prefix on the Options tab first.",
-                                       question, question}));
-  }
-
-  void emptyQuarantineNotice() {
-    Field("txtQuarantineFolder")->setFocus();
-    Field("txtQuarantineFolder")->clear();
-    Field("txtCompany")->setFocus();
-    QCOMPARE(Dialogs().shown,
-             std::vector<std::string>{"Since no quarantine folder was specified, out of date "
-                                      "files will be moved to the Trash rather than quarantined."});
+             (std::vector<std::string>{
+                 "Since no quarantine folder was specified, out of date files will be moved to "
+                 "the Trash rather than quarantined.",
+                 "Save the configuration before scheduling it.",
+                 "The removal date prefix is empty, so no file name can carry a removal date and "
+                 "the run would find nothing.\nEnter a prefix on the Options tab first.",
+                 question, question}));
   }
 
   // A run works on a copy of the unsaved configuration off the window's thread, whose errors show on the
@@ -512,13 +473,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(RunLines(), expected);
     QCOMPARE(Find<QLabel>("lblProgress")->text(),
              QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
-  }
-
-  // A timer runs a file: an unsaved configuration is not scheduled.
-  void scheduleAsksToSaveFirst() {
-    Find<QAction>("mnuFileSchedule")->trigger();
-    QCOMPARE(Dialogs().shown,
-             std::vector<std::string>{"Save the configuration before scheduling it."});
   }
 
   // While a run goes on only help, Exit and Stop stay open to the user; Stop, or closing the
@@ -564,15 +518,9 @@ class MainWindowTest : public QObject {
 
   // Names are shown escaped; a run while another holds the lock moves nothing and says why.
   void aRealCleanUpMovesTheDueFileUnderTheRunLock() {
-    const QString tree = QString::fromStdString(program_->Path("tree"));
-    const QString quarantine = QString::fromStdString(program_->Path("quarantine"));
-    QVERIFY(QDir().mkpath(tree));
+    const QString tree = program_->QPath("tree"), quarantine = program_->QPath("quarantine");
     const QString due = tree + QStringLiteral("/budget\n del-10-31-2025.xls");
-    QFile file(due);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
-    file.close();
-    struct utimbuf old_times = {1500000000, 1500000000};  // 2017
-    QCOMPARE(utime(due.toUtf8().constData(), &old_times), 0);
+    QVERIFY(program_->MakeDueFile("tree/budget\n del-10-31-2025.xls"));
     Cfg().IncludeFolders() = {{tree.toStdString(), false}};
     Cfg().ExcludeFolders().clear();
     Cfg().QuarantineFolder(quarantine.toStdString());
@@ -583,8 +531,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(RunLines().mid(1), (QStringList{"Another clean-up run is in progress", done,
                                              "0 files moved, 0.00 MB, 0 warnings"}));
     QCOMPARE(Dialogs().shown.back(),
-             GuiErrorReporter::MessageText(kAppError, "Another clean-up run is in progress",
-                                           "frmKestrel.cmdRun_Click\nfrmKestrel.cmdRun_Click"));
+             "Another clean-up run is in progress\n\nError 0x80040001 in "
+             "frmKestrel.cmdRun_Click\nfrmKestrel.cmdRun_Click");
     QVERIFY(QFile::exists(due));
 
     other.reset();
@@ -633,67 +581,6 @@ class MainWindowTest : public QObject {
     for (QWidget* control :
          Tabs()->findChildren<QWidget*>(QRegularExpression("^(txt|cmd|lst|chk)")))
       QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName()));
-  }
-
-  // With KESTREL_SCREENSHOT_DIR set, the window at its smallest and maximised, during a run
-  // and with the empty-include question are saved there at 100%, and at 200% by this test run
-  // again at that scale.
-  void screenshots() {
-    const QString folder = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
-    if (folder.isEmpty()) QSKIP("KESTREL_SCREENSHOT_DIR is not set");
-    QVERIFY(QDir().mkpath(folder));
-    const int percent = qRound(window_->devicePixelRatioF() * 100);
-    auto save = [&](QWidget* widget, const QString& name) {
-      QVERIFY(widget->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder, name).arg(percent)));
-    };
-    window_->resize(window_->minimumSizeHint());
-    Tabs()->setCurrentIndex(0);
-    save(window_.get(), "minimum-options");
-    Tabs()->setCurrentIndex(1);
-    save(window_.get(), "minimum-include");
-    window_->setGeometry(window_->screen()->availableGeometry());
-    Tabs()->setCurrentIndex(0);
-    save(window_.get(), "maximised-options");
-    Tabs()->setCurrentIndex(2);
-    save(window_.get(), "maximised-exclude");
-    window_->resize(window_->minimumSizeHint() + QSize(240, 120));
-
-    std::promise<void> release;
-    auto open = qScopeGuard([&] { release.set_value(); });
-    Run().SetRunner([&, released = release.get_future().share()](KestrelCfg& cfg, RunControl&) {
-      for (int i = 0; i < 6; ++i) {
-        auto file = std::make_shared<RemovedFile>();
-        file->OriginalFilename(cfg.IncludeFolders()[0].FolderName() + "/budget " +
-                               std::to_string(i) + " del-10-31-2026.xls");
-        file->FileSize(1250000);
-        program_->fn.FileRemovalRpt->RecordFileMoved(file);
-      }
-      released.wait();
-    });
-    StartRun(false);
-    QTRY_COMPARE(RunLines().size(), 7);
-    QTest::qWait(300);
-    save(window_.get(), "running");
-    open.dismiss();
-    release.set_value();
-    QTRY_VERIFY(!Run().Running());
-
-    // The real question, grabbed while it is up.
-    Cfg().IncludeFolders().clear();
-    QtDialogs real(window_.get());
-    Dialogs().real = &real;
-    QTimer::singleShot(300, [&] {
-      save(QApplication::activeModalWidget(), "empty-include-question");
-      QApplication::activeModalWidget()->close();
-    });
-    StartRun();
-    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) return;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_SCALE_FACTOR", "2");
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"screenshots"});
-    QVERIFY(child.waitForFinished(120000) && child.exitCode() == 0);
   }
 };
 

@@ -1,41 +1,24 @@
-#include <sys/stat.h>
-#include <utime.h>
-
 #include <QtTest>
 #include <QtWidgets>
 
-#include "app/functions.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
-#include "reports/report_doubles.h"
 #include "ui/main_window.h"
 #include "ui/preview_model.h"
 #include "ui/preview_window.h"
 #include "ui/run_tab.h"
 #include "ui/tab_page.h"
+#include "ui/window_fixture.h"
 
 namespace kestrel::test {
 
 class PreviewWindowTest : public QObject {
   Q_OBJECT
 
-  QTemporaryDir folder_;
-  FixedClock clock_{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
-  SilentReporter reporter_;
-  FakeDialogs dialogs_;
-  std::unique_ptr<Functions> fn_;
+  std::unique_ptr<Program> program_;
   std::unique_ptr<MainWindow> window_;
 
-  QString Path(const QString& name) const { return folder_.filePath(name); }
-  // A file of size bytes, last written in 2017, so that a past date in its name is due.
+  QString Path(const QString& name) const { return program_->QPath(name); }
   void MakeFile(const QString& name, int size, bool read_only = false) {
-    QVERIFY(QDir().mkpath(QFileInfo(Path(name)).path()));
-    QFile file(Path(name));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'x')) == size);
-    file.close();
-    struct utimbuf old_times = {1500000000, 1500000000};
-    QCOMPARE(utime(Path(name).toUtf8().constData(), &old_times), 0);
-    if (read_only) QCOMPARE(::chmod(Path(name).toUtf8().constData(), 0444), 0);
+    QVERIFY(program_->MakeDueFile(name, size, read_only));
   }
   PreviewWindow* OpenPreview() {
     RunTab& run = window_->RunPage();
@@ -60,21 +43,14 @@ class PreviewWindowTest : public QObject {
 
  private slots:
   void init() {
-    SetDisplayLocale("C");
-    fn_ = std::make_unique<Functions>(
-        Outside{clock_, reporter_, RealSys(), folder_.path().toStdString()});
-    KestrelCfg& cfg = *fn_->CurrentCfg;
-    cfg.IncludeFolders() = {{Path("home/ann").toStdString(), true}};
-    cfg.QuarantineFolder(Path("quarantine").toStdString());
-    cfg.LastRunDate(*DateTime::FromCivil(2026, 12, 1));
-    window_ = std::make_unique<MainWindow>(*fn_, dialogs_);
+    program_ = std::make_unique<Program>();
+    program_->UseTree();
+    window_ = std::make_unique<MainWindow>(program_->fn, program_->dialogs);
     window_->show();
   }
   void cleanup() {
     window_.reset();
-    fn_.reset();
-    QDir(Path("home")).removeRecursively();
-    QDir(Path("quarantine")).removeRecursively();
+    program_.reset();
   }
 
   // The table lists what Run would move and sorts by any column; the notes hold what the run
@@ -126,8 +102,8 @@ class PreviewWindowTest : public QObject {
                              "dirA/c del-10-31-2026.xls", "dirB/d del-10-31-2026.xls"}) {
       MakeFile(QStringLiteral("home/ann/") + name, 10);
     }
-    fn_->CurrentCfg->ExcludeFolders() = {{Path("home/ann/dirB").toStdString(), true}};
-    window_ = std::make_unique<MainWindow>(*fn_, dialogs_);
+    program_->fn.CurrentCfg->ExcludeFolders() = {{Path("home/ann/dirB").toStdString(), true}};
+    window_ = std::make_unique<MainWindow>(program_->fn, program_->dialogs);
     window_->show();
     PreviewWindow* preview = OpenPreview();
     QVERIFY(preview);
@@ -135,7 +111,7 @@ class PreviewWindowTest : public QObject {
     QVERIFY(preview->RunButton()->isEnabled() && !preview->RefreshButton()->isVisible());
 
     // The exclude goes, as the Exclude tab's Remove takes it away once confirmed.
-    fn_->CurrentCfg->ExcludeFolders().clear();
+    program_->fn.CurrentCfg->ExcludeFolders().clear();
     for (TabPage* page : window_->findChildren<TabPage*>()) emit page->Edited();
     QVERIFY(!preview->RunButton()->isEnabled() && preview->RefreshButton()->isVisible());
     QVERIFY(preview->Status()->text().contains("out of date"));
@@ -151,7 +127,7 @@ class PreviewWindowTest : public QObject {
     QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!window_->RunPage().Running(), 60000);
     QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files).size(), 4);
-    QCOMPARE(fn_->CurrentCfg->RemovedFiles().size(), size_t{4});
+    QCOMPARE(program_->fn.CurrentCfg->RemovedFiles().size(), size_t{4});
   }
 
   // Closing the window while it looks ends the preview and gives the main window back.
@@ -164,26 +140,6 @@ class PreviewWindowTest : public QObject {
     QTRY_VERIFY(run.Preview() == nullptr);
     QVERIFY(run.RunButton()->isEnabled() && run.PreviewButton()->isEnabled());
     QVERIFY(QFile::exists(Path("home/ann/budget del-10-31-2026.xls")));
-  }
-
-  // With KESTREL_SCREENSHOT_DIR set, the preview window is saved there as preview.png.
-  void screenshot() {
-    const QString dir = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
-    if (dir.isEmpty()) QSKIP("KESTREL_SCREENSHOT_DIR not set");
-    const char* names[] = {"budget del-10-31-2026.xls",      "Q3 report del-11-30-2026.pdf",
-                           "photos/trip del-09-01-2026.zip", "old/notes del-11-15-2026.txt",
-                           "draft del-12-01-2026.doc",       "old/scan 0042 del-06-30-2026.png",
-                           "minutes del-11-02-2026.odt"};
-    int size = 1200;
-    for (const char* name : names) MakeFile(QStringLiteral("home/ann/") + name, size *= 3);
-    MakeFile("home/ann/locked del-11-01-2026.txt", 5, true);
-    fn_->CurrentCfg->MaxMBPerRun(3);
-    PreviewWindow* preview = OpenPreview();
-    QVERIFY(preview);
-    preview->resize(980, 420);
-    QVERIFY(QTest::qWaitForWindowExposed(preview));
-    QVERIFY(preview->screen()->availableGeometry().contains(preview->frameGeometry()));
-    QVERIFY(preview->grab().save(dir + QStringLiteral("/preview.png")));
   }
 };
 

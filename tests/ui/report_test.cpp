@@ -3,13 +3,8 @@
 #include <QtWidgets>
 #include <cmath>
 
-#include "app/functions.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
-#include "reports/print_writer.h"
-#include "reports/report_doubles.h"
 #include "reports/run_records.h"
-#include "reports/settings_report.h"
+#include "support/doubles.h"
 #include "ui/qt_print_device.h"
 #include "ui/qt_print_dialog.h"
 #include "ui/report_view.h"
@@ -45,7 +40,7 @@ QStringList Lines(const QString& text) {
 class ReportTest : public QObject {
   Q_OBJECT
 
-  FixedClock clock_{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
+  FakeClock clock_{At(2026, 12, 6, 10, 2, 36)};
   QTemporaryDir dir_;
 
   // Prints through a print dialog that answers with a PDF file, kept in KESTREL_REPORT_DIR when
@@ -53,7 +48,7 @@ class ReportTest : public QObject {
   QString Print(IReport& report, const QString& name) {
     const QString pdf =
         QDir(qEnvironmentVariable("KESTREL_REPORT_DIR", dir_.path())).filePath(name);
-    FakeDialogs dialogs;
+    ScriptedDialogs dialogs;
     dialogs.make_device = [&] { return PdfDevice(pdf); };
     report.PrintReport(dialogs);
     QProcess pdftotext;
@@ -61,18 +56,8 @@ class ReportTest : public QObject {
     pdftotext.waitForFinished(30000);
     return QString::fromUtf8(pdftotext.readAllStandardOutput());
   }
-  QString Header(const std::string& title) const {
-    return QString::fromStdString("Kestrel Report - " + title + " - " +
-                                  clock_.Now().ToDisplayText());
-  }
-  // Leaves the numbers and the check box as a new configuration has them.
-  static void FillSettings(KestrelCfg& cfg) {
-    cfg.UserName("ann");
-    cfg.Company("Acme Ltd");
-    cfg.PrefixToken("del-");
-    cfg.QuarantineFolder("");
-    cfg.IncludeFolders() = {{"/home/ann/Documents", true}, {"/srv/share/projects", false}};
-    cfg.ExcludeFolders() = {{"/home/ann/Documents/keep", true}};
+  static QString Header(const QString& title) {
+    return "Kestrel Report - " + title + " - 2026-12-06 10:02:36";
   }
   static void RecordRun(FileRemovalReport& removals, const std::string& path) {
     removals.RecordMessage("Last run date was 2026-12-05 22:00:00");
@@ -133,58 +118,29 @@ class ReportTest : public QObject {
     if (size == QSize(10, 10)) QCOMPARE(view.ReportBox()->size(), QSize(0, 0));
   }
 
-  // A warning report that goes on over new pages.
-  void warningReportPrintsHeaderAndLines() {
-    WarningReport many(clock_);
-    QStringList expected{Header("Warnings")};
-    for (int i = 1; i <= 120; ++i) {
-      many.RecordWarning("warning number " + std::to_string(i));
-      expected.append(QString("warning number %1").arg(i));
-    }
-    const QString text = Print(many, "long_warning_report.pdf");
-    QCOMPARE(Lines(text).join('|').remove('\f'), expected.join('|'));
-    QCOMPARE(text.count('\f'), 5);  // 240 printed lines at six lines an inch: five pages
-  }
-
   // The device measures letter paper in twips; a path wider than the room between the margins
-  // goes on over the next line.
-  void fileRemovalReportWrapsLongPathsAtTheMargin() {
+  // goes on over the next line, and a long report over new pages.
+  void printingWrapsAtTheMarginAndGoesOnOverNewPages() {
     auto device = PdfDevice(dir_.filePath("unused.pdf"));
     device->SetFont("Courier New", 10);
     QCOMPARE(device->PageWidth(), 12240);
     QCOMPARE(device->PrintableWidth(), 10800.0f);
-    // A fixed-pitch 10-point font: about 0.6 em, 120 twips, per character.
-    QVERIFY2(qAbs(device->TextWidth("q") - 120) < 5,
+    // A fixed-pitch 10-point font, 0.6 em: 120 twips a character, so that the room between
+    // the margins, 10800 - 2 * 612 twips, holds 79 of them.
+    QVERIFY2(qAbs(device->TextWidth("q") - 120) < 1,
              qPrintable(QString::number(device->TextWidth("q"))));
-    const float room = device->PrintableWidth() - 2.0f * PrintMargin(device->PageWidth());
-    const int fitting = static_cast<int>(room / device->TextWidth("q"));
-
-    const std::string long_path = "/home/ann/" + std::string(120, 'q') + " del-10-31-2026.xls";
+    const QString path = "/home/ann/" + QString(120, 'q') + " del-10-31-2026.xls";
     FileRemovalReport removals(clock_);
-    RecordRun(removals, long_path);
-    const QString path = QString::fromStdString(long_path);
-    QCOMPARE(Lines(Print(removals, "file_removal_report.pdf")),
-             QStringList({Header("File Removal"), "Last run date was 2026-12-05 22:00:00",
-                          path.left(fitting), path.mid(fitting), "Run finished"}));
-  }
-
-  void settingsReportPrintsItsLayout() {
-    SilentReporter reporter;
-    Functions fn{Outside{clock_, reporter, RealSys(), dir_.path().toStdString()}};
-    FillSettings(*fn.CurrentCfg);
-    // pdftotext may widen runs of blanks, so the padding is left to the engine's tests.
-    QStringList words;
-    for (const QString& line : Lines(Print(*fn.SettingsRpt, "settings_report.pdf")))
-      words.append(line.simplified());
-    const QString expected = QStringLiteral(
-        "~|Options|~|User Name: ann|Company: Acme Ltd|Prefix Token: del-|"
-        "Quarantine Folder: <Recycle Bin>|Max MB Per Run: 50|Max Errors Per Run: 10|"
-        "Max KB Log File Size: 512|Display All Messages: Yes|"
-        "~|Include Folders (* = include subfolders)|~|"
-        "* /home/ann/Documents|/srv/share/projects|"
-        "~|Exclude Folders (* = exclude subfolders)|~|* /home/ann/Documents/keep");
-    QCOMPARE(words.join('|'),
-             Header("Settings") + "|" + QString(expected).replace('~', QString(41, '-')));
+    RecordRun(removals, path.toStdString());
+    QStringList expected{Header("File Removal"), "Last run date was 2026-12-05 22:00:00",
+                         path.left(79), path.mid(79), "Run finished"};
+    for (int i = 1; i <= 120; ++i) {
+      removals.RecordMessage("message " + std::to_string(i));
+      expected.append(QString("message %1").arg(i));
+    }
+    const QString text = Print(removals, "file_removal_report.pdf");
+    QCOMPARE(Lines(text).join('|').remove('\f'), expected.join('|'));
+    QCOMPARE(text.count('\f'), 5);  // 250 printed lines at six lines an inch: five pages
   }
 
   // Cancelling the real print dialog gives no device.
@@ -194,27 +150,6 @@ class ReportTest : public QObject {
         dialog->reject();
     });
     QVERIFY(ShowQtPrintDialog(nullptr) == nullptr);
-  }
-
-  // With KESTREL_SCREENSHOT_DIR set, two reports in the viewer are saved there.
-  void screenshots() {
-    const QString dir = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
-    if (dir.isEmpty()) QSKIP("KESTREL_SCREENSHOT_DIR not set");
-    FileRemovalReport removals(clock_);
-    RecordRun(removals, "/home/ann/Documents/minutes del-11-15-2026.odt");
-    SilentReporter reporter;
-    Functions fn{Outside{clock_, reporter, RealSys(), dir_.path().toStdString()}};
-    FillSettings(*fn.CurrentCfg);
-    const std::pair<IReport*, QString> shots[] = {{&removals, "report_view"},
-                                                  {fn.SettingsRpt.get(), "settings_report_view"}};
-    for (const auto& [report, name] : shots) {
-      ReportView view;
-      view.SetReport(report);
-      view.Load();
-      view.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&view));
-      QVERIFY(view.grab().save(dir + "/" + name + ".png"));
-    }
   }
 };
 

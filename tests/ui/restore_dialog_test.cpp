@@ -1,35 +1,19 @@
 #include "ui/restore_dialog.h"
 
-#include <utime.h>
-
 #include <QtTest>
 #include <QtWidgets>
 #include <fstream>
 
-#include "app/functions.h"
-#include "cleanup/clean_up.h"
-#include "config/kestrel_cfg.h"
-#include "fs/sys.h"
-#include "reports/report_doubles.h"
+#include "ui/window_fixture.h"
 
 namespace kestrel::test {
 
 class RestoreDialogTest : public QObject {
   Q_OBJECT
 
-  QTemporaryDir folder_;
-  FixedClock clock_{*DateTime::FromCivil(2026, 12, 6, 10, 2, 36)};
-  SilentReporter reporter_;
-  std::unique_ptr<Functions> fn_;
+  std::unique_ptr<Program> program_;
 
-  QString Path(const QString& name) const { return folder_.filePath(name); }
-  // Last written in 2017, so that a past date in its name is due.
-  void MakeFile(const QString& name) {
-    QVERIFY(QDir().mkpath(QFileInfo(Path(name)).path()));
-    std::ofstream(Path(name).toStdString()) << name.toStdString();
-    struct utimbuf old_times = {1500000000, 1500000000};
-    QCOMPARE(utime(Path(name).toUtf8().constData(), &old_times), 0);
-  }
+  QString Path(const QString& name) const { return program_->QPath(name); }
   static bool Loaded(RestoreDialog& dialog) {
     QSignalSpy loaded(&dialog, &RestoreDialog::Loaded);
     // Generous: the sanitizer build reads the 100,000-file journal some hundred times slower.
@@ -38,29 +22,21 @@ class RestoreDialogTest : public QObject {
 
  private slots:
   void init() {
-    SetDisplayLocale("C");
-    fn_ = std::make_unique<Functions>(
-        Outside{clock_, reporter_, RealSys(), folder_.path().toStdString()});
-    KestrelCfg& cfg = *fn_->CurrentCfg;
-    cfg.IncludeFolders() = {{Path("home/ann").toStdString(), true}};
-    cfg.QuarantineFolder(Path("quarantine").toStdString());
-    cfg.LastRunDate(*DateTime::FromCivil(2026, 12, 1));
+    program_ = std::make_unique<Program>();
+    program_->UseTree();
   }
-  void cleanup() {
-    fn_.reset();
-    for (const char* f : {"home", "quarantine", "journal"}) QDir(Path(f)).removeRecursively();
-  }
+  void cleanup() { program_.reset(); }
 
   // The chosen files come back, without their date since the box is ticked by default; the
   // one left unchecked stays in quarantine; what happened comes out as lines.
   void restoresTheCheckedFilesAndSaysSo() {
     for (const char* name :
          {"budget del-10-31-2026.xls", "old/notes del-11-15-2026.txt", "draft del-12-01-2026.doc"})
-      MakeFile(QStringLiteral("home/ann/") + name);
-    QVERIFY(CleanUp(fn_->World(), *fn_->CurrentCfg));
+      QVERIFY(program_->MakeDueFile(QStringLiteral("home/ann/") + name));
+    QVERIFY(CleanUp(program_->fn.World(), *program_->fn.CurrentCfg));
     QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files).size(), 3);
 
-    RestoreDialog dialog(*fn_);
+    RestoreDialog dialog(program_->fn);
     dialog.show();
     QVERIFY(Loaded(dialog));
     QCOMPARE(dialog.Runs()->count(), 1);
@@ -106,31 +82,13 @@ class RestoreDialogTest : public QObject {
     }
     out << "end\t2026-12-06T09:00:01\n";
     out.close();
-    RestoreDialog dialog(*fn_);
+    RestoreDialog dialog(program_->fn);
     dialog.show();
     QVERIFY(Loaded(dialog));
     QCOMPARE(dialog.Model()->rowCount(), kFiles);
     QVERIFY(dialog.RestoreButton()->isEnabled());
     dialog.Model()->CheckAll(false);
     QCOMPARE(dialog.Model()->Checked().size(), size_t{0});
-  }
-
-  // With KESTREL_SCREENSHOT_DIR set, the dialog is saved there as restore.png.
-  void screenshot() {
-    const QString dir = qEnvironmentVariable("KESTREL_SCREENSHOT_DIR");
-    if (dir.isEmpty()) QSKIP("KESTREL_SCREENSHOT_DIR not set");
-    for (const char* name : {"budget del-10-31-2026.xls", "Q3 report del-11-30-2026.pdf",
-                             "photos/trip del-09-01-2026.zip", "old/notes del-11-15-2026.txt",
-                             "draft del-12-01-2026.doc", "minutes del-11-02-2026.odt"})
-      MakeFile(QStringLiteral("home/ann/") + name);
-    QVERIFY(CleanUp(fn_->World(), *fn_->CurrentCfg));
-    RestoreDialog dialog(*fn_);
-    dialog.resize(980, 360);
-    dialog.show();
-    QVERIFY(Loaded(dialog));
-    dialog.Model()->setData(dialog.Model()->index(2, 0), Qt::Unchecked, Qt::CheckStateRole);
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QVERIFY(dialog.grab().save(dir + QStringLiteral("/restore.png")));
   }
 };
 
