@@ -42,7 +42,7 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 
 # The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang), and
 # the engine tests whose walk lists folders on several threads.
-TSAN_TESTS := main_window_test gui_entry_test
+TSAN_TESTS := main_window_test gui_entry_test preview_window_test restore_dialog_test
 TSAN_WALK_TESTS := ListingThreads
 $(TSAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

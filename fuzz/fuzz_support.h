@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,26 @@ namespace kestrel::fuzz {
       std::abort();                                                                    \
     }                                                                                  \
   } while (0)
+
+// Decodes each sequence to its code point, independently of the code under test: no overlong
+// form, no surrogate, nothing above U+10FFFF.
+inline bool ValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (t & 0x3F);
+    }
+    static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += n;
+  }
+  return true;
+}
 
 inline std::string_view Text(const std::uint8_t* data, size_t size) {
   return {reinterpret_cast<const char*>(data), size};
@@ -58,6 +79,13 @@ inline const std::string& ScratchFolder() {
     if (mkdtemp(path.data()) == nullptr) std::abort();
     return path;
   }();
+  // libFuzzer ends a timed run with exit(); registered after the folder's name exists, this
+  // runs before that name is destroyed.
+  static const int removed_at_exit = std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(ScratchFolder(), ignored);
+  });
+  (void)removed_at_exit;
   return folder;
 }
 

@@ -1,6 +1,6 @@
 // The run journal's reader: any text is read without fault, each problem names a line (0: the
 // whole text), and each entry is found by its own number; escaped bytes and journal times come
-// back as they were written.
+// back as they were written, and every escaped field is valid UTF-8.
 #include <algorithm>
 #include <string>
 
@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   FUZZ_CHECK(journal::Unescape(escaped) == std::string(in), "escaped bytes come back unchanged");
   FUZZ_CHECK(escaped.find_first_of("\t\n\r") == std::string::npos,
              "an escaped field holds no tab or line break");
+  FUZZ_CHECK(kestrel::fuzz::ValidUtf8(escaped), "an escaped field is valid UTF-8");
   if (const auto t = journal::ParseIso(in))
     FUZZ_CHECK(journal::ParseIso(journal::IsoText(*t)) == t, "a journal time reads back the same");
 

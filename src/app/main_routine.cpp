@@ -13,6 +13,7 @@
 #include "config/kestrel_cfg.h"
 #include "fs/list_ahead.h"
 #include "fs/run_lock.h"
+#include "fs/trust.h"
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
@@ -51,6 +52,19 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
 
 }  // namespace
 
+bool ProgramFolderTrusted(Functions& fn, const std::string& procedure) {
+  const std::string why = ProgramFolderDistrust(fn.Outside().sys, fn.ProgramFolder());
+  if (why.empty()) return true;
+  if (fn.GuiMode) {
+    ReportHandled(fn.Outside().reporter, procedure,
+                  std::make_exception_ptr(KsError(kAppError, why, procedure)));
+  } else {
+    std::fprintf(stderr, "kestrel: %s\n", why.c_str());
+    std::fflush(stderr);
+  }
+  return false;
+}
+
 bool EnvironmentAccepted() {
   std::string why;
   if (WalkThreads(std::getenv("KESTREL_THREADS"), 1, why) > 0) return true;
@@ -77,6 +91,7 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
     }
     // Held until the run ends; taken before the load, so that a waiting run reads what the
     // run before it wrote.
+    if (!fn.GuiMode && !ProgramFolderTrusted(fn, "Functions.Main")) return kExitBadInput;
     RunLock lock(fn.Outside().sys, fn.ProgramFolder());
     if (!fn.GuiMode && !TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter,
                                     options.wait_seconds, "Functions.Main")) {

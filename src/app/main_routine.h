@@ -46,6 +46,11 @@ struct LongCommand {
 int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gui,
          const RunOptions& options = {});
 
+// Returns true iff the program folder, its journal folder and each journal belong to the running
+// user and no one else may write to them. Otherwise refuses: "kestrel: " and the reason on
+// standard error in silent mode, the reason through the reporter under procedure in the window.
+bool ProgramFolderTrusted(Functions& fn, const std::string& procedure);
+
 // Runs a long command line: the one command its options name, else a silent run of its one
 // configuration operand. A bad command line is reported under "Functions.Main" (exit 2).
 int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,

@@ -1,5 +1,8 @@
 // Loading and saving a configuration: the keys of a ".ksp" file.
+#include <sys/stat.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -8,6 +11,7 @@
 #include "config/profile_store.h"
 #include "config/value_forms.h"
 #include "fs/outside.h"
+#include "fs/sys.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
 
@@ -37,6 +41,16 @@ void ReadList(ProfileStore& store, const char* section, const char* count_key, c
     entry.IncludeSubs(ReadFlag(store, section, subs_key + FolderIndex(i)));
     list.push_back(std::move(entry));
   }
+}
+
+// Without the count a load would read no include folder and a run would clean every local disk;
+// Save always writes it, so only a truncated or hand-written file lacks it. A missing file is a
+// new one.
+bool HasIncludeCount(Sys& sys, ProfileStore& store, const std::string& filename) {
+  struct stat st;
+  if (sys.FStatAt(AT_FDCWD, filename.c_str(), &st, 0) != 0 && errno == ENOENT) return true;
+  return store.GetString("Include", "IncludeFoldersCount", "0") ==
+         store.GetString("Include", "IncludeFoldersCount", "1");
 }
 
 using Writes = std::vector<std::array<std::string, 3>>;
@@ -98,6 +112,14 @@ bool KestrelCfg::Load() {
     }
     DisplayAllMessages(*display_all);
 
+    // Refused like an unreadable file: the window does not open it, nor write over it.
+    file_unreadable_ = !HasIncludeCount(outside_.sys, store, filename_);
+    if (file_unreadable_) {
+      throw KsError(kAppError,
+                    "The configuration file cannot be used: " + EscapeControlBytes(filename_) +
+                        " (it has no Include section)",
+                    "KestrelCfg.Load");
+    }
     IncludeFolders(std::make_shared<FolderList>());
     ReadList(store, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
     ExcludeFolders(std::make_shared<FolderList>());

@@ -55,7 +55,8 @@ class KestrelCfg {
     filename_ = std::move(v);
     file_unreadable_ = false;
   }
-  // Returns true iff the last Load could not read Filename (missing is not unreadable); Save
+  // Returns true iff the last Load could not read Filename or found it without an Include
+  // section (missing is not unreadable); Save
   // and the RunDate write then refuse to replace it until a Load reads it or the name changes.
   bool FileUnreadable() const { return file_unreadable_; }
   const std::string& UserName() const { return user_name_; }

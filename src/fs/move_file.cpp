@@ -59,7 +59,8 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
   return err;
 }
 
-// Returns ENOTSUP when the file system has no anonymous files; nothing is done then.
+// Returns ENOTSUP when the file system has no anonymous files or they cannot be named; nothing
+// is done then.
 int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
                    int max_number, FreeNumber* next, std::string& placed) {
   Fd out;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 namespace kestrel {
@@ -80,7 +81,11 @@ std::string AbsolutePath(Sys& sys, const std::string& path) {
   if (path.empty() || path[0] != '/') {
     std::vector<char> buf(PATH_MAX);
     while (true) {
-      const ssize_t n = sys.ReadLinkAt(AT_FDCWD, "/proc/self/cwd", buf.data(), buf.size());
+      ssize_t n = sys.ReadLinkAt(AT_FDCWD, "/proc/self/cwd", buf.data(), buf.size());
+      // Without /proc (a chroot, a small container) the C library asks the kernel directly.
+      if (n < 0 && errno == ENOENT && sys.GetCwd(buf.data(), buf.size()) != nullptr) {
+        n = static_cast<ssize_t>(std::strlen(buf.data()));
+      }
       if (n < 0) return {};
       if (static_cast<size_t>(n) < buf.size()) {
         base.assign(buf.data(), static_cast<size_t>(n));

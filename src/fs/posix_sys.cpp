@@ -94,6 +94,10 @@ int Sys::Flock(int fd, int operation) {
   return result;
 }
 
+char* Sys::GetCwd(char* buf, size_t size) {
+  return ::getcwd(buf, size);
+}
+
 Sys& RealSys() {
   static PosixSys sys;
   return sys;

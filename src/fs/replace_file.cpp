@@ -66,39 +66,44 @@ void ReplaceFile(Sys& sys, const std::string& path, std::string_view text, const
   const mode_t mode = exists ? old.st_mode & 07777 : 0644;
 
   std::string temp;
-  bool anonymous = true;
+  auto fail = [&](int err, const char* call) {
+    if (!temp.empty()) sys.UnlinkAt(dir.Get(), temp.c_str(), 0);
+    throw SystemError(err, call, path, source);
+  };
+  auto fill = [&](const Fd& fd) {
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t n = sys.Write(fd.Get(), text.data() + done, text.size() - done);
+      if (n <= 0) fail(n < 0 ? errno : EIO, "write");
+      done += static_cast<size_t>(n);
+    }
+    if (sys.FChmod(fd.Get(), mode) != 0) fail(errno, "chmod");
+    if (sys.Fsync(fd.Get()) != 0) fail(errno, "fsync");
+  };
   Fd fd(sys, OpenAnonymous(sys, dir.Get(), 0600));
-  if (!fd.Valid() && NoAnonymousFiles(errno)) {
-    anonymous = false;
+  if (fd.Valid()) {
+    sys.Flock(fd.Get(), LOCK_EX);
+    fill(fd);
+    for (int attempt = 0; temp.empty() && attempt < 100; ++attempt) {
+      std::string candidate = TempName();
+      const int err = LinkAnonymous(sys, fd.Get(), dir.Get(), candidate);
+      if (err == 0) temp = std::move(candidate);
+      if (err == ENOTSUP) break;  // no way to name it: written again under a name below
+      if (err != 0 && err != EEXIST) fail(err, "link");
+    }
+    if (temp.empty()) fd.Reset();
+  } else if (!NoAnonymousFiles(errno)) {
+    throw SystemError(errno, "open", path, source);
+  }
+  if (!fd.Valid()) {
     for (int attempt = 0; attempt < 100 && !fd.Valid(); ++attempt) {
       temp = TempName();
       fd = Fd(sys, sys.OpenAt(dir.Get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
       if (!fd.Valid() && errno != EEXIST) break;
       if (fd.Valid() && LockTemp(sys, fd.Get()) == EAGAIN) fd.Reset();
     }
-  } else if (fd.Valid()) {
-    sys.Flock(fd.Get(), LOCK_EX);
+    if (!fd.Valid()) throw SystemError(errno, "open", temp, source);
+    fill(fd);
   }
-  if (!fd.Valid()) throw SystemError(errno, "open", temp.empty() ? path : temp, source);
-
-  auto fail = [&](int err, const char* call) {
-    if (!temp.empty()) sys.UnlinkAt(dir.Get(), temp.c_str(), 0);
-    throw SystemError(err, call, path, source);
-  };
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = sys.Write(fd.Get(), text.data() + done, text.size() - done);
-    if (n <= 0) fail(n < 0 ? errno : EIO, "write");
-    done += static_cast<size_t>(n);
-  }
-  if (sys.FChmod(fd.Get(), mode) != 0) fail(errno, "chmod");
-  if (sys.Fsync(fd.Get()) != 0) fail(errno, "fsync");
-  for (int attempt = 0; anonymous && temp.empty() && attempt < 100; ++attempt) {
-    std::string candidate = TempName();
-    const int err = LinkAnonymous(sys, fd.Get(), dir.Get(), candidate);
-    if (err == 0) temp = std::move(candidate);
-    if (err != 0 && err != EEXIST) fail(err, "link");
-  }
-  if (temp.empty()) fail(EEXIST, "link");
   if (sys.RenameAt2(dir.Get(), temp.c_str(), dir.Get(), name.c_str(), 0) != 0) {
     fail(errno, "rename");
   }

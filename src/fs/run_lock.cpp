@@ -7,6 +7,7 @@
 #include <exception>
 #include <utility>
 
+#include "fs/trust.h"
 #include "platform/error.h"
 #include "platform/error_reporter.h"
 #include "platform/escape_text.h"
@@ -33,16 +34,15 @@ RunLock::~RunLock() {
 bool RunLock::Acquire(const Clock& clock, std::int64_t wait_seconds) {
   if (held_) return true;
   if (fd_ < 0) {
-    // Read-only, so that users sharing a program folder can all lock one file; never through a
-    // link planted in its place, and never waiting on a FIFO there.
+    // Never through a link planted in its place, and never waiting on a FIFO there.
     fd_ = sys_.OpenAt(AT_FDCWD, path_.c_str(),
-                      O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+                      O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd_ < 0) throw SystemError(errno, "open", path_, kSource);
-    struct stat st;
-    if (sys_.FStat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    try {
+      CheckPrivate();
+    } catch (...) {
       sys_.Close(std::exchange(fd_, -1));
-      throw KsError(kAppError, "The run lock " + EscapeControlBytes(path_) + " is not a file",
-                    kSource);
+      throw;
     }
   }
   const std::int64_t start = clock.Now().Seconds();
@@ -53,6 +53,21 @@ bool RunLock::Acquire(const Clock& clock, std::int64_t wait_seconds) {
   }
   held_ = true;
   return true;
+}
+
+// Another user who can open the lock file can hold it and so stop every run of its owner.
+void RunLock::CheckPrivate() {
+  struct stat st;
+  if (sys_.FStat(fd_, &st) != 0) throw SystemError(errno, "stat", path_, kSource);
+  if (!S_ISREG(st.st_mode)) {
+    throw KsError(kAppError, "The run lock " + EscapeControlBytes(path_) + " is not a file",
+                  kSource);
+  }
+  const uid_t uid = sys_.GetUid();
+  if (st.st_uid != uid) throw KsError(kAppError, Distrust(path_, st, uid), kSource);
+  if ((st.st_mode & 07777) != 0600 && sys_.FChmod(fd_, 0600) != 0) {
+    throw SystemError(errno, "chmod", path_, kSource);
+  }
 }
 
 bool TakeRunLock(RunLock& lock, const Clock& clock, ErrorReporter& reporter,

@@ -14,7 +14,8 @@ class ErrorReporter;
 inline constexpr const char* kRunInProgress = "Another clean-up run is in progress";
 
 // One clean-up run (or restore) at a time per program folder: an exclusive flock(2) on
-// ".kestrel.lock" in that folder, held from a successful Acquire until the object goes.
+// ".kestrel.lock" in that folder, held from a successful Acquire until the object goes. The lock
+// file is the running user's, mode 0600.
 class RunLock {
  public:
   RunLock(Sys& sys, const std::string& program_folder);
@@ -24,10 +25,13 @@ class RunLock {
 
   // Returns true iff the lock is held now. While another process holds it, tries again after
   // short sleeps of the clock until more than wait_seconds have passed (0 or less: one try).
-  // Throws KsError when the lock file cannot be opened or locked.
+  // Throws KsError when the lock file cannot be opened, made private or locked, or belongs to
+  // another user.
   bool Acquire(const Clock& clock, std::int64_t wait_seconds);
 
  private:
+  void CheckPrivate();
+
   Sys& sys_;
   std::string path_;
   int fd_ = -1;

@@ -50,6 +50,8 @@ class Sys {
                      int flags);
   // flock(2), for the run lock and Kestrel's temporaries.
   virtual int Flock(int fd, int operation);
+  // getcwd(3): the working folder where /proc cannot tell it.
+  virtual char* GetCwd(char* buf, size_t size);
 };
 
 // The real system calls.

@@ -69,6 +69,7 @@ class SysWrapper : public Sys {
     return target_.LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
   }
   int Flock(int fd, int operation) override { return target_.Flock(fd, operation); }
+  char* GetCwd(char* buf, size_t size) override { return target_.GetCwd(buf, size); }
 
  private:
   Sys& target_;

@@ -95,7 +95,11 @@ int OpenAnonymous(Sys& sys, int dir, mode_t mode) {
 
 int LinkAnonymous(Sys& sys, int fd, int dir, const std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return sys.LinkAt(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+  if (sys.LinkAt(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return errno;
+  // No /proc (a chroot, a small container): the descriptor itself links for the privileged.
+  if (sys.LinkAt(fd, "", dir, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  return errno == EEXIST ? EEXIST : ENOTSUP;
 }
 
 }  // namespace kestrel

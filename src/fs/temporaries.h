@@ -30,7 +30,8 @@ bool NoAnonymousFiles(int err);
 // An anonymous file in the folder dir, opened for writing with mode. Returns the descriptor,
 // or -1 with errno.
 int OpenAnonymous(Sys& sys, int dir, mode_t mode);
-// Gives the anonymous file fd the name in dir. Returns 0, or the errno (EEXIST: name taken).
+// Gives the anonymous file fd the name in dir. Returns 0, or the errno (EEXIST: name taken;
+// ENOTSUP: it cannot be named here, as without /proc, so a named temporary must do).
 int LinkAnonymous(Sys& sys, int fd, int dir, const std::string& name);
 
 }  // namespace kestrel

@@ -10,6 +10,7 @@
 #include "fs/names.h"
 #include "fs/path_walk.h"
 #include "fs/replace_file.h"
+#include "fs/trash_info.h"
 #include "platform/clock.h"
 
 // The FreeDesktop.org Trash: a "files" folder with the trashed entries and an "info" folder
@@ -22,23 +23,6 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
 constexpr std::string_view kInfoSuffix = ".trashinfo";
 // Room left in a 255-byte name for " (9999)" and the info suffix.
 constexpr size_t kMaxStem = 255 - 7 - kInfoSuffix.size();
-
-std::string PercentEncoded(std::string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : path) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '~' || c == '/') {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
-  }
-  return out;
-}
 
 std::string DeletionDate() {
   const DateTime::Civil c = SystemClock().Now().ToCivil();
@@ -70,8 +54,7 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& tra
   Fd files, info;
   if (const int err = OpenOrMake(sys, trash, "files", files)) return err;
   if (const int err = OpenOrMake(sys, trash, "info", info)) return err;
-  const std::string text =
-      "[Trash Info]\nPath=" + PercentEncoded(original) + "\nDeletionDate=" + DeletionDate() + "\n";
+  const std::string text = TrashInfoText(original, DeletionDate());
   const std::string stem = TrashStem(src.name);
   for (int n = 1; n <= kMaxNumber; ++n) {
     const std::string name = NumberedName(stem, n);

@@ -10,6 +10,7 @@
 
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
+#include "fs/trash_info.h"
 #include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
@@ -20,22 +21,6 @@ namespace kestrel::journal {
 namespace {
 
 constexpr int kWalkFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW;
-
-std::string PercentDecoded(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      const auto hex = ParseNumber(text.substr(i + 1, 2), 16);
-      if (hex) {
-        out += static_cast<char>(*hex);
-        i += 2;
-        continue;
-      }
-    }
-    out += text[i];
-  }
-  return out;
-}
 
 std::string Describe(int err) {
   return std::strerror(err);
@@ -217,15 +202,10 @@ struct Restorer {
 bool TrashInfoNames(Sys& sys, const std::string& info_path, const std::string& original) {
   std::string text;
   if (ReadWholeFile(sys, info_path, text) != 0 || text.size() > 65536) return false;
-  size_t pos = text.find("\nPath=");
-  if (pos == std::string::npos) return false;
-  pos += 6;
-  const size_t end = text.find('\n', pos);
-  const std::string path = PercentDecoded(
-      std::string_view(text).substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-  if (path.empty()) return false;
+  const std::optional<std::string> path = TrashInfoPath(text);
+  if (!path) return false;
   // A top folder's trash keeps the path relative to the top of its file system.
-  return path == original || (path[0] != '/' && original.ends_with("/" + path));
+  return *path == original || ((*path)[0] != '/' && original.ends_with("/" + *path));
 }
 
 bool OthersCanWrite(const struct stat& folder, uid_t uid) {

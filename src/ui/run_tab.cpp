@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "app/functions.h"
+#include "app/main_routine.h"
 #include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
@@ -178,6 +179,7 @@ void RunTab::PreviewEnded() {
 
 void RunTab::LockedCleanUp(KestrelCfg& cfg, RunControl& control) {
   Outside& outside = fn_.Outside();
+  if (!ProgramFolderTrusted(fn_, "frmKestrel.cmdRun_Click")) return;
   RunLock lock(outside.sys, fn_.ProgramFolder());
   if (!TakeRunLock(lock, outside.clock, outside.reporter, 0, "frmKestrel.cmdRun_Click")) {
     PostLine(kRunInProgress);

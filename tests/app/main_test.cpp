@@ -6,10 +6,13 @@
 #include <algorithm>
 
 #include "app/command_line.h"
+#include "app/commands/commands.h"
+#include "app/commands/restore.h"
 #include "fs/run_lock.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
 #include "support/fault_sys.h"
+#include "support/foreign_user.h"
 
 namespace kestrel {
 namespace {
@@ -201,6 +204,64 @@ TEST_F(MainTest, UnreadableConfigurationIsNeverRunNorReplaced) {
     for (const char* name : {"bad.ksp", "new.ksp", "Kestrel.log"}) fs::remove_all(home / name);
   }
   EXPECT_EQ(test::ReadFile(ksp), text);
+}
+
+TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
+  SavedConfig("weekly.ksp");
+  ASSERT_EQ(::chmod(home.Path().c_str(), 0770), 0);
+  const std::string user = test::RunningUserName(), folder = home.Path();
+  const std::string why = folder + " must belong to " + user +
+                          " and be writable by no one else (chown " + user + " " + folder +
+                          "; chmod go-w " + folder + ")";
+  const std::function<int()> commands[] = {
+      [&] { return Run({"-s:weekly.ksp"}); },
+      [&] {
+        return RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {});
+      },
+      [&] { return RunsCommand(fn, {}); },
+  };
+  for (const auto& command : commands) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(command(), kExitBadInput);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrel: " + why + "\n");
+  }
+  EXPECT_EQ(test::Names(folder), std::vector<std::string>{"weekly.ksp"});  // no lock, no log
+  fn.GuiMode = true;  // the window says the same through its reporter
+  EXPECT_FALSE(ProgramFolderTrusted(fn, "frmKestrel.cmdRun_Click"));
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].description, why);
+}
+
+// The load refuses such a file (ConfigFileTest); every command that loads one exits 2.
+TEST_F(MainTest, AConfigurationWithoutIncludeCountIsRefusedByEveryCommand) {
+  test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=del-\n");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-s:bad.ksp"},
+                                               {"--preview", "bad.ksp"},
+                                               {"--forecast", "7", "bad.ksp"},
+                                               {"--schedule", "bad.ksp"}}) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
+    const std::string said = testing::internal::GetCapturedStderr() +
+                             (reporter.reports.empty() ? "" : reporter.reports[0].description);
+    EXPECT_NE(said.find("(it has no Include section)"), std::string::npos) << args[0];
+    reporter.reports.clear();
+  }
+  EXPECT_EQ(test::Names(home.Path()), (std::vector<std::string>{".kestrel.lock", "bad.ksp"}));
+}
+
+// A chroot or small container has no /proc: the run, its RunDate and a restore still complete.
+TEST_F(MainTest, RunAndRestoreCompleteWithoutProc) {
+  faults.no_proc = true;
+  SavedConfig("weekly.ksp");
+  test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 12, 1));
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "[File Moved] " + (data / "a del-01-01-2020.txt") + "\n");
+  EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00"),
+            std::string::npos);
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {}), kExitOk);
+  EXPECT_TRUE(fs::exists(data / "a del-01-01-2020.txt"));
 }
 
 TEST_F(MainTest, RunEndedByItsErrorHandlerExitsWithOne) {

@@ -16,8 +16,10 @@ class MarkCommandTest : public test::EngineTest {
 };
 
 TEST_F(MarkCommandTest, MarksEachFileWithTheTokenOfItsConfiguration) {
-  test::WriteFile(home / "default.ksp", "[Options]\nPrefixToken=rm-\n");
-  test::WriteFile(home / "other.ksp", "[Options]\nPrefixToken=Weg-\n");
+  test::WriteFile(home / "default.ksp",
+                  "[Options]\nPrefixToken=rm-\n[Include]\nIncludeFoldersCount=0\n");
+  test::WriteFile(home / "other.ksp",
+                  "[Options]\nPrefixToken=Weg-\n[Include]\nIncludeFoldersCount=0\n");
   test::MakeFile(files / "budget.xls", 1, At(2026, 11, 1));
   test::MakeFile(files / "notes.txt", 1, At(2026, 11, 1));
   EXPECT_EQ(Run({"--mark", "30d", files / "budget.xls"}), kExitOk);
@@ -32,7 +34,8 @@ TEST_F(MarkCommandTest, MarksEachFileWithTheTokenOfItsConfiguration) {
 }
 
 TEST_F(MarkCommandTest, ABadCommandLineOrConfigurationRenamesNothing) {
-  test::WriteFile(home / "empty.ksp", "[Options]\nPrefixToken=\n");
+  test::WriteFile(home / "empty.ksp",
+                  "[Options]\nPrefixToken=\n[Include]\nIncludeFoldersCount=0\n");
   test::MakeFile(files / "a.txt", 1, At(2026, 11, 1));
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--mark", "30x", files / "a.txt"},

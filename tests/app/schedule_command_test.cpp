@@ -45,7 +45,8 @@ exit 0
 };
 
 TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
-  test::WriteFile(home / "my weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  test::WriteFile(home / "my weekly.ksp",
+                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "my weekly.ksp", "daily"}), kExitOk);
   const std::string timer = "kestrel@my\\x20weekly.ksp.timer";
   EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment", "--user daemon-reload",
@@ -77,7 +78,8 @@ TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
 
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   test::WriteFile(bin / "no-manager", "");
-  test::WriteFile(home / "weekly.ksp", "[Options]\nPrefixToken=del-\n");
+  test::WriteFile(home / "weekly.ksp",
+                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
   EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
   const ScheduleOutcome weekly = MakeScheduler().Schedule("weekly.ksp", "weekly");

@@ -99,7 +99,8 @@ TEST_F(ConfigFileTest, ThousandFoldersSaveAndAShorterListReloads) {
 TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
   WriteFile(Ksp(),
             "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
-            "Custom=1\r\n\r\n[Options]\r\nname = old\r\n[ options ]\r\nName=shadowed\r\n; end\r\n");
+            "Custom=1\r\n\r\n[Options]\r\nname = old\r\n[ options ]\r\nName=shadowed\r\n; end\r\n"
+            "[Include]\r\nIncludeFoldersCount=0\r\n");
   Cfg().Filename(Ksp());
   ASSERT_TRUE(Cfg().Load());
   EXPECT_EQ(Cfg().UserName(), "old");
@@ -164,10 +165,11 @@ TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
   ASSERT_EQ(::flock(in_use, LOCK_EX), 0);
   std::vector<std::string> kept = {".kestrel-inuse.tmp", ".kestrel-notes", "weekly.ksp"};
   if (root) kept.insert(kept.begin() + 2, ".kestrel-theirs.tmp");
-  for (const bool anonymous : {true, false}) {
-    SCOPED_TRACE(anonymous ? "anonymous file" : "no anonymous files");
+  for (const std::string mode : {"anonymous file", "no anonymous files", "no /proc to name one"}) {
+    SCOPED_TRACE(mode);
     test::FaultSys sys;
-    if (!anonymous) sys.Fail(test::Op::kTmpFile, EOPNOTSUPP, 0);
+    if (mode == "no anonymous files") sys.Fail(test::Op::kTmpFile, EOPNOTSUPP, 0);
+    sys.no_proc = mode == "no /proc to name one";
     sys.Fail(test::Op::kRenameAt2, EIO);  // killed here: no rename, no clean-up
     sys.Fail(test::Op::kUnlinkAt, EIO, 1, ".kestrel-");
     ProfileStore store(sys);
@@ -209,7 +211,7 @@ TEST_F(ConfigFileTest, ConversionErrorsEndTheLoadWhereTheyStand) {
        options + "[Include]\nIncludeFoldersCount=2\nFolder001=/a\nIncludeSubs001=1\nFolder002=/b\n",
        "x-", 1, 9},
       {"yes is no Boolean",
-       options + "[Exclude]\nExcludeFoldersCount=2\n"
+       options + "[Include]\nIncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=2\n"
                  "Folder001=/e\nExcludeSubs001=TRUE\nFolder002=/f\nExcludeSubs002=yes\n",
        "x-", 0, 1},
   };
@@ -253,11 +255,12 @@ TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
   std::string binary(4096, '\0');
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7919 % 256);
   const std::tuple<std::string, bool, std::string> files[] = {
-      {"", true, ""},
-      {binary, true, ""},
+      {"", false, ""},  // no Include section
+      {binary, false, ""},
       {"[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n", false, ""},
-      {"[Options\nPrefixToken", true, ""},
-      {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n", true, "\xC3\x28\xA0\xA1"},  // not UTF-8
+      {"[Options\nPrefixToken", false, ""},
+      {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n[Include]\nIncludeFoldersCount=0\n", true,
+       "\xC3\x28\xA0\xA1"},  // not UTF-8
   };
   for (const auto& [text, loads, prefix] : files) {
     KestrelCfg cfg(fn.Outside());
@@ -265,6 +268,33 @@ TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
     cfg.Filename(Ksp());
     EXPECT_EQ(cfg.Load(), loads) << text.substr(0, 40);
     EXPECT_EQ(cfg.PrefixToken(), prefix);
+  }
+}
+
+// A count of 0 means every local disk, so only a file that names no count at all is refused.
+TEST_F(ConfigFileTest, AFileWithoutTheIncludeCountIsRefusedAndNotWritten) {
+  const std::pair<std::string, bool> files[] = {
+      {"[Options]\nPrefixToken=x-\n", false},
+      {"[Include]\nFolder001=/a\nIncludeSubs001=True\n", false},
+      {"[Include]\nIncludeFoldersCount=0\n", true},
+      {"[include]\nincludefolderscount=0\n", true},
+  };
+  for (const auto& [text, loads] : files) {
+    SCOPED_TRACE(text);
+    KestrelCfg cfg(fn.Outside());
+    cfg.IncludeFolders().assign(1, Folder2Clean("/old", true));
+    WriteFile(Ksp(), text);
+    cfg.Filename(Ksp());
+    reporter.reports.clear();
+    EXPECT_EQ(cfg.Load(), loads);
+    EXPECT_EQ(cfg.IncludeFolders().size(), loads ? 0u : 1u);
+    EXPECT_EQ(cfg.FileUnreadable(), !loads);  // so the window's Open keeps what it has
+    EXPECT_EQ(cfg.Save(), loads);
+    if (loads) continue;
+    ASSERT_EQ(reporter.reports.size(), 2u);
+    EXPECT_EQ(reporter.reports[0].description,
+              "The configuration file cannot be used: " + Ksp() + " (it has no Include section)");
+    EXPECT_EQ(ReadFile(Ksp()), text);
   }
 }
 

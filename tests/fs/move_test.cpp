@@ -188,6 +188,7 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
        },
        EACCES},
       {"no anonymous files", [](FaultSys& s) { s.Fail(Op::kTmpFile, EOPNOTSUPP); }, 0},
+      {"no /proc to name one", [](FaultSys& s) { s.no_proc = true; }, 0},
       {"rename into place",
        [](FaultSys& s) {
          s.Fail(Op::kRenameAt2, EACCES);

@@ -45,9 +45,13 @@ class FaultSys : public SysWrapper {
   bool hide_types = false;            // directory records say DT_UNKNOWN, as on some file systems
   std::optional<std::pair<std::uint64_t, std::uint64_t>> space;  // blocks available, block size
   int max_open_fds = 0;
+  // As in a chroot or small container without /proc, for a user who may not link a
+  // descriptor (AT_EMPTY_PATH) either.
+  bool no_proc = false;
 
   int OpenAt(int dirfd, const char* path, int flags, mode_t mode) override {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
+    if (NoProc(path)) return -1;
     const int fd = SysWrapper::OpenAt(dirfd, Mapped(path).c_str(), flags, mode);
     if (fd >= 0) max_open_fds = std::max(max_open_fds, ++open_);
     return fd;
@@ -82,14 +86,19 @@ class FaultSys : public SysWrapper {
   }
   int LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath,
              int flags) override {
+    if (NoProc(oldpath) || (no_proc && (flags & AT_EMPTY_PATH) != 0)) return errno = ENOENT, -1;
     return Failed(Op::kLinkAt, newpath)
                ? -1
                : SysWrapper::LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
+  }
+  ssize_t ReadLinkAt(int dirfd, const char* path, char* buf, size_t size) override {
+    return NoProc(path) ? -1 : SysWrapper::ReadLinkAt(dirfd, path, buf, size);
   }
   int GetInodeFlags(int fd, int* flags) override {
     return Failed(Op::kInodeFlags) ? -1 : SysWrapper::GetInodeFlags(fd, flags);
   }
   int FStatAt(int dirfd, const char* path, struct stat* st, int flags) override {
+    if (NoProc(path)) return -1;
     return SysWrapper::FStatAt(dirfd, Mapped(path).c_str(), st, flags);
   }
   int FStatVfs(int fd, struct statvfs* st) override {
@@ -100,6 +109,11 @@ class FaultSys : public SysWrapper {
   }
 
  private:
+  bool NoProc(const char* path) const {
+    if (!no_proc || path == nullptr || std::strncmp(path, "/proc/", 6) != 0) return false;
+    errno = ENOENT;
+    return true;
+  }
   struct Rule {
     Op op;
     int err, nth;

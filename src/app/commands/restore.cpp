@@ -38,6 +38,7 @@ std::string PrefixOf(Functions& fn, const std::string& config) {
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
                  const std::function<void(const std::string&)>& out) {
   Sys& sys = fn.Outside().sys;
+  if (!ProgramFolderTrusted(fn, "Functions.Restore")) return kExitBadInput;
   // One run or restore at a time per program folder.
   RunLock lock(sys, fn.ProgramFolder());
   if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, request.wait_seconds,

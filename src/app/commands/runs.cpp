@@ -12,6 +12,7 @@
 namespace kestrel {
 
 int RunsCommand(Functions& fn, const LongCommandLine&) {
+  if (!ProgramFolderTrusted(fn, "Functions.Runs")) return kExitBadInput;
   Sys& sys = fn.Outside().sys;
   const std::string folder = JournalFolder(fn);
   for (const std::string& name : journal::ListRuns(sys, folder)) {
@@ -20,10 +21,10 @@ int RunsCommand(Functions& fn, const LongCommandLine&) {
     std::int64_t restored = 0;
     for (const journal::Entry& e : run.entries) restored += e.state == journal::State::kRestored;
     const std::string config = run.config.empty() ? "(unsaved)" : journal::Escape(run.config);
-    std::printf(
-        "%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
-        journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),
-        static_cast<long long>(run.MovedBytes()), static_cast<long long>(restored), config.c_str());
+    std::printf("%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
+                journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),
+                static_cast<long long>(run.MovedBytes()), static_cast<long long>(restored),
+                config.c_str());
   }
   std::fflush(stdout);
   return kExitOk;
