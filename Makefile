@@ -11,6 +11,17 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN   = $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja") \
               $(shell command -v ccache >/dev/null 2>&1 && echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache") \
               -DKESTREL_WERROR=ON
+# Debian's release flags with its hardening, for the main build and the packages alike: the tests
+# pass on what ships, and the package build finds its objects in the compiler cache, wherever the
+# build folder lies.
+HARDENING   = DEB_BUILD_MAINT_OPTIONS=hardening=+all
+RELEASE_ENV = CXXFLAGS="$$($(HARDENING) dpkg-buildflags --get CPPFLAGS) \
+                $$($(HARDENING) dpkg-buildflags --get CXXFLAGS)" \
+              LDFLAGS="$$($(HARDENING) dpkg-buildflags --get LDFLAGS)"
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
+# Most tests wait on the disk, not the processor.
+TEST_JOBS  ?= $(shell echo $$(( $$(nproc) * 2 )))
 
 .PHONY: deps build run test test-asan test-tsan tidy fuzz package bench format clean
 
@@ -18,7 +29,7 @@ deps:
 	@./scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(RELEASE_ENV) cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=None
 
 build: $(BUILD)/CMakeCache.txt deps
 	cmake --build $(BUILD) -j $(JOBS)
@@ -27,7 +38,7 @@ run: build
 	@./scripts/run.sh $(BUILD)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	cd $(BUILD) && ctest --output-on-failure -j $(TEST_JOBS) --timeout 600
 
 # The plain pass already runs these; under the sanitizers they only cost time: the crash harness
 # (its every run is a fork of the same few paths) and the windows again at 200%.
@@ -38,7 +49,7 @@ $(ASAN_BUILD)/CMakeCache.txt: | deps
 test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 900 -E '$(ASAN_SKIP)'
+	  ctest --output-on-failure -j $(TEST_JOBS) --timeout 900 -E '$(ASAN_SKIP)'
 
 # The tests that run a clean-up off the window's thread, under ThreadSanitizer (clang), and
 # the engine tests whose walk lists folders on several threads.
@@ -68,12 +79,9 @@ fuzz: deps $(FUZZ_BUILD)/CMakeCache.txt
 	./scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Two Debian packages in $(PKG_BUILD): kestrel (silent program) and kestrel-gui (the window),
-# built for /usr with Debian's hardening flags, as a distribution would build them.
-PKG_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# built for /usr.
 $(PKG_BUILD)/CMakeCache.txt: | deps
-	CXXFLAGS="$$($(PKG_FLAGS) dpkg-buildflags --get CPPFLAGS) $$($(PKG_FLAGS) dpkg-buildflags --get CXXFLAGS)" \
-	LDFLAGS="$$($(PKG_FLAGS) dpkg-buildflags --get LDFLAGS)" \
-	  cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=None \
+	$(RELEASE_ENV) cmake -S . -B $(PKG_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=None \
 	  -DCMAKE_INSTALL_PREFIX=/usr -DKESTREL_BUILD_TESTS=OFF
 
 package: deps $(PKG_BUILD)/CMakeCache.txt

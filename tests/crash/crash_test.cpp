@@ -105,10 +105,16 @@ void WriteConfig(const std::string& quarantine_folder, const std::string& extra 
 using test::FakeClock;
 using test::RecordingReporter;
 
+// A child's output would only bury the harness's own.
+void SilenceOutput() {
+  if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
+    std::abort();
+  }
+}
+
 // What `kestrel -s:weekly.ksp` does at the given time, its output aside.
 void SilentRun(Sys& sys, DateTime now) {
-  std::freopen("/dev/null", "w", stdout);
-  std::freopen("/dev/null", "w", stderr);
+  SilenceOutput();
   FakeClock clock(now);
   RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
@@ -204,8 +210,7 @@ Operation FolderMove(const std::string& dest) {
 
 // `kestrel --restore last` at the given time, its output aside.
 void RestoreLast(Sys& sys, DateTime now) {
-  std::freopen("/dev/null", "w", stdout);
-  std::freopen("/dev/null", "w", stderr);
+  SilenceOutput();
   FakeClock clock(now);
   RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
