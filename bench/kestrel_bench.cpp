@@ -3,6 +3,7 @@
 // the median of seven warm runs of each, taken in turns, their ratio, and peak memory. A tree of
 // 2,000,000 entries shows how time and memory grow with the tree and with the files moved.
 // "kestrel_bench WORK --folders-only" stops after the runs over empty folders;
+// "--across-only" times only the moves to a tmpfs and back and the colliding names;
 // "kestrel_bench --bare-walk FOLDER" is the bare getdents walk the table compares with find.
 #include <dirent.h>
 #include <fcntl.h>
@@ -285,6 +286,83 @@ void Row(const char* what, const Result& kestrel, const Result& other, const cha
               other_name, other.seconds, kestrel.seconds / other.seconds);
 }
 
+constexpr int kCollidingFiles = 20000;
+
+// kCollidingFiles due files named so that each name occurs per_name times, in per_name folders
+// (per_name 1: every name differs, 20 folders).
+void MakeNamedDueFiles(const fs::path& dir, const fs::path& quarantine, int per_name) {
+  fs::remove_all(dir);
+  fs::remove_all(quarantine);
+  fs::create_directories(quarantine);
+  const int folders = per_name == 1 ? 20 : per_name;
+  for (int i = 0; i < kCollidingFiles; ++i) {
+    const fs::path sub = dir / ("d" + std::to_string(i % folders));
+    if (i < folders) fs::create_directories(sub);
+    const int name = per_name == 1 ? i : i / per_name;
+    const fs::path file = sub / ("old del-01-01-2020 " + std::to_string(name) + ".txt");
+    Touch(file);
+    fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(24 * 3000));
+  }
+}
+
+// 20,000 due files whose names repeat 200 times against 20,000 different names, both moved by
+// silent runs into one quarantine folder: the free-name search must stay linear.
+void CollidingNames(const std::string& exe, const fs::path& work, const fs::path& home) {
+  const fs::path due = work / "collide", quarantine = work / "collide-q";
+  WriteConfig(home / "collide.ksp", due, quarantine);
+  const auto [repeated, unique] = Medians(
+      {exe, "-s:collide.ksp"}, [&] { MakeNamedDueFiles(due, quarantine, 200); },
+      {exe, "-s:collide.ksp"},
+      [&] {
+        ExpectMoved(quarantine, kCollidingFiles);
+        MakeNamedDueFiles(due, quarantine, 1);
+      });
+  ExpectMoved(quarantine, kCollidingFiles);
+  Row("20,000 names x200 vs unique", repeated, unique, "kestrel, unique names");
+}
+
+// The due files moved from the machine's disk to a tmpfs, and restored, against mv(1) of the
+// same files to the same place and back.
+void AcrossFileSystems(const std::string& exe, const fs::path& work, const fs::path& home,
+                       const fs::path& tmpfs) {
+  const fs::path due = work / "across", quarantine = tmpfs / "kestrel-bench-q";
+  auto fresh = [&] {
+    MakeDueFiles(due, quarantine);
+    WriteConfig(home / "across.ksp", due, quarantine);
+  };
+  const std::vector<std::string> mv = {
+      "find", due.string(),        "-xdev", "-iname", kMask, "-exec", "mv", "-n",
+      "-t",   quarantine.string(), "{}",    "+"};
+  const auto [move, move_mv] = Medians({exe, "-s:across.ksp"}, fresh, mv, [&] {
+    ExpectMoved(quarantine);
+    MakeDueFiles(due, quarantine);
+  });
+  ExpectMoved(quarantine);
+  Row("moving 10,000 files disk -> tmpfs", move, move_mv, "find -exec mv -n -t");
+
+  auto moved_by_run = [&] {
+    fresh();
+    Spawn({exe, "-s:across.ksp"});
+    ExpectMoved(quarantine);
+  };
+  std::string back;
+  const std::string q = "'" + quarantine.string() + "/old del-01-01-2020 '";
+  for (int d = 0; d < kDueFiles / 1000; ++d) {
+    const std::string folder = "'" + (due / ("d" + std::to_string(d))).string() + "'";
+    back += (d == 0 ? "" : " && ") + std::string("mv -n -t ") + folder;
+    back += d == 0 ? " " + q + "?.txt " + q + "??.txt " + q + "???.txt"
+                   : " " + q + std::to_string(d) + "???.txt";
+  }
+  const auto [restore, restore_mv] =
+      Medians({exe, "--restore", "last"}, moved_by_run, {"sh", "-c", back}, [&] {
+        ExpectMoved(quarantine, 0);
+        moved_by_run();
+      });
+  ExpectMoved(quarantine, 0);
+  Row("restoring 10,000 files tmpfs -> disk", restore, restore_mv, "mv -n -t back");
+  fs::remove_all(quarantine);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +378,11 @@ int main(int argc, char** argv) {
   fs::create_directories(home);
   setenv("KESTREL_HOME", home.c_str(), 1);
   setenv("LC_ALL", "C", 1);
+  if (argc > 2 && std::string(argv[2]) == "--across-only") {
+    AcrossFileSystems(KESTREL_EXE, work, home, "/dev/shm");
+    CollidingNames(KESTREL_EXE, work, home);
+    return 0;
+  }
   LoadAndSave(home);
   RunOverEmptyFolders(work, home, 0);
   RunOverEmptyFolders(work, home, 20000);
@@ -405,6 +488,8 @@ int main(int argc, char** argv) {
       });
   ExpectMoved(quarantine, 0);
   Row("restoring 10,000 files, same fs", restore, restore_mv, "mv -n -t back");
+  if (fs::exists("/dev/shm")) AcrossFileSystems(exe, work, home, "/dev/shm");
+  CollidingNames(exe, work, home);
   // Memory grows with the files a run moves, not with the entries it scans.
   MakeDueFiles(due, quarantine, kManyDueFiles);
   WriteConfig(home / "move.ksp", due, quarantine);

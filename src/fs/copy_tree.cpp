@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <memory>
+#include <utility>
 
 #include "fs/dir_entries.h"
 #include "fs/move_ops.h"
@@ -22,9 +24,39 @@ int CheckSame(Sys& sys, int fd, const struct stat& expected) {
   return st.st_dev == expected.st_dev && st.st_ino == expected.st_ino ? 0 : EBUSY;
 }
 
-// Copies the data of in, skipping its holes so that a sparse file stays sparse.
+// Copies len bytes from the current offsets of in to out with copy_file_range; returns
+// EOPNOTSUPP when the kernel cannot (another file system type), having copied nothing.
+int CopyRange(Sys& sys, int in, int out, off_t len) {
+  for (off_t left = len; left > 0;) {
+    const ssize_t n = sys.CopyFileRange(in, out, static_cast<size_t>(left));
+    if (n < 0 && left == len &&
+        (errno == EXDEV || errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS))
+      return EOPNOTSUPP;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;  // the file shrank under the copy
+    left -= n;
+  }
+  return 0;
+}
+
+int ReadWrite(Sys& sys, int in, int out, off_t len, std::unique_ptr<char[]>& buf) {
+  if (!buf) buf.reset(new char[kChunk]);
+  for (off_t left = len; left > 0;) {
+    const ssize_t n = sys.Read(in, buf.get(), std::min<size_t>(static_cast<size_t>(left), kChunk));
+    if (n < 0) return errno;
+    if (n == 0) return EIO;  // the file shrank under the copy
+    if (const int err = WriteAll(sys, out, buf.get(), static_cast<size_t>(n))) return err;
+    left -= n;
+  }
+  return 0;
+}
+
+// Copies the data of in: shared blocks where the file system offers them, else each data
+// range on its own, so that a sparse file stays sparse.
 int CopyData(Sys& sys, int in, int out, off_t size) {
+  if (size > 0 && sys.Clone(out, in) == 0) return 0;
   std::unique_ptr<char[]> buf;
+  bool ranges = true;  // copy_file_range works between these two
   for (off_t pos = 0; pos < size;) {
     off_t data = sys.Lseek(in, pos, SEEK_DATA);
     if (data < 0 && errno == ENXIO) break;  // only a hole is left
@@ -33,25 +65,50 @@ int CopyData(Sys& sys, int in, int out, off_t size) {
     off_t end = sys.Lseek(in, data, SEEK_HOLE);
     if (end < 0 || end > size) end = size;
     if (sys.Lseek(in, data, SEEK_SET) < 0 || sys.Lseek(out, data, SEEK_SET) < 0) return errno;
-    if (!buf) buf.reset(new char[kChunk]);
-    for (off_t left = end - data; left > 0;) {
-      const ssize_t n =
-          sys.Read(in, buf.get(), std::min<size_t>(static_cast<size_t>(left), kChunk));
-      if (n < 0) return errno;
-      if (n == 0) return EIO;  // the file shrank under the copy
-      if (const int err = WriteAll(sys, out, buf.get(), static_cast<size_t>(n))) return err;
-      left -= n;
+    int err = ranges ? CopyRange(sys, in, out, end - data) : EOPNOTSUPP;
+    if (err == EOPNOTSUPP) {
+      ranges = false;
+      err = ReadWrite(sys, in, out, end - data, buf);
     }
+    if (err != 0) return err;
     pos = end;
   }
   return sys.Ftruncate(out, size) == 0 ? 0 : errno;
 }
 
-int SetAttributes(Sys& sys, int fd, const struct stat& st) {
+// Copies the extended attributes (ACLs included) the process may write; what the target
+// refuses goes to lost, and is no error.
+void CopyXattrs(Sys& sys, int in, int out, NotKept& lost) {
+  std::string names(4096, '\0');
+  ssize_t n;
+  while ((n = sys.FListXattr(in, names.data(), names.size())) < 0 && errno == ERANGE)
+    names.resize(names.size() * 4);
+  if (n <= 0) return;  // none, or a file system without them
+  names.resize(static_cast<size_t>(n));
+  const bool root = sys.GetUid() == 0;
+  std::string value;
+  for (size_t at = 0; at < names.size();) {
+    const std::string name(names.c_str() + at);
+    at += name.size() + 1;
+    const bool acl = name.starts_with("system.posix_acl_");
+    if (!root && !name.starts_with("user.") && !acl) continue;  // only root may write those
+    value.resize(4096);
+    ssize_t len;
+    while ((len = sys.FGetXattr(in, name.c_str(), value.data(), value.size())) < 0 &&
+           errno == ERANGE)
+      value.resize(value.size() * 4);
+    if (len < 0) continue;  // gone meanwhile
+    if (sys.FSetXattr(out, name.c_str(), value.data(), static_cast<size_t>(len), 0) != 0)
+      lost |= acl ? kNotKeptAcl : kNotKeptXattrs;
+  }
+}
+
+int SetAttributes(Sys& sys, int in, int out, const struct stat& st, NotKept& lost) {
   // Only root may give a file away; everyone else keeps the copy as their own.
-  sys.FChown(fd, st.st_uid, st.st_gid);
+  if (sys.FChown(out, st.st_uid, st.st_gid) != 0 && sys.GetUid() == 0) lost |= kNotKeptOwner;
+  CopyXattrs(sys, in, out, lost);
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  if (sys.FChmod(fd, st.st_mode & 07777) != 0 || sys.FUtimens(fd, times) != 0) return errno;
+  if (sys.FChmod(out, st.st_mode & 07777) != 0 || sys.FUtimens(out, times) != 0) return errno;
   return 0;
 }
 
@@ -61,15 +118,15 @@ int OpenSource(Sys& sys, int src_dir, const std::string& name, const struct stat
   return CheckSame(sys, in.Get(), st);
 }
 
-int FillCopy(Sys& sys, int in, int out, const struct stat& st) {
+int FillCopy(Sys& sys, int in, int out, const struct stat& st, NotKept& lost) {
   int err = CopyData(sys, in, out, st.st_size);
-  if (err == 0) err = SetAttributes(sys, out, st);
+  if (err == 0) err = SetAttributes(sys, in, out, st, lost);
   if (err == 0 && sys.Fsync(out) != 0) err = errno;
   return err;
 }
 
 int CopyFileAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
-               const std::string& dst_name) {
+               const std::string& dst_name, NotKept& lost) {
   Fd in;
   if (const int err = OpenSource(sys, src_dir, name, st, in)) return err;
   Fd out(sys,
@@ -77,7 +134,7 @@ int CopyFileAt(Sys& sys, int src_dir, const std::string& name, const struct stat
   if (!out.Valid()) return errno;
   int err = IsTempName(dst_name) ? LockTemp(sys, out.Get()) : 0;
   if (err == EAGAIN) return EEXIST;  // swept before it was locked: take another name
-  if (err == 0) err = FillCopy(sys, in.Get(), out.Get(), st);
+  if (err == 0) err = FillCopy(sys, in.Get(), out.Get(), st, lost);
   if (err == 0 && out.Reset() != 0) err = errno;
   if (err != 0) {
     out.Reset();
@@ -86,11 +143,38 @@ int CopyFileAt(Sys& sys, int src_dir, const std::string& name, const struct stat
   return err;
 }
 
-int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
-                 const std::string& dst_name, CopiedTree& copied);
+// One folder copy: its top, open, and where the first name of each file with several names
+// went below it, so that the others become links to it again.
+struct TreeCopy {
+  Sys& sys;
+  int top = -1;
+  std::map<std::pair<dev_t, ino_t>, std::string> first_names;
+  NotKept lost = 0;
+};
+
+int CopyFolderAt(TreeCopy& tree, int src_dir, const std::string& name, const struct stat& st,
+                 int dst_dir, const std::string& dst_name, const std::string& rel,
+                 CopiedTree& copied);
+
+// Copies the regular file name of in into out; a further name of a file copied already
+// becomes a link to that copy.
+int CopyMember(TreeCopy& tree, int in, const std::string& name, const struct stat& st, int out,
+               const std::string& rel) {
+  Sys& sys = tree.sys;
+  if (st.st_nlink > 1) {
+    const auto [it, first] = tree.first_names.try_emplace({st.st_dev, st.st_ino}, rel);
+    if (!first) {
+      if (sys.LinkAt(tree.top, it->second.c_str(), out, name.c_str(), 0) == 0) return 0;
+      tree.lost |= kNotKeptHardLinks;
+    }
+  }
+  return CopyFileAt(sys, in, name, st, out, name, tree.lost);
+}
 
 // Copies every entry of in into out; the caller removes out when this fails.
-int CopyContents(Sys& sys, int in, dev_t dev, int out, CopiedTree& copied) {
+int CopyContents(TreeCopy& tree, int in, dev_t dev, int out, const std::string& rel,
+                 CopiedTree& copied) {
+  Sys& sys = tree.sys;
   std::vector<std::string> names;
   if (!ForEachEntry(sys, in,
                     [&](const char* n, size_t len, unsigned char) { names.emplace_back(n, len); }))
@@ -98,16 +182,18 @@ int CopyContents(Sys& sys, int in, dev_t dev, int out, CopiedTree& copied) {
   for (const std::string& name : names) {
     struct stat st;
     if (sys.FStatAt(in, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const std::string path = rel.empty() ? name : rel + "/" + name;
     int err;
     if (S_ISREG(st.st_mode)) {
-      err = CopyFileAt(sys, in, name, st, out, name);
+      err = CopyMember(tree, in, name, st, out, path);
     } else if (S_ISLNK(st.st_mode)) {
       std::string target;
       err = ReadLinkText(sys, in, name, target);
       if (err == 0 && sys.SymlinkAt(target.c_str(), out, name.c_str()) != 0) err = errno;
+      if (err == 0) SetLinkAttributes(sys, out, name, st, tree.lost);
     } else if (S_ISDIR(st.st_mode) && st.st_dev == dev) {
-      copied.folders.push_back(CopiedTree{name, {}, {}});
-      err = CopyFolderAt(sys, in, name, st, out, name, copied.folders.back());
+      copied.folders.push_back(CopiedTree{name, {}, {}, 0});
+      err = CopyFolderAt(tree, in, name, st, out, name, path, copied.folders.back());
       if (err == 0) continue;
     } else {
       err = EXDEV;  // special files and other file systems are never copied
@@ -118,8 +204,10 @@ int CopyContents(Sys& sys, int in, dev_t dev, int out, CopiedTree& copied) {
   return 0;
 }
 
-int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct stat& st, int dst_dir,
-                 const std::string& dst_name, CopiedTree& copied) {
+int CopyFolderAt(TreeCopy& tree, int src_dir, const std::string& name, const struct stat& st,
+                 int dst_dir, const std::string& dst_name, const std::string& rel,
+                 CopiedTree& copied) {
+  Sys& sys = tree.sys;
   Fd in(sys, sys.OpenAt(src_dir, name.c_str(), kFolderFlags, 0));
   if (!in.Valid()) return errno;
   if (const int err = CheckSame(sys, in.Get(), st)) return err;
@@ -127,13 +215,37 @@ int CopyFolderAt(Sys& sys, int src_dir, const std::string& name, const struct st
   Fd out(sys, sys.OpenAt(dst_dir, dst_name.c_str(), kFolderFlags, 0));
   if (!out.Valid()) return errno;
   if (IsTempName(dst_name) && LockTemp(sys, out.Get()) == EAGAIN) return EEXIST;
-  int err = CopyContents(sys, in.Get(), st.st_dev, out.Get(), copied);
-  if (err == 0) err = SetAttributes(sys, out.Get(), st);
+  if (tree.top < 0) tree.top = out.Get();
+  int err = CopyContents(tree, in.Get(), st.st_dev, out.Get(), rel, copied);
+  if (err == 0) err = SetAttributes(sys, in.Get(), out.Get(), st, tree.lost);
   if (err == 0 && sys.Fsync(out.Get()) != 0) err = errno;
+  if (tree.top == out.Get()) tree.top = -1;
   return err;
 }
 
 }  // namespace
+
+std::string NotKeptText(NotKept lost) {
+  std::string text;
+  for (const auto& [bit, what] :
+       {std::pair{kNotKeptXattrs, "extended attributes"}, std::pair{kNotKeptAcl, "ACL"},
+        std::pair{kNotKeptOwner, "owner"}, std::pair{kNotKeptTimes, "times"},
+        std::pair{kNotKeptHardLinks, "hard links"}}) {
+    if ((lost & bit) == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += what;
+  }
+  return text;
+}
+
+void SetLinkAttributes(Sys& sys, int dir, const std::string& name, const struct stat& st,
+                       NotKept& lost) {
+  if (sys.FChownAt(dir, name.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+      sys.GetUid() == 0)
+    lost |= kNotKeptOwner;
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (sys.UtimensAt(dir, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) lost |= kNotKeptTimes;
+}
 
 int WriteAll(Sys& sys, int fd, const char* data, size_t size) {
   while (size > 0) {
@@ -167,10 +279,13 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
     temp_name = TempName();
     int err;
     if (S_ISREG(src.st.st_mode)) {
-      err = CopyFileAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name);
+      copied = CopiedTree{src.name, {}, {}, 0};
+      err = CopyFileAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name, copied.not_kept);
     } else if (S_ISDIR(src.st.st_mode)) {
-      copied = CopiedTree{src.name, {}, {}};
-      err = CopyFolderAt(sys, src.Dir(), src.name, src.st, dst_dir, temp_name, copied);
+      TreeCopy tree{sys, -1, {}, 0};
+      copied = CopiedTree{src.name, {}, {}, 0};
+      err = CopyFolderAt(tree, src.Dir(), src.name, src.st, dst_dir, temp_name, "", copied);
+      copied.not_kept = tree.lost;
       if (err != 0 && err != EEXIST) RemoveTree(sys, dst_dir, temp_name, dst_st.st_dev, nullptr);
     } else {
       return EXDEV;
@@ -180,12 +295,12 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
   return EEXIST;
 }
 
-int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out) {
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost) {
   Fd in;
   if (const int err = OpenSource(sys, src.Dir(), src.name, src.st, in)) return err;
   out = Fd(sys, OpenAnonymous(sys, dst_dir, 0600));
   if (!out.Valid()) return errno;
-  const int err = FillCopy(sys, in.Get(), out.Get(), src.st);
+  const int err = FillCopy(sys, in.Get(), out.Get(), src.st, lost);
   if (err != 0) out.Reset();
   return err;
 }

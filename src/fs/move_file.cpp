@@ -46,13 +46,14 @@ int PlaceFree(const std::string& wanted, int max_number, FreeNumber* next, std::
 }
 
 int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
-                   int max_number, FreeNumber* next, std::string& placed) {
+                   int max_number, FreeNumber* next, std::string& placed, NotKept& lost) {
   std::string target;
   if (const int err = ReadLinkText(sys, src.Dir(), src.name, target)) return err;
   int err = PlaceFree(wanted, max_number, next, placed, [&](const std::string& name) {
     return sys.SymlinkAt(target.c_str(), dst, name.c_str()) == 0 ? 0 : errno;
   });
   if (err != 0) return err;
+  SetLinkAttributes(sys, dst, placed, src.st, lost);
   err = SyncFolder(sys, dst);
   if (err == 0) err = RemoveSource(sys, src, nullptr);
   if (err != 0) sys.UnlinkAt(dst, placed.c_str(), 0);
@@ -62,9 +63,9 @@ int MoveLinkAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
 // Returns ENOTSUP when the file system has no anonymous files or they cannot be named; nothing
 // is done then.
 int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& wanted,
-                   int max_number, FreeNumber* next, std::string& placed) {
+                   int max_number, FreeNumber* next, std::string& placed, NotKept& lost) {
   Fd out;
-  int err = CopyToAnonymous(sys, src, dst, out);
+  int err = CopyToAnonymous(sys, src, dst, out, lost);
   if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
   err = PlaceFree(wanted, max_number, next, placed, [&](const std::string& name) {
     return LinkAnonymous(sys, out.Get(), dst, name);
@@ -77,14 +78,15 @@ int MoveFileAcross(Sys& sys, const MoveSource& src, int dst, const std::string& 
 }
 
 int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const std::string& wanted,
-               int max_number, FreeNumber* next, std::string& placed) {
+               int max_number, FreeNumber* next, std::string& placed, NotKept& lost) {
   if (S_ISREG(src.st.st_mode)) {
-    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, next, placed);
+    const int err = MoveFileAcross(sys, src, dst, wanted, max_number, next, placed, lost);
     if (err != ENOTSUP) return err;
   }
   std::string temp;
   CopiedTree copied;
   if (const int err = CopyToTemp(sys, src, dst, temp, copied)) return err;
+  lost |= copied.not_kept;
   const bool folder = S_ISDIR(src.st.st_mode);
   int err = RenameToFreeName(sys, dst, temp, dst, wanted, placed, max_number, next);
   const std::string& landed = err == 0 ? placed : temp;
@@ -139,8 +141,8 @@ int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int t
 }
 
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
-                  const std::string& wanted, bool free_name, std::string& placed,
-                  FreeNumber* next, MoveSteps* steps) {
+                  const std::string& wanted, bool free_name, std::string& placed, FreeNumber* next,
+                  NotKept* not_kept, MoveSteps* steps) {
   const int max_number = free_name ? kMaxNumber : 1;
   if (!free_name) next = nullptr;
   // The rename alone knows whether the two folders share a mount: a bind mount of the same
@@ -161,9 +163,12 @@ int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
             static_cast<std::uint64_t>(src.st.st_size))
       return ENOSPC;
   }
-  if (S_ISLNK(src.st.st_mode))
-    return MoveLinkAcross(sys, src, dst, wanted, max_number, next, placed);
-  return MoveAcross(sys, src, dst, dst_dev, wanted, max_number, next, placed);
+  NotKept lost = 0;
+  const int err = S_ISLNK(src.st.st_mode)
+                      ? MoveLinkAcross(sys, src, dst, wanted, max_number, next, placed, lost)
+                      : MoveAcross(sys, src, dst, dst_dev, wanted, max_number, next, placed, lost);
+  if (err == 0 && not_kept != nullptr) *not_kept = lost;
+  return err;
 }
 
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
@@ -196,10 +201,13 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
   std::string name;
   MoveSteps steps;
   FreeNumber* next = cache != nullptr ? &cache->destination.next_free[src.name] : nullptr;
-  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &steps);
+  NotKept lost = 0;
+  const int err =
+      MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &lost, &steps);
   if (err == 0 && placed != nullptr) {
     placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
     placed->info_path.clear();
+    placed->not_kept = lost;
     placed->dev = src.st.st_dev;
     placed->ino = src.st.st_ino;
     struct stat st;

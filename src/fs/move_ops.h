@@ -14,6 +14,13 @@ namespace kestrel {
 
 class ScannedFolders;
 
+// What a copy to another file system could not keep of an item, because the target refused it.
+using NotKept = unsigned;
+inline constexpr NotKept kNotKeptXattrs = 1, kNotKeptAcl = 2, kNotKeptOwner = 4, kNotKeptTimes = 8,
+                         kNotKeptHardLinks = 16;
+// "extended attributes, ACL, owner, times, hard links", or the part of it that lost holds.
+std::string NotKeptText(NotKept lost);
+
 // Where a search for a free "name (N)" goes on from: a run's later search for the same name in
 // the same folder starts after the number its last one took.
 struct FreeNumber {
@@ -65,10 +72,13 @@ struct CopiedTree {
   std::string name;
   std::vector<std::string> leaves;
   std::vector<CopiedTree> folders;
+  NotKept not_kept = 0;  // of the whole copy, kept in the top only
 };
 
 // Copies the source (a regular file or a folder, whole) under a new hidden name in dst_dir,
-// with its mode, owner (where allowed) and times, synced to disk. Special files anywhere give
+// as cp -a does: holes, mode, owner (where allowed), times to the nanosecond, the extended
+// attributes the process may write, links as links and hard links among its files as hard
+// links; synced to disk. Special files anywhere give
 // EXDEV. On failure nothing of the copy is left. Returns 0 or the errno.
 int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
                CopiedTree& copied);
@@ -76,7 +86,11 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
 // Copies the regular file src into an anonymous file in dst_dir (out), as CopyToTemp does,
 // so that nothing is left when the process dies before it is given a name. Returns 0 or the
 // errno (see NoAnonymousFiles).
-int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out);
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost);
+
+// Gives the link name in dir the owner and times of st, a link's own (lstat).
+void SetLinkAttributes(Sys& sys, int dir, const std::string& name, const struct stat& st,
+                       NotKept& lost);
 
 // Removes the folder name below parent: only the names in copied when it is given, else
 // everything; never leaves the file system dev. Keeps going past failures; returns the first
@@ -104,11 +118,12 @@ struct MoveSteps {
 // free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
 // It renames; when the rename says EXDEV (another file system, or the same one through another
 // mount) it copies as MoveIntoFolder does, after checking the room. The name used goes to
-// placed; next, as for RenameToFreeName. Returns 0 or the errno (EEXIST: the name is taken,
-// ENOSPC: no room for the copy).
+// placed; next, as for RenameToFreeName; not_kept learns what a copy could not keep. Returns 0
+// or the errno (EEXIST: the name is taken, ENOSPC: no room for the copy).
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed,
-                  FreeNumber* next = nullptr, MoveSteps* steps = nullptr);
+                  FreeNumber* next = nullptr, NotKept* not_kept = nullptr,
+                  MoveSteps* steps = nullptr);
 
 // Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
 // the errno of the failed move.
@@ -118,6 +133,7 @@ struct MovePlaced {
   int error = 0;
   dev_t dev = 0;  // what now lies at path: the source's own inode after a rename, else the copy's
   ino_t ino = 0;
+  NotKept not_kept = 0;  // what a copy to another file system lost
 };
 
 // Both return 0 or the errno of the failed move; placed, when given, learns where it went.

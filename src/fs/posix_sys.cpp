@@ -2,7 +2,9 @@
 #include <linux/fs.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -86,6 +88,24 @@ int Sys::StatX(int dirfd, const char* path, int flags, unsigned int mask, struct
 
 int Sys::LinkAt(int olddirfd, const char* oldpath, int newdirfd, const char* newpath, int flags) {
   return ::linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+}
+ssize_t Sys::FListXattr(int fd, char* list, size_t size) {
+  return ::flistxattr(fd, list, size);
+}
+ssize_t Sys::FGetXattr(int fd, const char* name, void* value, size_t size) {
+  return ::fgetxattr(fd, name, value, size);
+}
+int Sys::FSetXattr(int fd, const char* name, const void* value, size_t size, int flags) {
+  return ::fsetxattr(fd, name, value, size, flags);
+}
+int Sys::UtimensAt(int dirfd, const char* path, const struct timespec times[2], int flags) {
+  return ::utimensat(dirfd, path, times, flags);
+}
+int Sys::FChownAt(int dirfd, const char* path, uid_t owner, gid_t group, int flags) {
+  return ::fchownat(dirfd, path, owner, group, flags);
+}
+int Sys::Clone(int dst_fd, int src_fd) {
+  return ::ioctl(dst_fd, FICLONE, src_fd);
 }
 int Sys::Flock(int fd, int operation) {
   int result;

@@ -50,6 +50,15 @@ class Sys {
                      int flags);
   // flock(2), for the run lock and Kestrel's temporaries.
   virtual int Flock(int fd, int operation);
+  // flistxattr(2), fgetxattr(2), fsetxattr(2): extended attributes, ACLs among them.
+  virtual ssize_t FListXattr(int fd, char* list, size_t size);
+  virtual ssize_t FGetXattr(int fd, const char* name, void* value, size_t size);
+  virtual int FSetXattr(int fd, const char* name, const void* value, size_t size, int flags);
+  // utimensat(2) and fchownat(2), for a link's own times and owner (AT_SYMLINK_NOFOLLOW).
+  virtual int UtimensAt(int dirfd, const char* path, const struct timespec times[2], int flags);
+  virtual int FChownAt(int dirfd, const char* path, uid_t owner, gid_t group, int flags);
+  // ioctl(FICLONE): dst shares the blocks of src; fails where the file systems cannot.
+  virtual int Clone(int dst_fd, int src_fd);
   // getcwd(3): the working folder where /proc cannot tell it.
   virtual char* GetCwd(char* buf, size_t size);
 };

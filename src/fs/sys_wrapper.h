@@ -69,6 +69,22 @@ class SysWrapper : public Sys {
     return target_.LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
   }
   int Flock(int fd, int operation) override { return target_.Flock(fd, operation); }
+  ssize_t FListXattr(int fd, char* list, size_t size) override {
+    return target_.FListXattr(fd, list, size);
+  }
+  ssize_t FGetXattr(int fd, const char* name, void* value, size_t size) override {
+    return target_.FGetXattr(fd, name, value, size);
+  }
+  int FSetXattr(int fd, const char* name, const void* value, size_t size, int flags) override {
+    return target_.FSetXattr(fd, name, value, size, flags);
+  }
+  int UtimensAt(int dirfd, const char* path, const struct timespec times[2], int flags) override {
+    return target_.UtimensAt(dirfd, path, times, flags);
+  }
+  int FChownAt(int dirfd, const char* path, uid_t owner, gid_t group, int flags) override {
+    return target_.FChownAt(dirfd, path, owner, group, flags);
+  }
+  int Clone(int dst_fd, int src_fd) override { return target_.Clone(dst_fd, src_fd); }
   char* GetCwd(char* buf, size_t size) override { return target_.GetCwd(buf, size); }
 
  private:

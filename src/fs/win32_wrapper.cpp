@@ -80,11 +80,19 @@ bool Win32Wrapper::FileIsReadOnly(const std::string& path) {
 
 bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder,
                             MovePlaced* placed) {
+  MovePlaced own;
+  if (placed == nullptr) placed = &own;
   const int err = to_folder.empty()
                       ? MoveToTrash(sys_, scanned_, from, placed)
                       : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_, placed);
-  if (placed != nullptr) placed->error = err;
-  if (err == 0) return true;
+  placed->error = err;
+  if (err == 0) {
+    if (placed->not_kept != 0 && warnings_ != nullptr) {
+      warnings_->RecordWarning("Not kept on the destination (" + NotKeptText(placed->not_kept) +
+                               "): " + EscapeControlBytes(from));
+    }
+    return true;
+  }
   if (warnings_ != nullptr) {
     warnings_->RecordWarning(err == EACCES || err == EPERM
                                  ? "File access is denied: " + EscapeControlBytes(from)

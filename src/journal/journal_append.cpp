@@ -63,7 +63,8 @@ bool Within(const std::string& folder, const std::string& path) {
 bool Matches(const struct stat& st, const Recorded& r) {
   if ((st.st_mode & S_IFMT) != (r.mode & S_IFMT)) return false;
   if (st.st_mtim.tv_sec != r.mtime.tv_sec || st.st_mtim.tv_nsec != r.mtime.tv_nsec) return false;
-  return !S_ISREG(st.st_mode) || st.st_size == r.size;
+  // A link's size is the length of its target.
+  return !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || st.st_size == r.size;
 }
 
 bool SameContent(Sys& sys, int dir_a, const std::string& a, int dir_b, const std::string& b) {

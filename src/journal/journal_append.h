@@ -49,7 +49,7 @@ class JournalAppend {
 bool Within(const std::string& folder, const std::string& path);
 
 // Whether the entry name below dir is what a journal recorded: same type, stamp to the
-// nanosecond and, for a regular file, size.
+// nanosecond and, for a regular file or a link (its target's length), size.
 struct Recorded {
   mode_t mode = 0;
   std::int64_t size = 0;

@@ -153,8 +153,9 @@ struct Restorer {
     // whole beside its source can be finished; a rename leaves no such state.
     MoveSteps steps;
     steps.before_copy = [&] { return append.Sync(); };
+    NotKept lost = 0;
     err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
-                        nullptr, &steps);
+                        nullptr, &lost, &steps);
     if (err != 0) {
       append.Line(UnrestoredLine(e.number, clock.Now(), err));
       e.state = State::kMoved;
@@ -168,6 +169,8 @@ struct Restorer {
     e.state = State::kRestored;
     e.restored_to = to;
     ++result.restored;
+    if (lost != 0)
+      Warn("Not kept on the destination (" + NotKeptText(lost) + "): " + EscapeControlBytes(to));
     if (events.restored) events.restored(e, to);
   }
 

@@ -75,6 +75,22 @@ class CrashSys : public SysWrapper {
     return Tick(), SysWrapper::LinkAt(od, op, nd, np, f);
   }
   int Flock(int fd, int op) override { return Tick(), SysWrapper::Flock(fd, op); }
+  ssize_t FListXattr(int fd, char* l, size_t n) override {
+    return Tick(), SysWrapper::FListXattr(fd, l, n);
+  }
+  ssize_t FGetXattr(int fd, const char* k, void* v, size_t n) override {
+    return Tick(), SysWrapper::FGetXattr(fd, k, v, n);
+  }
+  int FSetXattr(int fd, const char* k, const void* v, size_t n, int f) override {
+    return Tick(), SysWrapper::FSetXattr(fd, k, v, n, f);
+  }
+  int UtimensAt(int d, const char* p, const struct timespec t[2], int f) override {
+    return Tick(), SysWrapper::UtimensAt(d, p, t, f);
+  }
+  int FChownAt(int d, const char* p, uid_t u, gid_t g, int f) override {
+    return Tick(), SysWrapper::FChownAt(d, p, u, g, f);
+  }
+  int Clone(int dst, int src) override { return Tick(), SysWrapper::Clone(dst, src); }
 
  private:
   void Tick() {

@@ -26,7 +26,9 @@ enum class Op {
   kRenameAt2,
   kUnlinkAt,
   kLinkAt,
-  kInodeFlags
+  kInodeFlags,
+  kCopyFileRange,
+  kSetXattr
 };
 
 // The real calls, with chosen ones made to fail, cut short or pointed elsewhere.
@@ -90,6 +92,12 @@ class FaultSys : public SysWrapper {
     return Failed(Op::kLinkAt, newpath)
                ? -1
                : SysWrapper::LinkAt(olddirfd, oldpath, newdirfd, newpath, flags);
+  }
+  ssize_t CopyFileRange(int in, int out, size_t len) override {
+    return Failed(Op::kCopyFileRange) ? -1 : SysWrapper::CopyFileRange(in, out, len);
+  }
+  int FSetXattr(int fd, const char* name, const void* value, size_t size, int flags) override {
+    return Failed(Op::kSetXattr, name) ? -1 : SysWrapper::FSetXattr(fd, name, value, size, flags);
   }
   ssize_t ReadLinkAt(int dirfd, const char* path, char* buf, size_t size) override {
     return NoProc(path) ? -1 : SysWrapper::ReadLinkAt(dirfd, path, buf, size);
