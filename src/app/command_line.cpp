@@ -64,6 +64,7 @@ const std::vector<LongOption>& LongOptions() {
        "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},
       {"rename", nullptr, "with --restore: restore to a free name when the original is taken"},
       {"keep-journals", "N", "keep the journals of the last N runs (default 100)"},
+      {"purge", "CONFIG", "delete the quarantine items of CONFIG older than its purge days"},
   };
   return options;
 }

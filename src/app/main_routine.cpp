@@ -28,6 +28,10 @@ void PrintRunLines(Functions& fn) {
   fn.FileRemovalRpt->FileMoved.Subscribe([](const RemovedFilePtr& file) {
     std::printf("[File Moved] %s\n", EscapeControlBytes(file->OriginalFilename()).c_str());
   });
+  fn.FileRemovalRpt->ItemPurged.Subscribe([](const std::string& path, std::int64_t size) {
+    std::printf("[Purged] %lld %s\n", static_cast<long long>(size),
+                EscapeControlBytes(path).c_str());
+  });
   fn.FileRemovalRpt->MessageLogged.Subscribe(
       [](const std::string& message) { std::printf("[Message] %s\n", message.c_str()); });
   fn.WarningRpt->WarningIssued.Subscribe(

@@ -25,6 +25,9 @@ void PrintRunJson(Functions& fn) {
               .Number("size", file->FileSize())
               .Str());
   });
+  fn.FileRemovalRpt->ItemPurged.Subscribe([](const std::string& path, std::int64_t size) {
+    Print(JsonLine().Text("type", "purged").Text("path", path).Number("size", size).Str());
+  });
   fn.FileRemovalRpt->MessageLogged.Subscribe([](const std::string& message) {
     Print(JsonLine().Text("type", "message").Text("text", message).Str());
   });
@@ -49,6 +52,9 @@ std::string RunSummaryJson(Functions& fn, int status) {
       .Number("bytes", bytes)
       .Number("errors", errors)
       .Number("folders", fn.FoldersScanned)
+      .Number("purged", fn.CurrentCfg->LastPurge().items)
+      .Number("purged_bytes", fn.CurrentCfg->LastPurge().bytes)
+      .Number("purge_errors", fn.CurrentCfg->LastPurge().errors)
       .Number("status", status)
       .Str();
 }

@@ -178,6 +178,21 @@ RunEnd CleanUpRun::Run() {
   // A stop during the scan, or after the last file, ends the run all the same.
   if (end == RunEnd::kCompleted) stopped_by_user();
 
+  const bool purging = cfg_.PurgeAfterDays() > 0 && !quarantine.empty();
+  std::int64_t purged = 0;
+  if (purging && (end == RunEnd::kCompleted || end == RunEnd::kMegabyteLimit)) {
+    journal::PurgeSetup setup =
+        journal::MakePurgeSetup(world_.outside.sys, world_.outside.clock,
+                                world_.outside.program_folder, quarantine, cfg_.PurgeAfterDays());
+    setup.max_errors = std::max<std::int64_t>(cfg_.MaxErrorsPerRun() - errors, 0);
+    journal::PurgeEvents events;
+    events.purged = [&](const journal::PurgeItem& item) { recorder_.Purged(item); };
+    events.warning = [&](const std::string& text) { recorder_.Warning(text, true); };
+    const journal::PurgeResult result = mover_.Purge(setup, events, recorder_.PurgeOnly());
+    recorder_.PurgeEnded(result);
+    purged = result.items;
+  }
+
   std::int64_t files_moved = 0;
   std::int64_t total_bytes = 0;
   for (const auto& record : records_) {
@@ -186,13 +201,15 @@ RunEnd CleanUpRun::Run() {
     total_bytes += record->FileSize();
   }
   const auto elapsed = static_cast<double>(world_.outside.clock.Now().Seconds() - start.Seconds());
-  recorder_.Summary({
+  std::vector<std::string> summary = {
       "Folders scanned: " + std::to_string(world_.folders_scanned),
       "Files moved or deleted: " + std::to_string(files_moved),
       "Total MB moved or deleted: " + Fixed(static_cast<double>(total_bytes) / kMegabyte, "%.2f"),
       "Elapsed time: " + Fixed(elapsed, "%.1f") + " seconds",
-      "Kestrel completed",
-  });
+  };
+  if (purging) summary.push_back("Items purged: " + std::to_string(purged));
+  summary.push_back("Kestrel completed");
+  recorder_.Summary(summary);
   return end;
 }
 

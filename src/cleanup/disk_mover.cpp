@@ -26,7 +26,8 @@ journal::FileFacts FactsOf(const std::string& path, const Win32Wrapper::FileInfo
 void DiskMover::CreateFolder(const std::string& folder) {
   Win32Wrapper fs(sys_);
   try {
-    fs.CreateFolder(folder);
+    // Only its user may put things into what a purge empties.
+    fs.CreateFolder(folder, 0700);
   } catch (const KsError& e) {
     // Another process may have made it meanwhile.
     if (e.Number() != EEXIST || !fs.FolderExists(folder)) throw;

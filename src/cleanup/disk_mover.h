@@ -36,6 +36,10 @@ class DiskMover : public Mover {
   void BatchEnd() override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
   bool MovedAway(const std::string&) const override { return false; }
+  journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
+                             const std::set<std::string>* only) override {
+    return journal::RunPurge(setup, events, only);
+  }
 
  private:
   struct Announced {

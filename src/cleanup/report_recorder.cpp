@@ -9,6 +9,7 @@ namespace kestrel {
 
 void ReportRecorder::Started() {
   world_.log.Initialize(cfg_.MaxKBLogFile());
+  cfg_.LastPurge({});
 }
 
 void ReportRecorder::Refused(const std::string& text) {
@@ -35,6 +36,15 @@ void ReportRecorder::Warning(const std::string& text, bool logged) {
 
 void ReportRecorder::FileMoved(const RemovedFilePtr& record) {
   world_.removals.RecordFileMoved(record);
+}
+
+void ReportRecorder::Purged(const journal::PurgeItem& item) {
+  world_.removals.RecordPurged(item.path, item.size);
+  world_.log.WriteLogMessage("Purged: " + EscapeControlBytes(item.path));
+}
+
+void ReportRecorder::PurgeEnded(const journal::PurgeResult& result) {
+  cfg_.LastPurge({result.items, result.bytes, result.errors});
 }
 
 void ReportRecorder::Stopped(RunEnd why, const std::string& text) {

@@ -22,10 +22,15 @@ class ReportRecorder : public RunRecorder {
   void FolderScanned(const std::string& folder, bool logged) override;
   void Warning(const std::string& text, bool logged) override;
   void FileMoved(const RemovedFilePtr& record) override;
+  void Purged(const journal::PurgeItem& item) override;
+  void PurgeEnded(const journal::PurgeResult& result) override;
   void Stopped(RunEnd why, const std::string& text) override;
   void Summary(const std::vector<std::string>& lines) override;
   bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
   int StopSignal() const override { return control_ != nullptr ? control_->signal.load() : 0; }
+  const std::set<std::string>* PurgeOnly() const override {
+    return control_ != nullptr && control_->purge_only ? &*control_->purge_only : nullptr;
+  }
 
  private:
   const RunWorld& world_;

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
 
 namespace kestrel {
 
@@ -12,6 +15,8 @@ struct RunControl {
   std::atomic<int> signal{0};
   // Folders this run has scanned so far.
   std::atomic<std::int32_t> folders_scanned{0};
+  // Set before the run starts: its purge deletes only these quarantine paths (a preview's list).
+  std::optional<std::set<std::string>> purge_only;
 
   bool StopRequested() const { return stop.load(std::memory_order_relaxed); }
 };

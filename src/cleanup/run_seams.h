@@ -6,6 +6,7 @@
 
 #include "config/removed_file.h"
 #include "fs/win32_wrapper.h"
+#include "journal/purge.h"
 #include "platform/date_time.h"
 
 namespace kestrel {
@@ -45,6 +46,10 @@ class RunRecorder {
   // A warning; logged when it belongs in the log as well as in the warning report.
   virtual void Warning(const std::string& text, bool logged) = 0;
   virtual void FileMoved(const RemovedFilePtr& record) = 0;
+  // An item purged from the quarantine (a preview: one that would be).
+  virtual void Purged(const journal::PurgeItem& item) { (void)item; }
+  // The end-of-run purge is over.
+  virtual void PurgeEnded(const journal::PurgeResult& result) { (void)result; }
   // A limit ends the loop with this text.
   virtual void Stopped(RunEnd why, const std::string& text) = 0;
   // The summary lines of a run that went through its loop.
@@ -53,6 +58,8 @@ class RunRecorder {
   virtual bool StopRequested() const { return false; }
   // The signal that asked the run to end (SIGTERM, SIGINT, SIGHUP), or 0.
   virtual int StopSignal() const { return 0; }
+  // The only quarantine paths the purge may delete; null: every due item.
+  virtual const std::set<std::string>* PurgeOnly() const { return nullptr; }
 };
 
 // One move the run decided on, after its read-only and space checks.
@@ -90,6 +97,13 @@ class Mover {
   // Returns true iff an earlier Move took the path (or a folder above it) away while the disk
   // still shows it.
   virtual bool MovedAway(const std::string& path) const = 0;
+  // Purges the quarantine's due items at the run's end; a preview only lists them.
+  virtual journal::PurgeResult Purge(const journal::PurgeSetup& setup,
+                                     const journal::PurgeEvents& events,
+                                     const std::set<std::string>* only) {
+    (void)setup, (void)events, (void)only;
+    return {};
+  }
 };
 
 }  // namespace kestrel

@@ -111,6 +111,7 @@ bool KestrelCfg::Load() {
                     "KestrelCfg.Load");
     }
     DisplayAllMessages(*display_all);
+    PurgeAfterDays(store.GetLong(kOptions, "PurgeAfterDays", 0));
 
     // Refused like an unreadable file: the window does not open it, nor write over it.
     file_unreadable_ = !HasIncludeCount(outside_.sys, store, filename_);
@@ -147,6 +148,8 @@ bool KestrelCfg::Save() {
         {kOptions, "MaxErrorsPerRun", std::to_string(MaxErrorsPerRun())},
         {kOptions, "MaxKBLog", std::to_string(MaxKBLogFile())},
         {kOptions, "DisplayAllMessages", BooleanText(DisplayAllMessages())},
+        // Written even at 0: Save removes no key, so a skipped 0 would leave an old value.
+        {kOptions, "PurgeAfterDays", std::to_string(PurgeAfterDays())},
     };
     ListWrites(writes, "Include", "IncludeFoldersCount", "IncludeSubs", IncludeFolders());
     ListWrites(writes, "Exclude", "ExcludeFoldersCount", "ExcludeSubs", ExcludeFolders());

@@ -16,6 +16,11 @@ namespace kestrel {
 struct Outside;
 
 using FolderList = std::vector<Folder2Clean>;
+
+// What the last run's purge of the quarantine did.
+struct PurgeCounts {
+  std::int64_t items = 0, bytes = 0, errors = 0;
+};
 using FolderListPtr = std::shared_ptr<FolderList>;
 
 // One clean-up configuration: its settings, folder lists, last run and file.
@@ -44,6 +49,8 @@ class KestrelCfg {
   void IsDirty(bool dirty) { is_dirty_ = dirty; }
   // The records of the last run, in the order of the attempts; the list itself, not a copy.
   std::vector<RemovedFilePtr>& RemovedFiles() { return removed_files_; }
+  const PurgeCounts& LastPurge() const { return last_purge_; }
+  void LastPurge(PurgeCounts counts) { last_purge_ = counts; }
   DateTime LastRunDate() const { return last_run_date_; }
   // Stores the date and writes "RunDate" to Filename at once when there is one.
   // Throws KsError when the file cannot be written or could not be read.
@@ -76,6 +83,9 @@ class KestrelCfg {
   void MaxKBLogFile(std::int32_t v) { max_kb_log_file_ = v; }
   bool DisplayAllMessages() const { return display_all_messages_; }
   void DisplayAllMessages(bool v) { display_all_messages_ = v; }
+  // Quarantined items older than this many days are purged; 0 or less: never.
+  std::int32_t PurgeAfterDays() const { return purge_after_days_; }
+  void PurgeAfterDays(std::int32_t v) { purge_after_days_ = v; }
 
   // The lists themselves: changes through them change the configuration at once.
   FolderList& IncludeFolders() { return *include_folders_; }
@@ -99,9 +109,11 @@ class KestrelCfg {
   std::int32_t max_errors_per_run_ = 10;
   std::int32_t max_kb_log_file_ = 512;
   bool display_all_messages_ = true;
+  std::int32_t purge_after_days_ = 0;
   FolderListPtr include_folders_;
   FolderListPtr exclude_folders_;
   std::vector<RemovedFilePtr> removed_files_;
+  PurgeCounts last_purge_;
   bool is_dirty_ = false;
   bool file_unreadable_ = false;
 };

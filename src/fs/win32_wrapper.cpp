@@ -135,10 +135,10 @@ bool Win32Wrapper::FileIsReadOnly(const std::string& path, const FileInfo& info)
   return info.attributes_known ? info.immutable : FileIsReadOnly(path);
 }
 
-void Win32Wrapper::CreateFolder(const std::string& path) {
+void Win32Wrapper::CreateFolder(const std::string& path, mode_t mode) {
   ParentAt parent;
   int err = OpenParent(sys_, path, parent);
-  if (err == 0 && sys_.MkdirAt(parent.dir.Get(), parent.name.c_str(), 0777) != 0) err = errno;
+  if (err == 0 && sys_.MkdirAt(parent.dir.Get(), parent.name.c_str(), mode) != 0) err = errno;
   if (err != 0) throw SystemError(err, "mkdir", path, "Win32Wrapper.CreateFolder");
 }
 

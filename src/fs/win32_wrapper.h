@@ -96,7 +96,7 @@ class Win32Wrapper {
   // attributes were not reported.
   bool FileIsReadOnly(const std::string& path, const FileInfo& info);
   // Creates the last level of the path. Throws KsError when it cannot.
-  void CreateFolder(const std::string& path);
+  void CreateFolder(const std::string& path, mode_t mode = 0777);
 
  private:
   Sys& sys_;

@@ -43,7 +43,7 @@ struct IncludeFacts {
   std::string fs;     // its file system's identity
 };
 
-enum class State { kPending, kMoved, kFailed, kRestoring, kRestored };
+enum class State { kPending, kMoved, kFailed, kRestoring, kRestored, kPurged };
 
 struct Entry {
   std::uint64_t number = 0;
@@ -56,6 +56,7 @@ struct Entry {
   std::string placed_fs;  // the identity of what is at placed (format 2; empty: unknown)
   ino_t placed_ino = 0;
   std::string restored_to;
+  DateTime purged_at;  // of a purged entry: when it was deleted from the quarantine
   int error = 0;  // of a failed move or restore
 };
 

@@ -115,7 +115,7 @@ struct Reader {
 
   void Outcome(const std::vector<std::string_view>& f) {
     const std::string_view kind = f[0];
-    const size_t want = kind == "moved" ? (out.version >= 2 ? 7 : 5) : kind == "restoring" ? 3 : 4;
+    const size_t want = kind == "moved" ? (out.version >= 2 ? 7 : 5) : kind == "restoring" || kind == "purged" ? 3 : 4;
     if (f.size() != want)
       return Problem("a " + std::string(kind) + " line needs " + std::to_string(want) + " fields");
     const auto when = ParseIso(f[2]);
@@ -145,6 +145,12 @@ struct Reader {
       e->moved_at = *when;
       e->placed = *placed;
       e->info = *info;
+      return;
+    }
+    if (kind == "purged") {
+      if (s != State::kMoved) return Problem("a purge of an entry that is not in quarantine");
+      e->state = State::kPurged;
+      e->purged_at = *when;
       return;
     }
     if (kind == "restoring") {
@@ -178,7 +184,8 @@ struct Reader {
       return;
     }
     if (out.version == 0) return;  // reported once, on the first line
-    const bool restore_line = kind == "restoring" || kind == "restored" || kind == "unrestored";
+    const bool restore_line =
+        kind == "restoring" || kind == "restored" || kind == "unrestored" || kind == "purged";
     if (out.ended && !restore_line) return Problem("a line after the end of the run");
     if (kind == "run") {
       if (line != 2 || f.size() != 4) return Problem("a misplaced or malformed run line");
@@ -194,7 +201,7 @@ struct Reader {
     }
     if (kind == "intent") return Intent(f);
     if (kind == "moved" || kind == "failed" || kind == "restoring" || kind == "restored" ||
-        kind == "unrestored")
+        kind == "unrestored" || kind == "purged")
       return Outcome(f);
     if (kind == "end") {
       // A restore appends after the run's end; only the run's own end closes the run.

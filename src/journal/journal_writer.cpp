@@ -210,8 +210,27 @@ std::vector<std::string> ListRuns(Sys& sys, const std::string& folder) {
   return names;
 }
 
+namespace {
+
+// Returns true iff the journal names an item still in its quarantine folder: the purge needs
+// it to know the item.
+bool HoldsQuarantined(Sys& sys, const std::string& folder, const std::string& name) {
+  RunJournal run;
+  if (ReadJournal(sys, folder, name, run) != 0 || run.quarantine.empty()) return false;
+  for (const Entry& e : run.entries) {
+    struct stat st;
+    if (e.state == State::kMoved &&
+        sys.FStatAt(AT_FDCWD, e.placed.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int PruneJournals(Sys& sys, const std::string& folder, int keep) {
-  const std::vector<std::string> runs = ListRuns(sys, folder);
+  std::vector<std::string> runs = ListRuns(sys, folder);
+  std::erase_if(runs, [&](const std::string& name) { return HoldsQuarantined(sys, folder, name); });
   int first = 0;
   for (size_t i = 0; keep >= 0 && i + static_cast<size_t>(keep) < runs.size(); ++i) {
     const std::string path = folder + "/" + runs[i] + kSuffix;

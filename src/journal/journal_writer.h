@@ -65,7 +65,8 @@ class JournalWriter final : public MoveJournal {
 
 // Names of the run journals in folder (without their suffix), oldest first.
 std::vector<std::string> ListRuns(Sys& sys, const std::string& folder);
-// Removes the oldest journals of folder until at most keep are left. Returns 0 or an errno.
+// Removes the oldest journals of folder until at most keep are left, not counting (nor
+// removing) those that name an item still in their quarantine folder. Returns 0 or an errno.
 int PruneJournals(Sys& sys, const std::string& folder, int keep);
 
 }  // namespace kestrel::journal

@@ -43,7 +43,7 @@ bool Unfinished(Sys& sys, const std::string& path) {
   const std::string_view last =
       std::string_view(tail).substr(start == std::string::npos ? 0 : start + 1);
   return !(last.starts_with("end\t") || last.starts_with("restored\t") ||
-           last.starts_with("unrestored\t"));
+           last.starts_with("unrestored\t") || last.starts_with("purged\t"));
 }
 
 // The source of a move, when it is still there as the journal recorded it.

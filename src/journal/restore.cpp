@@ -259,6 +259,9 @@ RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
     seen.insert(e.file.original);
     if (e.state == State::kMoved) {
       r.One(e);
+    } else if (e.state == State::kPurged) {
+      r.Fail("Not restored, purged on " + IsoText(e.purged_at).substr(0, 10) + ": " +
+             EscapeControlBytes(e.file.original));
     } else if (e.state == State::kPending || e.state == State::kRestoring) {
       r.Fail("Not restored, its move was never finished: " + EscapeControlBytes(e.file.original));
     }

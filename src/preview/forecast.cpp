@@ -37,6 +37,28 @@ void ByDate(std::vector<ForecastEntry>& entries) {
 
 }  // namespace
 
+// The quarantine items whose purge comes before the end of the forecast's last day.
+static void PurgeDue(Outside& outside, const KestrelCfg& cfg, DateTime end,
+                     std::vector<journal::PurgeItem>& out) {
+  if (cfg.PurgeAfterDays() <= 0 || cfg.QuarantineFolder().empty()) return;
+  const journal::PurgeSetup setup =
+      journal::MakePurgeSetup(outside.sys, outside.clock, outside.program_folder,
+                              cfg.QuarantineFolder(), cfg.PurgeAfterDays());
+  Fd folder;
+  if (!setup.quarantine.starts_with('/') ||
+      journal::OpenQuarantine(setup.sys, setup.quarantine, folder) != 0 ||
+      journal::PurgeRefusal(setup, folder.Get()))
+    return;
+  journal::PurgePlan plan = journal::PlanPurge(setup, folder.Get());
+  for (auto* items : {&plan.due, &plan.later}) {
+    for (journal::PurgeItem& item : *items) {
+      if (item.due < end && !item.mount) out.push_back(std::move(item));
+    }
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const auto& a, const auto& b) { return a.due < b.due; });
+}
+
 Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days) {
   Forecast forecast;
   forecast.days = days;
@@ -104,6 +126,7 @@ Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days
   }
   ByDate(forecast.due_now);
   ByDate(forecast.due);
+  PurgeDue(outside, cfg, horizon.AddDays(1), forecast.purge_due);
   return forecast;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "journal/purge.h"
 #include "platform/date_time.h"
 
 namespace kestrel {
@@ -33,6 +34,7 @@ struct Forecast {
   std::vector<ForecastEntry> due_now;    // due at the next run, by removal date
   std::vector<ForecastEntry> due;        // due within the days, by removal date
   std::vector<ForecastEntry> never_due;  // in scan order
+  std::vector<journal::PurgeItem> purge_due;  // quarantine items purged by then, by due time
 };
 
 // The marked files of cfg's folders, found by the run's own discovery and judged by its

@@ -38,6 +38,16 @@ class PreviewRecorder : public RunRecorder {
     ++result_.files;
     result_.bytes += record->FileSize();
   }
+  void Purged(const journal::PurgeItem& purged) override {
+    PreviewItem item;
+    item.kind = PreviewItem::Kind::kPurge;
+    item.path = purged.path;
+    item.size = purged.size;
+    item.removal_date = purged.since;
+    result_.items.push_back(std::move(item));
+    ++result_.purge;
+    result_.purge_bytes += purged.size;
+  }
   void Stopped(RunEnd, const std::string& text) override { Add(PreviewItem::Kind::kStop, text); }
   void Summary(const std::vector<std::string>&) override {}
   bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
@@ -86,6 +96,12 @@ class PreviewMover : public Mover {
     }
     return *available_ > used_ ? *available_ - used_ : 0;
   }
+  journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
+                             const std::set<std::string>*) override {
+    journal::PurgeSetup dry = setup;
+    dry.dry_run = true;
+    return journal::RunPurge(dry, events);
+  }
   // What the last Move was told of the file; the run records that move next.
   const Win32Wrapper::FileInfo& LastMoved() const { return last_moved_; }
   bool MovedAway(const std::string& path) const override {
@@ -112,6 +128,7 @@ class PreviewMover : public Mover {
 
 PreviewResult Preview(const RunWorld& world, const KestrelCfg& cfg, const RunControl* control) {
   PreviewResult result;
+  result.purging = cfg.PurgeAfterDays() > 0 && !cfg.QuarantineFolder().empty();
   PreviewMover mover(world.outside.sys);
   PreviewRecorder recorder(cfg, result, control, mover.LastMoved());
   std::vector<RemovedFilePtr> records;

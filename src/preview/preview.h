@@ -23,11 +23,12 @@ struct PreviewItem {
     kStop,     // a limit would end the run here
     kRefused,  // the clock check would refuse the run
     kFailed,   // the run would end through its error handler
+    kPurge,    // the run's purge would delete this quarantine item
   };
   Kind kind = Kind::kMove;
   std::string path;         // kMove
   std::int64_t size = 0;    // kMove, bytes
-  DateTime removal_date;    // kMove
+  DateTime removal_date;    // kMove; kPurge: the time its age counts from
   std::string destination;  // kMove: the quarantine folder; empty for the Trash
   std::string text;         // the others: the run's own words
   dev_t dev = 0;            // kMove: where the file stood
@@ -42,6 +43,9 @@ struct PreviewResult {
   std::int64_t bytes = 0;    // their bytes
   std::int32_t errors = 0;   // expired files the run would fail to move
   std::int32_t folders = 0;  // folders the scan lists
+  bool purging = false;      // the configuration purges its quarantine
+  std::int64_t purge = 0;    // items the run's purge would delete
+  std::int64_t purge_bytes = 0;
 };
 
 // What a clean-up run of cfg would do now, through the run's own rules and order, stopping

@@ -18,6 +18,12 @@ void FileRemovalReport::RecordMessage(const std::string& message) {
   entries_.emplace_back(message);
 }
 
+void FileRemovalReport::RecordPurged(const std::string& path, std::int64_t size) {
+  ItemPurged.Raise(path, size);
+  std::lock_guard lock(mutex_);
+  entries_.emplace_back("Purged: " + EscapeControlBytes(path));
+}
+
 std::vector<FileRemovalReport::Entry> FileRemovalReport::Entries() const {
   std::lock_guard lock(mutex_);
   return entries_;

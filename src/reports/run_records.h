@@ -57,6 +57,8 @@ class FileRemovalReport : public IReport {
   void RecordFileMoved(const RemovedFilePtr& the_file);
   // Notifies MessageLogged, then appends the text.
   void RecordMessage(const std::string& message);
+  // Notifies ItemPurged, then appends "Purged: " and the path.
+  void RecordPurged(const std::string& path, std::int64_t size);
   // The entries in recording order, as they stand now.
   std::vector<Entry> Entries() const;
 
@@ -69,6 +71,7 @@ class FileRemovalReport : public IReport {
 
   Notifier<const RemovedFilePtr&> FileMoved;
   Notifier<const std::string&> MessageLogged;
+  Notifier<const std::string&, std::int64_t> ItemPurged;
 
  private:
   const Clock& clock_;

@@ -66,6 +66,10 @@ void SettingsReport::WriteReport(IReportWriter& writer) const {
   writer.WriteLn(Field("Max Errors Per Run", std::to_string(cfg->MaxErrorsPerRun())));
   writer.WriteLn(Field("Max KB Log File Size", std::to_string(cfg->MaxKBLogFile())));
   writer.WriteLn(Field("Display All Messages", cfg->DisplayAllMessages() ? "Yes" : "No"));
+  writer.WriteLn(Field("Purge After Days", cfg->PurgeAfterDays() > 0
+                                               ? std::to_string(cfg->PurgeAfterDays())
+                                               : std::to_string(cfg->PurgeAfterDays()) +
+                                                     " (never)"));
   writer.WriteLn("");
   writer.WriteLn(kRule);
   writer.WriteLn("Include Folders  (* = include subfolders)");

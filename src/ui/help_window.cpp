@@ -23,7 +23,7 @@ QString& HelpFilePath() {
 }
 
 QString PageOf(int context) {
-  if (context >= 10 && context <= 18) return QStringLiteral("options.html");
+  if ((context >= 10 && context <= 18) || context == 57) return QStringLiteral("options.html");
   if (context >= 19 && context <= 23) return QStringLiteral("include.html");
   if (context >= 24 && context <= 28) return QStringLiteral("exclude.html");
   if (context == 29 || context == 55 || context == 56) return QStringLiteral("run.html");

@@ -62,6 +62,12 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
       "Max. KB Log File Size:", "Kestrel.log stops growing at this many thousand characters", 17,
       [](const KestrelCfg& c) { return c.MaxKBLogFile(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxKBLogFile(v); });
+  purge_after_days_ = AddNumberField(
+      "txtPurgeAfterDays", "Purge After Days:",
+      "Empty the quarantine of items older than this many days; 0: never", 57,
+      [](const KestrelCfg& c) { return c.PurgeAfterDays(); },
+      [](KestrelCfg& c, std::int32_t v) { c.PurgeAfterDays(v); });
+  connect(quarantine_folder_, &QLineEdit::textChanged, this, [this] { ShowPurgeUse(); });
 
   display_all_messages_ = new QCheckBox(QStringLiteral("Display All Messages:"));
   display_all_messages_->setObjectName(QStringLiteral("chkDisplayAllMessages"));
@@ -85,7 +91,18 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   setTabOrder(browse_quarantine_, numbers_[0].field);
   setTabOrder(numbers_[0].field, numbers_[1].field);
   setTabOrder(numbers_[1].field, numbers_[2].field);
-  setTabOrder(numbers_[2].field, display_all_messages_);
+  setTabOrder(numbers_[2].field, numbers_[3].field);
+  setTabOrder(numbers_[3].field, display_all_messages_);
+  ShowPurgeUse();
+}
+
+void OptionsTab::ShowPurgeUse() {
+  const bool trash = Trimmed(quarantine_folder_->Bytes()).empty();
+  purge_after_days_->setEnabled(!trash);
+  purge_after_days_->setToolTip(
+      trash ? QStringLiteral("Not used with the Trash")
+            : QStringLiteral("Empty the quarantine of items older than this many days; 0: never "
+                             "(0 to 2147483647)"));
 }
 
 NameField* OptionsTab::AddTextField(const char* name, const char* caption, const char* tip,

@@ -57,6 +57,8 @@ class OptionsTab : public TabPage {
   void Stored();
   void WarnEmptyQuarantine();
   void BrowseForQuarantineFolder();
+  // The purge field serves a quarantine folder only.
+  void ShowPurgeUse();
 
   Functions& fn_;
   Dialogs& dialogs_;
@@ -67,6 +69,7 @@ class OptionsTab : public TabPage {
   NameField* quarantine_folder_;
   QPushButton* browse_quarantine_;
   std::vector<NumberField> numbers_;
+  QLineEdit* purge_after_days_;
   QCheckBox* display_all_messages_;
   // Set while Fill shows the configuration: those changes are no edits.
   bool filling_ = false;

@@ -14,6 +14,7 @@
 #include "app/functions.h"
 #include "config/kestrel_cfg.h"
 #include "platform/error_reporter.h"
+#include "platform/escape_text.h"
 #include "preview/preview.h"
 #include "ui/preview_model.h"
 
@@ -30,6 +31,11 @@ QString NoteText(const PreviewItem& item) {
       return QStringLiteral("[Refused] ") + QString::fromStdString(item.text);
     case PreviewItem::Kind::kFailed:
       return QStringLiteral("[Failed] ") + QString::fromStdString(item.text);
+    case PreviewItem::Kind::kPurge:
+      return QStringLiteral("[Would Purge] %1 %2 ")
+                 .arg(item.size)
+                 .arg(QString::fromStdString(item.removal_date.ToIsoText().substr(0, 10))) +
+             QString::fromStdString(EscapeControlBytes(item.path));
     case PreviewItem::Kind::kMove:
       break;
   }
@@ -49,6 +55,9 @@ QString Summary(const PreviewResult& r) {
   }
   if (r.end == RunEnd::kMegabyteLimit) text += QStringLiteral(", and stop at the MB limit");
   if (r.end == RunEnd::kErrorLimit) text += QStringLiteral(", and stop at the error limit");
+  if (r.purging) {
+    text += QStringLiteral("; %1 to purge (%2 bytes)").arg(r.purge).arg(r.purge_bytes);
+  }
   return text + QStringLiteral(". Nothing has been moved.");
 }
 

@@ -78,6 +78,8 @@ QVariant RestoreFilesModel::data(const QModelIndex& index, int role) const {
           return QStringLiteral("restored");
         case journal::State::kFailed:
           return QStringLiteral("not moved");
+        case journal::State::kPurged:
+          return QStringLiteral("purged");
         default:
           return QStringLiteral("unfinished");
       }

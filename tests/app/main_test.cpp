@@ -219,6 +219,9 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
         return RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {});
       },
       [&] { return RunsCommand(fn, {}); },
+      [&] {
+        return RunLongCommandLine(fn, {"--purge", "weekly.ksp"}, Commands());
+      },
   };
   for (const auto& command : commands) {
     testing::internal::CaptureStderr();
@@ -238,7 +241,8 @@ TEST_F(MainTest, AConfigurationWithoutIncludeCountIsRefusedByEveryCommand) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"-s:bad.ksp"},
                                                {"--preview", "bad.ksp"},
                                                {"--forecast", "7", "bad.ksp"},
-                                               {"--schedule", "bad.ksp"}}) {
+                                               {"--schedule", "bad.ksp"},
+                                               {"--purge", "bad.ksp"}}) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
     const std::string said = testing::internal::GetCapturedStderr() +

@@ -101,7 +101,7 @@ TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {
           R"({"type":"moved","path":")" + (data / "a del-11-30-2026.txt") + R"(","size":1500})",
           R"({"type":"warning","text":"File cannot be moved because it is read-only: )" +
               (data / "sub/ro del-12-01-2026.txt") + R"("})",
-          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"status":0})"}));
+          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"purged":0,"purged_bytes":0,"purge_errors":0,"status":0})"}));
   EXPECT_TRUE(fs::exists(home / "q/a del-11-30-2026.txt"));
 }
 

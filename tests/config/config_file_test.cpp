@@ -28,6 +28,7 @@ class ConfigFileTest : public test::EngineTest {
     c.MaxErrorsPerRun(0);
     c.MaxKBLogFile(2147483647);
     c.DisplayAllMessages(false);
+    c.PurgeAfterDays(30);
     c.IncludeFolders().emplace_back("/data/a", true);
     c.IncludeFolders().emplace_back(" /data/ leading and trailing ", false);
     c.IncludeFolders().emplace_back("/data/\xff\xfe not utf-8 %", true);
@@ -54,7 +55,8 @@ TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
   auto fields = [](const KestrelCfg& c) {
     return std::tuple(c.UserName(), c.Company(), c.PrefixToken(), c.QuarantineFolder(),
                       c.MaxMBPerRun(), c.MaxErrorsPerRun(), c.MaxKBLogFile(),
-                      c.DisplayAllMessages(), c.IncludeFolders(), c.ExcludeFolders());
+                      c.DisplayAllMessages(), c.PurgeAfterDays(), c.IncludeFolders(),
+                      c.ExcludeFolders());
   };
   auto back = Reload();
   EXPECT_EQ(fields(*back), fields(Cfg()));
@@ -75,6 +77,7 @@ TEST_F(ConfigFileTest, MissingFileLoadsTheDefaultsOfTheFileNotOfConstruction) {
   EXPECT_EQ(Cfg().MaxErrorsPerRun(), 10);
   EXPECT_EQ(Cfg().MaxKBLogFile(), 512);
   EXPECT_TRUE(Cfg().DisplayAllMessages());
+  EXPECT_EQ(Cfg().PurgeAfterDays(), 0);
   EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 5, 10, 0, 0));
   EXPECT_FALSE(Cfg().IsDirty());
 }
@@ -110,7 +113,7 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
             "\xEF\xBB\xBF; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
             "Version=2026.12.0\n\n[Options]\nName=old\n[ options ]\nName=shadowed\nCompany=\n"
             "PrefixToken=\nQuarantineFolder=\nMaxMB2Remove=50\nMaxErrorsPerRun=10\nMaxKBLog=512\n"
-            "DisplayAllMessages=True\n; end\n[Include]\nIncludeFoldersCount=0\n"
+            "DisplayAllMessages=True\nPurgeAfterDays=0\n; end\n[Include]\nIncludeFoldersCount=0\n"
             "[Exclude]\nExcludeFoldersCount=0\n");
 }
 

@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <tuple>
 
 #include "app/commands/commands.h"
@@ -208,13 +210,13 @@ Operation FolderMove(const std::string& dest) {
   };
 }
 
-// `kestrel --restore last` at the given time, its output aside.
-void RestoreLast(Sys& sys, DateTime now) {
+// `kestrel` with a long command line (--restore, --purge) at the given time, its output aside.
+void LongCommand(Sys& sys, DateTime now, const std::string& command, const std::string& arg) {
   SilenceOutput();
   FakeClock clock(now);
   RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
-  RunLongCommandLine(fn, {"--restore", "last"}, Commands());
+  RunLongCommandLine(fn, {command, arg}, Commands());
 }
 
 // The file moved by a whole run, then restored from that run's journal.
@@ -235,10 +237,69 @@ Operation Restore(const std::string& dest, Sys& sys) {
         }
         waitpid(pid, nullptr, 0);
       },
-      [](Sys& s) { RestoreLast(s, kNextRun); },
+      [](Sys& s) { LongCommand(s, kNextRun, "--restore", "last"); },
       [](Sys& s) { SilentRun(s, kNextRun.AddSeconds(3600)); },
       [=](bool recovered) { return CheckMove(file, dest, files, recovered); },
       [=] { return Read(file) ? "" : "not restored: " + file; },
+  };
+}
+
+// ---- purging the quarantine ----
+
+// Every file below folder with its bytes (a link's target), for "nothing changed" checks.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
+    if (e.is_symlink()) {
+      out[e.path()] = "-> " + fs::read_symlink(e.path()).string();
+    } else if (e.is_regular_file()) {
+      out[e.path()] = Read(e.path()).value_or("?");
+    }
+  }
+  return out;
+}
+
+// A folder moved into the quarantine by a run, purged 31 days later; beside it a file no
+// journal knows, and a link inside it to a file outside.
+Operation PurgeOfAFolder() {
+  const std::string item = quarantine + "/project del-01-01-2020";
+  const std::string stranger = quarantine + "/stranger.txt";
+  auto before = std::make_shared<std::map<std::string, std::string>>();
+  return Operation{
+      "purge of a quarantined folder",
+      [=] {
+        Fresh();
+        WriteConfig(quarantine, "PurgeAfterDays=30\n");
+        WriteOld(src + "/project del-01-01-2020/a.txt", Content(5000, 'a'));
+        WriteOld(src + "/project del-01-01-2020/sub/b.bin", Content(70000, 'b'));
+        Write(src + "/keep.txt", "keep");
+        fs::create_symlink(src + "/keep.txt", src + "/project del-01-01-2020/sub/link");
+        SetOld(src + "/project del-01-01-2020");
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+          SilentRun(RealSys(), kOpTime);
+          _exit(0);
+        }
+        waitpid(pid, nullptr, 0);
+        Write(stranger, "not Kestrel's");
+        fs::permissions(item + "/sub", fs::perms::owner_read | fs::perms::owner_exec);
+        *before = Tree(src);
+        (*before)[stranger] = "not Kestrel's";
+      },
+      [](Sys& s) { LongCommand(s, kOpTime.AddDays(31), "--purge", "weekly.ksp"); },
+      [](Sys& s) { LongCommand(s, kOpTime.AddDays(31).AddSeconds(3600), "--purge", "weekly.ksp"); },
+      [=](bool recovered) -> std::string {
+        std::map<std::string, std::string> now = Tree(src);
+        now[stranger] = Read(stranger).value_or("gone");
+        if (now != *before) return "something outside the purged item changed";
+        const auto temps = Temporaries(quarantine);
+        if (recovered && !temps.empty()) return "temporary left: " + temps.front();
+        if (recovered && fs::exists(fs::symlink_status(item))) return "not purged: " + item;
+        return "";
+      },
+      [=] { return fs::exists(fs::symlink_status(item)) ? "not purged: " + item : ""; },
   };
 }
 
@@ -409,6 +470,7 @@ int main(int argc, char** argv) {
       {Restore(far, across), across},
       {ConfigSave(), kestrel::RealSys()},
       {RunDateWrite(), kestrel::RealSys()},
+      {PurgeOfAFolder(), kestrel::RealSys()},
   };
   int faults = 0;
   for (const Case& c : cases) {

@@ -62,6 +62,7 @@ TEST_F(ReportsTest, SettingsLayout) {
       " Max Errors Per Run:    10",
       " Max KB Log File Size:  512",
       " Display All Messages:  Yes",
+      " Purge After Days:      0 (never)",
       "",
       rule,
       "Include Folders  (* = include subfolders)",
@@ -84,9 +85,11 @@ TEST_F(ReportsTest, SettingsLayout) {
 
   cfg.QuarantineFolder("");
   cfg.DisplayAllMessages(false);
+  cfg.PurgeAfterDays(30);
   const std::string empty_quarantine = View(*fn.SettingsRpt);
   EXPECT_NE(empty_quarantine.find("\n Quarantine Folder:     <Recycle Bin>\n"), std::string::npos);
-  EXPECT_NE(empty_quarantine.find("\n Display All Messages:  No\n"), std::string::npos);
+  EXPECT_NE(empty_quarantine.find("\n Display All Messages:  No\n Purge After Days:      30\n"),
+            std::string::npos);
 }
 
 TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {

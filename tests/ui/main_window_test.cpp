@@ -178,6 +178,7 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("edit");
     QTest::newRow("text field") << "txtUserName";
     QTest::newRow("number field") << "txtMaxMBPerRun";
+    QTest::newRow("purge field") << "txtPurgeAfterDays";
     QTest::newRow("check box") << "chkDisplayAllMessages";
     QTest::newRow("tick") << "tick";
     QTest::newRow("remove") << "remove";
@@ -399,6 +400,18 @@ class MainWindowTest : public QObject {
     if (!error) QCOMPARE(Cfg().MaxErrorsPerRun(), stored);
     QCOMPARE(Find<QAction>("mnuFileSave")->isEnabled(), !error);
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
+  }
+
+  // The purge field serves a quarantine folder only.
+  void purgeFieldFollowsTheQuarantineField() {
+    QLineEdit* purge = Field("txtPurgeAfterDays");
+    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
+    QVERIFY(!purge->isEnabled());
+    QCOMPARE(purge->toolTip(), QStringLiteral("Not used with the Trash"));
+    Field("txtQuarantineFolder")->setText(QStringLiteral("/srv/q"));
+    QVERIFY(purge->isEnabled());
+    purge->setText(QStringLiteral("45"));
+    QCOMPARE(Cfg().PurgeAfterDays(), 45);
   }
 
   // An emptied quarantine field says where files will go instead; an unsaved configuration is

@@ -38,6 +38,7 @@ std::vector<LongCommand> Commands() {
       {"install-file-manager-actions", InstallFileManagerActionsCommand},
       {"runs", RunsCommand},
       {"restore", RestoreCommand},
+      {"purge", PurgeCommand},
   };
 }
 

@@ -21,6 +21,9 @@ int UnmarkCommand(Functions& fn, const LongCommandLine& line);
 int ScheduleCommand(Functions& fn, const LongCommandLine& line);
 int UnscheduleCommand(Functions& fn, const LongCommandLine& line);
 int SchedulesCommand(Functions& fn, const LongCommandLine& line);
+// purge.cpp: deletes the quarantine items of CONFIG older than its PurgeAfterDays. Exit 1
+// when the lock is held or an item was not purged, 2 for bad input or a refused folder.
+int PurgeCommand(Functions& fn, const LongCommandLine& line);
 // Puts the "Mark for removal" scripts into the user's GNOME Files scripts folder.
 int InstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
 

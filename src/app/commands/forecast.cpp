@@ -96,6 +96,16 @@ std::vector<std::string> ForecastLines(const Forecast& forecast, bool json) {
   printer.Group(forecast.due_now, true);
   printer.Group(forecast.due, false);
   for (const ForecastEntry& e : forecast.never_due) printer.Never(e);
+  for (const journal::PurgeItem& item : forecast.purge_due) {
+    lines.push_back(json ? JsonLine()
+                               .Text("type", "purge_due")
+                               .Text("path", item.path)
+                               .Number("size", item.size)
+                               .Text("due_date", Day(item.due))
+                               .Str()
+                         : "[Purge Due] " + std::to_string(item.size) + " " + Day(item.due) +
+                               " " + EscapeControlBytes(item.path));
+  }
   const auto now_count = static_cast<std::int64_t>(forecast.due_now.size());
   const auto due_count = static_cast<std::int64_t>(forecast.due.size());
   const auto never_count = static_cast<std::int64_t>(forecast.never_due.size());

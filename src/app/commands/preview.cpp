@@ -25,6 +25,8 @@ const char* Tag(PreviewItem::Kind kind) {
       return "stop";
     case PreviewItem::Kind::kRefused:
       return "refused";
+    case PreviewItem::Kind::kPurge:
+      return "purge";
     case PreviewItem::Kind::kFailed:
       break;
   }
@@ -41,6 +43,9 @@ std::string TextLine(const PreviewItem& item) {
       return "[Stop] " + item.text;
     case PreviewItem::Kind::kRefused:
       return "[Refused] " + item.text;
+    case PreviewItem::Kind::kPurge:
+      return "[Would Purge] " + std::to_string(item.size) + " " +
+             item.removal_date.ToIsoText().substr(0, 10) + " " + EscapeControlBytes(item.path);
     case PreviewItem::Kind::kFailed:
       break;
   }
@@ -55,6 +60,10 @@ std::string JsonItem(const PreviewItem& item, const PreviewResult& result) {
         .Number("size", item.size)
         .Text("removal_date", item.removal_date.ToIsoText().substr(0, 10))
         .Text("destination", item.destination);
+  } else if (item.kind == PreviewItem::Kind::kPurge) {
+    json.Text("path", item.path)
+        .Number("size", item.size)
+        .Text("date", item.removal_date.ToIsoText().substr(0, 10));
   } else {
     if (item.kind == PreviewItem::Kind::kStop) json.Text("reason", EndName(result));
     json.Text("text", item.text);
@@ -71,18 +80,22 @@ std::vector<std::string> PreviewLines(const PreviewResult& result, bool json) {
     lines.push_back(json ? JsonItem(item, result) : TextLine(item));
   }
   if (json) {
-    lines.push_back(JsonLine()
-                        .Text("type", "summary")
-                        .Number("files", result.files)
-                        .Number("bytes", result.bytes)
-                        .Number("errors", result.errors)
-                        .Number("folders", result.folders)
-                        .Text("end", EndName(result))
-                        .Str());
+    JsonLine summary;
+    summary.Text("type", "summary")
+        .Number("files", result.files)
+        .Number("bytes", result.bytes)
+        .Number("errors", result.errors)
+        .Number("folders", result.folders);
+    if (result.purging) summary.Number("purge", result.purge).Number("purge_bytes", result.purge_bytes);
+    lines.push_back(summary.Text("end", EndName(result)).Str());
   } else {
+    const std::string purge = result.purging ? ", " + std::to_string(result.purge) +
+                                                   " to purge (" +
+                                                   std::to_string(result.purge_bytes) + " bytes)"
+                                             : "";
     lines.push_back("Preview: " + std::to_string(result.files) + " files, " +
                     std::to_string(result.bytes) + " bytes, " + std::to_string(result.errors) +
-                    " errors, end " + EndName(result) + "; nothing was moved");
+                    " errors, end " + EndName(result) + purge + "; nothing was moved");
   }
   return lines;
 }
