@@ -103,6 +103,9 @@ int WriteAll(Sys& sys, int fd, const char* data, size_t size);
 
 // Reads the target of the link name below dir. Returns 0 or the errno.
 int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target);
+// The same, then puts back the link's access time that the reading changed (when Kestrel may),
+// for a link that is about to move with its own times.
+int ReadLinkLeavingTimes(Sys& sys, int dir, const std::string& name, std::string& target);
 
 // Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
 int SyncFolder(Sys& sys, int dir);

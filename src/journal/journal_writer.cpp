@@ -133,7 +133,7 @@ std::string JournalWriter::IntentLine(std::uint64_t number, const FileFacts& giv
   const IncludeFacts include = IncludeOf(file.original);
   std::string parent, name;
   SplitParent(file.original, parent, name);
-  if (S_ISLNK(file.mode)) ReadLinkText(sys_, AT_FDCWD, file.original, file.detail);
+  if (S_ISLNK(file.mode)) ReadLinkLeavingTimes(sys_, AT_FDCWD, file.original, file.detail);
   char mode[16];
   std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
   return "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
