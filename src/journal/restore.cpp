@@ -8,6 +8,7 @@
 #include <cstring>
 #include <set>
 
+#include "fs/make_folder.h"
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
 #include "fs/trash_info.h"
@@ -231,12 +232,18 @@ int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out, int version) 
     return ESTALE;
   size_t pos = include == "/" ? 1 : include.size() + 1;
   const std::string& original = e.file.original;
-  for (size_t slash = original.find('/', pos); slash != std::string::npos;
-       pos = slash + 1, slash = original.find('/', pos)) {
+  // A folder made again gets the owner and mode recorded for it, when the record fits the path.
+  std::vector<FolderOwner> owners = ParseFolderOwners(e.file.owners);
+  if (owners.size() != static_cast<size_t>(std::count(original.begin() + pos, original.end(), '/')))
+    owners.clear();
+  for (size_t slash = original.find('/', pos), k = 0; slash != std::string::npos;
+       pos = slash + 1, slash = original.find('/', pos), ++k) {
     const std::string part = original.substr(pos, slash - pos);
     int fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
     if (fd < 0 && errno == ENOENT && make) {
-      if (sys.MkdirAt(out.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+      const int err =
+          MakeRecordedFolder(sys, out.Get(), part, k < owners.size() ? &owners[k] : nullptr);
+      if (err != 0 && err != EEXIST) return err;
       fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
     }
     if (fd < 0) return errno == ENOTDIR ? ELOOP : errno;
