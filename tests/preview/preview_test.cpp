@@ -109,41 +109,59 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
   test::TempDir tree;
 };
 
-TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
+// The preview lists what the run then moves, in its order, and stops where it stops. Folders
+// are listed on several threads, but the run does and writes what it does on one.
+TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesTheRunOnOne) {
   const Shape& s = GetParam();
-  std::mt19937 rng(s.seed);
-  const std::string data = tree / "data";
-  MakeLevel(rng, s, data, 0);
   test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
   Cfg().Filename(home / "weekly.ksp");
   Configure(s);
   ASSERT_TRUE(Cfg().Save());
-  Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
-  const std::string config_before = test::ReadFile(home / "weekly.ksp");
-  const auto tree_before = Listing(tree.Path());
-
-  const PreviewResult preview = Preview(fn.World(), Cfg());
-
-  EXPECT_EQ(Listing(tree.Path()), tree_before);
-  EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
-  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
-  EXPECT_EQ(fn.FoldersScanned, 0);
-  EXPECT_TRUE(fn.WarningRpt->Warnings().empty());
-  std::vector<std::string> foreseen;
-  for (const PreviewItem& item : preview.items) {
-    foreseen.push_back(item.kind == PreviewItem::Kind::kMove
-                           ? "[File Moved] " + item.path + " " + std::to_string(item.size)
-                           : "[Warning] " + item.text);
-  }
-
   std::vector<std::string> done;
   fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr& f) {
     done.push_back("[File Moved] " + f->OriginalFilename() + " " + std::to_string(f->FileSize()));
   });
   fn.WarningRpt->WarningIssued.Subscribe(
       [&](const std::string& w) { done.push_back("[Warning] " + w); });
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-
+  const auto fresh = [&] {
+    for (const std::string& gone : {tree / "data", tree / "quarantine", tree / "share",
+                                    home / "journal", home / "Kestrel.log"})
+      fs::remove_all(gone);
+    std::mt19937 rng(s.seed);
+    MakeLevel(rng, s, tree / "data", 0);
+    done.clear();
+    fn.FoldersScanned = 0;
+    Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
+  };
+  // What a run leaves: its events, then every file of the tree and of the program folder.
+  const auto run = [&](const char* threads) {
+    fresh();
+    test::EnvVar count("KESTREL_THREADS", threads);
+    EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
+    std::map<std::string, std::string> left{{"", std::to_string(fn.FoldersScanned)}};
+    for (const std::string& line : done) left[""] += "\n" + line;
+    for (const fs::path root : {tree.Path(), home.Path()}) {
+      for (const auto& e : fs::recursive_directory_iterator(root))
+        left[e.path()] =
+            e.is_regular_file() ? WithoutIdentities(test::ReadFile(e.path())) : "folder";
+    }
+    return left;
+  };
+  fresh();
+  const std::string config_before = test::ReadFile(home / "weekly.ksp");
+  const auto tree_before = Listing(tree.Path());
+  const PreviewResult preview = Preview(fn.World(), Cfg());
+  EXPECT_EQ(Listing(tree.Path()), tree_before);
+  EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
+  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
+  EXPECT_EQ(std::make_pair(fn.FoldersScanned, done.size()), std::make_pair(0, size_t{0}));
+  std::vector<std::string> foreseen;
+  for (const PreviewItem& item : preview.items) {
+    foreseen.push_back(item.kind == PreviewItem::Kind::kMove
+                           ? "[File Moved] " + item.path + " " + std::to_string(item.size)
+                           : "[Warning] " + item.text);
+  }
+  const auto one = run("1");
   EXPECT_EQ(foreseen, done);
   std::int32_t errors = 0;
   for (const auto& r : Cfg().RemovedFiles()) errors += r->FileMoved() ? 0 : 1;
@@ -155,38 +173,7 @@ TEST_P(PreviewTest, ListsWhatTheRunThenMovesInItsOrderAndStopsWhereItStops) {
                     : foreseen.back().find("number of errors") != std::string::npos ? "error_limit"
                                                                                     : "completed";
   EXPECT_STREQ(EndName(preview), end);
-}
-
-// Folders are listed on several threads, but the run does and writes what it does on one.
-TEST_P(PreviewTest, RunOnSeveralListingThreadsMatchesTheRunOnOne) {
-  const Shape& s = GetParam();
-  test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
-  Configure(s);
-  std::string events;
-  fn.FileRemovalRpt->FileMoved.Subscribe(
-      [&](const RemovedFilePtr& f) { events += f->OriginalFilename() + "\n"; });
-  fn.WarningRpt->WarningIssued.Subscribe([&](const std::string& w) { events += w + "\n"; });
-  // What a run leaves: its events, then every file of the tree and of the program folder.
-  auto run = [&](const char* threads) {
-    for (const std::string& gone : {tree / "data", tree / "quarantine", tree / "share",
-                                    home / "journal", home / "Kestrel.log"})
-      fs::remove_all(gone);
-    std::mt19937 rng(s.seed);
-    MakeLevel(rng, s, tree / "data", 0);
-    test::EnvVar count("KESTREL_THREADS", threads);
-    events.clear();
-    fn.FoldersScanned = 0;
-    Cfg().LastRunDate(s.clock_behind ? clock.Now() : At(2026, 12, 1));
-    EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
-    std::map<std::string, std::string> left{{"", events + std::to_string(fn.FoldersScanned)}};
-    for (const fs::path root : {tree.Path(), home.Path()}) {
-      for (const auto& e : fs::recursive_directory_iterator(root))
-        left[e.path()] =
-            e.is_regular_file() ? WithoutIdentities(test::ReadFile(e.path())) : "folder";
-    }
-    return left;
-  };
-  const auto one = run("1"), several = run("4");
+  const auto several = run("4");
   EXPECT_EQ(several.size(), one.size());
   for (const auto& [path, text] : one)
     EXPECT_EQ(several.count(path) != 0 ? several.at(path) : "(none)", text) << path;
