@@ -5,7 +5,6 @@
 #include <csignal>
 
 #include "app/main_routine.h"
-#include "cleanup/clean_up.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_writer.h"
 #include "support/engine_fixture.h"
