@@ -20,10 +20,26 @@ namespace fs = std::filesystem;
 
 constexpr const char* kStamp = "[2026-12-06 10:00:00] ";
 
+// The real calls with faults of their own: a file named "vanish..." goes right after its
+// first reading, the judgement's; another run makes a folder named "raced..." between the run's
+// look and its mkdir.
+struct CleanUpSys : test::FaultSys {
+  int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
+    const int rc = FaultSys::StatX(dirfd, path, flags, mask, out);
+    if (rc == 0 && std::strstr(path, "/vanish") != nullptr) ::unlinkat(dirfd, path, 0);
+    return rc;
+  }
+  int MkdirAt(int dirfd, const char* path, mode_t mode) override {
+    if (std::strstr(path, "raced") != nullptr) FaultSys::MkdirAt(dirfd, path, mode);
+    return FaultSys::MkdirAt(dirfd, path, mode);
+  }
+};
+
 class CleanUpTest : public test::EngineTest {
  protected:
-  explicit CleanUpTest(Sys& sys = RealSys()) : test::EngineTest(sys) {}
+  CleanUpTest() : test::EngineTest(sys) {}
   void SetUp() override {
+    sys.space.reset();
     data = tree / "data";
     quarantine = tree / "quarantine";
     fs::create_directories(quarantine);
@@ -59,6 +75,7 @@ class CleanUpTest : public test::EngineTest {
     return a;
   }
 
+  static inline CleanUpSys sys;
   test::TempDir tree;
   std::string data;
   std::string quarantine;
@@ -79,23 +96,23 @@ TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
                                 "Scanning Folder: " + data + "/sub",
                                 "File cannot be moved because it is read-only: " + ro},
                                Summary(2, 2, "2.50")));
-  EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
-  EXPECT_TRUE(fs::exists(quarantine + "/d del-10-10-2026.bin"));
-  EXPECT_FALSE(fs::exists(a));
-  EXPECT_FALSE(fs::exists(d));
-  EXPECT_TRUE(fs::exists(ro));
-  EXPECT_TRUE(fs::exists(data + "/b del-12-31-2026.txt"));
+  EXPECT_EQ(test::Names(quarantine),
+            (std::vector<std::string>{"a del-12-01-2026.txt", "d del-10-10-2026.bin"}));
+  EXPECT_EQ(test::Names(data),
+            (std::vector<std::string>{"b del-12-31-2026.txt", "plain.txt", "sub"}));
+  EXPECT_EQ(test::Names(data + "/sub"), std::vector<std::string>{"c del-11-01-2026.txt"});
   EXPECT_EQ(fs::file_size(quarantine + "/d del-10-10-2026.bin"), 2500000u);
 
   const auto& records = Cfg().RemovedFiles();
   ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0]->OriginalFilename(), a);
+  EXPECT_EQ(records[1]->OriginalFilename(), ro);
+  EXPECT_EQ(records[2]->OriginalFilename(), d);
+  EXPECT_FALSE(records[1]->FileMoved());
   const auto entries = fn.FileRemovalRpt->Entries();
   ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(EntryText(entries[0]), a);
-  const auto d_record = std::find_if(records.begin(), records.end(),
-                                     [&](const auto& r) { return r->OriginalFilename() == d; });
-  ASSERT_NE(d_record, records.end());
-  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), d_record->get());
+  EXPECT_EQ(std::get<RemovedFilePtr>(entries[0]).get(), records[0].get());
+  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), records[2].get());
   EXPECT_EQ(fn.WarningRpt->Warnings(),
             (std::vector<std::string>{"File cannot be moved because it is read-only: " + ro}));
   EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00\n"),
@@ -250,11 +267,16 @@ TEST_F(CleanUpTest, SecondRunKeepsItsOwnRecordsAndCountsFoldersOfBoth) {
   EXPECT_EQ(LogLines()[LogLines().size() - 5], "Folders scanned: 2");
 }
 
+// Made meanwhile by another run is no error.
 TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
-  Cfg().QuarantineFolder(tree / "new-q");
-  Due("a del-12-01-2026.txt");
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
+  for (const char* made : {"new-q", "raced-q"}) {
+    Cfg().QuarantineFolder(tree / made);
+    Due("a del-12-01-2026.txt");
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
+    EXPECT_TRUE(fs::exists(tree / made + "/a del-12-01-2026.txt"));
+    clock.Advance(60);
+  }
+  EXPECT_TRUE(reporter.reports.empty());
 
   struct Case {
     std::string quarantine;
@@ -309,26 +331,7 @@ TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
   EXPECT_TRUE(Cfg().RemovedFiles().empty());
 }
 
-// A clean-up over the real file system with a fault of its own.
-template <typename FaultySys>
-class FaultTest : public CleanUpTest {
- protected:
-  FaultTest() : CleanUpTest(sys) {}
-  static inline FaultySys sys;
-};
-
-// Removes a file named "vanish..." right after its first reading: the judgement's.
-struct VanishingSys : SysWrapper {
-  VanishingSys() : SysWrapper(RealSys()) {}
-  int StatX(int dirfd, const char* path, int flags, unsigned int mask, struct statx* out) override {
-    const int rc = SysWrapper::StatX(dirfd, path, flags, mask, out);
-    if (rc == 0 && std::strstr(path, "/vanish") != nullptr) ::unlinkat(dirfd, path, 0);
-    return rc;
-  }
-};
-using VanishTest = FaultTest<VanishingSys>;
-
-TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
+TEST_F(CleanUpTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   Due("vanish del-12-01-2026.txt");
   const std::string b = Due("b del-12-01-2026.txt");
   ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
@@ -338,28 +341,8 @@ TEST_F(VanishTest, FileGoneBeforeItsMoveIsReportedAndNotRecorded) {
   EXPECT_TRUE(fn.WarningRpt->Warnings().empty());
 }
 
-// Another run makes the folder between the run's look and its mkdir.
-struct RacingMkdirSys : SysWrapper {
-  RacingMkdirSys() : SysWrapper(RealSys()) {}
-  int MkdirAt(int dirfd, const char* path, mode_t mode) override {
-    SysWrapper::MkdirAt(dirfd, path, mode);
-    return SysWrapper::MkdirAt(dirfd, path, mode);
-  }
-};
-using RaceTest = FaultTest<RacingMkdirSys>;
-
-TEST_F(RaceTest, QuarantineFolderMadeMeanwhileIsNoError) {
-  Cfg().QuarantineFolder(tree / "new-q");
-  Due("a del-12-01-2026.txt");
-  EXPECT_TRUE(CleanUp(fn.World(), Cfg()));
-  EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_TRUE(fs::exists(tree / "new-q/a del-12-01-2026.txt"));
-}
-
 // Free space is asked only when the move crosses file systems.
-using SpaceTest = FaultTest<test::FaultSys>;
-
-TEST_F(SpaceTest, InsufficientSpaceOnlyAcrossFileSystems) {
+TEST_F(CleanUpTest, InsufficientSpaceOnlyAcrossFileSystems) {
   test::SecondFileSystem other;
   if (other.Path().empty()) GTEST_SKIP() << "no second file system here";
   sys.space = {{0, 4096}};

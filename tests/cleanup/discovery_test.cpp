@@ -58,101 +58,86 @@ class DiscoveryTest : public test::EngineTest {
     return GetTargetFiles(fn.Outside(), Cfg(), Cfg().IncludeFolders(), Cfg().ExcludeFolders(),
                           BuildFileMask(Cfg()), recorder);
   }
-  std::vector<std::string> ScanLines() {
+  // The "Scanning Folder" lines of the log from line from on.
+  std::vector<std::string> ScanLines(size_t from = 0) {
     std::vector<std::string> out;
     for (const auto& line : test::Lines(LogText())) {
       if (auto at = line.find("] Scanning Folder: "); at != std::string::npos) {
         out.push_back(line.substr(at + 19));
       }
     }
-    return out;
-  }
-  static std::vector<std::string> Sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
+    return {out.begin() + std::min(from, out.size()), out.end()};
   }
   std::string root;
   static test::FaultSys sys_;
 };
 test::FaultSys DiscoveryTest::sys_;
 
-TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderKeepingCase) {
+// A folder's own entries before its subfolders', each folder's in byte order of the names
+// (upper case first), whatever order the file system lists them in.
+TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderOutsideExcludedFolders) {
+  using Strings = std::vector<std::string>;
+  const std::string a = root + "/a del-01-01-2020.txt", folder = root + "/del-01-01-2020 folder",
+                    b = root + "/Sub/b del-02-02-2020.doc", c = root + "/Sub/Deep/c DEL-03-03-2020",
+                    d = root + "/Old/d del-04-04-2020.txt",
+                    e = root + "/Other/e del-05-05-2020.txt", nowhere = home / "nowhere";
+  const struct {
+    const char* what;
+    Folder2Clean include, exclude;  // an exclude entry "" excludes nothing
+    bool all_messages;
+    Strings found, logged;
+    int folders;
+  } cases[] = {
+      // clang-format off
+      {"all", {root, true}, {}, true, {a, folder, d, e, b, c},
+       {root, root + "/Old", root + "/Other", root + "/Sub", root + "/Sub/Deep", folder}, 6},
+      {"excluded, case and separator ignored; quiet: include folders alone logged",
+       {root, true}, {root + "/old/", false}, false, {a, folder, e, b, c}, {root}, 5},
+      {"exclude with subfolders above the include", {root + "/Sub", true}, {root, true}, true,
+       {}, {}, 0},
+      {"exclude without subfolders above the include", {root + "/Sub", true}, {root, false},
+       true, {b, c}, {root + "/Sub", root + "/Sub/Deep"}, 2},
+      {"without subfolders", {root, false}, {}, true, {a, folder}, {root}, 1},
+      {"missing folder: logged and counted, no error", {nowhere, true}, {}, true, {}, {nowhere},
+       1},
+      // clang-format on
+  };
   fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
-  // A folder's own entries before its subfolders', each folder's in byte order of the names
-  // (upper case first), whatever order the file system lists them in.
-  EXPECT_EQ(Scan(), (std::vector<std::string>{
-                        root + "/a del-01-01-2020.txt", root + "/del-01-01-2020 folder",
-                        root + "/Old/d del-04-04-2020.txt", root + "/Other/e del-05-05-2020.txt",
-                        root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020"}));
-  EXPECT_EQ(ScanLines(),
-            (std::vector<std::string>{root, root + "/Old", root + "/Other", root + "/Sub",
-                                      root + "/Sub/Deep", root + "/del-01-01-2020 folder"}));
-  EXPECT_EQ(fn.FoldersScanned, 6);
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    Cfg().IncludeFolders().assign({k.include});
+    Cfg().ExcludeFolders().assign({k.exclude});
+    Cfg().DisplayAllMessages(k.all_messages);
+    fn.FoldersScanned = 0;
+    const size_t logged_before = ScanLines().size();
+    EXPECT_EQ(Scan(), k.found);
+    EXPECT_EQ(ScanLines(logged_before), k.logged);
+    EXPECT_EQ(fn.FoldersScanned, k.folders);
+  }
+  EXPECT_TRUE(reporter.reports.empty());
 }
 
 // Listing threads let go of and open again the folders of a deep chain as one thread does,
 // while other threads list the side folders of every level; the walk's order stays.
 TEST_F(DiscoveryTest, ListingThreadsWalkAnyDepthInTheOrderOfOne) {
   constexpr int kLevels = 400;
-  int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  for (int level = 0; level < kLevels; ++level) {
-    ASSERT_EQ(mkdirat(fd, "s del-01-01-2020", 0755), 0);
-    ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
-    const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-    close(fd);
-    fd = next;
+  test::MakeChain(root, "d", kLevels, "plain", "");
+  std::vector<std::string> expected = {
+      root + "/a del-01-01-2020.txt",       root + "/del-01-01-2020 folder",
+      root + "/s del-01-01-2020",           root + "/Old/d del-04-04-2020.txt",
+      root + "/Other/e del-05-05-2020.txt", root + "/Sub/b del-02-02-2020.doc",
+      root + "/Sub/Deep/c DEL-03-03-2020"};
+  std::string level = root;
+  for (int n = 0; n < kLevels; ++n, level += "/d") {
+    std::filesystem::create_directory(level + "/s del-01-01-2020");
+    if (n > 0) expected.push_back(level + "/s del-01-01-2020");
   }
-  close(fd);
-  std::vector<std::string> one, several;
-  {
-    test::EnvVar threads("KESTREL_THREADS", "1");
-    one = Scan();
+  for (const char* threads : {"1", "8"}) {
+    test::EnvVar env("KESTREL_THREADS", threads);
+    fn.FoldersScanned = 0;
+    EXPECT_EQ(Scan(), expected) << threads;
+    EXPECT_EQ(fn.FoldersScanned, 6 + 2 * kLevels) << threads;
   }
-  test::EnvVar threads("KESTREL_THREADS", "8");
-  fn.FoldersScanned = 0;
-  several = Scan();
-  EXPECT_EQ(several, one);
-  EXPECT_EQ(one.size(), 6u + kLevels);
-  EXPECT_EQ(one[2], root + "/s del-01-01-2020");
-  EXPECT_EQ(fn.FoldersScanned, 6 + 2 * kLevels);
-}
-
-TEST_F(DiscoveryTest, ExcludedSubtreeIsSkippedAndOnlyIncludeFoldersAreLoggedQuietly) {
-  Cfg().ExcludeFolders().emplace_back(root + "/old/", false);  // case and separator ignored
-  Cfg().DisplayAllMessages(false);
-  fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
-  EXPECT_EQ(Sorted(Scan()),
-            Sorted({root + "/a del-01-01-2020.txt", root + "/del-01-01-2020 folder",
-                    root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020",
-                    root + "/Other/e del-05-05-2020.txt"}));
-  EXPECT_EQ(ScanLines(), (std::vector<std::string>{root}));
-  EXPECT_EQ(fn.FoldersScanned, 5);
-}
-
-TEST_F(DiscoveryTest, ExcludeWithFlagSkipsIncludeEntriesBelowIt) {
-  Cfg().IncludeFolders().assign({Folder2Clean(root + "/Sub", true)});
-  Cfg().ExcludeFolders().emplace_back(root, true);
-  EXPECT_TRUE(Scan().empty());
-  EXPECT_EQ(fn.FoldersScanned, 0);
-  Cfg().ExcludeFolders()[0].IncludeSubs(false);
-  EXPECT_EQ(Sorted(Scan()),
-            Sorted({root + "/Sub/b del-02-02-2020.doc", root + "/Sub/Deep/c DEL-03-03-2020"}));
-}
-
-TEST_F(DiscoveryTest, WithoutSubfoldersOnlyTheFolderItself) {
-  Cfg().IncludeFolders()[0].IncludeSubs(false);
-  EXPECT_EQ(Scan(), (std::vector<std::string>{root + "/a del-01-01-2020.txt",
-                                              root + "/del-01-01-2020 folder"}));
-  EXPECT_EQ(fn.FoldersScanned, 1);
-}
-
-TEST_F(DiscoveryTest, MissingFolderIsLoggedAndCountedWithoutError) {
-  Cfg().IncludeFolders().assign({Folder2Clean(home / "nowhere", true)});
-  fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
-  EXPECT_TRUE(Scan().empty());
-  EXPECT_EQ(fn.FoldersScanned, 1);
-  EXPECT_EQ(ScanLines(), (std::vector<std::string>{home / "nowhere"}));
-  EXPECT_TRUE(reporter.reports.empty());
 }
 
 // A log line that cannot be written ends the scan of its own folder's subtree only.

@@ -58,14 +58,6 @@ TEST_F(JudgeTest, JudgesTheDateInTheNameAgainstNowAndTheStamp) {
   EXPECT_TRUE(reporter.reports.empty());
 }
 
-TEST_F(JudgeTest, VanishedCandidateIsReportedAndNotExpired) {
-  const std::string path = home / "gone del-01-01-2020.txt";
-  EXPECT_FALSE(FileIsExpired(path));
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].location.substr(0, 25), "KestrelCfg.FileIsExpired\n");
-  EXPECT_EQ(reporter.reports[0].number, ENOENT);
-}
-
 TEST_F(JudgeTest, RemovalDateIsReadAfterTheFirstTokenOnly) {
   const DateTime now = At(2026, 12, 6, 10, 0, 0), tomorrow = At(2026, 12, 7, 10, 0, 0);
   auto ExtractExpiryDate = [&](const char* path) {

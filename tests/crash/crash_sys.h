@@ -11,86 +11,57 @@ namespace kestrel::crash {
 // The exit status of a child that was cut off.
 constexpr int kCrashed = 86;
 
+// Every call of Sys that touches the disk must be counted: one left out is a step the harness
+// never cuts.
+#define KESTREL_TICKED(R, F, P, A)  \
+  R F P override {                  \
+    return Tick(), SysWrapper::F A; \
+  }
+
 // Counts the calls through the seam and ends the process, as a power cut or kill -9 would,
-// just before call number crash_at (never when it is 0). Every call of Sys must be counted
-// here: one left out is a step the harness never cuts.
+// just before call number crash_at (never when it is 0).
 class CrashSys : public SysWrapper {
  public:
   CrashSys(Sys& target, long crash_at) : SysWrapper(target), crash_at_(crash_at) {}
   long Calls() const { return calls_; }
 
-  int OpenAt(int d, const char* p, int f, mode_t m) override {
-    return Tick(), SysWrapper::OpenAt(d, p, f, m);
-  }
-  int Close(int fd) override { return Tick(), SysWrapper::Close(fd); }
-  ssize_t Read(int fd, void* b, size_t n) override { return Tick(), SysWrapper::Read(fd, b, n); }
-  ssize_t Write(int fd, const void* b, size_t n) override {
-    return Tick(), SysWrapper::Write(fd, b, n);
-  }
-  int Fsync(int fd) override { return Tick(), SysWrapper::Fsync(fd); }
-  int Ftruncate(int fd, off_t n) override { return Tick(), SysWrapper::Ftruncate(fd, n); }
-  int FStat(int fd, struct stat* st) override { return Tick(), SysWrapper::FStat(fd, st); }
-  int FStatAt(int d, const char* p, struct stat* st, int f) override {
-    return Tick(), SysWrapper::FStatAt(d, p, st, f);
-  }
-  ssize_t GetDents64(int fd, void* b, size_t n) override {
-    return Tick(), SysWrapper::GetDents64(fd, b, n);
-  }
-  int RenameAt2(int od, const char* op, int nd, const char* np, unsigned int f) override {
-    return Tick(), SysWrapper::RenameAt2(od, op, nd, np, f);
-  }
-  int UnlinkAt(int d, const char* p, int f) override {
-    return Tick(), SysWrapper::UnlinkAt(d, p, f);
-  }
-  int MkdirAt(int d, const char* p, mode_t m) override {
-    return Tick(), SysWrapper::MkdirAt(d, p, m);
-  }
-  ssize_t ReadLinkAt(int d, const char* p, char* b, size_t n) override {
-    return Tick(), SysWrapper::ReadLinkAt(d, p, b, n);
-  }
-  int SymlinkAt(const char* t, int d, const char* p) override {
-    return Tick(), SysWrapper::SymlinkAt(t, d, p);
-  }
-  int MknodAt(int d, const char* p, mode_t m, dev_t dev) override {
-    return Tick(), SysWrapper::MknodAt(d, p, m, dev);
-  }
-  int FStatVfs(int fd, struct statvfs* st) override { return Tick(), SysWrapper::FStatVfs(fd, st); }
-  int StatVfs(const char* p, struct statvfs* st) override {
-    return Tick(), SysWrapper::StatVfs(p, st);
-  }
-  int GetInodeFlags(int fd, int* f) override { return Tick(), SysWrapper::GetInodeFlags(fd, f); }
-  int FChmod(int fd, mode_t m) override { return Tick(), SysWrapper::FChmod(fd, m); }
-  int FUtimens(int fd, const struct timespec t[2]) override {
-    return Tick(), SysWrapper::FUtimens(fd, t);
-  }
-  int FChown(int fd, uid_t u, gid_t g) override { return Tick(), SysWrapper::FChown(fd, u, g); }
-  ssize_t CopyFileRange(int in, int out, size_t n) override {
-    return Tick(), SysWrapper::CopyFileRange(in, out, n);
-  }
-  off_t Lseek(int fd, off_t o, int w) override { return Tick(), SysWrapper::Lseek(fd, o, w); }
-  int StatX(int d, const char* p, int f, unsigned int m, struct statx* out) override {
-    return Tick(), SysWrapper::StatX(d, p, f, m, out);
-  }
-  int LinkAt(int od, const char* op, int nd, const char* np, int f) override {
-    return Tick(), SysWrapper::LinkAt(od, op, nd, np, f);
-  }
-  int Flock(int fd, int op) override { return Tick(), SysWrapper::Flock(fd, op); }
-  ssize_t FListXattr(int fd, char* l, size_t n) override {
-    return Tick(), SysWrapper::FListXattr(fd, l, n);
-  }
-  ssize_t FGetXattr(int fd, const char* k, void* v, size_t n) override {
-    return Tick(), SysWrapper::FGetXattr(fd, k, v, n);
-  }
-  int FSetXattr(int fd, const char* k, const void* v, size_t n, int f) override {
-    return Tick(), SysWrapper::FSetXattr(fd, k, v, n, f);
-  }
-  int UtimensAt(int d, const char* p, const struct timespec t[2], int f) override {
-    return Tick(), SysWrapper::UtimensAt(d, p, t, f);
-  }
-  int FChownAt(int d, const char* p, uid_t u, gid_t g, int f) override {
-    return Tick(), SysWrapper::FChownAt(d, p, u, g, f);
-  }
-  int Clone(int dst, int src) override { return Tick(), SysWrapper::Clone(dst, src); }
+  KESTREL_TICKED(int, OpenAt, (int d, const char* p, int f, mode_t m), (d, p, f, m))
+  KESTREL_TICKED(int, Close, (int fd), (fd))
+  KESTREL_TICKED(ssize_t, Read, (int fd, void* b, size_t n), (fd, b, n))
+  KESTREL_TICKED(ssize_t, Write, (int fd, const void* b, size_t n), (fd, b, n))
+  KESTREL_TICKED(int, Fsync, (int fd), (fd))
+  KESTREL_TICKED(int, Ftruncate, (int fd, off_t n), (fd, n))
+  KESTREL_TICKED(int, FStat, (int fd, struct stat* st), (fd, st))
+  KESTREL_TICKED(int, FStatAt, (int d, const char* p, struct stat* st, int f), (d, p, st, f))
+  KESTREL_TICKED(ssize_t, GetDents64, (int fd, void* b, size_t n), (fd, b, n))
+  KESTREL_TICKED(int, RenameAt2, (int od, const char* op, int nd, const char* np, unsigned f),
+                 (od, op, nd, np, f))
+  KESTREL_TICKED(int, UnlinkAt, (int d, const char* p, int f), (d, p, f))
+  KESTREL_TICKED(int, MkdirAt, (int d, const char* p, mode_t m), (d, p, m))
+  KESTREL_TICKED(ssize_t, ReadLinkAt, (int d, const char* p, char* b, size_t n), (d, p, b, n))
+  KESTREL_TICKED(int, SymlinkAt, (const char* t, int d, const char* p), (t, d, p))
+  KESTREL_TICKED(int, MknodAt, (int d, const char* p, mode_t m, dev_t dev), (d, p, m, dev))
+  KESTREL_TICKED(int, FStatVfs, (int fd, struct statvfs* st), (fd, st))
+  KESTREL_TICKED(int, StatVfs, (const char* p, struct statvfs* st), (p, st))
+  KESTREL_TICKED(int, GetInodeFlags, (int fd, int* f), (fd, f))
+  KESTREL_TICKED(int, FChmod, (int fd, mode_t m), (fd, m))
+  KESTREL_TICKED(int, FUtimens, (int fd, const struct timespec t[2]), (fd, t))
+  KESTREL_TICKED(int, FChown, (int fd, uid_t u, gid_t g), (fd, u, g))
+  KESTREL_TICKED(ssize_t, CopyFileRange, (int in, int out, size_t n), (in, out, n))
+  KESTREL_TICKED(off_t, Lseek, (int fd, off_t o, int w), (fd, o, w))
+  KESTREL_TICKED(int, StatX, (int d, const char* p, int f, unsigned m, struct statx* o),
+                 (d, p, f, m, o))
+  KESTREL_TICKED(int, LinkAt, (int od, const char* op, int nd, const char* np, int f),
+                 (od, op, nd, np, f))
+  KESTREL_TICKED(int, Flock, (int fd, int op), (fd, op))
+  KESTREL_TICKED(ssize_t, FListXattr, (int fd, char* l, size_t n), (fd, l, n))
+  KESTREL_TICKED(ssize_t, FGetXattr, (int fd, const char* k, void* v, size_t n), (fd, k, v, n))
+  KESTREL_TICKED(int, FSetXattr, (int fd, const char* k, const void* v, size_t n, int f),
+                 (fd, k, v, n, f))
+  KESTREL_TICKED(int, UtimensAt, (int d, const char* p, const struct timespec t[2], int f),
+                 (d, p, t, f))
+  KESTREL_TICKED(int, FChownAt, (int d, const char* p, uid_t u, gid_t g, int f), (d, p, u, g, f))
+  KESTREL_TICKED(int, Clone, (int dst, int src), (dst, src))
 
  private:
   void Tick() {
@@ -99,6 +70,7 @@ class CrashSys : public SysWrapper {
   long calls_ = 0;
   long crash_at_;
 };
+#undef KESTREL_TICKED
 
 // Makes every move between two folders look like one between file systems, for machines that
 // offer no second one: a rename between two open folders fails with EXDEV.
@@ -106,8 +78,7 @@ class ExdevSys : public SysWrapper {
  public:
   using SysWrapper::SysWrapper;
   int RenameAt2(int od, const char* op, int nd, const char* np, unsigned int f) override {
-    if (od != nd) return errno = EXDEV, -1;
-    return SysWrapper::RenameAt2(od, op, nd, np, f);
+    return od != nd ? (errno = EXDEV, -1) : SysWrapper::RenameAt2(od, op, nd, np, f);
   }
 };
 

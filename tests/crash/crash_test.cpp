@@ -6,26 +6,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <tuple>
 
 #include "app/commands/commands.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
 #include "config/kestrel_cfg.h"
 #include "crash_sys.h"
-#include "fs/win32_wrapper.h"
-#include "harness.h"
 #include "platform/clock.h"
-#include "platform/error_reporter.h"
 #include "support/doubles.h"
 #include "support/second_fs.h"
 
@@ -33,6 +31,20 @@ namespace kestrel::crash {
 namespace {
 
 namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;  // path below an entry ("" itself): bytes
+
+// One operation to cut off at every call it makes through the seam. Each step starts from the
+// tree setup builds; run is the operation, recover what a user's next run or save does; check
+// returns what breaks the invariants ("" when they hold), after the crash (recovered false)
+// and after the recovery (true); done what the whole operation, not cut off, failed to do.
+struct Operation {
+  std::string name;
+  Sys& sys;
+  std::function<void()> setup;
+  std::function<void(Sys&)> run, recover;
+  std::function<std::string(bool recovered)> check;
+  std::function<std::string()> done;
+};
 
 // ---- the tree ----
 
@@ -42,9 +54,16 @@ const DateTime kOpTime = *DateTime::FromCivil(2026, 12, 6, 10, 0, 0);
 const DateTime kNextRun = *DateTime::FromCivil(2026, 12, 6, 11, 0, 0);
 const DateTime kOldRun = *DateTime::FromCivil(2026, 12, 5, 22, 0, 0);
 
-void Write(const std::string& path, const std::string& text) {
+// Last written long before its removal date, so that it is due.
+void SetOld(const std::string& path) {
+  const timespec times[2] = {{1546300800, 0}, {1546300800, 0}};  // 2019-01-01
+  utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void Write(const std::string& path, const std::string& text, bool old = false) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << text;
+  if (old) SetOld(path);
 }
 
 std::optional<std::string> Read(const std::string& path) {
@@ -53,17 +72,6 @@ std::optional<std::string> Read(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-// Last written long before its removal date, so that it is due.
-void SetOld(const std::string& path) {
-  const timespec times[2] = {{1546300800, 0}, {1546300800, 0}};  // 2019-01-01
-  utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
-
-void WriteOld(const std::string& path, const std::string& text) {
-  Write(path, text);
-  SetOld(path);
 }
 
 // Text whose every stretch differs, so that a copy cut short or shifted never passes as whole.
@@ -75,15 +83,11 @@ std::string Content(size_t size, char seed) {
 }
 
 // Kestrel's temporaries: hidden ".kestrel-..." names beside what they become.
-bool IsTemporary(const std::string& name) {
-  return name.rfind(".kestrel-", 0) == 0;
-}
-
 std::vector<std::string> Temporaries(const std::string& folder) {
   std::vector<std::string> found;
   std::error_code ec;
   for (const auto& e : fs::recursive_directory_iterator(folder, ec))
-    if (IsTemporary(e.path().filename())) found.push_back(e.path());
+    if (e.path().filename().string().starts_with(".kestrel-")) found.push_back(e.path());
   return found;
 }
 
@@ -104,23 +108,30 @@ void WriteConfig(const std::string& quarantine_folder, const std::string& extra 
 
 // ---- the program ----
 
-using test::FakeClock;
-using test::RecordingReporter;
-
-// A child's output would only bury the harness's own.
-void SilenceOutput() {
-  if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) {
-    std::abort();
-  }
+// Runs body in a child; returns its exit status (-1 when it did not exit).
+int InChild(const std::function<int()>& body) {
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) _exit(body());
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
-// What `kestrel -s:weekly.ksp` does at the given time, its output aside.
-void SilentRun(Sys& sys, DateTime now) {
-  SilenceOutput();
-  FakeClock clock(now);
-  RecordingReporter reporter;
+// `kestrel` at the given time, its output aside (a child's output would only bury the
+// harness's own): a silent run of weekly.ksp, or the long command line args.
+void Kestrel(Sys& sys, DateTime now, const std::vector<std::string>& args = {}) {
+  if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+    std::abort();
+  test::FakeClock clock(now);
+  test::RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
-  Main(fn, {"-s:weekly.ksp"}, [](Functions&) { return kExitBadInput; });
+  if (args.empty()) {
+    Main(fn, {"-s:weekly.ksp"}, [](Functions&) { return kExitBadInput; });
+  } else {
+    RunLongCommandLine(fn, args, Commands());
+  }
 }
 
 // ---- moves ----
@@ -129,9 +140,8 @@ void SilentRun(Sys& sys, DateTime now) {
 // the destination. Hidden entries there are temporaries, allowed only before the recovery. For
 // the Trash, info is its info folder: every trashed entry needs a whole .trashinfo naming
 // path_field, and after the recovery no .trashinfo may be without its entry.
-std::string CheckMove(const std::string& from, const std::string& dest,
-                      const std::map<std::string, std::string>& files, bool recovered,
-                      const std::string& info = "", const std::string& path_field = "") {
+std::string CheckMove(const std::string& from, const std::string& dest, const Files& files,
+                      bool recovered, const std::string& info, const std::string& path_field) {
   std::map<std::string, int> whole;
   std::string temporary;
   for (const auto& [rel, text] : files) {
@@ -174,81 +184,40 @@ std::string CheckMove(const std::string& from, const std::string& dest,
   return "";
 }
 
-Operation QuarantineRun(const std::string& name, const std::string& dest, size_t size) {
-  const std::string file = src + "/budget del-01-01-2020.xls";
-  const std::map<std::string, std::string> files = {{"", Content(size, 'b')}};
+// A silent run that moves entry (a file, or a folder of files) from src to dest, the Trash when
+// dest is ""; or, with restore, that run made beforehand and its restore the operation.
+Operation Move(const std::string& name, Sys& sys, const std::string& dest, const std::string& entry,
+               const Files& files, bool restore = false) {
+  const std::string from = src + "/" + entry, trash = home + "/.local/share/Trash";
+  const std::string into = dest.empty() ? trash + "/files" : dest;
+  const std::string info = dest.empty() ? trash + "/info" : "";
+  std::string encoded = from;
+  for (size_t at; (at = encoded.find(' ')) != std::string::npos;) encoded.replace(at, 1, "%20");
+  const DateTime at = restore ? kNextRun : kOpTime;
   return Operation{
       name,
-      [=] {
-        Fresh();
-        WriteConfig(dest);
-        WriteOld(file, files.at(""));
-      },
-      [](Sys& sys) { SilentRun(sys, kOpTime); },
-      [](Sys& sys) { SilentRun(sys, kNextRun); },
-      [=](bool recovered) { return CheckMove(file, dest, files, recovered); },
-      [=] { return fs::exists(file) ? "not moved: " + file : ""; },
-  };
-}
-
-Operation FolderMove(const std::string& dest) {
-  const std::string folder = src + "/project del-01-01-2020";
-  const std::map<std::string, std::string> files = {
-      {"/a.txt", Content(5000, 'a')}, {"/sub/b.bin", Content(300000, 'b')}, {"/sub/c", ""}};
-  return Operation{
-      "move of a folder to another file system",
-      [=] {
-        Fresh();
-        WriteConfig(dest);
-        for (const auto& [rel, text] : files) WriteOld(folder + rel, text);
-        SetOld(folder);
-      },
-      [](Sys& sys) { SilentRun(sys, kOpTime); },
-      [](Sys& sys) { SilentRun(sys, kNextRun); },
-      [=](bool recovered) { return CheckMove(folder, dest, files, recovered); },
-      [=] { return fs::exists(folder) ? "not moved: " + folder : ""; },
-  };
-}
-
-// `kestrel` with a long command line (--restore, --purge) at the given time, its output aside.
-void LongCommand(Sys& sys, DateTime now, const std::string& command, const std::string& arg) {
-  SilenceOutput();
-  FakeClock clock(now);
-  RecordingReporter reporter;
-  Functions fn(Outside{clock, reporter, sys, home});
-  RunLongCommandLine(fn, {command, arg}, Commands());
-}
-
-// The file moved by a whole run, then restored from that run's journal.
-Operation Restore(const std::string& dest, Sys& sys) {
-  const std::string file = src + "/budget del-01-01-2020.xls";
-  const std::map<std::string, std::string> files = {{"", Content(200000, 'r')}};
-  return Operation{
-      "restore from the run journal",
+      sys,
       [=, &sys] {
         Fresh();
         WriteConfig(dest);
-        WriteOld(file, files.at(""));
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-          SilentRun(sys, kOpTime);
-          _exit(0);
-        }
-        waitpid(pid, nullptr, 0);
+        for (const auto& [rel, text] : files) Write(from + rel, text, true);
+        SetOld(from);
+        if (restore) InChild([&] { return Kestrel(sys, kOpTime), 0; });
       },
-      [](Sys& s) { LongCommand(s, kNextRun, "--restore", "last"); },
-      [](Sys& s) { SilentRun(s, kNextRun.AddSeconds(3600)); },
-      [=](bool recovered) { return CheckMove(file, dest, files, recovered); },
-      [=] { return Read(file) ? "" : "not restored: " + file; },
+      [=](Sys& s) {
+        restore ? Kestrel(s, at, {"--restore", "last"}) : Kestrel(s, at);
+      },
+      [=](Sys& s) { Kestrel(s, at.AddSeconds(3600)); },
+      [=](bool recovered) { return CheckMove(from, into, files, recovered, info, encoded); },
+      [=] { return fs::exists(from) == restore ? "" : "not done: " + from; },
   };
 }
 
 // ---- purging the quarantine ----
 
 // Every file below folder with its bytes (a link's target), for "nothing changed" checks.
-std::map<std::string, std::string> Tree(const std::string& folder) {
-  std::map<std::string, std::string> out;
+Files Tree(const std::string& folder) {
+  Files out;
   std::error_code ec;
   for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
     if (e.is_symlink()) {
@@ -265,33 +234,32 @@ std::map<std::string, std::string> Tree(const std::string& folder) {
 Operation PurgeOfAFolder() {
   const std::string item = quarantine + "/project del-01-01-2020";
   const std::string stranger = quarantine + "/stranger.txt";
-  auto before = std::make_shared<std::map<std::string, std::string>>();
+  auto before = std::make_shared<Files>();
   return Operation{
       "purge of a quarantined folder",
+      RealSys(),
       [=] {
         Fresh();
         WriteConfig(quarantine, "PurgeAfterDays=30\n");
-        WriteOld(src + "/project del-01-01-2020/a.txt", Content(5000, 'a'));
-        WriteOld(src + "/project del-01-01-2020/sub/b.bin", Content(70000, 'b'));
+        Write(src + "/project del-01-01-2020/a.txt", Content(5000, 'a'), true);
+        Write(src + "/project del-01-01-2020/sub/b.bin", Content(70000, 'b'), true);
         Write(src + "/keep.txt", "keep");
         fs::create_symlink(src + "/keep.txt", src + "/project del-01-01-2020/sub/link");
         SetOld(src + "/project del-01-01-2020");
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        if (pid == 0) {
-          SilentRun(RealSys(), kOpTime);
-          _exit(0);
-        }
-        waitpid(pid, nullptr, 0);
+        InChild([] { return Kestrel(RealSys(), kOpTime), 0; });
         Write(stranger, "not Kestrel's");
         fs::permissions(item + "/sub", fs::perms::owner_read | fs::perms::owner_exec);
         *before = Tree(src);
         (*before)[stranger] = "not Kestrel's";
       },
-      [](Sys& s) { LongCommand(s, kOpTime.AddDays(31), "--purge", "weekly.ksp"); },
-      [](Sys& s) { LongCommand(s, kOpTime.AddDays(31).AddSeconds(3600), "--purge", "weekly.ksp"); },
+      [](Sys& s) {
+        Kestrel(s, kOpTime.AddDays(31), {"--purge", "weekly.ksp"});
+      },
+      [](Sys& s) {
+        Kestrel(s, kOpTime.AddDays(31).AddSeconds(3600), {"--purge", "weekly.ksp"});
+      },
       [=](bool recovered) -> std::string {
-        std::map<std::string, std::string> now = Tree(src);
+        Files now = Tree(src);
         now[stranger] = Read(stranger).value_or("gone");
         if (now != *before) return "something outside the purged item changed";
         const auto temps = Temporaries(quarantine);
@@ -303,134 +271,109 @@ Operation PurgeOfAFolder() {
   };
 }
 
-// ---- the Trash ----
-
-Operation TrashRun() {
-  const std::string file = src + "/notes del-01-01-2020.txt";
-  const std::string text = Content(20000, 'n');
-  const std::string trash = home + "/.local/share/Trash";
-  std::string encoded = file;
-  for (size_t at; (at = encoded.find(' ')) != std::string::npos;) encoded.replace(at, 1, "%20");
-  return Operation{
-      "move to the Trash",
-      [=] {
-        Fresh();
-        WriteConfig("");
-        WriteOld(file, text);
-      },
-      [](Sys& sys) { SilentRun(sys, kOpTime); },
-      [](Sys& sys) { SilentRun(sys, kNextRun); },
-      [=](bool recovered) {
-        return CheckMove(file, trash + "/files", {{"", text}}, recovered, trash + "/info", encoded);
-      },
-      [=] {
-        return fs::exists(trash + "/files/" + fs::path(file).filename().string()) ? ""
-                                                                                  : "not trashed";
-      },
-  };
-}
-
 // ---- the configuration file ----
 
-using Fields = std::tuple<DateTime, std::string, std::string, std::int32_t,
-                          std::vector<std::pair<std::string, bool>>>;
-
-std::optional<Fields> Loaded(const std::string& file) {
-  FakeClock clock(kNextRun);
-  RecordingReporter reporter;
-  Functions fn(Outside{clock, reporter, RealSys(), home});
-  KestrelCfg& c = *fn.CurrentCfg;
-  c.Filename(file);
-  if (!c.Load()) return std::nullopt;
-  std::vector<std::pair<std::string, bool>> list;
-  for (const auto& f : c.IncludeFolders()) list.emplace_back(f.FolderName(), f.IncludeSubs());
-  return Fields{c.LastRunDate(), c.UserName(), c.QuarantineFolder(), c.MaxMBPerRun(), list};
-}
-
-void Fill(KestrelCfg& c, const std::string& tag, int folders) {
-  c.UserName(tag);
-  c.QuarantineFolder("/" + tag + "/q");
-  c.MaxMBPerRun(folders);
-  c.IncludeFolders().clear();
-  for (int i = 0; i < folders; ++i)
-    c.IncludeFolders().emplace_back("/" + tag + "/folder " + std::to_string(i), i % 2 == 0);
-}
-
-// Saves (or, with date, writes back RunDate) the configuration in home.
-void SaveConfig(Sys& sys, const std::string& tag, int folders, std::optional<DateTime> date) {
-  FakeClock clock(kOpTime);
-  RecordingReporter reporter;
+// Saves the configuration in home with 1,000 include folders named after tag, or with date
+// loads it and writes back RunDate.
+void SaveConfig(Sys& sys, const std::string& tag, std::optional<DateTime> date = {}) {
+  test::FakeClock clock(kOpTime);
+  test::RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
   KestrelCfg& c = *fn.CurrentCfg;
   c.Filename(home + "/weekly.ksp");
   if (date) {
     c.Load();
     c.LastRunDate(*date);
-  } else {
-    Fill(c, tag, folders);
-    c.Save();
+    return;
   }
+  c.UserName(tag);
+  c.QuarantineFolder("/" + tag + "/q");
+  c.IncludeFolders().clear();
+  for (int i = 0; i < 1000; ++i)
+    c.IncludeFolders().emplace_back("/" + tag + "/folder " + std::to_string(i), i % 2 == 0);
+  c.Save();
 }
 
-std::string CheckConfig(const std::vector<Fields>& allowed, bool recovered) {
-  const auto now = Loaded(home + "/weekly.ksp");
-  if (!now) return "the configuration does not load";
-  bool known = false;
-  for (const Fields& f : allowed) known = known || f == *now;
-  if (!known) return "the configuration is neither the old one nor the new one";
-  const auto temps = Temporaries(home);
-  if (recovered && !temps.empty()) return "temporary left: " + temps.front();
-  return "";
-}
-
-Operation ConfigSave() {
-  constexpr int kFolders = 1000;
-  auto allowed = std::make_shared<std::vector<Fields>>();
+// The configuration file, between setup's old and run's new, is at every step byte for byte the
+// old one, the new one or the recovery's; kept is in each of them, finished in the new one.
+Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
+                      const std::function<void(Sys&)>& run,
+                      const std::function<void(Sys&)>& recover, const std::string& kept,
+                      const std::string& finished) {
+  const std::string ksp = home + "/weekly.ksp";
+  auto allowed = std::make_shared<std::vector<std::string>>();
   return Operation{
-      "configuration Save of 1,000 folders",
+      name,
+      RealSys(),
       [=] {
         Fresh();
-        SaveConfig(RealSys(), "old", kFolders, std::nullopt);
-        if (allowed->empty()) {
-          allowed->push_back(*Loaded(home + "/weekly.ksp"));
-          SaveConfig(RealSys(), "new", kFolders, std::nullopt);
-          allowed->push_back(*Loaded(home + "/weekly.ksp"));
-          Fresh();
-          SaveConfig(RealSys(), "old", kFolders, std::nullopt);
-        }
-      },
-      [](Sys& sys) { SaveConfig(sys, "new", kFolders, std::nullopt); },
-      [](Sys& sys) { SaveConfig(sys, "new", kFolders, std::nullopt); },  // the next save
-      [=](bool recovered) { return CheckConfig(*allowed, recovered); },
-      [=] { return Loaded(home + "/weekly.ksp") == (*allowed)[1] ? "" : "not saved"; },
-  };
-}
-
-Operation RunDateWrite() {
-  auto allowed = std::make_shared<std::vector<Fields>>();
-  return Operation{
-      "RunDate write-back",
-      [=] {
+        old();
+        if (!allowed->empty()) return;
+        allowed->push_back(Read(ksp).value_or(""));
+        InChild([&] { return run(RealSys()), 0; });
+        allowed->push_back(Read(ksp).value_or(""));
+        InChild([&] { return recover(RealSys()), 0; });
+        allowed->push_back(Read(ksp).value_or(""));
         Fresh();
-        WriteConfig(quarantine, "; the user's own line\n");
-        if (allowed->empty()) {
-          for (const DateTime d : {kOldRun, kOpTime, kNextRun}) {
-            Fields f = *Loaded(home + "/weekly.ksp");
-            std::get<0>(f) = d;
-            allowed->push_back(f);
-          }
-        }
+        old();
       },
-      [](Sys& sys) { SaveConfig(sys, "", 0, kOpTime); },
-      [](Sys& sys) { SilentRun(sys, kNextRun); },
+      run,
+      recover,
       [=](bool recovered) -> std::string {
-        if (Read(home + "/weekly.ksp").value_or("").find("; the user's own line\n") ==
-            std::string::npos)
-          return "the user's own line is gone";
-        return CheckConfig(*allowed, recovered);
+        const std::string now = Read(ksp).value_or("");
+        if (std::find(allowed->begin(), allowed->end(), now) == allowed->end())
+          return "the configuration is neither the old one nor the new one";
+        if (now.find(kept) == std::string::npos) return "lost: " + kept;
+        const auto temps = Temporaries(home);
+        return recovered && !temps.empty() ? "temporary left: " + temps.front() : "";
       },
-      [=] { return Loaded(home + "/weekly.ksp") == (*allowed)[1] ? "" : "RunDate not written"; },
+      [=] {
+        return Read(ksp).value_or("").find(finished) != std::string::npos ? "" : "not written";
+      },
   };
+}
+
+// Runs the operation once to count its calls, then once cut off before each call N from 1 to
+// that count, each time from a fresh setup, in a child process; checks after each crash and
+// after the recovery that follows it. Returns the crash points tried and the faults seen.
+long CrashAtEveryStep(const Operation& op, std::vector<std::string>& faults) {
+  const auto fault = [&](long n, const std::string& when, const std::string& what) {
+    faults.push_back(op.name + ", crash before call " + std::to_string(n) + ", " + when + ": " +
+                     what);
+  };
+  // The count comes back through a pipe; the run itself must hold the invariants.
+  long points = 0;
+  int fds[2];
+  if (pipe(fds) != 0) return faults.push_back(op.name + ": pipe"), 0;
+  op.setup();
+  const int status = InChild([&] {
+    CrashSys counting(op.sys, 0);
+    op.run(counting);
+    const long calls = counting.Calls();
+    return write(fds[1], &calls, sizeof calls) == sizeof calls ? 0 : 1;
+  });
+  close(fds[1]);
+  if (status != 0 || read(fds[0], &points, sizeof points) != sizeof points)
+    faults.push_back(op.name + ": the operation did not finish without a crash");
+  close(fds[0]);
+  if (const std::string f = op.check(true); !f.empty()) fault(0, "after the whole operation", f);
+  if (const std::string f = op.done(); !f.empty()) fault(0, "after the whole operation", f);
+
+  for (long n = 1; n <= points; ++n) {
+    op.setup();
+    const int cut = InChild([&] {
+      CrashSys crashing(op.sys, n);
+      op.run(crashing);
+      return 0;
+    });
+    if (cut != kCrashed && cut != 0)
+      fault(n, "the operation", "exit status " + std::to_string(cut));
+    if (const std::string f = op.check(false); !f.empty()) fault(n, "after the crash", f);
+    const int rec = InChild([&] { return op.recover(op.sys), 0; });
+    if (rec != 0) fault(n, "the recovery", "exit status " + std::to_string(rec));
+    if (const std::string f = op.check(true); !f.empty()) fault(n, "after the recovery", f);
+  }
+  return points;
 }
 
 }  // namespace
@@ -438,6 +381,7 @@ Operation RunDateWrite() {
 
 int main(int argc, char** argv) {
   using namespace kestrel::crash;
+  using kestrel::RealSys;
   const char* tmp = std::getenv("TMPDIR");
   root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrel-crash-XXXXXX";
   if (mkdtemp(root.data()) == nullptr) return 2;
@@ -450,47 +394,53 @@ int main(int argc, char** argv) {
   setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
   setenv("LC_ALL", "C", 1);
 
-  kestrel::crash::ExdevSys exdev(kestrel::RealSys());
-  kestrel::Sys& across = other_fs.empty() ? static_cast<kestrel::Sys&>(exdev) : kestrel::RealSys();
+  ExdevSys exdev(RealSys());
+  kestrel::Sys& across = other_fs.empty() ? static_cast<kestrel::Sys&>(exdev) : RealSys();
   const std::string far = other_fs.empty() ? quarantine : other_fs + "/t/q";
   std::printf("second file system: %s\n",
               other_fs.empty() ? "none; renames between folders made to fail with EXDEV"
                                : other_fs.c_str());
 
-  struct Case {
-    Operation op;
-    kestrel::Sys& sys;
-  };
-  std::vector<Case> cases = {
-      {QuarantineRun("move into quarantine, same file system", quarantine, 100000),
-       kestrel::RealSys()},
-      {QuarantineRun("move of a file to another file system", far, 3u << 20), across},
-      {FolderMove(far), across},
-      {TrashRun(), kestrel::RealSys()},
-      {Restore(far, across), across},
-      {ConfigSave(), kestrel::RealSys()},
-      {RunDateWrite(), kestrel::RealSys()},
-      {PurgeOfAFolder(), kestrel::RealSys()},
+  const std::string file = "budget del-01-01-2020.xls";
+  const Operation operations[] = {
+      Move("move into quarantine, same file system", RealSys(), quarantine, file,
+           {{"", Content(100000, 'b')}}),
+      Move("move of a file to another file system", across, far, file,
+           {{"", Content(3u << 20, 'b')}}),
+      Move("move of a folder to another file system", across, far, "project del-01-01-2020",
+           {{"/a.txt", Content(5000, 'a')}, {"/sub/b.bin", Content(300000, 'b')}, {"/sub/c", ""}}),
+      Move("move to the Trash", RealSys(), "", "notes del-01-01-2020.txt",
+           {{"", Content(20000, 'n')}}),
+      Move("restore from the run journal", across, far, file, {{"", Content(200000, 'r')}}, true),
+      ConfigWrite(
+          "configuration Save of 1,000 folders", [] { SaveConfig(RealSys(), "old"); },
+          [](kestrel::Sys& s) { SaveConfig(s, "new"); },
+          [](kestrel::Sys& s) { SaveConfig(s, "new"); }, "[Include]", "/new/folder 999"),
+      ConfigWrite(
+          "RunDate write-back", [] { WriteConfig(quarantine, "; the user's own line\n"); },
+          [](kestrel::Sys& s) { SaveConfig(s, "", kOpTime); },
+          [](kestrel::Sys& s) { Kestrel(s, kNextRun); }, "; the user's own line\n",
+          "RunDate=" + kOpTime.ToIsoText()),
+      PurgeOfAFolder(),
   };
   int faults = 0;
-  for (const Case& c : cases) {
-    if (argc > 1 && c.op.name.find(argv[1]) == std::string::npos) continue;  // one operation
-    const Outcome out = CrashAtEveryStep(c.op, c.sys);
-    std::printf("%-45s %5ld crash points, %zu broken\n", c.op.name.c_str(), out.points,
-                out.faults.size());
+  for (const Operation& op : operations) {
+    if (argc > 1 && op.name.find(argv[1]) == std::string::npos) continue;  // one operation
+    std::vector<std::string> found;
+    const long points = CrashAtEveryStep(op, found);
+    std::printf("%-45s %5ld crash points, %zu broken\n", op.name.c_str(), points, found.size());
     // One line per kind of fault: the first crash point that shows it, and how many do.
     std::map<std::string, std::pair<std::string, int>> kinds;
-    for (const std::string& f : out.faults) {
+    for (const std::string& f : found) {
       const size_t when =
           f.find(", after ") != std::string::npos ? f.find(", after ") : f.rfind(", ");
       std::string kind = f.substr(when + 2);
-      kind = kind.substr(0, kind.find('/'));
-      auto& [first, n] = kinds[kind];
+      auto& [first, n] = kinds[kind.substr(0, kind.find('/'))];
       if (n++ == 0) first = f;
     }
     for (const auto& [kind, seen] : kinds)
       std::printf("  %d x %s\n    first: %s\n", seen.second, kind.c_str(), seen.first.c_str());
-    faults += static_cast<int>(out.faults.size());
+    faults += static_cast<int>(found.size());
     std::fflush(stdout);
   }
   std::filesystem::remove_all(root);

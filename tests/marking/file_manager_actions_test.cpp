@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "config/profile_store.h"
 #include "fs/sys.h"

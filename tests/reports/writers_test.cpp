@@ -19,7 +19,6 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
     Lines in, out;
     float printable = 11000;
   } cases[] = {
-      {"short lines, double spaced", {"first", "second"}, {"first", "", "second", ""}},
       {"empty and blank lines", {"", "    "}, {"", "", "", ""}},
       {"exactly the width", {full}, {full, ""}},
       {"one character over", {full + "y"}, {full, "y", ""}},
@@ -42,8 +41,6 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
       for (const std::string& line : c.in) writer.WriteLn(line);
     }
     EXPECT_EQ(PrintedLines(log), c.out) << c.what;
-    EXPECT_EQ(log.front(), "font Courier New 10") << c.what;
-    EXPECT_EQ(log.back(), "end") << c.what;
     // Every piece starts at the margin; the gap after each report line needs no position.
     EXPECT_EQ(std::count(log.begin(), log.end(), "x 600.000000"), c.out.size() - c.in.size())
         << c.what;

@@ -8,7 +8,6 @@ namespace {
 TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
   // Expected texts as systemd-escape 252 prints them.
   const std::pair<const char*, const char*> cases[] = {
-      {"weekly.ksp", "weekly.ksp"},       {"my weekly.ksp", "my\\x20weekly.ksp"},
       {".hidden.ksp", "\\x2ehidden.ksp"}, {"a-b/c.ksp", "a\\x2db-c.ksp"},
       {"/abs/x.ksp", "-abs-x.ksp"},       {"\xc3\xbc.ksp", "\\xc3\\xbc.ksp"},
       {"back\\slash", "back\\x5cslash"},
@@ -24,7 +23,6 @@ TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
 }
 
 TEST(UnitText, WritesDropInsAndCrontabLines) {
-  EXPECT_EQ(TimerDropIn("Mon *-*-* 10:00"), "[Timer]\nOnCalendar=\nOnCalendar=Mon *-*-* 10:00\n");
   EXPECT_EQ(ServiceDropIn("/home/a \"b\"/100%\\k"),
             "[Service]\nEnvironment=\"KESTREL_HOME=/home/a \\\"b\\\"/100%%\\\\k\"\n");
   EXPECT_EQ(CrontabLine("weekly", "/usr/bin/kestrel", "/home/ann's/k", "50% off.ksp"),

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -55,10 +56,19 @@ class FaultSys : public SysWrapper {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
     if (NoProc(path)) return -1;
     const int fd = SysWrapper::OpenAt(dirfd, Mapped(path).c_str(), flags, mode);
-    if (fd >= 0) max_open_fds = std::max(max_open_fds, ++open_);
+    if (fd >= 0) {
+      const std::lock_guard lock(mutex_);
+      max_open_fds = std::max(max_open_fds, ++open_);
+    }
     return fd;
   }
-  int Close(int fd) override { return --open_, SysWrapper::Close(fd); }
+  int Close(int fd) override {
+    {
+      const std::lock_guard lock(mutex_);
+      --open_;
+    }
+    return SysWrapper::Close(fd);
+  }
   ssize_t Read(int fd, void* buf, size_t count) override {
     return Failed(Op::kRead) ? -1 : SysWrapper::Read(fd, buf, count);
   }
@@ -132,6 +142,7 @@ class FaultSys : public SysWrapper {
     const auto holds = [](const char* p, const std::string& part) {
       return p != nullptr && std::strstr(p, part.c_str()) != nullptr;
     };
+    const std::lock_guard lock(mutex_);
     for (Rule& r : rules_) {
       if (r.op != op || (!r.part.empty() && !holds(path, r.part) && !holds(other, r.part)))
         continue;
@@ -153,6 +164,7 @@ class FaultSys : public SysWrapper {
   std::vector<Rule> rules_;
   std::vector<std::pair<std::string, std::string>> redirects_;
   int open_ = 0;
+  std::mutex mutex_;  // the walk lists folders on several threads
 };
 
 }  // namespace kestrel::test
