@@ -90,8 +90,7 @@ class DurabilityTest : public test::EngineTest {
     EXPECT_LE(runs.size(), 1u);
     if (runs.empty()) return {};
     EXPECT_EQ(ReadJournal(RealSys(), JournalFolder(fn), runs.at(0), run), 0);
-    EXPECT_TRUE(run.ended);
-    EXPECT_EQ(run.version, 2);
+    EXPECT_EQ(std::make_pair(run.ended, run.version), std::make_pair(true, 2));
     std::map<std::string, int> out;
     for (const Entry& e : run.entries)
       ++out[e.state == State::kMoved    ? std::string("moved")

@@ -62,9 +62,8 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
     fs::create_directories(folder);
     for (int i = 0; i < s.files; ++i) MakeEntry(rng, folder, i);
     if (level == s.depth) return;
-    for (int i = 0; i < s.fanout; ++i) {
+    for (int i = 0; i < s.fanout; ++i)
       MakeLevel(rng, s, folder + "/d" + std::to_string(i), level + 1);
-    }
   }
   // Paths and sizes of everything below the folder.
   static std::vector<std::string> Listing(const std::string& folder) {
@@ -96,16 +95,6 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
     }
     return out;
   }
-  // The configuration of the shape over tree/data.
-  void Configure(const Shape& s) {
-    Cfg().QuarantineFolder(s.trash ? "" : tree / "quarantine");
-    Cfg().MaxMBPerRun(s.max_mb);
-    Cfg().MaxErrorsPerRun(s.max_errors);
-    Cfg().IncludeFolders().emplace_back(tree / "data", true);
-    if (s.overlap) Cfg().IncludeFolders().emplace_back(tree / "data/d0", true);
-    if (s.exclude) Cfg().ExcludeFolders().emplace_back(tree / "data/d1", true);
-  }
-
   test::TempDir tree;
 };
 
@@ -115,7 +104,12 @@ TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesThe
   const Shape& s = GetParam();
   test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
   Cfg().Filename(home / "weekly.ksp");
-  Configure(s);
+  Cfg().QuarantineFolder(s.trash ? "" : tree / "quarantine");
+  Cfg().MaxMBPerRun(s.max_mb);
+  Cfg().MaxErrorsPerRun(s.max_errors);
+  Cfg().IncludeFolders().emplace_back(tree / "data", true);
+  if (s.overlap) Cfg().IncludeFolders().emplace_back(tree / "data/d0", true);
+  if (s.exclude) Cfg().ExcludeFolders().emplace_back(tree / "data/d1", true);
   ASSERT_TRUE(Cfg().Save());
   std::vector<std::string> done;
   fn.FileRemovalRpt->FileMoved.Subscribe([&](const RemovedFilePtr& f) {
