@@ -114,65 +114,65 @@ RunOptions RunOptionsFrom(const LongCommandLine& line) {
   RunOptions options;
   options.json = line.Has("json");
   if (line.Has("wait")) {
-    const std::string value = line.Value("wait");
-    if (value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != value.npos) {
-      throw KsError(kAppError,
-                    "Option --wait takes a whole number of seconds, not \"" +
-                        EscapeControlBytes(value) + "\"",
-                    "Functions.ProcessCommandLine");
-    }
-    options.wait_seconds = std::stoi(value);
+    options.wait_seconds =
+        static_cast<int>(WholeNumberOption("wait", line.Value("wait"), "seconds", 0, 999999999));
   }
   if (line.Has("keep-journals")) {
-    const std::string text = line.Value("keep-journals");
-    long long n = 0;
-    const bool digits = !text.empty() && text.size() <= 9 &&
-                        text.find_first_not_of("0123456789") == std::string::npos;
-    if (digits) n = std::stoll(text);
-    if (!digits || n < 1) {
-      throw KsError(
-          kAppError,
-          "--keep-journals needs a whole number of at least 1: " + EscapeControlBytes(text),
-          "Functions.ProcessCommandLine");
-    }
-    options.keep_journals = static_cast<int>(n);
+    options.keep_journals = static_cast<int>(
+        WholeNumberOption("keep-journals", line.Value("keep-journals"), "runs", 1, 10000));
   }
   return options;
 }
 
+namespace {
+
+// The one command the options name (nullptr: a silent run), with as many operands as it takes.
+const LongCommand* ChosenCommand(const LongCommandLine& line,
+                                 const std::vector<LongCommand>& commands) {
+  static const LongCommand run{"", nullptr, 1, 1, "a configuration file"};
+  const LongCommand* chosen = nullptr;
+  for (const LongCommand& command : commands) {
+    if (!line.Has(command.option)) continue;
+    // Given with --restore, --unmark unmarks what the restore brings back.
+    if (std::string_view(command.option) == "unmark" && line.Has("restore")) continue;
+    if (chosen != nullptr) {
+      throw UsageError(std::string("options --") + chosen->option + " and --" + command.option +
+                       " cannot be combined");
+    }
+    chosen = &command;
+  }
+  const LongCommand& shape = chosen != nullptr ? *chosen : run;
+  const auto count = static_cast<int>(line.operands.size());
+  if (shape.max_operands >= 0 && count > shape.max_operands) {
+    throw UsageError("extra operand '" + EscapeControlBytes(line.operands[shape.max_operands]) +
+                     "'");
+  }
+  if (count < shape.min_operands) {
+    throw UsageError(chosen != nullptr
+                         ? std::string("--") + shape.option + " needs " + shape.operands
+                         : std::string("a run needs ") + shape.operands);
+  }
+  return chosen;
+}
+
+}  // namespace
+
 int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
                        const std::vector<LongCommand>& commands) {
-  LongCommandLine line;
-  RunOptions options;
-  const LongCommand* chosen = nullptr;
   try {
-    line = ParseLongCommandLine(args);
-    options = RunOptionsFrom(line);
-    for (const LongCommand& command : commands) {
-      if (!line.Has(command.option)) continue;
-      // Given with --restore, --unmark unmarks what the restore brings back.
-      if (std::string_view(command.option) == "unmark" && line.Has("restore")) continue;
-      if (chosen != nullptr) {
-        throw KsError(kAppError,
-                      std::string("Options --") + chosen->option + " and --" + command.option +
-                          " cannot be combined",
-                      "Functions.ProcessCommandLine");
-      }
-      chosen = &command;
-    }
-    if (chosen == nullptr && line.operands.size() != 1) {
-      throw KsError(kAppError, "A run needs exactly one configuration file\n" + UsageText(),
-                    "Functions.ProcessCommandLine");
-    }
+    const LongCommandLine line = ParseLongCommandLine(args);
+    const RunOptions options = RunOptionsFrom(line);
+    if (const LongCommand* chosen = ChosenCommand(line, commands)) return chosen->run(fn, line);
+    const std::string& config = line.operands.front();
+    const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
+    return Main(
+        fn, {silent}, [](Functions&) { return kExitBadInput; }, options);
+  } catch (const UsageError& e) {
+    return ReportUsageError(e.what());
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
     return kExitBadInput;
   }
-  if (chosen != nullptr) return chosen->run(fn, line);
-  const std::string& config = line.operands.front();
-  const std::string silent = config.rfind("-s", 0) == 0 ? config : "-s:" + config;
-  return Main(
-      fn, {silent}, [](Functions&) { return kExitBadInput; }, options);
 }
 
 }  // namespace kestrel

@@ -29,14 +29,18 @@ struct RunOptions {
   int keep_journals = 100;  // run journals kept, this run's included
 };
 
-// The modifiers of a silent run given on a long command line. Throws KsError for a --wait
-// that is not a whole number of seconds or a --keep-journals below 1.
+// The modifiers of a silent run given on a long command line. Throws UsageError for a --wait
+// or --keep-journals outside its range.
 RunOptions RunOptionsFrom(const LongCommandLine& line);
 
 // A command of the long command line, run when its option is given; returns the exit status.
+// It may throw UsageError, which is shown as a mistake on the command line.
 struct LongCommand {
   const char* option;
   std::function<int(Functions&, const LongCommandLine&)> run;
+  int min_operands = 0;
+  int max_operands = 0;       // -1: any number
+  const char* operands = "";  // what the operands are, for a message about too few
 };
 
 // Start-up after the program-wide objects exist: command line, configuration, then GUI or
@@ -52,7 +56,8 @@ int Main(Functions& fn, const std::vector<std::string>& args, const GuiEntry& gu
 bool ProgramFolderTrusted(Functions& fn, const std::string& procedure);
 
 // Runs a long command line: the one command its options name, else a silent run of its one
-// configuration operand. A bad command line is reported under "Functions.Main" (exit 2).
+// configuration operand. A mistake on the command line (an unknown option, a value out of
+// range, too few or too many operands) is shown by ReportUsageError (exit 2).
 int RunLongCommandLine(Functions& fn, const std::vector<std::string>& args,
                        const std::vector<LongCommand>& commands);
 

@@ -88,6 +88,12 @@ RunEnd CleanUpRun::Run() {
     candidates = GetTargetFiles(world_.outside, cfg_, include, cfg_.ExcludeFolders(),
                                 BuildFileMask(cfg_), recorder_, &scanned_, &destinations);
   }
+  std::int64_t due = 0;
+  for (const auto& path : candidates) {
+    const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
+    due += date && *date <= now ? 1 : 0;
+  }
+  recorder_.Discovered(due);
 
   records_.clear();
   RunEnd end = RunEnd::kCompleted;

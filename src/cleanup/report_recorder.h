@@ -28,6 +28,9 @@ class ReportRecorder : public RunRecorder {
   void Summary(const std::vector<std::string>& lines) override;
   bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
   int StopSignal() const override { return control_ != nullptr ? control_->signal.load() : 0; }
+  void Discovered(std::int64_t files_due) override {
+    if (control_ != nullptr) control_->files_due = files_due;
+  }
   const std::set<std::string>* PurgeOnly() const override {
     return control_ != nullptr && control_->purge_only ? &*control_->purge_only : nullptr;
   }

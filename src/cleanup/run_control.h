@@ -15,6 +15,8 @@ struct RunControl {
   std::atomic<int> signal{0};
   // Folders this run has scanned so far.
   std::atomic<std::int32_t> folders_scanned{0};
+  // Files whose removal date has come, once discovery is done; -1 before.
+  std::atomic<std::int64_t> files_due{-1};
   // Set before the run starts: its purge deletes only these quarantine paths (a preview's list).
   std::optional<std::set<std::string>> purge_only;
 

@@ -58,6 +58,8 @@ class RunRecorder {
   virtual bool StopRequested() const { return false; }
   // The signal that asked the run to end (SIGTERM, SIGINT, SIGHUP), or 0.
   virtual int StopSignal() const { return 0; }
+  // Discovery is done: files_due files carry a removal date that has come.
+  virtual void Discovered(std::int64_t /*files_due*/) {}
   // The only quarantine paths the purge may delete; null: every due item.
   virtual const std::set<std::string>* PurgeOnly() const { return nullptr; }
 };

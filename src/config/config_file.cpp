@@ -43,6 +43,22 @@ void ReadList(ProfileStore& store, const char* section, const char* count_key, c
   }
 }
 
+// A file that exists but has none of a configuration's sections, or holds a NUL byte, was
+// never one: reading it as defaults would scan every local disk.
+void RefuseForeignFile(ProfileStore& store, const std::string& path) {
+  if (!store.Exists()) return;
+  const bool sections = store.HasSection(kGeneral) || store.HasSection(kOptions) ||
+                        store.HasSection("Include") || store.HasSection("Exclude");
+  if (sections && !store.HasNulByte()) return;
+  throw KsError(kAppError,
+                EscapeControlBytes(path) + " is not a Kestrel configuration (" +
+                    (sections ? "it holds a NUL byte"
+                              : "it has no General, Options, Include or "
+                                "Exclude section") +
+                    ")",
+                "KestrelCfg.Load");
+}
+
 // Without the count a load would read no include folder and a run would clean every local disk;
 // Save always writes it, so only a truncated or hand-written file lacks it. A missing file is a
 // new one.
@@ -71,7 +87,8 @@ void ListWrites(Writes& writes, const char* section, const char* count_key, cons
 void KestrelCfg::RefuseUnreadFile(const char* source) const {
   if (file_unreadable_) {
     throw KsError(kAppError,
-                  "The configuration file was not read, so it is not written: " + filename_,
+                  "The configuration file was not read, so it is not written: " +
+                      EscapeControlBytes(filename_),
                   source);
   }
 }
@@ -82,6 +99,7 @@ bool KestrelCfg::Load() {
     store.SetFileName(filename_);
     file_unreadable_ = true;
     store.Read();
+    RefuseForeignFile(store, filename_);
     file_unreadable_ = false;
 
     const std::string yesterday = outside_.clock.Now().AddDays(-1).ToIsoText();

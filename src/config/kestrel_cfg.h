@@ -39,7 +39,8 @@ class KestrelCfg {
   void AdoptRun(const KestrelCfg& run);
 
   // Fills the object from Filename. Reports a failure under "KestrelCfg.Load" and returns;
-  // returns true iff the whole file was read.
+  // returns true iff the whole file was read. A file that is not a Kestrel configuration (none
+  // of its sections, or a NUL byte) is refused and then counts as unread.
   bool Load();
   // Writes the object to Filename. Reports a failure under "KestrelCfg.Save" and returns;
   // returns true iff every key was written.

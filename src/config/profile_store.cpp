@@ -11,6 +11,7 @@
 #include "fs/replace_file.h"
 #include "fs/sys.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -83,8 +84,10 @@ std::string Folder(const std::string& path) {
 }
 
 KsError Unreadable(std::int32_t number, const std::string& path, const std::string& reason) {
-  return KsError(number, "The configuration file cannot be read: " + path + " (" + reason + ")",
-                 kSource);
+  return KsError(
+      number,
+      "The configuration file cannot be read: " + EscapeControlBytes(path) + " (" + reason + ")",
+      kSource);
 }
 
 }  // namespace
@@ -103,7 +106,10 @@ std::string ProfileStore::ReadText() {
   if (sys_.FStatAt(AT_FDCWD, path, &st, 0) != 0) {
     const int err = errno;
     struct stat link {};
-    if (err == ENOENT && sys_.FStatAt(AT_FDCWD, path, &link, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    if (err == ENOENT && sys_.FStatAt(AT_FDCWD, path, &link, AT_SYMLINK_NOFOLLOW) != 0) {
+      exists_ = false;
+      return {};
+    }
     if (err == ENOENT) throw Unreadable(kAppError, file_name_, "it is a link to nothing");
     throw Unreadable(err, file_name_, std::strerror(err));
   }
@@ -127,12 +133,15 @@ std::string ProfileStore::ReadText() {
   }
   sys_.Close(fd);
   if (err != 0) throw Unreadable(err, file_name_, std::strerror(err));
+  exists_ = true;
   return text;
 }
 
 void ProfileStore::Read() {
   if (read_) return;
+  exists_ = false;
   std::string text = file_name_.empty() ? std::string() : ReadText();
+  nul_ = text.find('\0') != std::string::npos;
   blocks_.assign(1, Block{});
   bom_ = false;
   keys_.clear();
@@ -163,6 +172,21 @@ void ProfileStore::Read() {
                         block.lines.size() - 1);
     }
   }
+}
+
+bool ProfileStore::Exists() {
+  Read();
+  return exists_;
+}
+
+bool ProfileStore::HasSection(const std::string& name) {
+  Read();
+  return sections_.contains(Folded(name));
+}
+
+bool ProfileStore::HasNulByte() {
+  Read();
+  return nul_;
 }
 
 std::string ProfileStore::GetString(const std::string& section, const std::string& key,

@@ -24,6 +24,12 @@ class ProfileStore {
   void SetFileName(const std::string& file_name);
   // Reads the file unless it has been read. Throws KsError naming the file and the reason.
   void Read();
+  // Returns true iff the file was there when read (an empty file is there).
+  bool Exists();
+  // Returns true iff the file holds a "[name]" header (ASCII case ignored).
+  bool HasSection(const std::string& name);
+  // Returns true iff the file holds a NUL byte, which no text configuration does.
+  bool HasNulByte();
   // The stored text, or default_value when the file, the section or the key is missing.
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& default_value);
@@ -60,6 +66,8 @@ class ProfileStore {
   bool read_ = false;
   bool batch_ = false;
   bool pending_ = false;
+  bool exists_ = false;
+  bool nul_ = false;
   bool bom_ = false;  // the file starts with a UTF-8 byte order mark
   std::vector<Block> blocks_;
   // Each key's first line, by folded "section\nkey": block and line.

@@ -9,6 +9,7 @@
 #include "fs/fd.h"
 #include "fs/temporaries.h"
 #include "platform/error.h"
+#include "platform/escape_text.h"
 
 namespace kestrel {
 namespace {
@@ -58,7 +59,7 @@ void ReplaceFile(Sys& sys, const std::string& path, std::string_view text, const
   if (!exists && errno != ENOENT) throw SystemError(errno, "stat", path, source);
   if (exists && !S_ISREG(old.st_mode)) {
     throw KsError(kAppError,
-                  std::string("The ") + what + " is not replaced: " + path + " (" +
+                  std::string("The ") + what + " is not replaced: " + EscapeControlBytes(path) + " (" +
                       (S_ISLNK(old.st_mode) ? "it is a link to nothing" : KindText(old.st_mode)) +
                       ")",
                   source);

@@ -69,7 +69,8 @@ std::optional<DateTime> ParseWhen(std::string_view when, DateTime now) {
     if (date && InRange(*date)) return date;
     return std::nullopt;
   }
-  if (when.size() < 2 || when.size() > 6) return std::nullopt;
+  // Seven digits reach past 9999 from any day; the range check below decides the rest.
+  if (when.size() < 2 || when.size() > 8) return std::nullopt;
   long long n = 0;
   for (char c : when.substr(0, when.size() - 1)) {
     if (c < '0' || c > '9') return std::nullopt;

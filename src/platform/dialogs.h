@@ -8,7 +8,9 @@ namespace kestrel {
 
 class PrintDevice;
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// The first button of each is the default, but YesNoDefaultNo's, which asks Yes or No with No
+// the default, for a question whose Yes does something large.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class MsgIcon { None, Information, Question, Exclamation, Critical };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
@@ -30,8 +32,9 @@ class Dialogs {
   virtual std::optional<std::string> SaveFileName(const std::string& filter,
                                                   const std::string& default_ext,
                                                   const std::string& initial_file) = 0;
-  // An existing folder chosen in the picker titled "Select a folder"; empty when cancelled.
-  virtual std::string BrowseForFolder() = 0;
+  // An existing folder chosen in the picker titled "Select a folder", which opens at start
+  // (when given); empty when cancelled.
+  virtual std::string BrowseForFolder(const std::string& start) = 0;
   // The print dialog without selection and page-range choices; null when cancelled.
   virtual std::unique_ptr<PrintDevice> ShowPrintDialog() = 0;
 };

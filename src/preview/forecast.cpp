@@ -88,6 +88,7 @@ Forecast MakeForecast(Outside& outside, const KestrelCfg& cfg, std::int32_t days
       entry.size = info.is_directory ? FolderBytes(outside.sys, path) : info.size;
       entry.stamp = info.stamp;
       entry.folder = info.is_directory;
+      entry.read_only = entry.removal_date && fs.FileIsReadOnly(path, info);
       switch (Judge(entry.removal_date, info.stamp, forecast.now)) {
         case Verdict::kDue:
           forecast.due_now.push_back(std::move(entry));

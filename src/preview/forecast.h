@@ -26,6 +26,7 @@ struct ForecastEntry {
   DateTime stamp;
   Reason never_due = Reason::kNone;  // why it never comes due
   bool folder = false;               // a marked folder: size counts the files below it
+  bool read_only = false;            // a due file the run will refuse to move
 };
 
 struct Forecast {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/commands/commands.h"
 #include "app/functions.h"
 #include "app/main_routine.h"
 #include "fs/sys.h"
@@ -20,6 +22,11 @@ int main(int argc, char** argv) {
   SetDisplayLocale("");
   SystemClock clock;
   ConsoleErrorReporter console(clock, folder);
+  // --help, --version and every other long option answer here as they do in kestrel.
+  if (IsLongCommandLine(args) && args[0] != "--mark") {
+    Functions cli(Outside{clock, console, RealSys(), folder});
+    return RunLongCommandLine(cli, args, Commands());
+  }
   // Shows errors in message boxes only once the windows are up; never in silent mode.
   GuiErrorReporter reporter(console);
   Functions fn(Outside{clock, reporter, RealSys(), folder});

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -71,13 +72,18 @@ FolderListTab::FolderListTab(Functions& fn, Dialogs& dialogs, FolderListKind kin
   SetHelpContext(browse_, 21 + help);
   MakeCompact(*browse_);
 
+  // The header of the tick boxes' column.
+  auto* header = new QLabel(QStringLiteral("Subfolders"));
+  header->setObjectName(QStringLiteral("lbl%1Subfolders").arg(which));
+
   auto* grid = new QGridLayout(this);
-  grid->addWidget(list_, 0, 0, 3, 2);
-  grid->addWidget(add_, 0, 2);
-  grid->addWidget(remove_, 1, 2);
-  grid->addWidget(new_folder_, 3, 0);
-  grid->addWidget(browse_, 3, 1);
-  grid->setRowStretch(2, 1);
+  grid->addWidget(header, 0, 0, 1, 2);
+  grid->addWidget(list_, 1, 0, 3, 2);
+  grid->addWidget(add_, 1, 2);
+  grid->addWidget(remove_, 2, 2);
+  grid->addWidget(new_folder_, 4, 0);
+  grid->addWidget(browse_, 4, 1);
+  grid->setRowStretch(3, 1);
   grid->setColumnStretch(0, 1);
 
   setTabOrder(list_, add_);
@@ -155,7 +161,13 @@ void FolderListTab::Add() {
     Folder2Clean entry(name, false);
     if (!entry.ChkFolderSpec(fs) && !ConfirmMissingFolder(entry)) return;
   }
-  AddName(name);
+  if (!AddName(name)) {
+    dialogs_.MessageBox(
+        name + " is already in the list.", MsgButtons::Ok, MsgIcon::Information,
+        kind_ == FolderListKind::Include ? "Add Include Folder" : "Add Exclude Folder");
+    new_folder_->setFocus();
+    return;
+  }
   new_folder_->clear();
   UpdateButtons();
   new_folder_->setFocus();

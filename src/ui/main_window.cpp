@@ -61,10 +61,10 @@ void MainWindow::BuildTabs() {
   include_ = new FolderListTab(fn_, dialogs_, FolderListKind::Include);
   exclude_ = new FolderListTab(fn_, dialogs_, FolderListKind::Exclude);
   run_ = new RunTab(fn_, dialogs_);
-  tabs_->addTab(options_, QStringLiteral("Options"));
-  tabs_->addTab(include_, QStringLiteral("Include"));
-  tabs_->addTab(exclude_, QStringLiteral("Exclude"));
-  tabs_->addTab(run_, QStringLiteral("Run..."));
+  tabs_->addTab(options_, QStringLiteral("&Options"));
+  tabs_->addTab(include_, QStringLiteral("&Include"));
+  tabs_->addTab(exclude_, QStringLiteral("E&xclude"));
+  tabs_->addTab(run_, QStringLiteral("R&un..."));
   setCentralWidget(client);
 
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { TabChanged(index); });
@@ -92,6 +92,10 @@ void MainWindow::BuildStatusBar() {
   status_progress_ = new QLabel;
   status_progress_->setObjectName(QStringLiteral("lblProgress"));
   status_progress_->setToolTip(QStringLiteral("The progress of the run"));
+  // Wraps rather than being cut where the window is narrow.
+  status_progress_->setWordWrap(true);
+  // The file name gives way, so that the progress is never cut.
+  status_file_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(status_file_, 1);
   statusBar()->addWidget(status_changed_);
   statusBar()->addPermanentWidget(status_progress_);

@@ -1,4 +1,3 @@
-#include <QInputDialog>
 #include <filesystem>
 
 #include "app/functions.h"
@@ -6,6 +5,7 @@
 #include "platform/program_runner.h"
 #include "scheduling/scheduler.h"
 #include "ui/main_window.h"
+#include "ui/schedule_dialog.h"
 #include "ui/ui_support.h"
 
 namespace kestrel {
@@ -32,27 +32,23 @@ std::string KestrelBesideMe() {
 }  // namespace
 
 void MainWindow::FileSchedule() {
-  const KestrelCfg& cfg = CurrentCfg(fn_);
-  if (cfg.Filename().empty() || cfg.IsDirty()) {
-    dialogs_.MessageBox("Save the configuration before scheduling it.", MsgButtons::Ok,
-                        MsgIcon::Exclamation, kCaption);
-    return;
+  // A timer runs the file, so what is shown must be saved first.
+  if (CurrentCfg(fn_).Filename().empty() || CurrentCfg(fn_).IsDirty()) {
+    if (dialogs_.MessageBox("The configuration has unsaved changes, and a schedule runs the saved "
+                            "file.\nSave it now?",
+                            MsgButtons::YesNo, MsgIcon::Question, kCaption) != MsgResult::Yes) {
+      return;
+    }
+    FileSave();
   }
-  const std::string name = RunName(cfg.Filename(), fn_.ProgramFolder());
-  bool ok = false;
-  const QString calendar = QInputDialog::getItem(
-      this, QString::fromUtf8(kCaption),
-      QStringLiteral("Run %1 silently (or type a systemd calendar):")
-          .arg(QString::fromStdString(name)),
-      {QStringLiteral("weekly"), QStringLiteral("daily"), QStringLiteral("monthly")}, 0, true, &ok);
-  if (!ok || calendar.trimmed().isEmpty()) return;
+  const KestrelCfg& cfg = CurrentCfg(fn_);
+  if (cfg.Filename().empty() || cfg.IsDirty()) return;
   std::error_code ec;
   const auto folder = std::filesystem::absolute(fn_.ProgramFolder(), ec);
   Scheduler scheduler(fn_.Outside().sys, RealProgramRunner(), UserConfigHome(), folder.string(),
                       KestrelBesideMe());
-  const ScheduleOutcome out = scheduler.Schedule(name, calendar.trimmed().toStdString());
-  dialogs_.MessageBox(out.message, MsgButtons::Ok,
-                      out.status == 0 ? MsgIcon::Information : MsgIcon::Exclamation, kCaption);
+  ScheduleDialog dialog(scheduler, RunName(cfg.Filename(), fn_.ProgramFolder()), this);
+  dialog.exec();
 }
 
 }  // namespace kestrel

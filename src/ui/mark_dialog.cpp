@@ -64,9 +64,12 @@ MarkDialog::MarkDialog(Sys& sys, std::string token, DateTime now, std::vector<st
   names_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   layout->addWidget(names_);
   summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("lblSummary"));
+  summary_->setWordWrap(true);
   layout->addWidget(summary_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  close_ = buttons->button(QDialogButtonBox::Cancel);
   mark_ = buttons->addButton(QStringLiteral("&Mark"), QDialogButtonBox::AcceptRole);
   mark_->setObjectName(QStringLiteral("cmdMark"));
   mark_->setDefault(true);
@@ -111,16 +114,29 @@ void MarkDialog::Refresh() {
 
 void MarkDialog::Mark() {
   std::vector<std::string> left;
+  QStringList reasons;
   for (const std::string& file : files_) {
     const MarkOutcome out = MarkFile(sys_, file, token_, Date());
-    if (!out.ok) left.push_back(file);
+    if (out.ok) continue;
+    left.push_back(file);
+    if (!reasons.contains(Text(out.reason))) reasons << Text(out.reason);
   }
   if (left.empty()) {
     accept();
     return;
   }
+  const auto marked = files_.size() - left.size();
   files_ = std::move(left);
   Refresh();
+  // What was marked stays marked, so Cancel would undo nothing.
+  summary_->setText(QStringLiteral("%1 marked, %2 not marked: %3")
+                        .arg(marked)
+                        .arg(files_.size())
+                        .arg(reasons.join(QStringLiteral("; "))));
+  if (marked > 0) {
+    close_->setText(QStringLiteral("Close"));
+    close_->setDefault(true);
+  }
 }
 
 }  // namespace kestrel

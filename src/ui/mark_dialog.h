@@ -26,6 +26,8 @@ class MarkDialog : public QDialog {
   QCalendarWidget* Calendar() const { return calendar_; }
   QTreeWidget* Names() const { return names_; }
   QPushButton* MarkButton() const { return mark_; }
+  // Cancel, which reads Close once some files are marked.
+  QPushButton* CloseButton() const { return close_; }
   // The chosen day, midnight.
   DateTime Date() const;
 
@@ -41,6 +43,7 @@ class MarkDialog : public QDialog {
   QTreeWidget* names_ = nullptr;
   QLabel* summary_ = nullptr;
   QPushButton* mark_ = nullptr;
+  QPushButton* close_ = nullptr;
 };
 
 }  // namespace kestrel

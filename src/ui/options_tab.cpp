@@ -27,16 +27,16 @@ constexpr char kLimitError[] = "Enter 0 to 2147483647";
 OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
     : TabPage(parent), fn_(fn), dialogs_(dialogs), grid_(new QGridLayout(this)) {
   grid_->setColumnStretch(1, 1);
-  user_name_ = AddTextField("txtUserName", "User Name:", "The user this configuration is for", 11,
+  user_name_ = AddTextField("txtUserName", "User &Name:", "The user this configuration is for", 11,
                             [](KestrelCfg& c, const std::string& v) { c.UserName(v); });
-  company_ = AddTextField("txtCompany", "Company:", "The user's company or organization", 12,
+  company_ = AddTextField("txtCompany", "&Company:", "The user's company or organization", 12,
                           [](KestrelCfg& c, const std::string& v) { c.Company(v); });
   prefix_token_ = AddTextField(
-      "txtPrefixToken", "Removal Date Prefix:",
+      "txtPrefixToken", "Removal Date &Prefix:",
       "The text right before the removal date in a file name, as in \"budget del-10-31-2026.xls\"",
       13, [](KestrelCfg& c, const std::string& v) { c.PrefixToken(v); });
   quarantine_folder_ = AddTextField(
-      "txtQuarantineFolder", "Quarantine Folder:",
+      "txtQuarantineFolder", "&Quarantine Folder:",
       "Where out of date files are moved; empty: the Trash. \"~\" stands for your home folder", 14,
       [](KestrelCfg& c, const std::string& v) { c.QuarantineFolder(ExpandHome(Trimmed(v))); });
   quarantine_folder_->installEventFilter(this);
@@ -49,27 +49,27 @@ OptionsTab::OptionsTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   connect(browse_quarantine_, &QPushButton::clicked, this, [this] { BrowseForQuarantineFolder(); });
 
   AddNumberField(
-      "txtMaxMBPerRun", "Max. MB Per Run:", "A run stops once it has moved this many megabytes", 15,
-      [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
+      "txtMaxMBPerRun", "Max. &MB Per Run:", "A run stops once it has moved this many megabytes",
+      15, [](const KestrelCfg& c) { return c.MaxMBPerRun(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxMBPerRun(v); });
   AddNumberField(
       "txtMaxErrorsPerRun",
-      "Max. Errors Per Run:", "A run stops once this many files could not be moved", 16,
+      "Max. &Errors Per Run:", "A run stops once this many files could not be moved", 16,
       [](const KestrelCfg& c) { return c.MaxErrorsPerRun(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxErrorsPerRun(v); });
   AddNumberField(
       "txtMaxKBLogFile",
-      "Max. KB Log File Size:", "Kestrel.log stops growing at this many thousand characters", 17,
+      "Max. &KB Log File Size:", "Kestrel.log stops growing at this many thousand characters", 17,
       [](const KestrelCfg& c) { return c.MaxKBLogFile(); },
       [](KestrelCfg& c, std::int32_t v) { c.MaxKBLogFile(v); });
   purge_after_days_ = AddNumberField(
-      "txtPurgeAfterDays", "Purge After Days:",
+      "txtPurgeAfterDays", "Purge Af&ter Days:",
       "Empty the quarantine of items older than this many days; 0: never", 57,
       [](const KestrelCfg& c) { return c.PurgeAfterDays(); },
       [](KestrelCfg& c, std::int32_t v) { c.PurgeAfterDays(v); });
   connect(quarantine_folder_, &QLineEdit::textChanged, this, [this] { ShowPurgeUse(); });
 
-  display_all_messages_ = new QCheckBox(QStringLiteral("Display All Messages:"));
+  display_all_messages_ = new QCheckBox(QStringLiteral("&Display All Messages:"));
   display_all_messages_->setObjectName(QStringLiteral("chkDisplayAllMessages"));
   display_all_messages_->setToolTip(
       QStringLiteral("Log every folder scanned, not only the include folders"));
@@ -108,8 +108,10 @@ void OptionsTab::ShowPurgeUse() {
 NameField* OptionsTab::AddTextField(const char* name, const char* caption, const char* tip,
                                     int help, const TextSet& set) {
   const int row = rows_++;
-  grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
+  auto* label = new QLabel(QString::fromUtf8(caption));
+  grid_->addWidget(label, row, 0);
   auto* field = new NameField;
+  label->setBuddy(field);
   field->setObjectName(QString::fromUtf8(name));
   field->setToolTip(QString::fromUtf8(tip));
   SetHelpContext(field, help);
@@ -125,8 +127,10 @@ NameField* OptionsTab::AddTextField(const char* name, const char* caption, const
 QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, const char* tip,
                                       int help, NumberGet get, const NumberSet& set) {
   const int row = rows_++;
-  grid_->addWidget(new QLabel(QString::fromUtf8(caption)), row, 0);
+  auto* label = new QLabel(QString::fromUtf8(caption));
+  grid_->addWidget(label, row, 0);
   auto* field = new QLineEdit;
+  label->setBuddy(field);
   field->setObjectName(QString::fromUtf8(name));
   field->setToolTip(QString::fromUtf8(tip) + QStringLiteral(" (0 to 2147483647)"));
   field->setValidator(new DigitsValidator(field));
@@ -134,6 +138,10 @@ QLineEdit* OptionsTab::AddNumberField(const char* name, const char* caption, con
   QLabel* error = NewErrorLabel(QString::fromUtf8(name).replace(0, 3, QStringLiteral("lbl")) +
                                 QStringLiteral("Error"));
   error->setText(QString::fromUtf8(kLimitError));
+  // Its room is kept while it is hidden, so that showing it never cuts it.
+  QSizePolicy keep = error->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  error->setSizePolicy(keep);
   // A number needs no more room than the design gave it; the error takes what is left.
   field->setMaximumWidth(TwipsToPixels(2295, logicalDpiX()));
   auto* row_box = new QHBoxLayout;
@@ -206,7 +214,8 @@ void OptionsTab::WarnEmptyQuarantine() {
 }
 
 void OptionsTab::BrowseForQuarantineFolder() {
-  const std::string folder = BrowseForFolder(fn_, dialogs_);
+  const std::string folder =
+      BrowseForFolder(fn_, dialogs_, ExpandHome(Trimmed(quarantine_folder_->Bytes())));
   if (!folder.empty()) quarantine_folder_->SetBytes(folder);
   quarantine_folder_->setFocus();
 }

@@ -3,9 +3,11 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -119,6 +121,10 @@ PreviewWindow::PreviewWindow(Functions& fn, QWidget* parent)
   layout->addLayout(buttons);
 
   connect(close, &QPushButton::clicked, this, &QWidget::close);
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+  }
   connect(run_, &QPushButton::clicked, this, [this] {
     if (!result_ || !UpToDate()) return;
     auto listed = std::make_shared<const std::vector<ListedFile>>(ListedFiles(*result_));
@@ -144,7 +150,10 @@ void PreviewWindow::Start(std::shared_ptr<KestrelCfg> cfg) {
   result_.reset();
   shown_ = false;
   UpdateRunButton();
-  status_->setText(QStringLiteral("Looking at the folders..."));
+  every_disk_ = cfg_->IncludeFolders().empty();
+  status_->setText(every_disk_ ? QStringLiteral("Looking at every local disk, since the Include "
+                                                "list is empty...")
+                               : QStringLiteral("Looking at the folders..."));
   control_.stop = false;
   worker_ = std::thread([this, cfg = cfg_] {
     auto result = std::make_shared<PreviewResult>();
@@ -167,10 +176,21 @@ void PreviewWindow::Finish(const std::shared_ptr<const PreviewResult>& result) {
   }
   notes_->setPlainText(notes.join(QLatin1Char('\n')));
   result_ = result;
-  summary_ = Summary(*result);
+  summary_ = (every_disk_ ? QStringLiteral("Every local disk (the Include list is empty), %L1 "
+                                           "folders looked at. ")
+                                .arg(result->folders)
+                          : QString()) +
+             Summary(*result);
   shown_ = true;
   UpdateRunButton();
   emit Finished();
+}
+
+void PreviewWindow::ShowRun(std::int64_t files, std::int64_t bytes, bool stopped) {
+  const QString moved =
+      QStringLiteral("%1 files, %2 MB").arg(files).arg(static_cast<double>(bytes) / 1e6, 0, 'f', 2);
+  status_->setText(stopped ? QStringLiteral("Run was stopped after moving %1.").arg(moved)
+                           : QStringLiteral("Run moved %1.").arg(moved));
 }
 
 void PreviewWindow::SetRunAllowed(bool allowed) {

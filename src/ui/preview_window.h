@@ -40,6 +40,8 @@ class PreviewWindow : public QWidget {
   // Whether the window's Run may be pressed as far as the main window is concerned (no run in
   // progress, no field in error); it also needs an up-to-date preview that found files.
   void SetRunAllowed(bool allowed);
+  // The run its Run started has ended, having moved files of bytes (stopped: by the user).
+  void ShowRun(std::int64_t files, std::int64_t bytes, bool stopped);
   // Returns true iff the current configuration is the one previewed, unchanged since.
   bool UpToDate() const;
 
@@ -71,6 +73,7 @@ class PreviewWindow : public QWidget {
   std::thread worker_;
   bool run_allowed_ = true;
   bool shown_ = false;
+  bool every_disk_ = false;  // the Include list was empty
   QLabel* status_;
   QTableView* table_;
   PreviewModel* model_;

@@ -38,6 +38,8 @@ std::vector<QMessageBox::StandardButton> ButtonsOf(MsgButtons buttons) {
       return {QMessageBox::Yes, QMessageBox::No};
     case MsgButtons::YesNoCancel:
       return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case MsgButtons::YesNoDefaultNo:
+      return {QMessageBox::No, QMessageBox::Yes};
     case MsgButtons::Ok:
       break;
   }
@@ -93,7 +95,7 @@ MsgResult QtDialogs::MessageBox(const std::string& text, MsgButtons buttons, Msg
   }
   // Closed without a button (Escape or the close box): the box's way of saying no.
   if (buttons == MsgButtons::Ok) return MsgResult::Ok;
-  if (buttons == MsgButtons::YesNo) return MsgResult::No;
+  if (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoDefaultNo) return MsgResult::No;
   return MsgResult::Cancel;
 }
 
@@ -109,10 +111,11 @@ std::optional<std::string> QtDialogs::SaveFileName(const std::string& filter,
   return AskFileName(owner_, QFileDialog::AcceptSave, filter, default_ext, initial_file);
 }
 
-std::string QtDialogs::BrowseForFolder() {
-  return QFile::encodeName(QFileDialog::getExistingDirectory(owner_,
-                                                             QStringLiteral("Select a folder"),
-                                                             QString(), QFileDialog::ShowDirsOnly))
+std::string QtDialogs::BrowseForFolder(const std::string& start) {
+  return QFile::encodeName(
+             QFileDialog::getExistingDirectory(owner_, QStringLiteral("Select a folder"),
+                                               QFile::decodeName(QByteArray::fromStdString(start)),
+                                               QFileDialog::ShowDirsOnly))
       .toStdString();
 }
 

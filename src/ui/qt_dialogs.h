@@ -19,7 +19,7 @@ class QtDialogs final : public Dialogs {
                                           const std::string& initial_file) override;
   std::optional<std::string> SaveFileName(const std::string& filter, const std::string& default_ext,
                                           const std::string& initial_file) override;
-  std::string BrowseForFolder() override;
+  std::string BrowseForFolder(const std::string& start) override;
   std::unique_ptr<PrintDevice> ShowPrintDialog() override;
 
  private:

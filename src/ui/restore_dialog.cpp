@@ -6,9 +6,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <unordered_map>
 
 #include "app/commands/restore.h"
 #include "app/functions.h"
@@ -20,11 +22,16 @@
 namespace kestrel {
 
 void RestoreFilesModel::SetEntries(std::vector<journal::Entry> entries) {
+  std::unordered_map<std::uint64_t, char> ticks;
+  for (size_t i = 0; i < entries_.size(); ++i) ticks.emplace(entries_[i].number, checked_[i]);
   beginResetModel();
   entries_ = std::move(entries);
   checked_.assign(entries_.size(), 0);
-  for (size_t i = 0; i < entries_.size(); ++i)
-    checked_[i] = entries_[i].state == journal::State::kMoved;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const auto before = ticks.find(entries_[i].number);
+    checked_[i] = entries_[i].state == journal::State::kMoved &&
+                  (before == ticks.end() || before->second != 0);
+  }
   endResetModel();
 }
 
@@ -65,10 +72,13 @@ QVariant RestoreFilesModel::data(const QModelIndex& index, int role) const {
     case kFile:
       return QString::fromStdString(EscapeControlBytes(e.file.original));
     case kSize:
-      return QString::number(e.file.size);
+      return QLocale().toString(static_cast<qlonglong>(e.file.size));
     case kWhere:
-      if (e.state == journal::State::kRestored)
-        return QString::fromStdString(EscapeControlBytes(e.restored_to));
+      if (e.state == journal::State::kRestored) {
+        const auto since = moved_since_.find(e.restored_to);
+        return QString::fromStdString(
+            EscapeControlBytes(since == moved_since_.end() ? e.restored_to : since->second));
+      }
       return QString::fromStdString(EscapeControlBytes(e.placed));
     case kState:
       switch (e.state) {
@@ -110,6 +120,29 @@ QVariant RestoreFilesModel::headerData(int section, Qt::Orientation orientation,
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   static const char* const kTitles[] = {"File", "Size", "State", "Where it is"};
   return section >= 0 && section < kColumns ? QString::fromLatin1(kTitles[section]) : QVariant();
+}
+
+namespace {
+
+// "2026-12-06T22-00-00-2" as "2026-12-06 22:00:00 (2)": the run's local start, readable.
+QString RunCaption(const std::string& name) {
+  if (name.size() < 19 || name[10] != 'T') return QString::fromStdString(name);
+  std::string text = name.substr(0, 19);
+  text[10] = ' ';
+  text[13] = text[16] = ':';
+  if (name.size() > 20) text += " (" + name.substr(20) + ")";
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+void RestoreDialog::Tally::Note(const std::string& line) {
+  std::string text = line.substr(std::min(line.size(), line.find("] ") + 2));
+  if (text.starts_with("Its mark stays")) return;
+  if (text.starts_with("Not restored, ")) text.erase(0, 14);
+  text = text.substr(0, text.find(": /"));
+  const QString reason = QString::fromStdString(text);
+  if (!reasons.contains(reason)) reasons << reason;
 }
 
 RestoreDialog::RestoreDialog(Functions& fn, QWidget* parent) : QDialog(parent), fn_(fn) {
@@ -156,7 +189,7 @@ RestoreDialog::RestoreDialog(Functions& fn, QWidget* parent) : QDialog(parent), 
   // Newest first: the run one most likely wants back.
   const std::vector<std::string> names = journal::ListRuns(fn_.Outside().sys, JournalFolder(fn_));
   for (auto it = names.rbegin(); it != names.rend(); ++it)
-    runs_->addItem(QString::fromStdString(*it));
+    runs_->addItem(RunCaption(*it), QString::fromStdString(*it));
   connect(runs_, &QComboBox::currentIndexChanged, this, [this] { LoadRun(); });
   connect(all_, &QPushButton::clicked, this, [this] { model_->CheckAll(true); });
   connect(none_, &QPushButton::clicked, this, [this] { model_->CheckAll(false); });
@@ -185,7 +218,7 @@ void RestoreDialog::LoadRun() {
   restore_->setEnabled(false);
   runs_->setEnabled(false);
   status_->setText(QStringLiteral("Reading the journal..."));
-  const std::string name = runs_->currentText().toStdString();
+  const std::string name = runs_->currentData().toString().toStdString();
   worker_ = std::thread([this, name] {
     auto run = std::make_shared<journal::RunJournal>();
     journal::ReadJournal(fn_.Outside().sys, JournalFolder(fn_), name, *run);
@@ -204,13 +237,22 @@ void RestoreDialog::Show(const std::shared_ptr<journal::RunJournal>& run) {
                        .arg(QString::fromStdString(EscapeControlBytes(config)))
                        .arg(QString::fromStdString(run->start.ToDisplayText()))
                        .arg(away));
+  model_->SetMovedSince(moved_since_);
   model_->SetEntries(std::move(run->entries));
   files_->resizeColumnToContents(RestoreFilesModel::kSize);
   files_->resizeColumnToContents(RestoreFilesModel::kState);
   files_->setColumnWidth(RestoreFilesModel::kFile, 420);
-  if (last_status_ != 0) {
+  if (tally_) {
+    const int missed = tally_->asked - tally_->restored;
     status_->setText(status_->text() +
-                     QStringLiteral(" Some files were not restored: see the Run tab."));
+                     QStringLiteral(" %1 restored, %2 unmarked, %3 not restored")
+                         .arg(tally_->restored)
+                         .arg(tally_->unmarked)
+                         .arg(missed) +
+                     (missed > 0 && !tally_->reasons.isEmpty()
+                          ? QStringLiteral(": ") + tally_->reasons.join(QStringLiteral("; "))
+                          : QString()) +
+                     QStringLiteral("."));
   }
   runs_->setEnabled(true);
   restore_->setEnabled(away > 0);
@@ -221,16 +263,36 @@ void RestoreDialog::StartRestore() {
   if (Busy()) return;
   const std::vector<std::string> paths = model_->Checked();
   if (paths.empty()) return;
-  RestoreRequest request{runs_->currentText().toStdString(), paths, false, unmark_->isChecked()};
+  RestoreRequest request{runs_->currentData().toString().toStdString(), paths, false,
+                         unmark_->isChecked()};
+  auto tally = std::make_shared<Tally>();
+  tally->asked = static_cast<int>(paths.size());
+  tally_ = nullptr;
   restore_->setEnabled(false);
   runs_->setEnabled(false);
   status_->setText(QStringLiteral("Restoring %1 files...").arg(paths.size()));
-  worker_ = std::thread([this, request] {
-    const int status = RestoreFiles(fn_, request, [this](const std::string& line) {
-      emit Line(QString::fromStdString(line));  // queued to the receiver's thread
+  worker_ = std::thread([this, request, tally] {
+    const int status = RestoreFiles(fn_, request, [this, tally](const RestoreNote& note) {
+      const std::string_view type = note.type;
+      if (type == "restored") {
+        ++tally->restored;
+        tally->last_restored = note.path;
+      } else if (type == "unmarked") {
+        ++tally->unmarked;
+        tally->moved_since[tally->last_restored] = note.path;
+      } else if (type == "warning") {
+        tally->Note(note.line);
+      }
+      emit Line(QString::fromStdString(note.line));  // queued to the receiver's thread
     });
     QMetaObject::invokeMethod(
-        this, [this, status] { Done(status); }, Qt::QueuedConnection);
+        this,
+        [this, status, tally] {
+          tally_ = tally;
+          moved_since_.insert(tally->moved_since.begin(), tally->moved_since.end());
+          Done(status);
+        },
+        Qt::QueuedConnection);
   });
 }
 

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QStringList>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -28,7 +30,10 @@ class RestoreFilesModel : public QAbstractTableModel {
 
   using QAbstractTableModel::QAbstractTableModel;
 
+  // Shows the entries; a row shown before keeps its tick, a new one is ticked when still away.
   void SetEntries(std::vector<journal::Entry> entries);
+  // Where restored files are now when that is not where the journal says (unmarked since).
+  void SetMovedSince(std::map<std::string, std::string> now) { moved_since_ = std::move(now); }
   // The original paths of the checked rows.
   std::vector<std::string> Checked() const;
   void CheckAll(bool checked);
@@ -43,6 +48,7 @@ class RestoreFilesModel : public QAbstractTableModel {
  private:
   std::vector<journal::Entry> entries_;
   std::vector<char> checked_;
+  std::map<std::string, std::string> moved_since_;
 };
 
 // File > Restore: the journaled runs, the files of the chosen one with check boxes, and Restore,
@@ -77,6 +83,15 @@ class RestoreDialog : public QDialog {
   void StartRestore();
   void Show(const std::shared_ptr<journal::RunJournal>& run);
   void Done(int status);
+  // What a restore told, counted for the line after it.
+  struct Tally {
+    int asked = 0, restored = 0, unmarked = 0;
+    QStringList reasons;  // why files were not restored, each once
+    std::string last_restored;
+    std::map<std::string, std::string> moved_since;  // restored path: unmarked path
+    // Takes the reason out of a "[Warning] ..." line.
+    void Note(const std::string& line);
+  };
   void Join();
 
   Functions& fn_;
@@ -90,6 +105,8 @@ class RestoreDialog : public QDialog {
   QPushButton* all_;
   QPushButton* none_;
   int last_status_ = 0;
+  std::shared_ptr<Tally> tally_;  // of the last restore; written by the worker until Done
+  std::map<std::string, std::string> moved_since_;
 };
 
 }  // namespace kestrel

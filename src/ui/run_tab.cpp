@@ -2,9 +2,12 @@
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 
@@ -36,7 +39,7 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
       fn_(fn),
       dialogs_(dialogs),
       runner_([this](KestrelCfg& cfg, RunControl& control) { LockedCleanUp(cfg, control); }) {
-  run_ = new QPushButton(QStringLiteral("Run"));
+  run_ = new QPushButton(QStringLiteral("&Run"));
   run_->setObjectName(QStringLiteral("cmdRun"));
   run_->setToolTip(QStringLiteral("Run a clean-up with the settings shown, saved or not"));
   SetHelpContext(run_, 56);
@@ -45,7 +48,7 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   stop_->setToolTip(QStringLiteral("End the run after the file being moved"));
   stop_->setEnabled(false);
   SetHelpContext(stop_, 56);
-  preview_ = new QPushButton(QStringLiteral("Preview"));
+  preview_ = new QPushButton(QStringLiteral("&Preview"));
   preview_->setObjectName(QStringLiteral("cmdPreview"));
   preview_->setToolTip(QStringLiteral("Show what Run would move now, moving nothing"));
   output_ = new QPlainTextEdit;
@@ -57,10 +60,18 @@ RunTab::RunTab(Functions& fn, Dialogs& dialogs, QWidget* parent)
   output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   SetHelpContext(output_, 55);
 
+  // Shown once discovery knows how many files are due.
+  move_bar_ = new QProgressBar;
+  move_bar_->setObjectName(QStringLiteral("prgMove"));
+  move_bar_->setToolTip(QStringLiteral("Files moved of the files due"));
+  move_bar_->setFormat(QStringLiteral("%v of %m files moved"));
+  move_bar_->setVisible(false);
+
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(run_);
   buttons->addWidget(stop_);
   buttons->addWidget(preview_);
+  buttons->addWidget(move_bar_, 1);
   buttons->addStretch(1);
   auto* column = new QVBoxLayout(this);
   column->addLayout(buttons);
@@ -151,6 +162,7 @@ void RunTab::ShowPreview() {
             [this](std::shared_ptr<KestrelCfg> cfg,
                    std::shared_ptr<const std::vector<ListedFile>> listed) {
               Run(std::move(cfg), std::move(listed));
+              from_preview_ = Running();
             });
     connect(preview_window_, &PreviewWindow::RefreshRequested, this, [this] { ShowPreview(); });
     // Closing the window ends its preview without Finished.
@@ -210,7 +222,7 @@ bool RunTab::ConfirmRun(const KestrelCfg& cfg) {
              "The Include list is empty, so this run scans every local file "
              "system with all its folders:" +
                  drives + "\nRun it anyway?",
-             MsgButtons::YesNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
+             MsgButtons::YesNoDefaultNo, MsgIcon::Question, "Empty Include List") == MsgResult::Yes;
 }
 
 void RunTab::Run(std::shared_ptr<KestrelCfg> cfg,
@@ -242,10 +254,18 @@ void RunTab::Run(std::shared_ptr<KestrelCfg> cfg,
 
 void RunTab::ShowProgress() {
   const int folders = control_ ? control_->folders_scanned.load() : 0;
+  const std::int64_t due = control_ ? control_->files_due.load() : -1;
+  const QString moved = due < 0 ? QString::number(files_moved_)
+                                : QStringLiteral("%1 of %2").arg(files_moved_).arg(due);
   emit Progress(QStringLiteral("Folders scanned: %1    Files moved: %2    MB moved: %3")
                     .arg(folders)
-                    .arg(files_moved_)
+                    .arg(moved)
                     .arg(Megabytes(bytes_moved_)));
+  move_bar_->setVisible(Running() && due >= 0);
+  if (due >= 0) {
+    move_bar_->setRange(0, static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));
+    move_bar_->setValue(static_cast<int>(std::min(files_moved_, due)));
+  }
 }
 
 void RunTab::FinishRun() {
@@ -256,12 +276,18 @@ void RunTab::FinishRun() {
   listed_.reset();
   progress_timer_->stop();
   ShowProgress();
-  output_->appendPlainText(QStringLiteral("Clean-up completed at ") +
+  // Stop is no part of the design, so its end says so instead of "completed".
+  const bool stopped = control_ && control_->StopRequested();
+  output_->appendPlainText((stopped ? QStringLiteral("Clean-up stopped at ")
+                                    : QStringLiteral("Clean-up completed at ")) +
                            QString::fromStdString(fn_.Now().ToDisplayText()) + QStringLiteral("."));
   output_->appendPlainText(QStringLiteral("%1 files moved, %2 MB, %3 warnings")
                                .arg(files_moved_)
                                .arg(Megabytes(bytes_moved_))
                                .arg(warnings_));
+  if (from_preview_ && preview_window_)
+    preview_window_->ShowRun(files_moved_, bytes_moved_, stopped);
+  from_preview_ = false;
   UpdateButtons();
   emit RunFinished();
 }

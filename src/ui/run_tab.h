@@ -15,6 +15,7 @@
 #include "ui/tab_page.h"
 
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -89,7 +90,9 @@ class RunTab : public TabPage {
   QPushButton* preview_;
   QPointer<PreviewWindow> preview_window_;
   bool previewing_ = false;
+  bool from_preview_ = false;  // the run in progress was started by the preview's Run
   QPlainTextEdit* output_;
+  QProgressBar* move_bar_;
   QTimer* progress_timer_;
   std::thread worker_;
   std::unique_ptr<RunControl> control_;

@@ -29,9 +29,9 @@ std::string ExpandHome(const std::string& path) {
   return home + path.substr(1);
 }
 
-std::string BrowseForFolder(Functions& fn, Dialogs& dialogs) {
+std::string BrowseForFolder(Functions& fn, Dialogs& dialogs, const std::string& start) {
   try {
-    return dialogs.BrowseForFolder();
+    return dialogs.BrowseForFolder(start);
   } catch (...) {
     ReportHandled(fn.Outside().reporter, "Functions.BrowseForFolder", std::current_exception());
     return {};

@@ -19,6 +19,6 @@ std::string ExpandHome(const std::string& path);
 
 // A folder the user picks, or empty text when the picker is cancelled or fails; a failure is
 // reported under "Functions.BrowseForFolder".
-std::string BrowseForFolder(Functions& fn, Dialogs& dialogs);
+std::string BrowseForFolder(Functions& fn, Dialogs& dialogs, const std::string& start = "");
 
 }  // namespace kestrel

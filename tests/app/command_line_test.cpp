@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include "platform/error.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
@@ -37,43 +36,6 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{{"-s:   "}, false, "@/"},
                       LineCase{{"\"my file.ksp\""}, true, "\"my file.ksp\""},
                       LineCase{{"-s:sub/dir/a b.ksp"}, false, "@/sub/dir/a b.ksp"}));
-
-TEST_F(EngineTest, SilentOptionWithoutFileRaisesTheUsageError) {
-  for (const std::string text : {"-s", "-s:", "-sx"}) {
-    try {
-      ProcessCommandLine(fn, text);
-      ADD_FAILURE() << "no error for " << text;
-    } catch (const KsError& e) {
-      EXPECT_EQ(e.Number(), -2147221503);
-      EXPECT_EQ(e.Source(), "Functions.ProcessCommandLine");
-      EXPECT_EQ(e.Description(), "Silent option requires config file\n" + UsageText());
-    }
-  }
-}
-
-TEST(LongCommandLineTest, ReadsOptionsAnywhereAndOperandsInOrder) {
-  const LongCommandLine line =
-      ParseLongCommandLine({"--version", "a.ksp", "--help", "--", "--b", "-s:c"});
-  EXPECT_TRUE(line.Has("version"));
-  EXPECT_TRUE(line.Has("help"));
-  EXPECT_FALSE(line.Has("json"));
-  EXPECT_EQ(line.operands, (std::vector<std::string>{"a.ksp", "--b", "-s:c"}));
-  EXPECT_FALSE(IsLongCommandLine({"-s:--x"}));
-  EXPECT_TRUE(IsLongCommandLine({"--x"}));
-}
-
-TEST(LongCommandLineTest, RejectsWhatNoOptionTakes) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--nosuch"}, {"--help=yes"}, {"--hel"}}) {
-    EXPECT_THROW(ParseLongCommandLine(args), KsError) << args.front();
-  }
-  try {
-    ParseLongCommandLine({"--x\n[Warning] y"});
-    ADD_FAILURE();
-  } catch (const KsError& e) {
-    EXPECT_EQ(e.Description(), "Unknown option --x\\n[Warning] y\nTry 'kestrel --help'.");
-  }
-}
 
 TEST(LongCommandLineTest, ConfigOperandResolvesAsTheSilentOption) {
   EXPECT_EQ(ConfigOperandPath("/p", "w.ksp"), "/p/w.ksp");

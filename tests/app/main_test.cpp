@@ -87,20 +87,6 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   EXPECT_EQ(test::Lines(LogText()).back(), "[2026-12-06 10:00:02] Kestrel completed");
 }
 
-TEST_F(MainTest, WaitTakesWholeSeconds) {
-  const auto wait = [](std::vector<std::string> args) {
-    args.push_back("w.ksp");
-    return RunOptionsFrom(ParseLongCommandLine(args)).wait_seconds;
-  };
-  EXPECT_EQ(wait({"--wait", "600"}), 600);
-  EXPECT_EQ(wait({"--wait=0"}), 0);
-  EXPECT_EQ(wait({"--"}), 0);
-  for (const char* bad :
-       {"--wait=", "--wait=-1", "--wait=1.5", "--wait=ten", "--wait=9999999999"}) {
-    EXPECT_THROW(wait({bad}), KsError) << bad;
-  }
-}
-
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
   struct Case {
     const char* name;
@@ -109,28 +95,23 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
     std::string location;
     std::string description_start;
   };
+  const std::string usage = "Silent option requires config file\n" + UsageText();
+  const std::string unreadable = "The configuration file cannot be read: " + home.Path();
   const std::vector<Case> cases = {
-      {"no file",
-       {"-s:"},
-       "",
-       "Functions.Main\nFunctions.ProcessCommandLine",
-       "Silent option requires config file\nRemove Obsolete Files"},
-      {"missing file",
-       {"-s:absent.ksp"},
-       "",
-       "Functions.Main\nFunctions.Main",
+      {"no file", {"-s:"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"-s alone", {"-s"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"-sx", {"-sx"}, "", "Functions.Main\nFunctions.ProcessCommandLine", usage},
+      {"missing file", {"-s:absent.ksp"}, "", "Functions.Main\nFunctions.Main",
        "Configuration file not found: "},
-      {"blank name: the program folder",
-       {"-s:  "},
-       "",
-       "KestrelCfg.Load\nProfileStore",
-       "The configuration file cannot be read: " + home.Path() + "/ (it is a folder)"},
-      {"load fails part-way",
-       {"-s:bad.ksp"},
+      {"blank name: the program folder", {"-s:  "}, "", "KestrelCfg.Load\nProfileStore",
+       unreadable + "/ (it is a folder)"},
+      {"a folder whose name forges a line", {"-s:a\n[x] b.ksp"}, "",
+       "KestrelCfg.Load\nProfileStore", unreadable + "/a\\n[x] b.ksp (it is a folder)"},
+      {"load fails part-way", {"-s:bad.ksp"},
        "[Include]\nIncludeFoldersCount=1\nFolder001=/\nIncludeSubs001=maybe\n",
-       "KestrelCfg.Load\nKestrelCfg.Load",
-       "Type mismatch"},
+       "KestrelCfg.Load\nKestrelCfg.Load", "Type mismatch"},
   };
+  test::MakeDir(home / "a\n[x] b.ksp");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     reporter.reports.clear();
@@ -141,8 +122,8 @@ TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
     EXPECT_EQ(reporter.reports[0].description.rfind(c.description_start, 0), 0u)
         << reporter.reports[0].description;
     EXPECT_FALSE(fs::exists(home / "Kestrel.log"));  // no run started
+    EXPECT_EQ(reporter.reports[0].number, kAppError);
   }
-  EXPECT_EQ(reporter.reports[0].number, kAppError);
   EXPECT_EQ(gui_calls, 0);
 }
 
@@ -216,7 +197,7 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
   const std::function<int()> commands[] = {
       [&] { return Run({"-s:weekly.ksp"}); },
       [&] {
-        return RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {});
+        return RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {});
       },
       [&] { return RunsCommand(fn, {}); },
       [&] {
@@ -264,7 +245,7 @@ TEST_F(MainTest, RunAndRestoreCompleteWithoutProc) {
             "[File Moved] " + (data / "a del-01-01-2020.txt") + "\n");
   EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00"),
             std::string::npos);
-  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const std::string&) {}), kExitOk);
+  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {}), kExitOk);
   EXPECT_TRUE(fs::exists(data / "a del-01-01-2020.txt"));
 }
 
@@ -290,29 +271,6 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
   EXPECT_EQ(gui_calls, 3);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
-}
-
-TEST_F(MainTest, LongCommandLineRunsItsOneCommandOrASilentRun) {
-  const std::string ksp = SavedConfig("weekly.ksp");
-  int called = 0;
-  const std::vector<LongCommand> commands = {
-      {"help", [&](Functions&, const LongCommandLine&) { return ++called, 7; }},
-      {"version", [&](Functions&, const LongCommandLine&) { return ++called, 8; }}};
-  EXPECT_EQ(RunLongCommandLine(fn, {"--version", "x"}, commands), 8);
-  EXPECT_EQ(called, 1);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--help", "--version"}, {"--", "a.ksp", "b.ksp"}, {"--nosuch", "a.ksp"}}) {
-    reporter.reports.clear();
-    EXPECT_EQ(RunLongCommandLine(fn, bad, commands), kExitBadInput);
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].location, "Functions.Main\nFunctions.ProcessCommandLine");
-  }
-  EXPECT_EQ(called, 1);
-  reporter.reports.clear();
-  EXPECT_EQ(RunLongCommandLine(fn, {"--", "weekly.ksp"}, commands), kExitOk);
-  EXPECT_TRUE(reporter.reports.empty());
-  EXPECT_NE(test::ReadFile(ksp).find("RunDate=2026-12-06 10:00:00"), std::string::npos);
-  EXPECT_EQ(gui_calls, 0);
 }
 
 }  // namespace

@@ -9,27 +9,34 @@ namespace {
 
 // A fake systemctl first on PATH: it records its arguments, one call a line; "show" prints two
 // timers; without a user manager (the file no-manager) "show-environment" fails, and without
-// the units (the file no-units) "enable" fails with a message on standard error.
+// the units (the file no-units) "enable" fails with a message on standard error. PATH holds
+// only that folder and mkdir, so systemd-analyze is there only when a test puts its fake there.
 class ScheduleCommandTest : public test::EngineTest {
  protected:
   ScheduleCommandTest()
-      : path_("PATH", bin.Path() + ":" + std::getenv("PATH")),
+      : path_("PATH", bin.Path() + ":" + tools.Path()),
         config_home_("XDG_CONFIG_HOME", bin / "config") {
-    std::string script = R"(#!/bin/sh
-echo "$*" >> '@/calls'
+    std::filesystem::create_symlink("/bin/mkdir", tools / "mkdir");
+    test::WriteFile(bin / "systemctl", R"(#!/bin/sh
+echo "$*" >> "${0%/*}/calls"
 case "$2" in
-  show-environment) [ -e '@/no-manager' ] && exit 1 ;;
-  enable) [ -e '@/no-units' ] && echo 'Unit file not found.' >&2 && exit 1 ;;
+  show-environment) [ -e "${0%/*}/no-manager" ] && exit 1 ;;
+  enable) [ -e "${0%/*}/no-units" ] && echo 'Unit file not found.' >&2 && exit 1 ;;
   show) printf 'Id=kestrel@my\\x20weekly.ksp.timer\nNextElapseUSecRealtime=Mon 2026-12-07 00:12:00 UTC\n\nNextElapseUSecRealtime=\nId=kestrel@daily.ksp.timer\n' ;;
 esac
 exit 0
-)";
-    for (size_t at; (at = script.find("'@/")) != std::string::npos;) {
-      script.replace(at + 1, 1, bin.Path());
-    }
-    test::WriteFile(bin / "systemctl", script, 0755);
+)",
+                    0755);
   }
   int Run(const std::vector<std::string>& args) { return RunLongCommandLine(fn, args, Commands()); }
+  // A systemd-analyze that refuses any calendar holding "bogus".
+  void WithAnalyze() {
+    test::WriteFile(bin / "systemd-analyze", R"(#!/bin/sh
+case "$2" in *bogus*) echo "Failed to parse calendar specification '$2'" >&2; exit 1 ;; esac
+exit 0
+)",
+                    0755);
+  }
   std::vector<std::string> Calls() { return test::Lines(test::ReadFile(bin / "calls")); }
   std::string DropIn(const std::string& unit) {
     return test::ReadFile(bin / "config/systemd/user/" + unit + ".d/kestrel.conf");
@@ -38,7 +45,7 @@ exit 0
     return Scheduler(RealSys(), RealProgramRunner(), bin / "config", "/k home", "/usr/bin/kestrel");
   }
 
-  test::TempDir bin;
+  test::TempDir bin, tools;
 
  private:
   test::EnvVar path_, config_home_;
@@ -78,6 +85,7 @@ TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
 
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   test::WriteFile(bin / "no-manager", "");
+  WithAnalyze();
   test::WriteFile(home / "weekly.ksp",
                   "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
@@ -90,14 +98,6 @@ TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
   EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
             "There is no systemd user instance, and cron cannot express the calendar "
             "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
-}
-
-TEST_F(ScheduleCommandTest, ReportsWhatSystemctlSaysWhenItFails) {
-  test::WriteFile(bin / "no-units", "");
-  const ScheduleOutcome out = MakeScheduler().Schedule("weekly.ksp", "weekly");
-  EXPECT_EQ(out.status, 1);
-  EXPECT_EQ(out.message,
-            "systemctl --user enable --now kestrel@weekly.ksp.timer failed:\nUnit file not found.");
 }
 
 TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontabLine) {
@@ -115,12 +115,66 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
   EXPECT_FALSE(std::filesystem::exists(bin / "config"));
 }
 
-TEST_F(ScheduleCommandTest, ListsTheScheduledConfigurationsWithTheirNextRun) {
+TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
+  test::WriteFile(home / "my weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  ASSERT_EQ(Run({"--schedule", "my weekly.ksp"}), kExitOk);
+  ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
   const ScheduleOutcome list = MakeScheduler().List();
   EXPECT_EQ(list.status, 0);
   EXPECT_EQ(list.message,
-            "my weekly.ksp\tnext run: Mon 2026-12-07 00:12:00 UTC\ndaily.ksp\tnext run: none");
+            "daily.ksp\tcalendar: daily\tnext run: none\n"
+            "my weekly.ksp\tcalendar: weekly\tnext run: Mon 2026-12-07 00:12:00 UTC");
   EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
+  test::WriteFile(bin / "no-manager", "");
+  EXPECT_EQ(MakeScheduler().List().message,
+            "daily.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)\n"
+            "my weekly.ksp\tcalendar: weekly\tnext run: unknown (no systemd user instance)");
+}
+
+TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
+  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  const struct {
+    bool analyze;
+    const char* calendar;
+    int status;
+  } cases[] = {
+      {true, "bogus cal", kExitBadInput},
+      {true, "Mon *-*-* 10:00", kExitOk},
+      {false, "Mon *-*-* 10:00", kExitBadInput},
+      {false, "monthly", kExitOk},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(bin / "systemd-analyze");
+    if (c.analyze) WithAnalyze();
+    std::filesystem::remove_all(bin / "config");
+    std::filesystem::remove(bin / "calls");
+    EXPECT_EQ(Run({"--schedule", "weekly.ksp", c.calendar}), c.status) << c.calendar;
+    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.calendar;
+    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.calendar;
+  }
+}
+
+TEST_F(ScheduleCommandTest, AFailedEnablePutsTheOldDropInBackAndUnscheduleSaysWhatIsNot) {
+  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  ASSERT_EQ(Run({"--schedule", "weekly.ksp", "daily"}), kExitOk);
+  test::WriteFile(bin / "no-units", "");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Run({"--schedule", "weekly.ksp", "monthly"}), kExitRunFailed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "kestrel: systemctl --user enable --now kestrel@weekly.ksp.timer failed:\n"
+            "Unit file not found.\n");
+  EXPECT_EQ(DropIn("kestrel@weekly.ksp.timer"), "[Timer]\nOnCalendar=\nOnCalendar=daily\n");
+  EXPECT_EQ(Calls().back(), "--user daemon-reload");
+  // A first schedule that fails leaves no drop-in behind.
+  EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitBadInput);  // no such configuration
+  test::WriteFile(home / "other.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitRunFailed);
+  EXPECT_FALSE(std::filesystem::exists(bin / "config/systemd/user/kestrel@other.ksp.timer.d"));
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Run({"--unschedule", "other.ksp"}), kExitRunFailed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrel: other.ksp is not scheduled\n");
 }
 
 }  // namespace

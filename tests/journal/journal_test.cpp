@@ -382,7 +382,7 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
                 "failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n",
             0600);
   std::vector<std::string> lines;
-  const auto out = [&](const std::string& line) { lines.push_back(line); };
+  const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
   const struct {
     RestoreRequest request;
     int status;

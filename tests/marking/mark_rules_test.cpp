@@ -16,11 +16,13 @@ TEST(MarkRules, ParsesWhen) {
     std::optional<DateTime> day;
   };
   const Case cases[] = {
-      {"30d", At(2027, 1, 5)},      {"0d", At(2026, 12, 6)},    {"2w", At(2026, 12, 20)},
-      {"3m", At(2027, 3, 6)},       {"1y", At(2027, 12, 6)},    {"01-05-2027", At(2027, 1, 5)},
-      {"02-30-2027", std::nullopt}, {"1-5-2027", std::nullopt}, {"d", std::nullopt},
-      {"-3d", std::nullopt},        {"3x", std::nullopt},       {"3D", std::nullopt},
-      {"99999y", std::nullopt},     {"", std::nullopt},         {"12-31-0999", std::nullopt},
+      {"30d", At(2027, 1, 5)},        {"0d", At(2026, 12, 6)},    {"2w", At(2026, 12, 20)},
+      {"3m", At(2027, 3, 6)},         {"1y", At(2027, 12, 6)},    {"01-05-2027", At(2027, 1, 5)},
+      {"02-30-2027", std::nullopt},   {"1-5-2027", std::nullopt}, {"d", std::nullopt},
+      {"-3d", std::nullopt},          {"3x", std::nullopt},       {"3D", std::nullopt},
+      {"99999y", std::nullopt},       {"", std::nullopt},         {"12-31-0999", std::nullopt},
+      {"100000d", At(2300, 9, 21)},   {"7973y", At(9999, 12, 6)}, {"7974y", std::nullopt},
+      {"2912103d", At(9999, 12, 31)}, {"2912104d", std::nullopt}, {"99999999d", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseWhen(c.when, now), c.day) << c.when;
   // A month later keeps the day, or takes the month's last.

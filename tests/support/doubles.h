@@ -128,7 +128,8 @@ class ScriptedDialogs : public Dialogs {
   using Text = const std::string&;
 
  public:
-  MsgResult MessageBox(Text text, MsgButtons buttons, MsgIcon, Text) override {
+  MsgResult MessageBox(Text text, MsgButtons buttons, MsgIcon icon, Text caption) override {
+    if (real) return real->MessageBox(text, buttons, icon, caption);
     shown.push_back(text);
     threads.push_back(std::this_thread::get_id());
     if (buttons == MsgButtons::Ok) return MsgResult::Ok;
@@ -146,7 +147,10 @@ class ScriptedDialogs : public Dialogs {
     ++save_asks;
     return save_name;
   }
-  std::string BrowseForFolder() override { return picked; }
+  std::string BrowseForFolder(Text start) override {
+    starts.push_back(start);
+    return picked;
+  }
   // A device from make_device, or a cancelled dialog when it is empty.
   std::unique_ptr<PrintDevice> ShowPrintDialog() override {
     ++print_dialogs_shown;
@@ -156,6 +160,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<MsgResult> answers;
   std::optional<std::string> open_name, save_name;
   std::string picked;
+  Dialogs* real = nullptr;  // shows the boxes instead, for a test of the box itself
   std::function<std::unique_ptr<PrintDevice>()> make_device;
   std::vector<std::string> shown, starts;
   std::vector<std::thread::id> threads;

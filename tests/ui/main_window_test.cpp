@@ -18,6 +18,7 @@
 #include "ui/gui_error_reporter.h"
 #include "ui/main_window.h"
 #include "ui/name_field.h"
+#include "ui/qt_dialogs.h"
 #include "ui/run_tab.h"
 #include "ui/window_fixture.h"
 
@@ -160,16 +161,44 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().QuarantineFolder(), std::string("/p\xef\xbf\xbdx"));
   }
 
-  // A cancelled picker leaves every field, list and the configuration as they were.
-  void cancelledPickersChangeNothing() {
+  // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
+  // every field, list and the configuration as they were.
+  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
     Field("txtNewIncludeFolder")->setText(QStringLiteral("/typed"));
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
+    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
     QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/home/ann/quarantine"));
-    QCOMPARE(Cfg().QuarantineFolder(), std::string("/home/ann/quarantine"));
     QCOMPARE(Field("txtNewIncludeFolder")->text(), QStringLiteral("/typed"));
     QVERIFY(!Cfg().IsDirty());
+    Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
+    Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
+    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+  }
+
+  // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
+  void mnemonicsReachFieldsTabsAndButtons() {
+    const std::pair<Qt::Key, const char*> fields[] = {
+        {Qt::Key_N, "txtUserName"},        {Qt::Key_C, "txtCompany"},
+        {Qt::Key_P, "txtPrefixToken"},     {Qt::Key_Q, "txtQuarantineFolder"},
+        {Qt::Key_M, "txtMaxMBPerRun"},     {Qt::Key_E, "txtMaxErrorsPerRun"},
+        {Qt::Key_K, "txtMaxKBLogFile"},    {Qt::Key_T, "txtPurgeAfterDays"},
+        {Qt::Key_D, "chkDisplayAllMessages"}};
+    for (const auto& [key, name] : fields) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(QApplication::focusWidget()->objectName(), QString(name));
+    }
+    for (const auto& [key, tab] : {std::pair(Qt::Key_I, 1), {Qt::Key_X, 2}, {Qt::Key_U, 3}}) {
+      QTest::keyClick(window_.get(), key, Qt::AltModifier);
+      QCOMPARE(Tabs()->currentIndex(), tab);
+    }
+    int runs = 0;
+    Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
+    QTest::keyClick(window_.get(), Qt::Key_R, Qt::AltModifier);
+    QTRY_VERIFY(runs == 1 && !Run().Running());
+    QCOMPARE(QKeySequence::mnemonic(Run().PreviewButton()->text()),
+             QKeySequence(Qt::ALT | Qt::Key_P));
   }
 
   // Each kind of edit marks the configuration changed, and undoing it does not clear the mark;
@@ -273,20 +302,41 @@ class MainWindowTest : public QObject {
     QCOMPARE(Shown(std::get<0>(OpenTab("Exclude"))), Cfg().ExcludeFolders());
   }
 
-  // Open of a file that cannot be read shows why and keeps the configuration in hand.
+  // Open of a file that cannot be read, or is no configuration, shows why and keeps the
+  // configuration in hand with its file name, so that no later write touches that file.
+  void openOfAnUnreadableFileKeepsTheConfiguration_data() {
+    QTest::addColumn<QString>("text");  // "" for a FIFO
+    QTest::addColumn<QString>("why");
+    QTest::newRow("FIFO") << ""
+                          << "The configuration file cannot be read: @ (it is a FIFO)";
+    QTest::newRow("empty") << "\n"
+                           << "@ is not a Kestrel configuration";
+    QTest::newRow("passwd") << "root:x:0:0::/root:/bin/sh\n"
+                            << "@ is not a Kestrel configuration";
+  }
   void openOfAnUnreadableFileKeepsTheConfiguration() {
-    const std::string fifo = program_->Path("pipe.ksp");
-    QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+    QFETCH(QString, text);
+    QFETCH(QString, why);
+    const std::string path = program_->Path("refused.ksp");
+    if (text.isEmpty()) {
+      QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+    } else {
+      QFile file(QString::fromStdString(path));
+      QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.size());
+    }
+    Cfg().Filename(program_->Path("mine.ksp"));
     Cfg().IsDirty(false);
     const KestrelCfg* before = &Cfg();
-    Dialogs().open_name = fifo;
+    Dialogs().open_name = path;
     Find<QAction>("mnuFileOpen")->trigger();
     QCOMPARE(&Cfg(), before);
     QCOMPARE(Cfg().UserName(), "ann");
+    QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
     QCOMPARE(Dialogs().shown.size(), size_t(1));
-    QVERIFY2(Dialogs().shown[0].find("The configuration file cannot be read: " + fifo +
-                                     " (it is a FIFO)") != std::string::npos,
+    why.replace('@', QString::fromStdString(path));
+    QVERIFY2(Dialogs().shown[0].find(why.toStdString()) != std::string::npos,
              Dialogs().shown[0].c_str());
+    if (!text.isEmpty()) QCOMPARE(QString::fromStdString(FileBytes(path)), text);
   }
 
   // Enter presses Add of the tab shown only.
@@ -300,9 +350,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().IncludeFolders().size(), std::size_t{2});
   }
 
-  // Include asks about a missing folder first; either list then drops a name it holds, a
-  // trailing "/" aside, and tells case apart. "@" stands for a folder that exists, the
-  // program's, and "~" for the home folder, which the tests set to it too.
+  // Include asks about a missing folder first; either list then refuses a name it holds, a
+  // trailing "/" aside, saying so and keeping the field, and tells case apart. "@" stands for a
+  // folder that exists, the program's, and "~" for the home folder, which the tests set to it too.
   void addFolder_data() {
     QTest::addColumn<bool>("include");
     QTest::addColumn<QString>("typed");
@@ -313,10 +363,10 @@ class MainWindowTest : public QObject {
     QTest::newRow("home") << true << "~/" << kNoQuestion << "@/" << false;
     QTest::newRow("missing, No") << true << "/no/such" << kNo << "" << true;
     QTest::newRow("missing, Yes") << true << "/no/such" << kYes << "/no/such" << false;
-    QTest::newRow("listed, trailing slash") << true << "/srv/share/" << kYes << "" << false;
+    QTest::newRow("listed, trailing slash") << true << "/srv/share/" << kYes << "" << true;
     QTest::newRow("exclude, other case")
         << false << "/Home/Ann/Keep" << kNoQuestion << "/Home/Ann/Keep" << false;
-    QTest::newRow("exclude, listed") << false << "/home/ann/keep" << kNoQuestion << "" << false;
+    QTest::newRow("exclude, listed") << false << "/home/ann/keep" << kNoQuestion << "" << true;
     QTest::newRow("blanks only") << false << "   " << kNoQuestion << "" << true;
   }
   void addFolder() {
@@ -339,7 +389,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(listed, expected);
     QCOMPARE(Cfg().IsDirty(), !added.isEmpty());
     QCOMPARE(field->text(), kept ? typed : QString());
-    QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1));
+    const bool duplicate = kept && !typed.trimmed().isEmpty() && answer != kNo;
+    QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1) + duplicate);
+    if (duplicate) {
+      QCOMPARE(Dialogs().shown.back(), typed.toStdString() + " is already in the list.");
+    }
   }
 
   // Folders dropped from a file manager are added; files are not.
@@ -414,13 +468,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().PurgeAfterDays(), 45);
   }
 
-  // An emptied quarantine field says where files will go instead; an unsaved configuration is
-  // not scheduled, since a timer runs a file; an empty prefix is reported and an empty Include
-  // list asked about, naming what a run would scan, before anything runs.
+  // An emptied quarantine field says where files will go instead; unsaved changes are offered
+  // to be saved before scheduling, since a timer runs a file, and No schedules nothing; an empty
+  // prefix is reported and an empty Include list asked about, naming what a run would scan, before
+  // anything runs.
   void noticesComeBeforeAnythingHappens() {
     Field("txtQuarantineFolder")->setFocus();
     Field("txtQuarantineFolder")->clear();
     Field("txtCompany")->setFocus();
+    Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
     int runs = 0;
     Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
@@ -440,15 +496,67 @@ class MainWindowTest : public QObject {
              (std::vector<std::string>{
                  "Since no quarantine folder was specified, out of date files will be moved to "
                  "the Trash rather than quarantined.",
-                 "Save the configuration before scheduling it.",
+                 "The configuration has unsaved changes, and a schedule runs the saved "
+                 "file.\nSave it now?",
                  "The removal date prefix is empty, so no file name can carry a removal date and "
                  "the run would find nothing.\nEnter a prefix on the Options tab first.",
                  question, question}));
+    QCOMPARE(Dialogs().save_asks, 0);
   }
 
-  // A run works on a copy of the unsaved configuration off the window's thread, whose errors show on the
-  // window's thread; its lines keep the order it records them in, a second run replaces them,
-  // and its lines are all there when the closing lines come.
+  // Yes to the empty-Include question scans every disk, so Enter answers No.
+  void emptyIncludeQuestionDefaultsToNo() {
+    int runs = 0;
+    Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
+    Cfg().IncludeFolders().clear();
+    QtDialogs real(window_.get());
+    Dialogs().real = &real;
+    bool no_is_default = false;
+    QTimer::singleShot(100, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box);
+      no_is_default = box->defaultButton() == box->button(QMessageBox::No);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    StartRun();
+    QVERIFY(no_is_default);
+    QCOMPARE(runs, 0);
+  }
+
+  // Once discovery is done the move phase shows files moved of files due, in the status line
+  // and a bar; at the window's smallest the status line is not cut.
+  void theMovePhaseShowsFilesMovedOfFilesDue() {
+    std::promise<void> release;
+    auto open = qScopeGuard([&] { release.set_value(); });
+    Run().SetRunner([&, released = release.get_future().share()](KestrelCfg&, RunControl& c) {
+      c.folders_scanned = 12345;
+      c.files_due = 3;
+      auto file = std::make_shared<RemovedFile>();
+      file->OriginalFilename("/home/ann/a del-10-31-2026.xls");
+      file->FileSize(2500000);
+      program_->fn.FileRemovalRpt->RecordFileMoved(file);
+      released.wait();
+    });
+    window_->resize(window_->minimumSizeHint());
+    StartRun(false);
+    auto* label = Find<QLabel>("lblProgress");
+    QTRY_COMPARE(label->text(),
+                 QStringLiteral("Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50"));
+    auto* bar = Find<QProgressBar>("prgMove");
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(bar->maximum(), 3);
+    QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+    QVERIFY(label->mapTo(window_.get(), QPoint(label->width(), 0)).x() <= window_->width());
+    open.dismiss();
+    release.set_value();
+    QTRY_VERIFY(!Run().Running());
+    QVERIFY(!bar->isVisible());
+  }
+
+  // A run works on a copy of the unsaved configuration off the window's thread, whose errors show
+  // on the window's thread; its lines keep the order it records them in, a second run replaces
+  // them, and its lines are all there when the closing lines come.
   void runOutputKeepsTheOrderOfTheRun() {
     Field("txtPrefixToken")->setText(QStringLiteral("rm-"));
     std::vector<std::tuple<bool, std::string, bool>> seen;
@@ -524,7 +632,7 @@ class MainWindowTest : public QObject {
     }
     QTRY_VERIFY(!Run().Running());
     QCOMPARE(RunLines().mid(2), (QStringList{"[Message] Run stopped by the user",
-                                             "Clean-up completed at 2026-12-06 10:02:36.",
+                                             "Clean-up stopped at 2026-12-06 10:02:36.",
                                              "0 files moved, 0.00 MB, 0 warnings"}));
     QTRY_COMPARE(window_->isVisible(), !by_closing);
   }
@@ -555,7 +663,7 @@ class MainWindowTest : public QObject {
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
     QCOMPARE(Find<QLabel>("lblProgress")->text(),
-             QStringLiteral("Folders scanned: 1    Files moved: 1    MB moved: 0.00"));
+             QStringLiteral("Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00"));
   }
 
   // File dialogs start in the configuration's folder, else the program's; the status bar

@@ -53,6 +53,10 @@ class MarkDialogTest : public QObject {
     // The re-dated copy would take the name notes.txt just got: it stays, and so does the dialog.
     QVERIFY(dialog.isVisible());
     QCOMPARE(Column(dialog.Names(), 0), (QStringList{"notes del-01-06-2027.txt"}));
+    QCOMPARE(
+        dialog.findChild<QLabel*>("lblSummary")->text(),
+        "2 marked, 1 not marked: the name is taken: " + dir_.filePath("notes del-12-13-2026.txt"));
+    QCOMPARE(dialog.CloseButton()->text(), QStringLiteral("Close"));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files),
              (QStringList{"budget del-12-13-2026.xls", "notes del-01-06-2027.txt",
                           "notes del-12-13-2026.txt"}));

@@ -92,6 +92,25 @@ class PreviewWindowTest : public QObject {
     QStringList moved = QDir(Path("quarantine")).entryList(QDir::Files);
     QCOMPARE(moved, (QStringList{"budget del-10-31-2026.xls", "draft del-12-01-2026.doc",
                                  "notes del-11-15-2026.txt"}));
+    QCOMPARE(preview->Status()->text(), QStringLiteral("Run moved 3 files, 0.01 MB."));
+  }
+
+  // Escape and Ctrl+W close the window; over every local disk it says so and counts folders.
+  void keysCloseItAndAnEmptyIncludeListIsNamed() {
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+      PreviewWindow* preview = OpenPreview();
+      QVERIFY(preview && QTest::qWaitForWindowActive(preview));
+      QTest::keySequence(preview, keys);
+      QTRY_VERIFY(window_->RunPage().Preview() == nullptr);
+    }
+    program_->fn.CurrentCfg->IncludeFolders().clear();
+    program_->fn.CurrentCfg->ExcludeFolders() = {{"/", true}};  // looks at the disks, scans nothing
+    PreviewWindow* preview = OpenPreview();
+    QVERIFY(preview);
+    QVERIFY2(preview->Status()->text().startsWith(
+                 "Every local disk (the Include list is empty), 0 folders looked at. "),
+             qPrintable(preview->Status()->text()));
   }
 
   // Regression: after the exclude of dirB was removed in the main window, the preview's Run

@@ -49,6 +49,10 @@ class RestoreDialogTest : public QObject {
                                           Path("home/ann/old/notes del-11-15-2026.txt"))
                                   .value(0);
     QVERIFY(model->setData(notes, Qt::Unchecked, Qt::CheckStateRole));
+    QVERIFY(QRegularExpression("^2026-12-06 \\d\\d:\\d\\d:\\d\\d$")
+                .match(dialog.Runs()->itemText(0))
+                .hasMatch());
+    QVERIFY(program_->MakeDueFile("home/ann/draft del-12-01-2026.doc"));  // takes the original path
 
     QSignalSpy lines(&dialog, &RestoreDialog::Line);
     QSignalSpy finished(&dialog, &RestoreDialog::Finished);
@@ -58,15 +62,28 @@ class RestoreDialogTest : public QObject {
     for (const auto& args : lines) said << args.at(0).toString();
     said.sort();
     QCOMPARE(said, (QStringList{"[Restored] " + Path("home/ann/budget del-10-31-2026.xls"),
-                                "[Restored] " + Path("home/ann/draft del-12-01-2026.doc"),
                                 "[Unmarked] " + Path("home/ann/budget.xls"),
-                                "[Unmarked] " + Path("home/ann/draft.doc")}));
+                                "[Warning] Not restored, the original path is taken: " +
+                                    Path("home/ann/draft del-12-01-2026.doc")}));
     QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files),
-             QStringList{"notes del-11-15-2026.txt"});
+             (QStringList{"draft del-12-01-2026.doc", "notes del-11-15-2026.txt"}));
     QVERIFY(Loaded(dialog));
+    // The restored rows say where the files are now; the user's untick stays.
     QCOMPARE(model->index(notes.row(), RestoreFilesModel::kState).data().toString(),
              QStringLiteral("in quarantine"));
-    QCOMPARE(model->Checked().size(), size_t{1});
+    QCOMPARE(model->Checked(),
+             std::vector<std::string>{Path("home/ann/draft del-12-01-2026.doc").toStdString()});
+    const QModelIndex budget =
+        model
+            ->match(model->index(0, 0), Qt::DisplayRole, Path("home/ann/budget del-10-31-2026.xls"))
+            .value(0);
+    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(),
+             QStringLiteral("restored"));
+    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kWhere).data().toString(),
+             Path("home/ann/budget.xls"));
+    QVERIFY2(dialog.Status()->text().endsWith(
+                 " 1 restored, 1 unmarked, 1 not restored: the original path is taken."),
+             qPrintable(dialog.Status()->text()));
   }
 
   // A run of 100,000 files loads off the UI thread into the model and can be checked at once.

@@ -25,19 +25,21 @@ int Version(Functions&, const LongCommandLine&) {
 }  // namespace
 
 std::vector<LongCommand> Commands() {
+  constexpr int kAny = -1;
   return {
       {"help", Help},
       {"version", Version},
-      {"preview", PreviewCommand},
-      {"forecast", ForecastCommand},
-      {"mark", MarkCommand},
-      {"unmark", UnmarkCommand},
-      {"schedule", ScheduleCommand},
+      {"preview", PreviewCommand, 1, 1, "a configuration file"},
+      {"forecast", ForecastCommand, 1, 1, "a configuration file"},
+      {"mark", MarkCommand, 1, kAny, "at least one file"},
+      {"unmark", UnmarkCommand, 1, kAny, "at least one file"},
+      {"schedule", ScheduleCommand, 0, 1},
       {"unschedule", UnscheduleCommand},
       {"schedules", SchedulesCommand},
       {"install-file-manager-actions", InstallFileManagerActionsCommand},
+      {"uninstall-file-manager-actions", UninstallFileManagerActionsCommand},
       {"runs", RunsCommand},
-      {"restore", RestoreCommand},
+      {"restore", RestoreCommand, 0, kAny},
       {"purge", PurgeCommand},
   };
 }

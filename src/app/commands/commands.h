@@ -25,6 +25,9 @@ int SchedulesCommand(Functions& fn, const LongCommandLine& line);
 // when the lock is held or an item was not purged, 2 for bad input or a refused folder.
 int PurgeCommand(Functions& fn, const LongCommandLine& line);
 // Puts the "Mark for removal" scripts into the user's GNOME Files scripts folder.
+// Without the scripts (the window package is not installed) it says so and installs nothing.
 int InstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
+// Removes what InstallFileManagerActionsCommand put there.
+int UninstallFileManagerActionsCommand(Functions& fn, const LongCommandLine& line);
 
 }  // namespace kestrel

@@ -59,10 +59,13 @@ class Printer {
                            .Text("path", e.path)
                            .Number("size", e.size)
                            .Text("removal_date", Day(*e.removal_date))
+                           .Bool("read_only", e.read_only)
                            .Str());
     } else {
-      lines_.push_back(std::string(now ? "[Due Now] " : "[Due] ") + std::to_string(e.size) + " " +
-                       Day(*e.removal_date) + " " + EscapeControlBytes(e.path));
+      const char* tag = now ? "[Due Now" : "[Due";
+      lines_.push_back(std::string(tag) + (e.read_only ? ", Read-Only] " : "] ") +
+                       std::to_string(e.size) + " " + Day(*e.removal_date) + " " +
+                       EscapeControlBytes(e.path));
     }
   }
   void Total(const std::string& when) {
@@ -133,18 +136,10 @@ int ForecastCommand(Functions& fn, const LongCommandLine& line) {
   // Errors go to standard error only: a forecast writes no log.
   ConsoleErrorReporter reporter(fn.Outside().clock, "");
   Functions own(Outside{fn.Outside().clock, reporter, fn.Outside().sys, fn.ProgramFolder()});
-  const std::string days = line.Value("forecast");
-  if (days.empty() || days.size() > 6 || days.find_first_not_of("0123456789") != days.npos) {
-    ReportHandled(
-        reporter, "Functions.Main",
-        std::make_exception_ptr(KsError(kAppError,
-                                        "Option --forecast takes a whole number of days, not \"" +
-                                            EscapeControlBytes(days) + "\"",
-                                        "Functions.ProcessCommandLine")));
-    return kExitBadInput;
-  }
+  const auto days =
+      static_cast<int>(WholeNumberOption("forecast", line.Value("forecast"), "days", 0, 36500));
   if (!LoadConfigOperand(own, line)) return kExitBadInput;
-  const Forecast forecast = MakeForecast(own.Outside(), *own.CurrentCfg, std::stoi(days));
+  const Forecast forecast = MakeForecast(own.Outside(), *own.CurrentCfg, days);
   for (const std::string& text : ForecastLines(forecast, line.Has("json"))) {
     std::fputs(text.c_str(), stdout);
     std::fputc('\n', stdout);

@@ -1,6 +1,5 @@
 // --mark and --unmark: renaming files to carry or lose the removal-date mark.
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 #include "app/command_line.h"
@@ -37,18 +36,12 @@ std::optional<std::string> Token(Functions& fn, const LongCommandLine& line) {
   return cfg.PrefixToken();
 }
 
-std::string Absolute(const std::string& path) {
-  std::error_code ec;
-  const auto absolute = std::filesystem::absolute(path, ec);
-  return ec ? path : absolute.string();
-}
-
 // Runs one rule over every file: a line per file, exit 1 when any failed.
 template <typename Rule>
 int OverFiles(const std::vector<std::string>& files, Rule rule) {
   int status = kExitOk;
   for (const std::string& file : files) {
-    const MarkOutcome out = rule(Absolute(file));
+    const MarkOutcome out = rule(AbsolutePath(file));
     if (out.ok) {
       std::printf("%s -> %s\n", EscapeControlBytes(file).c_str(),
                   EscapeControlBytes(Win32Wrapper::Filename(out.new_path)).c_str());
@@ -62,31 +55,26 @@ int OverFiles(const std::vector<std::string>& files, Rule rule) {
   return status;
 }
 
-int BadLine(const std::string& text) {
-  std::fprintf(stderr, "kestrel: %s\nTry 'kestrel --help'.\n", text.c_str());
-  return kExitBadInput;
-}
-
 }  // namespace
 
 int MarkCommand(Functions& fn, const LongCommandLine& line) {
   const std::string when = line.Value("mark");
   const auto date = ParseWhen(when, fn.Now());
   if (!date) {
-    return BadLine("--mark needs Nd, Nw, Nm, Ny or a date MM-DD-YYYY, not \"" +
-                   EscapeControlBytes(when) + "\"");
+    throw UsageError(
+        "--mark takes Nd, Nw, Nm or Ny (any N whose date falls on or before 12-31-9999) or a "
+        "date MM-DD-YYYY, not \"" +
+        EscapeControlBytes(when) + "\"");
   }
-  if (line.operands.empty()) return BadLine("--mark needs at least one file");
   const auto token = Token(fn, line);
   if (!token) return kExitBadInput;
-  if (token->empty()) return BadLine("the configuration's prefix token is empty");
+  if (token->empty()) return ReportUsageError("the configuration's prefix token is empty");
   Sys& sys = fn.Outside().sys;
   return OverFiles(line.operands,
                    [&](const std::string& path) { return MarkFile(sys, path, *token, *date); });
 }
 
 int UnmarkCommand(Functions& fn, const LongCommandLine& line) {
-  if (line.operands.empty()) return BadLine("--unmark needs at least one file");
   const auto token = Token(fn, line);
   if (!token) return kExitBadInput;
   Sys& sys = fn.Outside().sys;

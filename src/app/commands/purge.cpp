@@ -79,8 +79,7 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
   try {
     options = RunOptionsFrom(line);
     config = ConfigOperandPath(fn.ProgramFolder(), line.Value("purge"));
-    if (config.empty() || !line.operands.empty())
-      throw KsError(kAppError, "--purge takes one configuration file", kProcedure);
+    if (config.empty()) return ReportUsageError("option '--purge' needs CONFIG");
     if (!Win32Wrapper(fn.Outside().sys).FileExists(config))
       throw KsError(kAppError, "Configuration file not found: " + EscapeControlBytes(config),
                     kProcedure);
@@ -88,6 +87,10 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
     ReportHandled(fn.Outside().reporter, kProcedure, std::current_exception());
     return kExitBadInput;
   }
+  // A file that is not a configuration is refused before the lock file is touched.
+  KestrelCfg& cfg = *fn.CurrentCfg;
+  cfg.Filename(config);
+  if (!cfg.Load()) return kExitBadInput;
   // The journals say what may be deleted, so they must be the user's alone.
   if (!ProgramFolderTrusted(fn, kProcedure)) return kExitBadInput;
   Sys& sys = fn.Outside().sys;
@@ -95,8 +98,7 @@ int PurgeCommand(Functions& fn, const LongCommandLine& line) {
   if (!TakeRunLock(lock, fn.Outside().clock, fn.Outside().reporter, options.wait_seconds,
                    kProcedure))
     return kExitRunFailed;
-  KestrelCfg& cfg = *fn.CurrentCfg;
-  cfg.Filename(config);
+  // A run that held the lock may have moved the last-run date on.
   if (!cfg.Load()) return kExitBadInput;
   try {
     return Purge(fn, cfg, options.json);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/command_line.h"
 #include "app/functions.h"
@@ -19,6 +20,7 @@
 #include "marking/mark_file.h"
 #include "platform/error.h"
 #include "platform/escape_text.h"
+#include "reports/json_line.h"
 
 namespace kestrel {
 namespace {
@@ -36,7 +38,10 @@ std::string PrefixOf(Functions& fn, const std::string& config) {
 }  // namespace
 
 int RestoreFiles(Functions& fn, const RestoreRequest& request,
-                 const std::function<void(const std::string&)>& out) {
+                 const std::function<void(const RestoreNote&)>& tell) {
+  const auto out = [&](std::string line) {
+    tell({line[1] == 'W' ? "warning" : line[1] == 'R' ? "run" : "message", "", line});
+  };
   Sys& sys = fn.Outside().sys;
   if (!ProgramFolderTrusted(fn, "Functions.Restore")) return kExitBadInput;
   // One run or restore at a time per program folder.
@@ -87,16 +92,20 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
   journal::RestoreEvents events;
   events.warning = [&](const std::string& text) { out("[Warning] " + text); };
   events.restored = [&](const journal::Entry&, const std::string& path) {
-    out("[Restored] " + EscapeControlBytes(path));
+    tell({"restored", path, "[Restored] " + EscapeControlBytes(path)});
     const auto due = ReadRemovalDate(path, prefix);
     if (request.unmark && due) {
       const MarkOutcome unmarked = UnmarkFile(sys, path, prefix);
-      if (unmarked.ok) return out("[Unmarked] " + EscapeControlBytes(unmarked.new_path));
+      if (unmarked.ok) {
+        return tell(
+            {"unmarked", unmarked.new_path, "[Unmarked] " + EscapeControlBytes(unmarked.new_path)});
+      }
       out("[Warning] Its mark stays (" + unmarked.reason + "): " + EscapeControlBytes(path));
     }
     if (due && *due <= fn.Now()) {
-      out("[Reminder] Its removal date has passed, so the next run moves it again: " +
-          EscapeControlBytes(path));
+      tell({"reminder", path,
+            "[Reminder] Its removal date has passed, so the next run moves it again: " +
+                EscapeControlBytes(path)});
     }
   };
   const journal::RestoreResult result =
@@ -105,16 +114,37 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
 }
 
 int RestoreCommand(Functions& fn, const LongCommandLine& line) {
-  RestoreRequest request{line.Value("restore"), line.operands, line.Has("rename"),
-                         line.Has("unmark")};
-  try {
-    request.wait_seconds = RunOptionsFrom(line).wait_seconds;
-  } catch (...) {
-    ReportHandled(fn.Outside().reporter, "Functions.Main", std::current_exception());
-    return kExitBadInput;
+  RestoreRequest request{line.Value("restore"), {}, line.Has("rename"), line.Has("unmark")};
+  // Relative paths name files below the current folder, as --mark takes them.
+  for (const std::string& path : line.operands) {
+    request.paths.push_back(std::filesystem::path(AbsolutePath(path)).lexically_normal().string());
   }
-  const int status =
-      RestoreFiles(fn, request, [](const std::string& text) { std::printf("%s\n", text.c_str()); });
+  request.wait_seconds = RunOptionsFrom(line).wait_seconds;
+  const bool json = line.Has("json");
+  int counts[2] = {0, 0};  // restored, warnings
+  const int status = RestoreFiles(fn, request, [&](const RestoreNote& note) {
+    if (!json) return (void)std::printf("%s\n", note.line.c_str());
+    const std::string_view type = note.type;
+    counts[0] += type == "restored";
+    counts[1] += type == "warning";
+    JsonLine object;
+    object.Text("type", type);
+    if (note.path.empty()) {
+      object.Text(type == "run" ? "name" : "text", note.line.substr(note.line.find("] ") + 2));
+    } else {
+      object.Text("path", note.path);
+    }
+    std::printf("%s\n", object.Str().c_str());
+  });
+  if (json) {
+    std::printf("%s\n", JsonLine()
+                            .Text("type", "summary")
+                            .Number("restored", counts[0])
+                            .Number("warnings", counts[1])
+                            .Number("status", status)
+                            .Str()
+                            .c_str());
+  }
   std::fflush(stdout);
   return status;
 }

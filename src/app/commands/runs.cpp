@@ -8,10 +8,11 @@
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
 #include "journal/journal_writer.h"
+#include "reports/json_line.h"
 
 namespace kestrel {
 
-int RunsCommand(Functions& fn, const LongCommandLine&) {
+int RunsCommand(Functions& fn, const LongCommandLine& line) {
   if (!ProgramFolderTrusted(fn, "Functions.Runs")) return kExitBadInput;
   Sys& sys = fn.Outside().sys;
   const std::string folder = JournalFolder(fn);
@@ -20,6 +21,19 @@ int RunsCommand(Functions& fn, const LongCommandLine&) {
     if (journal::ReadJournal(sys, folder, name, run) != 0) continue;
     std::int64_t restored = 0;
     for (const journal::Entry& e : run.entries) restored += e.state == journal::State::kRestored;
+    if (line.Has("json")) {
+      std::printf("%s\n", JsonLine()
+                              .Text("type", "run")
+                              .Text("name", name)
+                              .Text("start", journal::IsoText(run.start))
+                              .Number("files", run.MovedFiles())
+                              .Number("bytes", run.MovedBytes())
+                              .Number("restored", restored)
+                              .Text("config", run.config)
+                              .Str()
+                              .c_str());
+      continue;
+    }
     const std::string config = run.config.empty() ? "(unsaved)" : journal::Escape(run.config);
     std::printf("%s\t%s\t%lld files\t%lld bytes\t%lld restored\t%s\n", name.c_str(),
                 journal::IsoText(run.start).c_str(), static_cast<long long>(run.MovedFiles()),

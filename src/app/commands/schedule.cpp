@@ -31,6 +31,18 @@ Scheduler MakeScheduler(Functions& fn) {
                    AbsoluteFolder(fn.ProgramFolder()), ec ? "kestrel" : self.string());
 }
 
+constexpr const char* kScripts[] = {"1 week", "1 month", "3 months", "1 year", "Choose date..."};
+
+// The "Mark for removal" folder of the GNOME Files scripts.
+fs::path NautilusMenu() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const fs::path data = xdg != nullptr && *xdg != '\0'
+                            ? fs::path(xdg)
+                            : fs::path(home != nullptr ? home : "") / ".local/share";
+  return data / "nautilus" / "scripts" / "Mark for removal";
+}
+
 int Print(const ScheduleOutcome& out) {
   std::fprintf(out.status == 0 ? stdout : stderr, "%s%s\n",
                out.status == 0 ? "" : "kestrel: ", out.message.c_str());
@@ -56,10 +68,6 @@ std::string ReadableConfig(Functions& fn, const std::string& operand) {
 }  // namespace
 
 int ScheduleCommand(Functions& fn, const LongCommandLine& line) {
-  if (line.operands.size() > 1) {
-    std::fprintf(stderr, "kestrel: --schedule takes one calendar after the configuration\n");
-    return kExitBadInput;
-  }
   const std::string config = ReadableConfig(fn, line.Value("schedule"));
   if (config.empty()) return kExitBadInput;
   const std::string calendar = line.operands.empty() ? "weekly" : line.operands.front();
@@ -78,25 +86,45 @@ int SchedulesCommand(Functions& fn, const LongCommandLine&) {
 
 int InstallFileManagerActionsCommand(Functions&, const LongCommandLine&) {
   const fs::path script = fs::path(DataFolder()) / "nautilus" / "kestrel-mark";
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  const char* home = std::getenv("HOME");
-  const fs::path data = xdg != nullptr && *xdg != '\0'
-                            ? fs::path(xdg)
-                            : fs::path(home != nullptr ? home : "") / ".local/share";
-  const fs::path menu = data / "nautilus" / "scripts" / "Mark for removal";
+  const fs::path menu = NautilusMenu();
   std::error_code ec;
+  if (!fs::is_regular_file(script, ec)) {
+    std::fprintf(stderr,
+                 "kestrel: the file manager actions come with the kestrel-gui package; install "
+                 "it first (%s is missing)\n",
+                 EscapeControlBytes(script.string()).c_str());
+    return kExitRunFailed;
+  }
   fs::create_directories(menu, ec);
-  for (const char* name : {"1 week", "1 month", "3 months", "1 year", "Choose date..."}) {
+  for (const char* name : kScripts) {
     if (ec) break;
     fs::copy_file(script, menu / name, fs::copy_options::overwrite_existing, ec);
     if (!ec) fs::permissions(menu / name, fs::perms(0755), ec);
   }
   if (ec) {
-    std::fprintf(stderr, "kestrel: cannot put the Nautilus scripts into %s: %s\n", menu.c_str(),
-                 ec.message().c_str());
+    std::fprintf(stderr, "kestrel: cannot put the Nautilus scripts into %s: %s\n",
+                 EscapeControlBytes(menu.string()).c_str(), ec.message().c_str());
     return kExitRunFailed;
   }
-  std::printf("GNOME Files: \"Mark for removal\" is in the Scripts menu (%s)\n", menu.c_str());
+  std::printf("GNOME Files: \"Mark for removal\" is in the Scripts menu (%s)\n",
+              EscapeControlBytes(menu.string()).c_str());
+  return kExitOk;
+}
+
+int UninstallFileManagerActionsCommand(Functions&, const LongCommandLine&) {
+  const fs::path menu = NautilusMenu();
+  std::error_code ec;
+  int removed = 0;
+  for (const char* name : kScripts) removed += fs::remove(menu / name, ec) ? 1 : 0;
+  // Only an emptied folder goes; scripts the user added stay.
+  fs::remove(menu, ec);
+  if (removed == 0) {
+    std::printf("GNOME Files: \"Mark for removal\" was not installed (%s)\n",
+                EscapeControlBytes(menu.string()).c_str());
+  } else {
+    std::printf("GNOME Files: \"Mark for removal\" is removed from the Scripts menu (%s)\n",
+                EscapeControlBytes(menu.string()).c_str());
+  }
   return kExitOk;
 }
 
