@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "app/commands/restore.h"
 #include "journal/journal_reader.h"
@@ -116,10 +117,9 @@ TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
 std::string Xattrs(const std::string& path) {
   std::string names(65536, '\0'), value(65536, '\0'), out;
   names.resize(std::max<ssize_t>(::llistxattr(path.c_str(), names.data(), names.size()), 0));
-  std::vector<std::string> sorted;
-  for (size_t at = 0; at < names.size(); at += sorted.back().size() + 1)
-    sorted.emplace_back(names.c_str() + at);
-  std::sort(sorted.begin(), sorted.end());
+  std::set<std::string> sorted;
+  for (size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1)
+    sorted.emplace(names.c_str() + at);
   for (const std::string& name : sorted) {
     const ssize_t n = ::lgetxattr(path.c_str(), name.c_str(), value.data(), value.size());
     out += " " + name + "=" + value.substr(0, std::max<ssize_t>(n, 0));
@@ -180,11 +180,8 @@ class RestoreTest : public test::EngineTest {
     WriteFile(data + "/sub/deeper/b del-02-02-2020.doc", "bytes of b", 0640);
     WriteFile(data + "/sub/odd\tname\xff del-03-03-2020", "odd", 0600);
     WriteFile(data + "/keep.txt", "not due");
-    for (const char* p :
-         {"/sub/deeper/b del-02-02-2020.doc", "/sub/odd\tname\xff del-03-03-2020"}) {
-      const timespec t[2] = {{1577900000, 123456789}, {1577900000, 123456789}};
-      ASSERT_EQ(::utimensat(AT_FDCWD, (data + p).c_str(), t, AT_SYMLINK_NOFOLLOW), 0);
-    }
+    for (const char* p : {"/sub/deeper/b del-02-02-2020.doc", "/sub/odd\tname\xff del-03-03-2020"})
+      test::SetStamp(data + p, At(2020, 1, 1));
   }
   // What cp -a keeps beyond MakeTree's files: holes, both times, owners, odd modes, user and
   // trusted attributes, an ACL (when the file system takes one), a link with its own times and
@@ -230,7 +227,9 @@ class RestoreTest : public test::EngineTest {
     EXPECT_EQ(runs.empty() ? -1 : ReadJournal(RealSys(), JournalFolder(fn), runs.back(), run), 0);
     return run;
   }
+  // Restores the last run; restored and warnings hold what this restore said.
   RestoreResult RestoreLast(const std::vector<std::string>& only = {}, bool rename = false) {
+    restored.clear(), warnings.clear();
     RunJournal run = Last();
     RestoreEvents events;
     events.restored = [&](const Entry&, const std::string& path) { restored.push_back(path); };
@@ -293,7 +292,6 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
           << err;
       EXPECT_EQ(test::Names(landed).size(), 7u) << err;
     }
-    restored.clear();
     const RestoreResult r = RestoreLast();
     const int back = where == "same" ? 6 : 7;
     EXPECT_EQ(std::make_tuple(r.restored, r.failed, static_cast<int>(restored.size())),
@@ -314,18 +312,25 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string b = data + "/sub/deeper/b del-02-02-2020.doc";
   const std::string odd = data + "/sub/odd\tname\xff del-03-03-2020";
-  // A hand-edited journal points a at a file outside the quarantine with its size and stamp.
+  // The quarantined a swapped for another file with its size and stamp (format 2 compares the
+  // inode and owner too), or a hand-edited journal pointing a at such a file outside it.
+  const std::string qa = tree.Path() + "/q/a del-01-01-2020.txt";
+  fs::rename(qa, tree / "kept");
+  MakeFile(qa, 10, At(2019, 1, 1));
+  EXPECT_EQ(RestoreLast({a}).restored, 0);
+  EXPECT_EQ(warnings, std::vector<std::string>{"Not restored, changed since it was moved (" + qa +
+                                               "): " + a});
+  fs::rename(tree / "kept", qa);
   MakeFile(tree / "secret", 10, At(2019, 1, 1));
-  const std::string journal = ReadFile(Last().path), from = tree.Path() + "/q/a del-01-01-2020.txt";
+  const std::string journal = ReadFile(Last().path);
   WriteFile(Last().path,
-            std::string(journal).replace(journal.find(from), from.size(), tree / "secret"));
+            std::string(journal).replace(journal.find(qa), qa.size(), tree / "secret"));
   EXPECT_EQ(RestoreLast({a}).restored, 0);
   EXPECT_EQ(warnings,
             std::vector<std::string>{
                 "Not restored, the journal's record of where it went does not hold: " + a});
   EXPECT_TRUE(fs::exists(tree / "secret"));
   WriteFile(Last().path, journal, 0600);
-  warnings.clear();
   WriteFile(a, "taken");                          // the original path is taken
   fs::rename(data + "/sub", tree / "elsewhere");  // a link now stands where a folder was
   test::MakeLink(tree / "elsewhere", data + "/sub");
@@ -342,7 +347,6 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   EXPECT_EQ(test::Names(tree / "q").size(), 3u);
 
   // With --rename the taken name gives way to a free one; the link still blocks the rest.
-  warnings.clear();
   EXPECT_EQ(RestoreLast({a}, true).restored, 1);
   EXPECT_EQ(restored, std::vector<std::string>{data + "/a del-01-01-2020 (2).txt"});
   EXPECT_EQ(ReadFile(a), "taken");
@@ -351,7 +355,6 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   fs::remove(data + "/sub");
   fs::rename(tree / "elsewhere", data + "/sub");
   fs::remove(tree / "q/b del-02-02-2020.doc");
-  warnings.clear();
   EXPECT_EQ(RestoreLast({b, data + "/never.txt"}).failed, 2);
   EXPECT_EQ(warnings, (std::vector<std::string>{
                           "Not restored, no longer where the journal says (" + tree.Path() +
@@ -360,7 +363,6 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
                       }));
   fs::rename(data, tree / "old-data");
   fs::create_directories(data);
-  warnings.clear();
   EXPECT_EQ(RestoreLast({odd}).failed, 1);
   EXPECT_EQ(warnings, std::vector<std::string>{"Not restored, the include folder " + data +
                                                " is not the one the run found it under: " + data +
@@ -383,6 +385,10 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
             0600);
   std::vector<std::string> lines;
   const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
+  const auto restore = [&](const RestoreRequest& request) {
+    lines.clear();
+    return RestoreFiles(fn, request, out);
+  };
   const struct {
     RestoreRequest request;
     int status;
@@ -400,20 +406,17 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
         "[Warning] Not in the journal of run " + first + ": " + data + "/b del-01-01-2030.txt"}},
   };
   for (const auto& c : cases) {
-    lines.clear();
-    EXPECT_EQ(RestoreFiles(fn, c.request, out), c.status) << c.request.run;
+    EXPECT_EQ(restore(c.request), c.status) << c.request.run;
     EXPECT_EQ(lines, c.lines);
   }
   // The restored file was due again; with unmark it comes back without its date.
   clock.Advance(60);
   ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  lines.clear();
-  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, true}, out), 0);
+  EXPECT_EQ(restore({"last", {}, false, true}), 0);
   EXPECT_EQ(lines, (std::vector<std::string>{"[Run] " + RunNameFor(clock.Now()), "[Restored] " + a,
                                              "[Unmarked] " + data + "/a.txt"}));
   fs::remove_all(JournalFolder(fn));
-  lines.clear();
-  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, out), 0);
+  EXPECT_EQ(restore({"last", {}, false, false}), 0);
   EXPECT_EQ(lines, std::vector<std::string>{"[Message] Nothing is left to restore"});
 }
 

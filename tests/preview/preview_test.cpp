@@ -65,17 +65,6 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
     for (int i = 0; i < s.fanout; ++i)
       MakeLevel(rng, s, folder + "/d" + std::to_string(i), level + 1);
   }
-  // Paths and sizes of everything below the folder.
-  static std::vector<std::string> Listing(const std::string& folder) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-      out.push_back(e.path().string() + " " +
-                    (e.is_regular_file() ? std::to_string(e.file_size()) : "dir"));
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  }
-
   // A file's text without what differs between two runs over a tree made again: the
   // file-system identities and inode numbers of journal intents (fields 7, 8, 12, 13) and moves
   // (5, 6), and the Trash's deletion times (the real clock's).
@@ -98,8 +87,9 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
   test::TempDir tree;
 };
 
-// The preview lists what the run then moves, in its order, and stops where it stops. Folders
-// are listed on several threads, but the run does and writes what it does on one.
+// The preview lists what the run then moves, in its order, and stops where it stops (that it
+// changes nothing, PreviewCommandTest holds). Folders are listed on several threads, but the run
+// does and writes what it does on one.
 TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesTheRunOnOne) {
   const Shape& s = GetParam();
   test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
@@ -142,12 +132,7 @@ TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesThe
     return left;
   };
   fresh();
-  const std::string config_before = test::ReadFile(home / "weekly.ksp");
-  const auto tree_before = Listing(tree.Path());
   const PreviewResult preview = Preview(fn.World(), Cfg());
-  EXPECT_EQ(Listing(tree.Path()), tree_before);
-  EXPECT_EQ(test::ReadFile(home / "weekly.ksp"), config_before);
-  EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
   EXPECT_EQ(std::make_pair(fn.FoldersScanned, done.size()), std::make_pair(0, size_t{0}));
   std::vector<std::string> foreseen;
   for (const PreviewItem& item : preview.items) {
@@ -210,7 +195,7 @@ TEST_F(PreviewTest, ItsRunMovesWhatItListedAndWarnsOfWhatChanged) {
   EXPECT_EQ(warnings, (std::vector<std::string>{
                           "Not moved, changed since the preview: " + a + "a del-11-30-2026.txt",
                           "Not moved, changed since the preview: " + a + "b del-11-30-2026.txt"}));
-  EXPECT_EQ(Listing(tree / "data/dirB").size(), 3u);
+  EXPECT_EQ(test::Names(tree / "data/dirB").size(), 3u);
   EXPECT_TRUE(fs::exists(a + "b del-11-30-2026.txt"));
 }
 
