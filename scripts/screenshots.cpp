@@ -1,14 +1,17 @@
 // Saves the pictures of docs/screenshots into the folder named on the command line: the main
-// window at its smallest and maximised, during a run and with the empty-include question, the
-// About box (these at the scale Qt runs at: -100 or -200), then the report viewer, the preview,
-// the restore dialog and the mark dialog. scripts/screenshots.sh runs it at both scales.
+// window at its smallest and maximised, in a run's move phase and with the empty-include
+// question, the About box (these at the scale Qt runs at: -100 or -200), then the report viewer,
+// the preview before and after its Run, the restore dialog before and after a partial restore,
+// the mark dialog and the schedule dialog. scripts/screenshots.sh runs it at both scales.
 #include <QtTest>
 #include <QtWidgets>
 #include <cstdio>
 #include <future>
 
+#include "platform/program_runner.h"
 #include "reports/run_records.h"
 #include "reports/settings_report.h"
+#include "scheduling/scheduler.h"
 #include "ui/about_box.h"
 #include "ui/main_window.h"
 #include "ui/mark_dialog.h"
@@ -17,6 +20,7 @@
 #include "ui/report_view.h"
 #include "ui/restore_dialog.h"
 #include "ui/run_tab.h"
+#include "ui/schedule_dialog.h"
 #include "ui/window_fixture.h"
 
 using namespace kestrel;
@@ -38,6 +42,18 @@ void Settle(QWidget* widget) {
   if (!QTest::qWaitForWindowExposed(widget)) std::fprintf(stderr, "not shown in time\n");
   QTest::qWait(300);
 }
+
+// systemctl and systemd-analyze as a user manager answers them, or as none does.
+struct FakeRunner : ProgramRunner {
+  int Run(const std::vector<std::string>& argv, std::string* output) override {
+    if (argv[0] == "systemd-analyze") return 0;
+    if (argv[2] == "show-environment") return manager ? 0 : 1;
+    if (argv[2] == "show" && output != nullptr)
+      *output = "Id=kestrel@weekly.ksp.timer\nNextElapseUSecRealtime=Mon 2026-12-07 00:00:00 UTC\n";
+    return 0;
+  }
+  bool manager = true;
+};
 
 void MainWindowShots(const QString& percent) {
   test::Program program;
@@ -65,7 +81,9 @@ void MainWindowShots(const QString& percent) {
 
   std::promise<void> release;
   RunTab& run = window.RunPage();
-  run.SetRunner([&, released = release.get_future().share()](KestrelCfg& c, RunControl&) {
+  run.SetRunner([&, released = release.get_future().share()](KestrelCfg& c, RunControl& control) {
+    control.folders_scanned = 1843;
+    control.files_due = 9;
     for (int i = 0; i < 6; ++i) {
       auto file = std::make_shared<RemovedFile>();
       file->OriginalFilename(c.IncludeFolders()[0].FolderName() + "/budget " + std::to_string(i) +
@@ -137,6 +155,12 @@ void OtherWindowShots() {
       Settle(preview);
     }
     Save(preview, "preview");
+    if (preview != nullptr) {
+      QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
+      for (int waited = 0; window.RunPage().Running() && waited < 600; ++waited) QTest::qWait(100);
+      QTest::qWait(300);
+    }
+    Save(preview, "preview-after-run");
   }
 
   cfg.MaxMBPerRun(50);
@@ -148,6 +172,13 @@ void OtherWindowShots() {
   if (restore.Busy()) loaded.wait(60000);
   restore.Model()->setData(restore.Model()->index(2, 0), Qt::Unchecked, Qt::CheckStateRole);
   Save(&restore, "restore");
+  // One original path is taken again, so that the restore is partial.
+  program.MakeDueFile(restore.Model()->index(0, 0).data().toString().mid(program.folder.path().size() + 1));
+  QSignalSpy finished(&restore, &RestoreDialog::Finished);
+  QTest::mouseClick(restore.RestoreButton(), Qt::LeftButton);
+  if (finished.wait(60000) && restore.Busy()) loaded.wait(60000);
+  QTest::qWait(300);
+  Save(&restore, "restore-after-partial");
 
   std::vector<std::string> files;
   for (const char* name : {"budget.xls", "notes.txt", "notes del-01-06-2027.txt"}) {
@@ -157,6 +188,19 @@ void OtherWindowShots() {
   MarkDialog mark(RealSys(), "del-", test::At(2026, 12, 6, 10), files);
   Settle(&mark);
   Save(&mark, "mark-dialog");
+
+  FakeRunner runner;
+  for (const bool manager : {true, false}) {
+    runner.manager = manager;
+    Scheduler scheduler(RealSys(), runner, program.Path("config"), "/home/ann/.kestrel",
+                        "/usr/bin/kestrel");
+    ScheduleDialog schedule(scheduler, "weekly.ksp");
+    Settle(&schedule);
+    QTest::mouseClick(schedule.ScheduleButton(), Qt::LeftButton);
+    QTest::qWait(300);
+    Save(&schedule, manager ? "schedule-dialog" : "schedule-dialog-crontab");
+    if (manager) QTest::mouseClick(schedule.RemoveButton(), Qt::LeftButton);
+  }
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ const std::vector<LongOption>& LongOptions() {
       {"version", nullptr, "print the version, then exit"},
       {"preview", nullptr, "list what a run would move now, and where it would stop"},
       {"forecast", "DAYS", "list marked files due now, within DAYS days (0 to 36,500), never due"},
-      {"json", nullptr, "print JSON Lines: a run, --preview, --forecast, --runs, --restore"},
+      {"json", nullptr, "print JSON Lines: a run, --preview, --forecast, --runs, --restore, --purge"},
       {"mark", "WHEN",
        "rename FILEs to be removed WHEN: Nd, Nw, Nm, Ny (any N up to 12-31-9999) or "
        "MM-DD-YYYY"},
@@ -92,7 +92,7 @@ const std::vector<LongOption>& LongOptions() {
       {"uninstall-file-manager-actions", nullptr,
        "remove what --install-file-manager-actions added"},
       {"wait", "SECONDS",
-       "let a run or restore wait up to SECONDS (0 to 999,999,999) for another run"},
+       "let a run, restore or purge wait up to SECONDS (0 to 999,999,999) for another run"},
       {"runs", nullptr, "list the journaled runs: name, time, files, bytes, configuration"},
       {"restore", "RUN",
        "move the files of run RUN (a name from --runs, or last) back, or only the PATHs given"},

@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -257,10 +258,12 @@ void RunTab::ShowProgress() {
   const std::int64_t due = control_ ? control_->files_due.load() : -1;
   const QString moved = due < 0 ? QString::number(files_moved_)
                                 : QStringLiteral("%1 of %2").arg(files_moved_).arg(due);
+  // No-break spaces keep each figure whole where a narrow window wraps the line.
   emit Progress(QStringLiteral("Folders scanned: %1    Files moved: %2    MB moved: %3")
                     .arg(folders)
                     .arg(moved)
-                    .arg(Megabytes(bytes_moved_)));
+                    .arg(Megabytes(bytes_moved_))
+                    .replace(QRegularExpression(QStringLiteral("(?<! ) (?! )")), QChar(0xA0)));
   move_bar_->setVisible(Running() && due >= 0);
   if (due >= 0) {
     move_bar_->setRange(0, static_cast<int>(std::min<std::int64_t>(due, INT32_MAX)));

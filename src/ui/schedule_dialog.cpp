@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/escape_text.h"
 #include "scheduling/scheduler.h"
@@ -100,6 +101,10 @@ void ScheduleDialog::ShowOutcome(int status, const std::string& message) {
   message_->setText(Text(shown));
   message_->setVisible(!message.empty());
   crontab_->setText(crontab ? Text(message.substr(intro + sizeof kCrontabIntro - 1)) : QString());
+  // Wide enough for a usual line, which shows from its start: the schedule comes first.
+  crontab_->setMinimumWidth(
+      std::min(crontab_->fontMetrics().horizontalAdvance(crontab_->text()) + 16, 900));
+  crontab_->setCursorPosition(0);
   crontab_->setVisible(crontab);
   copy_->setVisible(crontab);
 }

@@ -238,12 +238,6 @@ TEST(Win32Wrapper, DrivesComeFromTheMountTable) {
   EXPECT_EQ(fs.GetLocalDrives(), (Names{"/", "/data", "/home x"}));
 }
 
-class UserSys : public FaultSys {
- public:
-  uid_t uid = 0;
-  uid_t GetUid() override { return uid; }
-};
-
 // A temporary folder made the top of a mount, with trash folders of two users.
 TEST(DestinationFolders, HoldTheTrashesOfTheUserOrOfEveryoneForRoot) {
   test::TempDir top;
@@ -257,7 +251,7 @@ TEST(DestinationFolders, HoldTheTrashesOfTheUserOrOfEveryoneForRoot) {
                                          " rw - ext4 /dev/x rw\n");
   for (const auto& [uid, held] : {std::pair<uid_t, Names>{1000, {".Trash/1000", ".Trash-1000"}},
                                   {0, {".Trash", ".Trash-1000", ".Trash-77"}}}) {
-    UserSys sys;
+    FaultSys sys;
     sys.uid = uid;
     sys.Redirect("/proc/self/mountinfo", top / "mountinfo");
     DestinationFolders destinations(sys, "");

@@ -51,6 +51,7 @@ class FaultSys : public SysWrapper {
   // As in a chroot or small container without /proc, for a user who may not link a
   // descriptor (AT_EMPTY_PATH) either.
   bool no_proc = false;
+  std::optional<uid_t> uid;  // the user the calls run as
 
   int OpenAt(int dirfd, const char* path, int flags, mode_t mode) override {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
@@ -119,6 +120,7 @@ class FaultSys : public SysWrapper {
     if (NoProc(path)) return -1;
     return SysWrapper::FStatAt(dirfd, Mapped(path).c_str(), st, flags);
   }
+  uid_t GetUid() override { return uid.value_or(SysWrapper::GetUid()); }
   int FStatVfs(int fd, struct statvfs* st) override {
     return Space(SysWrapper::FStatVfs(fd, st), st);
   }

@@ -33,10 +33,6 @@ inline std::string RunningUserName() {
   return pw != nullptr ? pw->pw_name : std::to_string(::getuid());
 }
 
-// Only root can become another user; others skip, saying so.
-#define KESTREL_SKIP_UNLESS_ROOT() \
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user"
-
 // Runs body in a forked child that has dropped to UnusedIds() (setgroups, setresgid,
 // setresuid). Returns body's result, or -1 when the child could not drop or died.
 inline int AsForeignUser(const std::function<int()>& body) {

@@ -102,6 +102,7 @@ class MainWindowTest : public QObject {
     if (wait) QTRY_VERIFY_WITH_TIMEOUT(!Run().Running(), 60000);
   }
   void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
+  QString Progress() { return Find<QLabel>("lblProgress")->text().replace(QChar(0xA0), ' '); }
 
  private slots:
   void init() {
@@ -162,9 +163,11 @@ class MainWindowTest : public QObject {
   }
 
   // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
-  // every field, list and the configuration as they were.
+  // every field, list and the configuration as they were. Enter presses Add of the tab shown only.
   void pickersStartAtTheQuarantineAndCancelChangesNothing() {
-    Field("txtNewIncludeFolder")->setText(QStringLiteral("/typed"));
+    std::get<1>(OpenTab("Include"))->setText(QStringLiteral("/typed"));
+    Tabs()->setCurrentIndex(0);
+    QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
@@ -241,6 +244,7 @@ class MainWindowTest : public QObject {
       line->setFocus();
       QTest::keyClicks(line, QStringLiteral("."));  // refused by a number field
       QTest::keyClicks(line, QStringLiteral("7"));
+      if (edit == "txtPurgeAfterDays") QCOMPARE(Cfg().PurgeAfterDays(), 7);
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
@@ -337,17 +341,6 @@ class MainWindowTest : public QObject {
     QVERIFY2(Dialogs().shown[0].find(why.toStdString()) != std::string::npos,
              Dialogs().shown[0].c_str());
     if (!text.isEmpty()) QCOMPARE(QString::fromStdString(FileBytes(path)), text);
-  }
-
-  // Enter presses Add of the tab shown only.
-  void enterActsOnTheVisibleTabOnly() {
-    auto [list, field, add, remove] = OpenTab("Include");
-    field->setText(QStringLiteral("/typed"));
-    Tabs()->setCurrentIndex(0);
-    Field("txtCompany")->setFocus();
-    QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
-    QCOMPARE(Dialogs().shown, std::vector<std::string>{});
-    QCOMPARE(Cfg().IncludeFolders().size(), std::size_t{2});
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
@@ -456,25 +449,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
   }
 
-  // The purge field serves a quarantine folder only.
-  void purgeFieldFollowsTheQuarantineField() {
-    QLineEdit* purge = Field("txtPurgeAfterDays");
-    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
-    QVERIFY(!purge->isEnabled());
-    QCOMPARE(purge->toolTip(), QStringLiteral("Not used with the Trash"));
-    Field("txtQuarantineFolder")->setText(QStringLiteral("/srv/q"));
-    QVERIFY(purge->isEnabled());
-    purge->setText(QStringLiteral("45"));
-    QCOMPARE(Cfg().PurgeAfterDays(), 45);
-  }
-
-  // An emptied quarantine field says where files will go instead; unsaved changes are offered
-  // to be saved before scheduling, since a timer runs a file, and No schedules nothing; an empty
-  // prefix is reported and an empty Include list asked about, naming what a run would scan, before
-  // anything runs.
+  // An emptied quarantine field says where files will go instead and turns the purge off;
+  // unsaved changes are offered to be saved before scheduling, since a timer runs a file, and No
+  // schedules nothing; an empty prefix is reported and an empty Include list asked about, naming
+  // what a run would scan, before anything runs.
   void noticesComeBeforeAnythingHappens() {
     Field("txtQuarantineFolder")->setFocus();
-    Field("txtQuarantineFolder")->clear();
+    Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
+    QVERIFY(!Field("txtPurgeAfterDays")->isEnabled());  // the purge serves a quarantine only
+    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), QStringLiteral("Not used with the Trash"));
     Field("txtCompany")->setFocus();
     Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
@@ -540,7 +523,7 @@ class MainWindowTest : public QObject {
     window_->resize(window_->minimumSizeHint());
     StartRun(false);
     auto* label = Find<QLabel>("lblProgress");
-    QTRY_COMPARE(label->text(),
+    QTRY_COMPARE(Progress(),
                  QStringLiteral("Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50"));
     auto* bar = Find<QProgressBar>("prgMove");
     QTRY_VERIFY(bar->isVisible());
@@ -592,7 +575,7 @@ class MainWindowTest : public QObject {
     expected << "Clean-up completed at 2026-12-06 10:02:36."
              << "200 files moved, 1.00 MB, 200 warnings";
     QCOMPARE(RunLines(), expected);
-    QCOMPARE(Find<QLabel>("lblProgress")->text(),
+    QCOMPARE(Progress(),
              QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
   }
 
@@ -662,7 +645,7 @@ class MainWindowTest : public QObject {
              (QStringList{"[File Moved] " + tree + "/budget\\n del-10-31-2025.xls", done,
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
-    QCOMPARE(Find<QLabel>("lblProgress")->text(),
+    QCOMPARE(Progress(),
              QStringLiteral("Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00"));
   }
 
