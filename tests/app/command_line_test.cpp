@@ -37,6 +37,30 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{{"\"my file.ksp\""}, true, "\"my file.ksp\""},
                       LineCase{{"-s:sub/dir/a b.ksp"}, false, "@/sub/dir/a b.ksp"}));
 
+TEST(LongGrammarTest, OptionsBeforeOrAfterOperandsAndAValueAfterAnotherOption) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::string> operands;
+  } cases[] = {
+      {{"--restore", "--rename", "last"}, {{"restore", "last"}, {"rename", ""}}, {}},
+      {{"--restore", "last", "--rename", "a"}, {{"restore", "last"}, {"rename", ""}}, {"a"}},
+      {{"--forecast", "--json", "5", "w.ksp"}, {{"forecast", "5"}, {"json", ""}}, {"w.ksp"}},
+      {{"--runs", "--", "--json"}, {{"runs", ""}}, {"--json"}},
+      {{"--keep-journals=3", "w.ksp", "--json"}, {{"keep-journals", "3"}, {"json", ""}}, {"w.ksp"}},
+      {{"--version", "a", "--help", "--", "--b", "-s:c"},
+       {{"version", ""}, {"help", ""}},
+       {"a", "--b", "-s:c"}},
+  };
+  for (const auto& c : cases) {
+    const LongCommandLine line = ParseLongCommandLine(c.args);
+    EXPECT_EQ(line.options, c.options) << c.args[1];
+    EXPECT_EQ(line.operands, c.operands) << c.args[1];
+  }
+  EXPECT_FALSE(IsLongCommandLine({"-s:--x"}));
+  EXPECT_TRUE(IsLongCommandLine({"--x"}));
+}
+
 TEST(LongCommandLineTest, ConfigOperandResolvesAsTheSilentOption) {
   EXPECT_EQ(ConfigOperandPath("/p", "w.ksp"), "/p/w.ksp");
   EXPECT_EQ(ConfigOperandPath("/p", "-s:w.ksp"), "/p/w.ksp");

@@ -43,8 +43,18 @@ class MainTest : public WithFaults, public test::EngineTest {
     cfg.LastRunDate(At(2026, 12, 5));
     return cfg.Filename();
   }
+  // A long command line; out and err get what it printed.
+  int Long(const std::vector<std::string>& args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = RunLongCommandLine(fn, args, Commands());
+    out = testing::internal::GetCapturedStdout();
+    err = testing::internal::GetCapturedStderr();
+    return status;
+  }
   int gui_calls = 0;
   test::TempDir data;
+  std::string out, err;
 };
 
 TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
@@ -194,19 +204,10 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
   const std::string why = folder + " must belong to " + user +
                           " and be writable by no one else (chown " + user + " " + folder +
                           "; chmod go-w " + folder + ")";
-  const std::function<int()> commands[] = {
-      [&] { return Run({"-s:weekly.ksp"}); },
-      [&] {
-        return RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {});
-      },
-      [&] { return RunsCommand(fn, {}); },
-      [&] {
-        return RunLongCommandLine(fn, {"--purge", "weekly.ksp"}, Commands());
-      },
-  };
-  for (const auto& command : commands) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"weekly.ksp"}, {"--restore", "last"}, {"--runs"}, {"--purge", "weekly.ksp"}}) {
     testing::internal::CaptureStderr();
-    EXPECT_EQ(command(), kExitBadInput);
+    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrel: " + why + "\n");
   }
   EXPECT_EQ(test::Names(folder), std::vector<std::string>{"weekly.ksp"});  // no lock, no log
@@ -271,6 +272,67 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
   EXPECT_EQ(Run({home / "bad.ksp"}), 0);
   EXPECT_EQ(gui_calls, 3);
   EXPECT_EQ(Cfg().PrefixToken(), "zz-");
+}
+
+TEST_F(MainTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
+  test::WriteFile(home / "w.ksp", "[Options]\n");
+  const std::string help = "\nTry 'kestrel --help' for more information.\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--forecast", "36501", "w.ksp"},
+       "--forecast takes a whole number of days from 0 to 36,500, not \"36501\""},
+      {{"--keep-journals", "0", "w.ksp"},
+       "--keep-journals takes a whole number of runs from 1 to 10,000, not \"0\""},
+      {{"--wait=-1", "w.ksp"},
+       "--wait takes a whole number of seconds from 0 to 999,999,999, not \"-1\""},
+      {{"--mark", "7974y\n[x]", "f"},
+       "--mark takes Nd, Nw, Nm or Ny (any N whose date falls on or before 12-31-9999) or a "
+       "date MM-DD-YYYY, not \"7974y\\n[x]\""},
+      {{"--runs", "extra"}, "extra operand 'extra'"},
+      {{"--install-file-manager-actions", "a\nb"}, "extra operand 'a\\nb'"},
+      {{"--preview", "w.ksp", "w.ksp"}, "extra operand 'w.ksp'"},
+      {{"--preview"}, "--preview needs a configuration file"},
+      {{"--json"}, "a run needs a configuration file"},
+      {{"--restore"}, "option '--restore' needs RUN"},
+      {{"--runs=1"}, "option '--runs' takes no value"},
+      {{"--no\nsuch"}, "unrecognized option '--no\\nsuch'"},
+      {{"--preview", "--forecast", "1", "w.ksp"},
+       "options --preview and --forecast cannot be combined"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Long(c.args), kExitBadInput) << c.message;
+    EXPECT_EQ(err, "kestrel: " + c.message + help);
+    EXPECT_EQ(out, "");
+  }
+  EXPECT_TRUE(reporter.reports.empty());
+  EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
+}
+
+TEST_F(MainTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
+  SavedConfig("w.ksp");
+  test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 1, 1));
+  test::MakeFile(data / "b del-01-01-2020.txt", 4, At(2019, 1, 1));
+  ASSERT_EQ(Long({"w.ksp"}), kExitOk);
+
+  ASSERT_EQ(Long({"--runs", "--json"}), kExitOk);
+  const std::string name = out.substr(out.find("\"name\":\"") + 8, 19);
+  EXPECT_EQ(out, R"({"type":"run","name":")" + name + R"(","start":"2026-12-06T10:00:00",)" +
+                     R"("files":2,"bytes":7,"restored":0,"config":")" + (home / "w.ksp") + "\"}\n");
+
+  const std::string cwd = std::filesystem::current_path();
+  ASSERT_EQ(::chdir(data.Path().c_str()), 0);
+  const int status = Long({"--json", "--restore", "last", "./a del-01-01-2020.txt"});
+  ASSERT_EQ(::chdir(cwd.c_str()), 0);
+  EXPECT_EQ(status, kExitOk) << err;
+  const std::string a = data / "a del-01-01-2020.txt";
+  EXPECT_EQ(out, R"({"type":"run","name":")" + name + "\"}\n" +
+                     R"({"type":"restored","path":")" + a + "\"}\n" + R"({"type":"reminder","path":")" +
+                     a + "\"}\n" + R"({"type":"summary","restored":1,"warnings":0,"status":0})" +
+                     "\n");
+  EXPECT_TRUE(std::filesystem::exists(a));
+  EXPECT_FALSE(std::filesystem::exists(data / "b del-01-01-2020.txt"));
 }
 
 }  // namespace

@@ -62,25 +62,26 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
   EXPECT_EQ(DropIn("kestrel@my\\x20weekly.ksp.service"),
             "[Service]\nEnvironment=\"KESTREL_HOME=" + home.Path() + "\"\n");
 
-  EXPECT_EQ(Run({"--unschedule", "my weekly.ksp"}), kExitOk);
-  EXPECT_EQ(Calls().size(), 6u);
-  EXPECT_EQ(Calls()[4], "--user disable --now " + timer);
-  EXPECT_EQ(test::Names(bin / "config/systemd/user"), std::vector<std::string>{});
-}
+  // --schedules: each configuration's calendar and next run, known only to a user manager.
+  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
+  EXPECT_EQ(MakeScheduler().List().message,
+            "daily.ksp\tcalendar: daily\tnext run: none\n"
+            "my weekly.ksp\tcalendar: daily\tnext run: Mon 2026-12-07 00:12:00 UTC");
+  EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
+  test::WriteFile(bin / "no-manager", "");
+  EXPECT_EQ(MakeScheduler().List().message,
+            "daily.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)\n"
+            "my weekly.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)");
+  std::filesystem::remove(bin / "no-manager");
 
-TEST_F(ScheduleCommandTest, AConfigurationThatCannotBeReadEnablesNothing) {
-  test::MakeDir(home / "folder.ksp");
-  test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"--schedule", "missing.ksp"},
-                                             {"--schedule", "folder.ksp"},
-                                             {"--schedule", "bad.ksp"},
-                                             {"--schedule", "-s:"},
-                                             {"--schedule", "bad.ksp", "daily", "weekly"}}) {
-    EXPECT_EQ(Run(args), kExitBadInput) << args[1];
-  }
-  EXPECT_EQ(Calls(), std::vector<std::string>{});
-  EXPECT_EQ(test::Names(bin.Path()), (std::vector<std::string>{"systemctl"}));
+  std::filesystem::remove(bin / "calls");
+  EXPECT_EQ(Run({"--unschedule", "my weekly.ksp"}), kExitOk);
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment",
+                                               "--user disable --now " + timer,
+                                               "--user daemon-reload"}));
+  EXPECT_EQ(test::Names(bin / "config/systemd/user"),
+            (std::vector<std::string>{"kestrel@daily.ksp.service.d", "kestrel@daily.ksp.timer.d"}));
 }
 
 TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
@@ -115,43 +116,36 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
   EXPECT_FALSE(std::filesystem::exists(bin / "config"));
 }
 
-TEST_F(ScheduleCommandTest, ListsEachConfigurationsCalendarAndNextRun) {
-  test::WriteFile(home / "my weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
-  test::WriteFile(home / "daily.ksp", "[Include]\nIncludeFoldersCount=0\n");
-  ASSERT_EQ(Run({"--schedule", "my weekly.ksp"}), kExitOk);
-  ASSERT_EQ(Run({"--schedule", "daily.ksp", "daily"}), kExitOk);
-  const ScheduleOutcome list = MakeScheduler().List();
-  EXPECT_EQ(list.status, 0);
-  EXPECT_EQ(list.message,
-            "daily.ksp\tcalendar: daily\tnext run: none\n"
-            "my weekly.ksp\tcalendar: weekly\tnext run: Mon 2026-12-07 00:12:00 UTC");
-  EXPECT_EQ(Calls().back(), "--user show --property=Id,NextElapseUSecRealtime kestrel@*.timer");
-  test::WriteFile(bin / "no-manager", "");
-  EXPECT_EQ(MakeScheduler().List().message,
-            "daily.ksp\tcalendar: daily\tnext run: unknown (no systemd user instance)\n"
-            "my weekly.ksp\tcalendar: weekly\tnext run: unknown (no systemd user instance)");
-}
-
+// A configuration that cannot be read, or a bad calendar, enables nothing and writes nothing.
 TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
   test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
+  test::MakeDir(home / "folder.ksp");
+  test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
   const struct {
     bool analyze;
-    const char* calendar;
+    std::vector<std::string> args;
     int status;
   } cases[] = {
-      {true, "bogus cal", kExitBadInput},
-      {true, "Mon *-*-* 10:00", kExitOk},
-      {false, "Mon *-*-* 10:00", kExitBadInput},
-      {false, "monthly", kExitOk},
+      {true, {"weekly.ksp", "bogus cal"}, kExitBadInput},
+      {true, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
+      {false, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
+      {false, {"weekly.ksp", "monthly"}, kExitOk},
+      {false, {"missing.ksp"}, kExitBadInput},
+      {false, {"folder.ksp"}, kExitBadInput},
+      {false, {"bad.ksp"}, kExitBadInput},
+      {false, {"-s:"}, kExitBadInput},
+      {false, {"weekly.ksp", "daily", "weekly"}, kExitBadInput},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(bin / "systemd-analyze");
     if (c.analyze) WithAnalyze();
     std::filesystem::remove_all(bin / "config");
     std::filesystem::remove(bin / "calls");
-    EXPECT_EQ(Run({"--schedule", "weekly.ksp", c.calendar}), c.status) << c.calendar;
-    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.calendar;
-    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.calendar;
+    std::vector<std::string> args = {"--schedule"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(Run(args), c.status) << c.args.back();
+    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.args.back();
+    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.args.back();
   }
 }
 

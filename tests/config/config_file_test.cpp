@@ -42,15 +42,22 @@ class ConfigFileTest : public test::EngineTest {
   }
 };
 
+// The run date is written at once, in ISO form, and leaves the changed mark alone.
 TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
   Cfg().QuarantineFolder(" \t ");
   EXPECT_EQ(Cfg().QuarantineFolder(), "");  // blanks only: the Trash
-  FillOdd(Cfg());
+  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));  // no file name: memory only
+  EXPECT_FALSE(std::filesystem::exists(Ksp()));
   Cfg().Filename(Ksp());
+  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));
+  EXPECT_EQ(ReadFile(Ksp()), "[General]\nRunDate=2026-01-02 03:04:05\n");
+  FillOdd(Cfg());
   Cfg().IsDirty(true);
   ASSERT_TRUE(Cfg().Save());
   EXPECT_FALSE(Cfg().IsDirty());
+  Cfg().IsDirty(true);
   Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+  EXPECT_TRUE(Cfg().IsDirty());
 
   auto fields = [](const KestrelCfg& c) {
     return std::tuple(c.UserName(), c.Company(), c.PrefixToken(), c.QuarantineFolder(),
@@ -166,16 +173,6 @@ TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
     EXPECT_EQ(test::Names(home.Path()), kept);
   }
   ::close(in_use);
-}
-
-TEST_F(ConfigFileTest, RunDateSetterWritesIsoAtOnceAndLeavesDirtyAlone) {
-  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));  // no file name: memory only
-  EXPECT_FALSE(std::filesystem::exists(Ksp()));
-  Cfg().Filename(Ksp());
-  Cfg().IsDirty(true);
-  Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));
-  EXPECT_EQ(ReadFile(Ksp()), "[General]\nRunDate=2026-01-02 03:04:05\n");
-  EXPECT_TRUE(Cfg().IsDirty());
 }
 
 // What a failed load keeps: the fields read before the failure, the lists completed so far.
