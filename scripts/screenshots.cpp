@@ -174,7 +174,8 @@ void OtherWindowShots() {
   restore.Model()->setData(restore.Model()->index(2, 0), Qt::Unchecked, Qt::CheckStateRole);
   Save(&restore, "restore");
   // One original path is taken again, so that the restore is partial.
-  program.MakeDueFile(restore.Model()->index(0, 0).data().toString().mid(program.folder.path().size() + 1));
+  program.MakeDueFile(
+      restore.Model()->index(0, 0).data().toString().mid(program.folder.path().size() + 1));
   QSignalSpy finished(&restore, &RestoreDialog::Finished);
   QTest::mouseClick(restore.RestoreButton(), Qt::LeftButton);
   if (finished.wait(60000) && restore.Busy()) loaded.wait(60000);

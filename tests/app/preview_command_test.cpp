@@ -92,6 +92,8 @@ TEST_F(PreviewCommandTest, ExitStatusIsTheOneTheRunWouldHave) {
                                       "Preview: 0 files, 0 bytes, 0 errors, end failed; nothing "
                                       "was moved"}));
   EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
+  Out({"weekly.ksp"}, kExitRunFailed);  // the run itself ends through its error handler
+  EXPECT_EQ(reporter.reports.back().location, "KestrelCfg.CleanUp\nKestrelCfg.CleanUp");
 }
 
 TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {

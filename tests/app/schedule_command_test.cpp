@@ -77,9 +77,9 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
 
   std::filesystem::remove(bin / "calls");
   EXPECT_EQ(Run({"--unschedule", "my weekly.ksp"}), kExitOk);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment",
-                                               "--user disable --now " + timer,
-                                               "--user daemon-reload"}));
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{"--user show-environment", "--user disable --now " + timer,
+                                      "--user daemon-reload"}));
   EXPECT_EQ(test::Names(bin / "config/systemd/user"),
             (std::vector<std::string>{"kestrel@daily.ksp.service.d", "kestrel@daily.ksp.timer.d"}));
 }

@@ -45,7 +45,7 @@ class ConfigFileTest : public test::EngineTest {
 // The run date is written at once, in ISO form, and leaves the changed mark alone.
 TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
   Cfg().QuarantineFolder(" \t ");
-  EXPECT_EQ(Cfg().QuarantineFolder(), "");  // blanks only: the Trash
+  EXPECT_EQ(Cfg().QuarantineFolder(), "");     // blanks only: the Trash
   Cfg().LastRunDate(At(2026, 1, 2, 3, 4, 5));  // no file name: memory only
   EXPECT_FALSE(std::filesystem::exists(Ksp()));
   Cfg().Filename(Ksp());
@@ -116,8 +116,8 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
             "\xEF\xBB\xBF; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
             "Version=2026.12.0\n\n[Options]\nName=old\n[ options ]\nName=shadowed\n; end\n"
             "Company=x\ny\nPrefixToken=\nQuarantineFolder=\nMaxMB2Remove=50\nMaxErrorsPerRun=10\n"
-            "MaxKBLog=512\nDisplayAllMessages=True\nPurgeAfterDays=0\n[Include]\nIncludeFoldersCount=0\n"
-            "[Exclude]\nExcludeFoldersCount=0\n");
+            "MaxKBLog=512\nDisplayAllMessages=True\nPurgeAfterDays=0\n[Include]\n"
+            "IncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=0\n");
 }
 
 TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
@@ -247,8 +247,8 @@ TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
       {"[Options]\nPrefixToken=x-\n", kFails, "x-", kRefused},
       {"[Include]\nFolder001=/a\nIncludeSubs001=True\n", kFails, "", kRefused},
       {"[include]\nincludefolderscount=0\n", kLoads, "", false},
-      {"[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n", kFails,
-       "", false},
+      {"[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n", kFails, "",
+       false},
       {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n[Include]\nIncludeFoldersCount=0\n", kLoads,
        "\xC3\x28\xA0\xA1", false},  // not UTF-8
   };

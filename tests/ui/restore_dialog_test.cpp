@@ -45,10 +45,10 @@ class RestoreDialogTest : public QObject {
     QVERIFY(model->Checked().empty());
     model->CheckAll(true);
     QCOMPARE(model->Checked().size(), size_t{3});
-    const QModelIndex notes = model
-                                  ->match(model->index(0, 0), Qt::DisplayRole,
-                                          Path("home/ann/old/notes del-11-15-2026.txt"))
-                                  .value(0);
+    auto row = [&](const char* name) {
+      return model->match(model->index(0, 0), Qt::DisplayRole, Path(name)).value(0);
+    };
+    const QModelIndex notes = row("home/ann/old/notes del-11-15-2026.txt");
     QVERIFY(model->setData(notes, Qt::Unchecked, Qt::CheckStateRole));
     QVERIFY(QRegularExpression("^2026-12-06 \\d\\d:\\d\\d:\\d\\d$")
                 .match(dialog.Runs()->itemText(0))
@@ -74,10 +74,7 @@ class RestoreDialogTest : public QObject {
              QStringLiteral("in quarantine"));
     QCOMPARE(model->Checked(),
              std::vector<std::string>{Path("home/ann/draft del-12-01-2026.doc").toStdString()});
-    const QModelIndex budget =
-        model
-            ->match(model->index(0, 0), Qt::DisplayRole, Path("home/ann/budget del-10-31-2026.xls"))
-            .value(0);
+    const QModelIndex budget = row("home/ann/budget del-10-31-2026.xls");
     QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(),
              QStringLiteral("restored"));
     QCOMPARE(model->index(budget.row(), RestoreFilesModel::kWhere).data().toString(),

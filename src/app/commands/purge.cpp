@@ -121,8 +121,8 @@ int Purge(Functions& fn, const KestrelCfg& cfg, bool json) {
     return out.End(result, kExitOk);
   }
   if (cfg.PurgeAfterDays() <= 0) {
-    out.Line("message", "Nothing to purge, PurgeAfterDays is " +
-                            std::to_string(cfg.PurgeAfterDays()));
+    out.Line("message",
+             "Nothing to purge, PurgeAfterDays is " + std::to_string(cfg.PurgeAfterDays()));
     return out.End(result, kExitOk);
   }
   if (cfg.QuarantineFolder().empty()) {
