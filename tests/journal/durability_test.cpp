@@ -134,7 +134,7 @@ TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappensAndASignalStopsTheRun) 
     ASSERT_TRUE(Cfg().Save());
     const pid_t child = ::fork();
     if (child == 0) {
-      std::freopen("/dev/null", "w", stdout);
+      (void)!std::freopen("/dev/null", "w", stdout);
       const int status = Main(fn, {"-s:" + Cfg().Filename()}, [](Functions&) { return 2; });
       for (const std::string& name : sys.early)
         std::fprintf(stderr, "moved early: %s\n", name.c_str());

@@ -200,7 +200,7 @@ TEST_F(PreviewTest, ItsRunMovesWhatItListedAndWarnsOfWhatChanged) {
 }
 
 // An item that became due after the preview is left for a later run.
-TEST_F(PreviewRunTest, PurgesOnlyTheItemsThePreviewListed) {
+TEST_F(PreviewTest, ItsRunPurgesOnlyTheItemsItListed) {
   Cfg().IncludeFolders().emplace_back(tree / "data", true);
   Cfg().QuarantineFolder(tree / "q");
   Cfg().PurgeAfterDays(30);
