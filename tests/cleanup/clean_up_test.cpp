@@ -21,8 +21,6 @@ using test::Lines;
 using test::MakeFile;
 namespace fs = std::filesystem;
 
-constexpr const char* kStamp = "[2026-12-06 10:00:00] ";
-
 // The real calls with faults of their own: a file named "vanish..." goes right after its
 // first reading, the judgement's; another run makes a folder named "raced..." between the run's
 // look and its mkdir.
@@ -83,47 +81,6 @@ class CleanUpTest : public test::EngineTest {
   std::string data;
   std::string quarantine;
 };
-
-TEST_F(CleanUpTest, WholeRunMovesDueFilesAndWritesLogReportsAndRunDate) {
-  const std::string a = Due("a del-12-01-2026.txt", 1500);
-  const std::string d = Due("sub/d del-10-10-2026.bin", 2500000);
-  const std::string ro = Due("sub/c del-11-01-2026.txt");
-  ::chmod(ro.c_str(), 0444);
-  MakeFile(data + "/b del-12-31-2026.txt", 10, At(2026, 1, 1));  // not yet due
-  MakeFile(data + "/plain.txt", 10, At(2026, 1, 1));
-
-  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-
-  EXPECT_EQ(LogLines(), Concat({std::string(kStamp) + "Kestrel log started",
-                                "Last run date was 2026-12-05 22:00:00", "Scanning Folder: " + data,
-                                "Scanning Folder: " + data + "/sub",
-                                "File cannot be moved because it is read-only: " + ro},
-                               Summary(2, 2, "2.50")));
-  EXPECT_EQ(test::Names(quarantine),
-            (std::vector<std::string>{"a del-12-01-2026.txt", "d del-10-10-2026.bin"}));
-  EXPECT_EQ(test::Names(data),
-            (std::vector<std::string>{"b del-12-31-2026.txt", "plain.txt", "sub"}));
-  EXPECT_EQ(test::Names(data + "/sub"), std::vector<std::string>{"c del-11-01-2026.txt"});
-  EXPECT_EQ(fs::file_size(quarantine + "/d del-10-10-2026.bin"), 2500000u);
-
-  const auto& records = Cfg().RemovedFiles();
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0]->OriginalFilename(), a);
-  EXPECT_EQ(records[1]->OriginalFilename(), ro);
-  EXPECT_EQ(records[2]->OriginalFilename(), d);
-  EXPECT_FALSE(records[1]->FileMoved());
-  const auto entries = fn.FileRemovalRpt->Entries();
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_EQ(std::get<RemovedFilePtr>(entries[0]).get(), records[0].get());
-  EXPECT_EQ(std::get<RemovedFilePtr>(entries[1]).get(), records[2].get());
-  EXPECT_EQ(fn.WarningRpt->Warnings(),
-            (std::vector<std::string>{"File cannot be moved because it is read-only: " + ro}));
-  EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00\n"),
-            std::string::npos);
-  EXPECT_EQ(Cfg().LastRunDate(), At(2026, 12, 6, 10, 0, 0));
-  EXPECT_FALSE(Cfg().IsDirty());
-  EXPECT_TRUE(reporter.reports.empty());
-}
 
 // Three due files of 0.6 MB, one in each of three include folders (in list order, so that no
 // folder's own order matters). A limit or a stop ends the run with its line and the summary.
