@@ -20,7 +20,10 @@ Functions::Functions(kestrel::Outside outside) : outside_(std::move(outside)) {
                         DateTime start, const std::function<void(const std::string&)>& note) {
     Sys& sys = outside_.sys;
     const std::string folder = JournalFolder(*this);
-    journal::Recover(sys, outside_.clock, folder, note);
+    journal::Recover(sys, outside_.clock, folder, note, [this](const std::string& text) {
+      WarningRpt->RecordWarning(text);
+      RunLog->WriteLogMessage(text);
+    });
     journal::JournalWriter::Run run;
     run.folder = folder;
     run.start = start;

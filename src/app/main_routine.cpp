@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/functions.h"
 #include "app/run_json.h"
+#include "app/signal_stop.h"
 #include "cleanup/clean_up.h"
 #include "config/kestrel_cfg.h"
 #include "fs/list_ahead.h"
@@ -42,7 +43,12 @@ int RunSilent(Functions& fn, bool loaded, const RunOptions& options) {
   fn.KeepJournals = options.keep_journals;
   if (!loaded) return kExitBadInput;
   options.json ? PrintRunJson(fn) : PrintRunLines(fn);
-  const int status = CleanUp(fn.World(), cfg) ? kExitOk : kExitRunFailed;
+  RunControl control;
+  int status = kExitOk;
+  {
+    SignalStop signals(control);
+    status = CleanUp(fn.World(), cfg, &control) && control.signal == 0 ? kExitOk : kExitRunFailed;
+  }
   if (options.json) std::printf("%s\n", RunSummaryJson(fn, status).c_str());
   std::fflush(stdout);
   return status;

@@ -1,8 +1,10 @@
 #include "cleanup/clean_up_run.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <exception>
+#include <unordered_set>
 
 #include "cleanup/discovery.h"
 #include "cleanup/path_text.h"
@@ -16,6 +18,19 @@ namespace kestrel {
 namespace {
 
 constexpr std::int64_t kMegabyte = 1000000;
+
+std::string SignalName(int signal) {
+  switch (signal) {
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGINT:
+      return "SIGINT";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal " + std::to_string(signal);
+  }
+}
 
 std::string Fixed(double value, const char* format) {
   char buf[64];
@@ -88,45 +103,82 @@ RunEnd CleanUpRun::Run() {
   Win32Wrapper::FileInfo info;
   const auto stopped_by_user = [&] {
     if (!recorder_.StopRequested()) return false;
-    end = RunEnd::kStoppedByUser;
-    recorder_.Stopped(end, "Run stopped by the user");
+    if (const int signal = recorder_.StopSignal()) {
+      end = RunEnd::kStoppedBySignal;
+      recorder_.Stopped(end, "Run stopped by a signal (" + SignalName(signal) + ")");
+    } else {
+      end = RunEnd::kStoppedByUser;
+      recorder_.Stopped(end, "Run stopped by the user");
+    }
     return true;
   };
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    const std::string& path = candidates[i];
-    if (stopped_by_user()) break;
-    // What a preview listed is moved only as it was listed; anything else is no error.
-    const bool listed_changed = listed_ != nullptr && !StillAsListed((*listed_)[i]);
-    if (listed_changed || !FileIsExpired(path, info)) {
-      if (listed_ != nullptr) {
-        recorder_.Warning("Not moved, changed since the preview: " + EscapeControlBytes(path),
+  // Files are judged a batch at a time, so that the mover can put the whole batch on record
+  // before the first of them moves; what the judgement says is said in the order of the files.
+  struct Judged {
+    std::string path;
+    Win32Wrapper::FileInfo info;
+    bool due, warn;
+    bool unlisted;  // a preview listed it, and it is not as listed or not due any more
+  };
+  const size_t batch_size = std::max<size_t>(1, mover_.BatchSize());
+  std::vector<Judged> judged;
+  std::vector<std::pair<std::string, Win32Wrapper::FileInfo>> batch;
+  for (size_t next = 0; next < candidates.size() && end == RunEnd::kCompleted;) {
+    judged.clear();
+    batch.clear();
+    while (next < candidates.size() && batch.size() < batch_size) {
+      if (stopped_by_user()) break;
+      const size_t i = next++;
+      Judged j{candidates[i], {}, false, false, false};
+      // What a preview listed is moved only as it was listed; anything else is no error.
+      const bool changed = listed_ != nullptr && !StillAsListed((*listed_)[i]);
+      if (!changed) j.due = FileIsExpired(j.path, j.info, &j.warn);
+      j.unlisted = listed_ != nullptr && !j.due;
+      if (j.due) batch.emplace_back(j.path, j.info);
+      if (j.due || j.warn || j.unlisted) judged.push_back(std::move(j));
+    }
+    mover_.Announce(batch);
+    // What an earlier move of the batch took away (a folder, or the same path listed twice)
+    // was judged before it went: judged again, as it would have been one file at a time.
+    std::unordered_set<std::string> moved;
+    bool folder_moved = false;
+    for (const Judged& j : judged) {
+      if (end != RunEnd::kCompleted || stopped_by_user()) break;
+      if (j.warn) {
+        recorder_.Warning(
+            "Deletion date is before file creation date: " + EscapeControlBytes(j.path), false);
+      }
+      if (j.unlisted) {
+        recorder_.Warning("Not moved, changed since the preview: " + EscapeControlBytes(j.path),
                           true);
       }
-      continue;
-    }
-    const RemovedFilePtr record = MoveIt(path);
-    if (record->FileMoved()) {
-      recorder_.FileMoved(record);
-      bytes_moved += record->FileSize();
-      if (bytes_moved >= byte_limit) {
-        end = RunEnd::kMegabyteLimit;
-        recorder_.Stopped(
-            end, "File removal was stopped because the maximum MB per run setting was reached.");
-        break;
+      if (!j.due) continue;
+      if ((folder_moved || moved.count(j.path) != 0) && !FileIsExpired(j.path, info)) continue;
+      const RemovedFilePtr record = MoveIt(j.path);
+      if (record->FileMoved()) {
+        moved.insert(j.path);
+        folder_moved = folder_moved || j.info.is_directory;
+        recorder_.FileMoved(record);
+        bytes_moved += record->FileSize();
+        if (bytes_moved >= byte_limit) {
+          end = RunEnd::kMegabyteLimit;
+          recorder_.Stopped(
+              end, "File removal was stopped because the maximum MB per run setting was reached.");
+        }
+        continue;
       }
-      continue;
+      if (record->FileIsReadOnly()) {
+        recorder_.Warning("File cannot be moved because it is read-only: " +
+                              EscapeControlBytes(record->OriginalFilename()),
+                          true);
+      }
+      if (++errors >= cfg_.MaxErrorsPerRun()) {
+        end = RunEnd::kErrorLimit;
+        recorder_.Stopped(
+            end, "File removal was stopped because the maximum number of errors was reached.");
+      }
     }
-    if (record->FileIsReadOnly()) {
-      recorder_.Warning("File cannot be moved because it is read-only: " +
-                            EscapeControlBytes(record->OriginalFilename()),
-                        true);
-    }
-    if (++errors >= cfg_.MaxErrorsPerRun()) {
-      end = RunEnd::kErrorLimit;
-      recorder_.Stopped(
-          end, "File removal was stopped because the maximum number of errors was reached.");
-      break;
-    }
+    mover_.BatchEnd();
   }
 
   // A stop during the scan, or after the last file, ends the run all the same.
@@ -168,6 +220,18 @@ RunEnd CleanUpRun::Run() {
 }
 
 bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info) {
+  bool warn = false;
+  const bool due = FileIsExpired(path, info, &warn);
+  if (warn) {
+    recorder_.Warning("Deletion date is before file creation date: " + EscapeControlBytes(path),
+                      false);
+  }
+  return due;
+}
+
+bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info,
+                               bool* warn) {
+  *warn = false;
   try {
     if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(cfg_))) return false;
     // What an earlier move of this run took away is no candidate any more, as on the disk.
@@ -175,10 +239,7 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
     const std::optional<DateTime> date = ReadRemovalDate(path, cfg_.PrefixToken());
     info = Win32Wrapper(world_.outside.sys).Stat(path);
     const Verdict verdict = Judge(date, info.stamp, world_.outside.clock.Now());
-    if (verdict == Verdict::kBeforeStamp) {
-      recorder_.Warning("Deletion date is before file creation date: " + EscapeControlBytes(path),
-                        false);
-    }
+    *warn = verdict == Verdict::kBeforeStamp;
     return verdict == Verdict::kDue;
   } catch (...) {
     ReportHandled(world_.outside.reporter, "KestrelCfg.FileIsExpired", std::current_exception());

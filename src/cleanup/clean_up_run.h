@@ -34,6 +34,8 @@ class CleanUpRun {
   // Returns true iff the candidate is to be moved now; its lstat goes to info. A failure is
   // reported under "KestrelCfg.FileIsExpired" and gives false.
   bool FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info);
+  // FileIsExpired without its warning, which *warn then asks for.
+  bool FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info, bool* warn);
   // Tries to move a judged file; the record is also in the run's records unless the file
   // could not be read. A failure is reported under "KestrelCfg.MoveIt".
   RemovedFilePtr MoveIt(const std::string& path);

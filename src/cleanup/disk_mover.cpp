@@ -6,6 +6,22 @@
 #include "platform/error.h"
 
 namespace kestrel {
+namespace {
+
+journal::FileFacts FactsOf(const std::string& path, const Win32Wrapper::FileInfo& info) {
+  journal::FileFacts f;
+  f.original = path;
+  f.size = info.size;
+  f.mode = info.mode;
+  f.mtime = info.mtime;
+  f.dev = info.dev;
+  f.ino = info.ino;
+  f.uid = info.uid;
+  f.gid = info.gid;
+  return f;
+}
+
+}  // namespace
 
 void DiskMover::CreateFolder(const std::string& folder) {
   Win32Wrapper fs(sys_);
@@ -22,15 +38,49 @@ void DiskMover::Starting(const std::vector<std::string>& includes, DateTime star
   if (start_journal_) journal_ = start_journal_(includes, start);
 }
 
+void DiskMover::Announce(
+    const std::vector<std::pair<std::string, Win32Wrapper::FileInfo>>& files) {
+  BatchEnd();
+  if (!journal_ || files.empty()) return;
+  std::vector<journal::FileFacts> facts;
+  facts.reserve(files.size());
+  for (const auto& [path, info] : files) facts.push_back(FactsOf(path, info));
+  const std::uint64_t first = journal_->Announce(facts);
+  announce_error_ = first == 0 ? errno : 0;
+  if (first == 0) return;
+  for (size_t i = 0; i < files.size(); ++i) batch_.push_back({files[i].first, first + i, false});
+}
+
+void DiskMover::BatchEnd() {
+  if (journal_) {
+    MovePlaced cancelled;
+    cancelled.error = ECANCELED;
+    for (const Announced& a : batch_)
+      if (!a.handed) journal_->Outcome(a.entry, cancelled);
+  }
+  batch_.clear();
+  next_ = 0;
+}
+
 bool DiskMover::Move(const MoveRequest& request) {
   Win32Wrapper fs(sys_, warnings_, &request.scanned, &cache_);
   if (!journal_) return fs.MoveFile(request.path, request.to_folder);
-  const Win32Wrapper::FileInfo& info = request.info;
-  const std::uint64_t entry =
-      journal_->Intent({request.path, info.size, info.mode, info.mtime, info.dev, info.ino},
-                       request.copies || request.to_folder.empty());
+  std::uint64_t entry = 0;
+  for (size_t i = next_; i < batch_.size() && entry == 0; ++i) {
+    if (batch_[i].handed || batch_[i].path != request.path) continue;
+    batch_[i].handed = true;
+    entry = batch_[i].entry;
+    next_ = i + 1;
+  }
+  if (entry == 0 && announce_error_ == 0) {
+    // Not announced: recorded on its own, durably, before it moves.
+    entry = journal_->Announce({FactsOf(request.path, request.info)});
+  }
   // A move the journal cannot record could not be undone, so it does not happen.
-  if (entry == 0) throw SystemError(errno, "write", "journal", "KestrelCfg.MoveIt");
+  if (entry == 0) {
+    throw SystemError(announce_error_ != 0 ? announce_error_ : errno, "write", "journal",
+                      "KestrelCfg.MoveIt");
+  }
   MovePlaced placed;
   const bool moved = fs.MoveFile(request.path, request.to_folder, &placed);
   journal_->Outcome(entry, placed);

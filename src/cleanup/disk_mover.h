@@ -14,18 +14,26 @@ class WarningSink;
 
 // A real run's moves. Keeps the destination and the last source folder open between moves;
 // refuses a source whose folder is no longer the one the scan listed. A failed move's warning
-// goes to warnings. With a journal starter, every move is journaled: its intent before it, its
-// outcome after; a move whose intent cannot be written does not happen.
+// goes to warnings. With a journal starter, every move is journaled: the intents of a batch
+// reach the disk before any of its moves, the outcomes after; a move whose intent cannot be
+// written does not happen, and an announced file never handed to Move is recorded as failed
+// with ECANCELED.
 class DiskMover : public Mover {
  public:
   using JournalStart = std::function<std::unique_ptr<MoveJournal>(
       const std::vector<std::string>& includes, DateTime start)>;
   DiskMover(Sys& sys, WarningSink* warnings, JournalStart start_journal = {})
       : sys_(sys), warnings_(warnings), start_journal_(std::move(start_journal)) {}
+  ~DiskMover() override { BatchEnd(); }
+  DiskMover(const DiskMover&) = delete;
+  DiskMover& operator=(const DiskMover&) = delete;
 
   void Starting(const std::vector<std::string>& includes, DateTime start) override;
   void CreateFolder(const std::string& folder) override;
+  size_t BatchSize() const override { return journal_ ? 1000 : 1; }
+  void Announce(const std::vector<std::pair<std::string, Win32Wrapper::FileInfo>>& files) override;
   bool Move(const MoveRequest& request) override;
+  void BatchEnd() override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
   bool MovedAway(const std::string&) const override { return false; }
   journal::PurgeResult Purge(const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
@@ -34,11 +42,20 @@ class DiskMover : public Mover {
   }
 
  private:
+  struct Announced {
+    std::string path;
+    std::uint64_t entry = 0;
+    bool handed = false;
+  };
+
   Sys& sys_;
   WarningSink* warnings_;
   MoveCache cache_;
   JournalStart start_journal_;
   std::unique_ptr<MoveJournal> journal_;
+  std::vector<Announced> batch_;
+  size_t next_ = 0;  // where in batch_ the next Move is looked for
+  int announce_error_ = 0;
 };
 
 }  // namespace kestrel

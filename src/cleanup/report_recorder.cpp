@@ -48,7 +48,7 @@ void ReportRecorder::PurgeEnded(const journal::PurgeResult& result) {
 }
 
 void ReportRecorder::Stopped(RunEnd why, const std::string& text) {
-  if (why != RunEnd::kStoppedByUser) {
+  if (why != RunEnd::kStoppedByUser) {  // a limit or a signal warns
     Warning(text, true);
     return;
   }

@@ -27,6 +27,7 @@ class ReportRecorder : public RunRecorder {
   void Stopped(RunEnd why, const std::string& text) override;
   void Summary(const std::vector<std::string>& lines) override;
   bool StopRequested() const override { return control_ != nullptr && control_->StopRequested(); }
+  int StopSignal() const override { return control_ != nullptr ? control_->signal.load() : 0; }
   void Discovered(std::int64_t files_due) override {
     if (control_ != nullptr) control_->files_due = files_due;
   }

@@ -11,6 +11,8 @@ namespace kestrel {
 // What another thread may ask of a run in progress and see of it.
 struct RunControl {
   std::atomic<bool> stop{false};
+  // The signal that set stop, or 0 (set from a signal handler: lock-free).
+  std::atomic<int> signal{0};
   // Folders this run has scanned so far.
   std::atomic<std::int32_t> folders_scanned{0};
   // Files whose removal date has come, once discovery is done; -1 before.

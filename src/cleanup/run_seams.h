@@ -21,7 +21,14 @@ struct ListedFile {
 };
 
 // How a run's loop ended.
-enum class RunEnd { kCompleted, kClockRefused, kMegabyteLimit, kErrorLimit, kStoppedByUser };
+enum class RunEnd {
+  kCompleted,
+  kClockRefused,
+  kMegabyteLimit,
+  kErrorLimit,
+  kStoppedByUser,
+  kStoppedBySignal,
+};
 
 // Where a run records what it did. A real run writes the log, the two reports and the last
 // run date; a preview keeps what it is told and writes nothing.
@@ -49,6 +56,8 @@ class RunRecorder {
   virtual void Summary(const std::vector<std::string>& lines) = 0;
   // Returns true iff the user asked the run to end; asked in the scan and between two files.
   virtual bool StopRequested() const { return false; }
+  // The signal that asked the run to end (SIGTERM, SIGINT, SIGHUP), or 0.
+  virtual int StopSignal() const { return 0; }
   // Discovery is done: files_due files carry a removal date that has come.
   virtual void Discovered(std::int64_t /*files_due*/) {}
   // The only quarantine paths the purge may delete; null: every due item.
@@ -75,8 +84,16 @@ class Mover {
   }
   // Creates the last level of the quarantine folder. Throws KsError when it cannot.
   virtual void CreateFolder(const std::string& folder) = 0;
+  // How many judged files the run hands to Announce at a time (1: no announcements needed).
+  virtual size_t BatchSize() const { return 1; }
+  // The files, in order, that the run is about to move; before any of them moves.
+  virtual void Announce(const std::vector<std::pair<std::string, Win32Wrapper::FileInfo>>& files) {
+    (void)files;
+  }
   // Returns true iff the file was moved.
   virtual bool Move(const MoveRequest& request) = 0;
+  // The announced files not handed to Move since the last Announce will not be moved.
+  virtual void BatchEnd() {}
   // Bytes a move may take in the folder's file system; 0 when unknown.
   virtual std::uint64_t AvailableSpace(const std::string& folder) = 0;
   // Returns true iff an earlier Move took the path (or a folder above it) away while the disk

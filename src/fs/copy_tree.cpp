@@ -271,6 +271,21 @@ int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target
   }
 }
 
+int ReadLinkLeavingTimes(Sys& sys, int dir, const std::string& name, std::string& target) {
+  struct stat before, after;
+  if (sys.FStatAt(dir, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (const int err = ReadLinkText(sys, dir, name, target)) return err;
+  // Reading a link stamps its access time (relatime), which a move must keep.
+  if (sys.FStatAt(dir, name.c_str(), &after, AT_SYMLINK_NOFOLLOW) == 0 &&
+      after.st_dev == before.st_dev && after.st_ino == before.st_ino &&
+      (after.st_atim.tv_sec != before.st_atim.tv_sec ||
+       after.st_atim.tv_nsec != before.st_atim.tv_nsec)) {
+    const struct timespec times[2] = {before.st_atim, {0, UTIME_OMIT}};
+    sys.UtimensAt(dir, name.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  }
+  return 0;
+}
+
 int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_name,
                CopiedTree& copied) {
   struct stat dst_st;

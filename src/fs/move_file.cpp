@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/statvfs.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -141,13 +142,26 @@ int RenameToFreeName(Sys& sys, int from_dir, const std::string& from_name, int t
 
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed, FreeNumber* next,
-                  NotKept* not_kept) {
+                  NotKept* not_kept, MoveSteps* steps) {
   const int max_number = free_name ? kMaxNumber : 1;
   if (!free_name) next = nullptr;
-  if (src.st.st_dev == dst_dev) {
-    const int err =
-        RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number, next);
-    if (err != EXDEV) return err;  // EXDEV: the same file system seen through another mount
+  // The rename alone knows whether the two folders share a mount: a bind mount of the same
+  // file system has the same device number and still says EXDEV.
+  if (const int err =
+          RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number, next);
+      err != EXDEV)
+    return err;
+  if (steps != nullptr) {
+    steps->copied = true;
+    if (steps->before_copy)
+      if (const int err = steps->before_copy()) return err;
+  }
+  if (S_ISREG(src.st.st_mode)) {
+    struct statvfs room;
+    if (sys.FStatVfs(dst, &room) == 0 &&
+        static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize <
+            static_cast<std::uint64_t>(src.st.st_size))
+      return ENOSPC;
   }
   NotKept lost = 0;
   const int err = S_ISLNK(src.st.st_mode)
@@ -185,13 +199,20 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
     }
   }
   std::string name;
+  MoveSteps steps;
   FreeNumber* next = cache != nullptr ? &cache->destination.next_free[src.name] : nullptr;
   NotKept lost = 0;
-  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &lost);
+  const int err =
+      MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &lost, &steps);
   if (err == 0 && placed != nullptr) {
     placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
     placed->info_path.clear();
     placed->not_kept = lost;
+    placed->dev = src.st.st_dev;
+    placed->ino = src.st.st_ino;
+    struct stat st;
+    if (steps.copied && sys.FStatAt(dst, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+      placed->dev = st.st_dev, placed->ino = st.st_ino;
   }
   return err;
 }

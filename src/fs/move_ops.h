@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -102,18 +103,30 @@ int WriteAll(Sys& sys, int fd, const char* data, size_t size);
 
 // Reads the target of the link name below dir. Returns 0 or the errno.
 int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target);
+// The same, then puts back the link's access time that the reading changed (when Kestrel may),
+// for a link that is about to move with its own times.
+int ReadLinkLeavingTimes(Sys& sys, int dir, const std::string& name, std::string& target);
 
 // Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
 int SyncFolder(Sys& sys, int dir);
 
+// What a move tells its caller: before_copy, when set, runs once the rename said EXDEV and
+// before anything is copied (a non-zero errno stops the move); copied says whether it copied.
+struct MoveSteps {
+  std::function<int()> before_copy;
+  bool copied = false;
+};
+
 // Moves the source into the open folder dst (on file system dst_dev) under wanted, or with
 // free_name under the first free of "wanted", "wanted (2)", ...; never replaces anything.
-// Across file systems it copies as MoveIntoFolder does. The name used goes to placed; next, as
-// for RenameToFreeName; not_kept learns what a copy could not keep. Returns 0 or the errno
-// (EEXIST: the name is taken).
+// It renames; when the rename says EXDEV (another file system, or the same one through another
+// mount) it copies as MoveIntoFolder does, after checking the room. The name used goes to
+// placed; next, as for RenameToFreeName; not_kept learns what a copy could not keep. Returns 0
+// or the errno (EEXIST: the name is taken, ENOSPC: no room for the copy).
 int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
                   const std::string& wanted, bool free_name, std::string& placed,
-                  FreeNumber* next = nullptr, NotKept* not_kept = nullptr);
+                  FreeNumber* next = nullptr, NotKept* not_kept = nullptr,
+                  MoveSteps* steps = nullptr);
 
 // Where a move put an entry: its new path and, in the Trash, the path of its .trashinfo; or
 // the errno of the failed move.
@@ -121,6 +134,8 @@ struct MovePlaced {
   std::string path;
   std::string info_path;
   int error = 0;
+  dev_t dev = 0;  // what now lies at path: the source's own inode after a rename, else the copy's
+  ino_t ino = 0;
   NotKept not_kept = 0;  // what a copy to another file system lost
 };
 

@@ -70,6 +70,8 @@ int TrashInto(Sys& sys, const MoveSource& src, int trash, const std::string& tra
       if (placed != nullptr) {
         placed->path = trash_path + "/files/" + name;
         placed->info_path = trash_path + "/info/" + info_name;
+        placed->dev = src.st.st_dev;
+        placed->ino = src.st.st_ino;
       }
       return 0;
     }

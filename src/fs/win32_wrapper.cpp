@@ -109,7 +109,8 @@ Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_l
   int err = Reach(sys_, path, at);
   if (err == 0 &&
       sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
-                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_INO, &st) != 0)
+                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_INO | STATX_UID | STATX_GID,
+                 &st) != 0)
     err = errno;
   if (err != 0) throw SystemError(err, "lstat", path, "Win32Wrapper.Stat");
   FileInfo info;
@@ -119,6 +120,8 @@ Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_l
   info.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
   info.mode = st.stx_mode;
   info.ino = st.stx_ino;
+  info.uid = st.stx_uid;
+  info.gid = st.stx_gid;
   info.mtime = {static_cast<time_t>(st.stx_mtime.tv_sec), static_cast<long>(st.stx_mtime.tv_nsec)};
   info.attributes_known = (st.stx_attributes_mask & kAttributes) == kAttributes;
   info.immutable = (st.stx_attributes & kAttributes) != 0;

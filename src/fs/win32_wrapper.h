@@ -81,6 +81,8 @@ class Win32Wrapper {
     dev_t dev = 0;
     mode_t mode = 0;
     ino_t ino = 0;
+    uid_t uid = 0;
+    gid_t gid = 0;
     struct timespec mtime {};  // the stamp to the nanosecond
     // Whether the file system reported the immutable and append-only attributes, and if so
     // whether either is set.

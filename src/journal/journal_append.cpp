@@ -29,18 +29,19 @@ int JournalAppend::Line(const std::string& line, bool now) {
   return 0;
 }
 
-int JournalAppend::Sync() {
-  if (Flush() != 0) return error_;
-  if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
-  unsynced_ = 0;
-  return 0;
-}
-
 int JournalAppend::Flush() {
   if (error_ == 0 && !pending_.empty())
     error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
   pending_.clear();
   return error_;
+}
+
+int JournalAppend::Sync() {
+  if (error_ != 0 || !file_.Valid()) return error_;
+  if (Flush() != 0) return error_;
+  if (sys_.Fsync(file_.Get()) != 0) return error_ = errno;
+  unsynced_ = 0;
+  return 0;
 }
 
 int JournalAppend::Finish() {

@@ -12,7 +12,7 @@
 
 namespace kestrel::journal {
 
-inline constexpr int kFormatVersion = 1;
+inline constexpr int kFormatVersion = 2;
 inline constexpr const char* kMagic = "kestrel-journal";
 inline constexpr const char* kSuffix = ".tsv";
 
@@ -24,6 +24,14 @@ struct FileFacts {
   struct timespec mtime {};
   dev_t dev = 0;
   ino_t ino = 0;
+  uid_t uid = 0;
+  gid_t gid = 0;
+  // Read from the journal (the writer finds them itself): the file system's identity (see
+  // FsIdentities), the "UID:GID:MODE" of each folder from the include folder down, joined by
+  // "/", and a link's target.
+  std::string fs;
+  std::string owners;
+  std::string detail;
 };
 
 // The include folder a file was found under; dev and ino of the folder it names.
@@ -32,6 +40,7 @@ struct IncludeFacts {
   dev_t dev = 0;
   ino_t ino = 0;
   bool link = false;  // the include path itself was a symbolic link
+  std::string fs;     // its file system's identity
 };
 
 enum class State { kPending, kMoved, kFailed, kRestoring, kRestored, kPurged };
@@ -44,6 +53,8 @@ struct Entry {
   DateTime moved_at;
   std::string placed;  // where it went: quarantine path or trash file
   std::string info;    // its .trashinfo, for the Trash
+  std::string placed_fs;  // the identity of what is at placed (format 2; empty: unknown)
+  ino_t placed_ino = 0;
   std::string restored_to;
   DateTime purged_at;  // of a purged entry: when it was deleted from the quarantine
   int error = 0;  // of a failed move or restore

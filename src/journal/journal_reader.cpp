@@ -1,6 +1,7 @@
 #include "journal/journal_reader.h"
 
 #include "fs/path_walk.h"
+#include "journal/identity.h"
 #include "journal/journal_text.h"
 
 namespace kestrel::journal {
@@ -35,35 +36,86 @@ struct Reader {
     return e;
   }
 
+  // "f" and 16 hex digits, or "d" and a device number (see FsIdentities).
+  static bool FsText(std::string_view t) {
+    if (t.size() == 17 && t[0] == 'f') return ParseNumber(t.substr(1), 16).has_value();
+    return t.size() > 1 && t[0] == 'd' && ParseNumber(t.substr(1)).has_value();
+  }
+
+  // "UID:GID:MODE" per folder, joined by "/"; empty for none.
+  static bool OwnersText(std::string_view t) {
+    if (t.empty()) return true;
+    for (size_t pos = 0; pos <= t.size();) {
+      size_t end = t.find('/', pos);
+      if (end == std::string_view::npos) end = t.size();
+      const std::string_view one = t.substr(pos, end - pos);
+      const size_t a = one.find(':'), b = one.rfind(':');
+      if (a == b || !ParseNumber(one.substr(0, a)) || !ParseNumber(one.substr(a + 1, b - a - 1)) ||
+          !ParseNumber(one.substr(b + 1), 8))
+        return false;
+      pos = end + 1;
+    }
+    return true;
+  }
+
+  // Format 1: N PATH SIZE MODE SEC NSEC DEV INO INCLUDE IDEV IINO LINK. Format 2: N PATH SIZE
+  // MODE SEC NSEC FS INO UID GID INCLUDE IFS IINO LINK OWNERS DETAIL.
   void Intent(const std::vector<std::string_view>& f) {
-    if (f.size() != 13) return Problem("an intent line needs 13 fields");
+    const bool two = out.version >= 2;
+    const size_t want = two ? 17 : 13, inc = two ? 11 : 9;
+    if (f.size() != want)
+      return Problem("an intent line needs " + std::to_string(want) + " fields");
     const auto n = ParseNumber(f[1]);
-    const auto original = Text(f[2]), include = Text(f[9]);
+    const auto original = Text(f[2]), include = Text(f[inc]);
     const auto size = ParseNumber(f[3]), mode = ParseNumber(f[4], 8), sec = ParseNumber(f[5]),
-               nsec = ParseNumber(f[6]), dev = ParseNumber(f[7]), ino = ParseNumber(f[8]),
-               idev = ParseNumber(f[10]), iino = ParseNumber(f[11]);
-    if (!n || *n == 0 || !original || !include || !size || !mode || !sec || !nsec || !dev || !ino ||
-        !idev || !iino || (f[12] != "0" && f[12] != "1") || *nsec >= 1000000000 ||
-        *size > static_cast<std::uint64_t>(INT64_MAX))
-      return Problem("an intent line with a malformed field");
+               nsec = ParseNumber(f[6]), ino = ParseNumber(f[8]), iino = ParseNumber(f[inc + 2]);
+    const std::string_view link = f[inc + 3];
+    bool ok = n && *n != 0 && original && include && size && mode && sec && nsec && ino && iino &&
+              (link == "0" || link == "1") && *nsec < 1000000000 &&
+              *size <= static_cast<std::uint64_t>(INT64_MAX);
+    std::optional<std::uint64_t> dev, idev, uid, gid;
+    std::optional<std::string> owners, detail;
+    if (two) {
+      uid = ParseNumber(f[9]), gid = ParseNumber(f[10]);
+      owners = Text(f[15]), detail = Text(f[16]);
+      ok = ok && FsText(f[7]) && FsText(f[12]) && uid && gid && owners && OwnersText(*owners) &&
+           detail;
+    } else {
+      dev = ParseNumber(f[7]), idev = ParseNumber(f[10]);
+      ok = ok && dev && idev;
+    }
+    if (!ok) return Problem("an intent line with a malformed field");
     if (out.Find(*n) != nullptr) return Problem("entry " + std::to_string(*n) + " twice");
     if (!Clean(*original)) return Problem("an original path that is not clean and absolute");
     Entry e;
     e.number = *n;
-    e.file = {*original,
-              static_cast<std::int64_t>(*size),
-              static_cast<mode_t>(*mode),
-              {static_cast<time_t>(*sec), static_cast<long>(*nsec)},
-              static_cast<dev_t>(*dev),
-              static_cast<ino_t>(*ino)};
-    e.include = {*include, static_cast<dev_t>(*idev), static_cast<ino_t>(*iino), f[12] == "1"};
+    FileFacts& file = e.file;
+    file.original = *original;
+    file.size = static_cast<std::int64_t>(*size);
+    file.mode = static_cast<mode_t>(*mode);
+    file.mtime = {static_cast<time_t>(*sec), static_cast<long>(*nsec)};
+    file.ino = static_cast<ino_t>(*ino);
+    e.include = {*include, 0, static_cast<ino_t>(*iino), link == "1", ""};
+    if (two) {
+      file.fs = f[7];
+      file.uid = static_cast<uid_t>(*uid);
+      file.gid = static_cast<gid_t>(*gid);
+      file.owners = *owners;
+      file.detail = *detail;
+      e.include.fs = f[12];
+    } else {
+      file.dev = static_cast<dev_t>(*dev);
+      file.fs = FsIdentityText(0, file.dev);
+      e.include.dev = static_cast<dev_t>(*idev);
+      e.include.fs = FsIdentityText(0, e.include.dev);
+    }
     out.index[e.number] = out.entries.size();
     out.entries.push_back(std::move(e));
   }
 
   void Outcome(const std::vector<std::string_view>& f) {
     const std::string_view kind = f[0];
-    const size_t want = kind == "moved" ? 5 : kind == "restoring" || kind == "purged" ? 3 : 4;
+    const size_t want = kind == "moved" ? (out.version >= 2 ? 7 : 5) : kind == "restoring" || kind == "purged" ? 3 : 4;
     if (f.size() != want)
       return Problem("a " + std::string(kind) + " line needs " + std::to_string(want) + " fields");
     const auto when = ParseIso(f[2]);
@@ -83,6 +135,12 @@ struct Reader {
       const auto placed = Text(f[3]), info = Text(f[4]);
       if (!placed || !info || !Clean(*placed) || (!info->empty() && !Clean(*info)))
         return Problem("a destination that is not clean and absolute");
+      if (out.version >= 2) {
+        const auto ino = ParseNumber(f[6]);
+        if (!FsText(f[5]) || !ino) return Problem("a moved line with a malformed identity");
+        e->placed_fs = f[5];
+        e->placed_ino = static_cast<ino_t>(*ino);
+      }
       e->state = State::kMoved;
       e->moved_at = *when;
       e->placed = *placed;
@@ -203,9 +261,9 @@ int ReadJournal(Sys& sys, const std::string& folder, const std::string& name, Ru
 }
 
 std::string MovedLine(std::uint64_t entry, DateTime when, std::string_view placed,
-                      std::string_view info) {
+                      std::string_view info, std::string_view identity) {
   return "moved" + Tab(std::to_string(entry)) + Tab(IsoText(when)) + Tab(Escape(placed)) +
-         Tab(Escape(info)) + "\n";
+         Tab(Escape(info)) + std::string(identity) + "\n";
 }
 
 std::string FailedLine(std::uint64_t entry, DateTime when, int err) {

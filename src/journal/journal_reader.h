@@ -15,8 +15,9 @@ namespace kestrel::journal {
 RunJournal ParseJournal(std::string_view text);
 
 // The step lines ParseJournal reads, each ending in its line break; paths are escaped here.
+// identity: format 2's fields of what is at placed, each already led by its Tab.
 std::string MovedLine(std::uint64_t entry, DateTime when, std::string_view placed,
-                      std::string_view info);
+                      std::string_view info, std::string_view identity = {});
 std::string FailedLine(std::uint64_t entry, DateTime when, int err);
 std::string RestoringLine(std::uint64_t entry, DateTime when);
 std::string RestoredLine(std::uint64_t entry, DateTime when, std::string_view to);

@@ -38,7 +38,7 @@ bool IsRunName(std::string_view name) {
 }  // namespace
 
 JournalWriter::JournalWriter(Sys& sys, const Clock& clock, Run run)
-    : sys_(sys), clock_(clock), run_(std::move(run)) {
+    : sys_(sys), clock_(clock), run_(std::move(run)), ids_(sys, kFormatVersion) {
   includes_.resize(run_.includes.size());
   include_read_.resize(run_.includes.size());
 }
@@ -56,13 +56,13 @@ int JournalWriter::Create() {
                                O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW, 0600);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return errno;
-    append_.emplace(sys_, Fd(sys_, fd));
+    file_ = Fd(sys_, fd);
     path_ = path;
     const std::string head = std::string(kMagic) + Tab(std::to_string(kFormatVersion)) + "\nrun" +
                              Tab(IsoText(run_.start)) + Tab(Escape(run_.config)) +
                              Tab(Escape(run_.quarantine)) + "\n";
-    if (const int err = append_->Line(head, true)) return err;
-    if (const int err = append_->Sync()) return err;
+    if (const int err = WriteAll(sys_, fd, head.data(), head.size())) return err;
+    if (sys_.Fsync(fd) != 0) return errno;
     Fd folder;
     if (OpenPath(sys_, run_.folder, O_RDONLY | O_DIRECTORY, folder) == 0) {
       SyncFolder(sys_, folder.Get());
@@ -72,10 +72,13 @@ int JournalWriter::Create() {
   return EEXIST;
 }
 
-int JournalWriter::Append(const std::string& line, bool now) {
+int JournalWriter::Sync() {
   if (error_ != 0) return error_;
-  if (!append_ && (error_ = Create()) != 0) return error_;
-  return error_ = append_->Line(line, now);
+  if (!file_.Valid() && (error_ = Create()) != 0) return error_;
+  if (!pending_.empty()) error_ = WriteAll(sys_, file_.Get(), pending_.data(), pending_.size());
+  pending_.clear();
+  if (error_ == 0 && sys_.Fsync(file_.Get()) != 0) error_ = errno;
+  return error_;
 }
 
 IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
@@ -93,56 +96,95 @@ IncludeFacts JournalWriter::IncludeOf(const std::string& path) {
     const std::string& folder = run_.includes[best];
     if (sys_.FStatAt(AT_FDCWD, folder.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
         sys_.FStatAt(AT_FDCWD, folder.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
-      facts = {folder, target.st_dev, target.st_ino, S_ISLNK(own.st_mode)};
+      facts = {folder, target.st_dev, target.st_ino, S_ISLNK(own.st_mode),
+               ids_.OfPath(folder, target.st_dev)};
       while (facts.path.size() > 1 && facts.path.back() == '/') facts.path.pop_back();
     }
   }
   return includes_[best];
 }
 
-std::uint64_t JournalWriter::Intent(const FileFacts& given, bool at_once) {
+const std::string& JournalWriter::OwnersOf(const std::string& include, const std::string& parent) {
+  if (parent == owners_parent_) return owners_;
+  owners_parent_ = parent;
+  owners_.clear();
+  if (!Within(include, parent)) return owners_;
+  for (size_t slash = include == "/" ? 0 : include.size(); slash != std::string::npos;) {
+    const size_t next = parent.find('/', slash + 1);
+    const std::string folder = parent.substr(0, next);
+    struct stat st;
+    if (sys_.FStatAt(AT_FDCWD, folder.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      owners_.clear();  // unknown: a restore then makes folders as it always did
+      break;
+    }
+    char one[64];
+    std::snprintf(one, sizeof one, "%s%u:%u:%o", owners_.empty() ? "" : "/",
+                  static_cast<unsigned>(st.st_uid), static_cast<unsigned>(st.st_gid),
+                  static_cast<unsigned>(st.st_mode & 07777));
+    owners_ += one;
+    slash = next;
+  }
+  return owners_;
+}
+
+std::string JournalWriter::IntentLine(std::uint64_t number, const FileFacts& given) {
   FileFacts file = given;
   file.original = AbsolutePath(sys_, given.original);
   const IncludeFacts include = IncludeOf(file.original);
-  const std::uint64_t number = next_++;
+  std::string parent, name;
+  SplitParent(file.original, parent, name);
+  if (S_ISLNK(file.mode)) ReadLinkLeavingTimes(sys_, AT_FDCWD, file.original, file.detail);
   char mode[16];
   std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
-  const std::string line =
-      "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
-      Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
-      Tab(std::to_string(file.mtime.tv_nsec)) + Tab(std::to_string(file.dev)) +
-      Tab(std::to_string(file.ino)) + Tab(Escape(include.path)) + Tab(std::to_string(include.dev)) +
-      Tab(std::to_string(include.ino)) + Tab(include.link ? "1" : "0") + "\n";
-  if (const int err = Append(line, at_once)) {
+  return "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
+         Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
+         Tab(std::to_string(file.mtime.tv_nsec)) + Tab(ids_.OfPath(parent, file.dev)) +
+         Tab(std::to_string(file.ino)) + Tab(std::to_string(file.uid)) +
+         Tab(std::to_string(file.gid)) + Tab(Escape(include.path)) +
+         Tab(include.fs.empty() ? "d0" : include.fs) + Tab(std::to_string(include.ino)) +
+         Tab(include.link ? "1" : "0") + Tab(include.path.empty() ? "" : OwnersOf(include.path, parent)) +
+         Tab(Escape(file.detail)) + "\n";
+}
+
+std::uint64_t JournalWriter::Announce(const std::vector<FileFacts>& files) {
+  const std::uint64_t first = next_;
+  if (files.empty()) return first;
+  for (const FileFacts& file : files) pending_ += IntentLine(next_++, file);
+  if (const int err = Sync()) {
     errno = err;
     return 0;
   }
-  return number;
+  return first;
 }
 
 void JournalWriter::Outcome(std::uint64_t entry, const MovePlaced& placed) {
+  if (error_ != 0 || !file_.Valid()) return;
   const DateTime when = clock_.Now();
   if (placed.error != 0) {
-    Append(FailedLine(entry, when, placed.error));
-  } else {
-    const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
-    moved_ = true;
-    Append(MovedLine(entry, when, AbsolutePath(sys_, placed.path), info));
+    pending_ += FailedLine(entry, when, placed.error);
+    return;
   }
+  const std::string path = AbsolutePath(sys_, placed.path);
+  const std::string info = placed.info_path.empty() ? "" : AbsolutePath(sys_, placed.info_path);
+  std::string parent, name;
+  SplitParent(path, parent, name);
+  moved_ = true;
+  pending_ += MovedLine(entry, when, path, info,
+                        Tab(ids_.OfPath(parent, placed.dev)) + Tab(std::to_string(placed.ino)));
 }
 
 int JournalWriter::Finish() {
-  if (finished_ || !append_) return error_;
+  if (finished_ || !file_.Valid()) return error_;
   finished_ = true;
   if (!moved_) {
     // Nothing to restore: the journal would only make an empty "last" run.
-    append_->Discard();
+    file_.Reset();
     if (sys_.UnlinkAt(AT_FDCWD, path_.c_str(), 0) == 0) path_.clear();
     return error_;
   }
-  if (error_ == 0) Append(EndLine(clock_.Now()));
-  const int err = append_->Finish();
-  if (error_ == 0) error_ = err;
+  if (error_ == 0) pending_ += EndLine(clock_.Now());
+  Sync();
+  if (file_.Reset() != 0 && error_ == 0) error_ = errno;
   // Only now, so that a run which keeps no journal costs no older one.
   PruneJournals(sys_, run_.folder, run_.keep);
   return error_;

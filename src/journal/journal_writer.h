@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "fs/fd.h"
 #include "fs/sys.h"
-#include "journal/journal_append.h"
+#include "journal/identity.h"
 #include "journal/move_journal.h"
 #include "platform/clock.h"
 
@@ -14,9 +14,8 @@ namespace kestrel::journal {
 
 // The journal of one run: a file in folder, created at the first intent and removed at the
 // end when no move succeeded (a run that moves nothing leaves none), named after the run's
-// start. Lines are gathered and written, then
-// synced, at least every 1,000 files or 100 ms and when the journal is finished; an intent
-// asked for at once is written before Intent returns.
+// start. Each batch of intents is written and synced, with the outcomes gathered since the
+// last batch, before Announce returns; the rest when the journal is finished.
 class JournalWriter final : public MoveJournal {
  public:
   struct Run {
@@ -32,7 +31,7 @@ class JournalWriter final : public MoveJournal {
   JournalWriter(const JournalWriter&) = delete;
   JournalWriter& operator=(const JournalWriter&) = delete;
 
-  std::uint64_t Intent(const FileFacts& file, bool at_once) override;
+  std::uint64_t Announce(const std::vector<FileFacts>& files) override;
   void Outcome(std::uint64_t entry, const MovePlaced& placed) override;
   // Writes the end line and syncs. Returns 0 or the first errno the journal met.
   int Finish();
@@ -42,18 +41,24 @@ class JournalWriter final : public MoveJournal {
 
  private:
   int Create();
-  int Append(const std::string& line, bool now = false);
+  int Sync();
   IncludeFacts IncludeOf(const std::string& path);
+  std::string IntentLine(std::uint64_t number, const FileFacts& given);
+  // "UID:GID:MODE" of each folder from below the include folder down to parent.
+  const std::string& OwnersOf(const std::string& include, const std::string& parent);
 
   Sys& sys_;
   const Clock& clock_;
   Run run_;
   std::string path_;
-  std::optional<JournalAppend> append_;
+  Fd file_;
   int error_ = 0;
   bool finished_ = false;
   bool moved_ = false;  // a "moved" line was written
   std::uint64_t next_ = 1;
+  std::string pending_;
+  FsIdentities ids_;
+  std::string owners_parent_, owners_;  // the last folder OwnersOf was asked for
   std::vector<IncludeFacts> includes_;  // by the index in run_.includes; path empty: unknown
   std::vector<bool> include_read_;
 };

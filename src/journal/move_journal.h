@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "journal/journal_entry.h"
 
@@ -13,11 +14,10 @@ struct MovePlaced;
 class MoveJournal {
  public:
   virtual ~MoveJournal() = default;
-  // Records, before the move, that the file is about to move: written at once when at_once
-  // (a move a crash could leave half done: a copy, a .trashinfo before its file), else with
-  // the next batch. Returns the entry's number, or 0 with errno set when the journal cannot be
-  // written (the file must then not be moved).
-  virtual std::uint64_t Intent(const journal::FileFacts& file, bool at_once) = 0;
+  // Records that the files are about to move, durably, before any of them moves. Returns the
+  // first entry's number (the others follow in order), or 0 with errno set when the journal
+  // cannot be written (the files must then not be moved).
+  virtual std::uint64_t Announce(const std::vector<journal::FileFacts>& files) = 0;
   // Records where the entry went, or the errno of its failed move.
   virtual void Outcome(std::uint64_t entry, const MovePlaced& placed) = 0;
 };

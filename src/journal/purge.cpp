@@ -17,6 +17,7 @@
 #include "fs/path_walk.h"
 #include "fs/purge_tree.h"
 #include "fs/temporaries.h"
+#include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -126,9 +127,11 @@ struct Candidate {
 
 }  // namespace
 
-bool SameIdentity(const Entry& entry, const struct statx& st) {
+bool SameIdentity(const Entry& entry, const struct statx& st, const std::string& fs) {
+  if ((st.stx_mode & S_IFMT) != (entry.file.mode & S_IFMT)) return false;
+  if (!entry.placed_fs.empty()) return entry.placed_fs == fs && st.stx_ino == entry.placed_ino;
   return makedev(st.stx_dev_major, st.stx_dev_minor) == entry.file.dev &&
-         st.stx_ino == entry.file.ino && (st.stx_mode & S_IFMT) == (entry.file.mode & S_IFMT);
+         st.stx_ino == entry.file.ino;
 }
 
 std::optional<std::string> PurgeRefusal(const PurgeSetup& setup, int folder) {
@@ -174,14 +177,20 @@ PurgePlan PlanPurge(const PurgeSetup& setup, int folder) {
   std::sort(names.begin(), names.end());
   std::uint64_t mount_id = 0;
   MountId(sys, folder, "", mount_id);
+  struct stat here {};
+  const std::string fs =
+      sys.FStat(folder, &here) == 0 ? FsIdentities(sys, kFormatVersion).OfFd(folder, here.st_dev)
+                                    : "";
   const DateTime now = setup.clock.Now();
   PurgePlan plan;
   for (const std::string& name : names) {
     struct statx st;
     const Candidate* best = nullptr;
     if (Look(sys, folder, name, st) == 0) {
+      // An entry on another file system than its folder is a mount: never the one recorded.
+      const bool inside = makedev(st.stx_dev_major, st.stx_dev_minor) == here.st_dev;
       for (const Candidate& c : known[name]) {
-        if (SameIdentity(*c.entry, st) &&
+        if (SameIdentity(*c.entry, st, inside ? fs : "") &&
             (best == nullptr || best->entry->moved_at < c.entry->moved_at))
           best = &c;
       }

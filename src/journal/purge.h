@@ -50,9 +50,10 @@ struct PurgeSetup {
   bool dry_run = false;  // tell what would be purged; change nothing
 };
 
-// Returns true iff the journal entry is the entry st describes: the same file system and
-// inode, and the same type.
-bool SameIdentity(const Entry& entry, const struct statx& st);
+// Returns true iff the journal entry is the entry st describes, on the file system whose
+// identity is fs: the same type, and what its moved line recorded at its place (a copy's own
+// inode after a move across file systems); format 1 knew only the source's device and inode.
+bool SameIdentity(const Entry& entry, const struct statx& st, const std::string& fs);
 
 // The folder's refusal, when the purge may not run there: the warning text; nullopt when it
 // may. folder is the open quarantine folder.

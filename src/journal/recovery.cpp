@@ -12,6 +12,7 @@
 #include "fs/names.h"
 #include "fs/path_walk.h"
 #include "fs/temporaries.h"
+#include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -48,7 +49,9 @@ bool Unfinished(Sys& sys, const std::string& path) {
 // The source of a move, when it is still there as the journal recorded it.
 struct Source {
   MoveSource src;
-  bool intact = false;
+  bool reached = true;  // false: a link, another folder or an error on the way; nothing known
+  bool intact = false;  // type, size and stamp as recorded
+  bool very = false;    // and the very file recorded: its file system and inode
   bool present = false;
   bool partial_folder = false;  // a folder whose removal after its copy was cut short
 };
@@ -66,7 +69,7 @@ Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
 // it. With the source intact, only another file holding the same bytes counts; with the source
 // gone, a file on the source's own file system must be the same inode (ino non-zero).
 std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, const Recorded& r,
-                                  const Source& s, dev_t dev, ino_t ino) {
+                                  const Source& s, FsIdentities* ids, const FileFacts* file) {
   for (int n = 1; n <= kMaxNumber; ++n) {
     const std::string name = NumberedName(wanted, n);
     struct stat st;
@@ -80,7 +83,8 @@ std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, 
       if (!SameEntry(sys, s.src.Dir(), s.src.name, dst, name, s.partial_folder)) continue;
       return name;
     }
-    if (ino != 0 && st.st_dev == dev && st.st_ino != ino) continue;
+    if (file != nullptr && st.st_ino != file->ino && ids->OfFd(dst, st.st_dev) == file->fs)
+      continue;
     return name;
   }
   return std::nullopt;
@@ -99,18 +103,56 @@ struct Recoverer {
   RunJournal& run;
   JournalAppend& append;
   const std::function<void(const std::string&)>& note;
+  const std::function<void(const std::string&)>& warn;
   std::set<std::string> swept;
+  FsIdentities ids{sys, run.version};
 
   void Note(const std::string& text) {
     if (note) note(text);
   }
 
   void Moved(Entry& e, const std::string& placed, const std::string& info) {
-    append.Line(MovedLine(e.number, clock.Now(), placed, info));
+    std::string identity;
+    if (run.version >= 2) {
+      struct stat st {};
+      std::string parent, name;
+      SplitParent(placed, parent, name);
+      sys.FStatAt(AT_FDCWD, placed.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+      const std::string fs = ids.OfPath(parent, st.st_dev);
+      identity = Tab(fs.empty() ? "d0" : fs) + Tab(std::to_string(st.st_ino));
+    }
+    append.Line(MovedLine(e.number, clock.Now(), placed, info, identity));
     e.state = State::kMoved;
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
   }
+  // What stands at the original path, reached from the recorded include folder by its recorded
+  // identity without following a link.
+  Source RecordedSource(const Entry& e, const Recorded& r) {
+    Source s;
+    const int err = OpenOriginFolder(sys, e, false, s.src.dir, run.version);
+    if (err == ENOENT) return s;  // its folder is gone, and the source with it
+    s.reached = err == 0 && SplitParent(e.file.original, s.src.parent_path, s.src.name) == 0;
+    if (!s.reached) return s;
+    struct stat& st = s.src.st;
+    if (sys.FStatAt(s.src.Dir(), s.src.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      s.reached = errno == ENOENT;
+      return s;
+    }
+    s.present = true;
+    s.intact = Matches(st, r);
+    const bool same = st.st_ino == e.file.ino && ids.OfFd(s.src.Dir(), st.st_dev) == e.file.fs;
+    s.very = s.intact && same;
+    s.partial_folder = !s.intact && same && S_ISDIR(st.st_mode) && S_ISDIR(r.mode);
+    return s;
+  }
+
+  // Both copies stay; the outcome keeps the next recovery from trying again.
+  void Unsure(Entry& e) {
+    if (warn) warn("Recovery left both copies, identity unsure: " + EscapeControlBytes(e.file.original));
+    Failed(e, EEXIST);
+  }
+
   void Failed(Entry& e, int err) {
     append.Line(FailedLine(e.number, clock.Now(), err));
     e.state = State::kFailed;
@@ -126,14 +168,25 @@ struct Recoverer {
     if (OpenPath(sys, run.quarantine, O_RDONLY | O_DIRECTORY, dst) != 0)
       return Failed(e, s.present ? ECANCELED : ENOENT);
     Sweep(dst.Get(), run.quarantine);
-    const auto landed = Landed(sys, dst.Get(), name, r, s, e.file.dev, e.file.ino);
+    if (!s.reached) {
+      // Whatever stands at the path now, a copy that looks whole means a file may be twice.
+      Source unknown;
+      return Landed(sys, dst.Get(), name, r, unknown, nullptr, nullptr) ? Unsure(e)
+                                                                        : Failed(e, ECANCELED);
+    }
+    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file);
+    if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
     Failed(e, s.present ? ECANCELED : ENOENT);
   }
 
   void SettleIntoTrash(Entry& e, const Recorded& r, Source& s, const std::string& name) {
-    for (const std::string& trash : TrashFoldersFor(sys, e.file.original, e.file.dev)) {
+    struct stat origin;
+    const dev_t dev = run.version < 2                                           ? e.file.dev
+                      : s.src.Dir() >= 0 && sys.FStat(s.src.Dir(), &origin) == 0 ? origin.st_dev
+                                                                                  : 0;
+    for (const std::string& trash : TrashFoldersFor(sys, e.file.original, dev)) {
       for (int n = 1; n <= kMaxNumber; ++n) {
         const std::string stem = NumberedName(name, n);
         const std::string info = trash + "/info/" + stem + ".trashinfo";
@@ -148,8 +201,8 @@ struct Recoverer {
             Note("Removed a .trashinfo without its file: " + EscapeControlBytes(info));
           continue;
         }
-        if (!empty && !s.present && Matches(st, r) && st.st_dev == e.file.dev &&
-            st.st_ino == e.file.ino)
+        if (!empty && !s.present && Matches(st, r) && st.st_ino == e.file.ino &&
+            ids.OfPath(trash + "/files", st.st_dev) == e.file.fs)
           return Moved(e, file, info);
       }
     }
@@ -158,7 +211,7 @@ struct Recoverer {
 
   void SettleMove(Entry& e) {
     const Recorded r{e.file.mode, e.file.size, e.file.mtime};
-    Source s = OpenSource(sys, e.file.original, r);
+    Source s = RecordedSource(e, r);
     std::string parent, name;
     if (SplitParent(e.file.original, parent, name) != 0) return Failed(e, EINVAL);
     if (run.quarantine.empty()) return SettleIntoTrash(e, r, s, name);
@@ -172,8 +225,8 @@ struct Recoverer {
     Fd dst;
     std::optional<std::string> landed;
     if (SplitParent(e.file.original, parent, name) == 0 &&
-        OpenOriginFolder(sys, e, false, dst) == 0)
-      landed = Landed(sys, dst.Get(), name, r, s, 0, 0);
+        OpenOriginFolder(sys, e, false, dst, run.version) == 0)
+      landed = Landed(sys, dst.Get(), name, r, s, nullptr, nullptr);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s))) {
       if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
       const std::string to = parent + "/" + *landed;
@@ -191,15 +244,17 @@ struct Recoverer {
 }  // namespace
 
 int Recover(Sys& sys, const Clock& clock, const std::string& folder,
-            const std::function<void(const std::string&)>& note) {
+            const std::function<void(const std::string&)>& note,
+            const std::function<void(const std::string&)>& warn) {
   int settled = 0;
   for (const std::string& name : ListRuns(sys, folder)) {
     RunJournal run;
     if (!Unfinished(sys, folder + "/" + name + kSuffix) ||
-        ReadJournal(sys, folder, name, run) != 0 || run.version != kFormatVersion)
+        ReadJournal(sys, folder, name, run) != 0 || run.version < 1 ||
+        run.version > kFormatVersion)
       continue;
     JournalAppend append(sys, run.path);
-    Recoverer r{sys, clock, run, append, note, {}};
+    Recoverer r{sys, clock, run, append, note, warn, {}};
     // A line cut short by the crash would run into the next one.
     std::string text;
     if (ReadWholeFile(sys, run.path, text) == 0 && !text.empty() && !text.ends_with('\n'))

@@ -8,9 +8,11 @@
 #include <cstring>
 #include <set>
 
+#include "fs/make_folder.h"
 #include "fs/move_ops.h"
 #include "fs/path_walk.h"
 #include "fs/trash_info.h"
+#include "journal/identity.h"
 #include "journal/journal_append.h"
 #include "journal/journal_reader.h"
 #include "journal/journal_text.h"
@@ -53,26 +55,43 @@ struct Restorer {
   // The last original folder walked to, kept open, and what it was walked from.
   struct Origin {
     std::string include, parent;
-    dev_t include_dev = 0;
+    std::string include_fs;
     ino_t include_ino = 0;
     Fd fd;
     dev_t dev = 0;
   } origin;
+  FsIdentities ids{sys, run.version};
 
   int OriginFolder(const Entry& e, const std::string& parent, bool make = true) {
     if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
-        origin.include_dev == e.include.dev && origin.include_ino == e.include.ino)
+        origin.include_fs == e.include.fs && origin.include_ino == e.include.ino)
       return 0;
     origin.fd.Reset();
-    if (const int err = OpenOriginFolder(sys, e, make, origin.fd)) return err;
+    if (const int err = OpenOriginFolder(sys, e, make, origin.fd, run.version)) return err;
     struct stat st;
     if (sys.FStat(origin.fd.Get(), &st) != 0) return errno;
     origin.include = e.include.path;
     origin.parent = parent;
-    origin.include_dev = e.include.dev;
+    origin.include_fs = e.include.fs;
     origin.include_ino = e.include.ino;
     origin.dev = st.st_dev;
     return 0;
+  }
+
+  // Format 2 records who owned the file and which inode the move left where it went: the same
+  // one after a rename, the copy after a copy. A copy's folder that others can write lets them
+  // forge even that.
+  std::string Unsound(const Entry& e, const MoveSource& src) {
+    if (e.placed_fs.empty()) return "";
+    if (ids.OfFd(src.Dir(), src.st.st_dev) != e.placed_fs || src.st.st_ino != e.placed_ino ||
+        src.st.st_uid != e.file.uid)
+      return "changed since it was moved (" + EscapeControlBytes(e.placed) + ")";
+    struct stat folder;
+    const bool copied = e.placed_fs != e.file.fs || e.placed_ino != e.file.ino;
+    if (copied &&
+        (sys.FStat(src.Dir(), &folder) != 0 || OthersCanWrite(folder, sys.GetUid())))
+      return "others can write to " + EscapeControlBytes(src.parent_path);
+    return "";
   }
 
   void Warn(const std::string& text) {
@@ -113,6 +132,8 @@ struct Restorer {
       return Fail("Not restored, changed since it was moved (" + EscapeControlBytes(e.placed) +
                   "): " + EscapeControlBytes(original));
     }
+    if (const std::string why = Unsound(e, src); !why.empty())
+      return Fail("Not restored, " + why + ": " + EscapeControlBytes(original));
     std::string parent, name, placed;
     SplitParent(original, parent, name);
     if ((err = OriginFolder(e, parent)) != 0) {
@@ -124,17 +145,18 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    // A copy to another file system is announced before it starts, so that a crash leaving it
-    // whole beside its source can be finished; a rename leaves no such state.
-    const bool copies = src.st.st_dev != origin.dev;
-    if (const int jerr = append.Line(RestoringLine(e.number, clock.Now()), copies)) {
+    if (const int jerr = append.Line(RestoringLine(e.number, clock.Now()))) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
     e.state = State::kRestoring;
+    // A copy (the rename said EXDEV) is on record before it starts, so that a crash leaving it
+    // whole beside its source can be finished; a rename leaves no such state.
+    MoveSteps steps;
+    steps.before_copy = [&] { return append.Sync(); };
     NotKept lost = 0;
     err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
-                        nullptr, &lost);
+                        nullptr, &lost, &steps);
     if (err != 0) {
       append.Line(UnrestoredLine(e.number, clock.Now(), err));
       e.state = State::kMoved;
@@ -160,7 +182,7 @@ struct Restorer {
     struct stat st;
     if (SplitParent(e.file.original, parent, name) != 0 || OriginFolder(e, parent, false) != 0 ||
         sys.FStatAt(origin.fd.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-        st.st_dev != e.file.dev || st.st_ino != e.file.ino ||
+        ids.OfFd(origin.fd.Get(), st.st_dev) != e.file.fs || st.st_ino != e.file.ino ||
         !Matches(st, {e.file.mode, e.file.size, e.file.mtime}))
       return false;
     const DateTime when = clock.Now();
@@ -190,7 +212,13 @@ bool TrashInfoNames(Sys& sys, const std::string& info_path, const std::string& o
   return *path == original || ((*path)[0] != '/' && original.ends_with("/" + *path));
 }
 
-int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
+bool OthersCanWrite(const struct stat& folder, uid_t uid) {
+  if ((folder.st_mode & S_ISVTX) != 0) return false;
+  return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+         (folder.st_uid != uid && (folder.st_mode & S_IWUSR) != 0);
+}
+
+int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out, int version) {
   const std::string& include = e.include.path;
   if (!Within(include, e.file.original)) return EINVAL;
   // The include folder itself may be a link when the run found it so; nothing below it may.
@@ -199,15 +227,23 @@ int OpenOriginFolder(Sys& sys, const Entry& e, bool make, Fd& out) {
     return err == ENOTDIR && !e.include.link ? ELOOP : err;
   struct stat st;
   if (sys.FStat(out.Get(), &st) != 0) return errno;
-  if (st.st_dev != e.include.dev || st.st_ino != e.include.ino) return ESTALE;
+  if (FsIdentities(sys, version).OfFd(out.Get(), st.st_dev) != e.include.fs ||
+      st.st_ino != e.include.ino)
+    return ESTALE;
   size_t pos = include == "/" ? 1 : include.size() + 1;
   const std::string& original = e.file.original;
-  for (size_t slash = original.find('/', pos); slash != std::string::npos;
-       pos = slash + 1, slash = original.find('/', pos)) {
+  // A folder made again gets the owner and mode recorded for it, when the record fits the path.
+  std::vector<FolderOwner> owners = ParseFolderOwners(e.file.owners);
+  if (owners.size() != static_cast<size_t>(std::count(original.begin() + pos, original.end(), '/')))
+    owners.clear();
+  for (size_t slash = original.find('/', pos), k = 0; slash != std::string::npos;
+       pos = slash + 1, slash = original.find('/', pos), ++k) {
     const std::string part = original.substr(pos, slash - pos);
     int fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
     if (fd < 0 && errno == ENOENT && make) {
-      if (sys.MkdirAt(out.Get(), part.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+      const int err =
+          MakeRecordedFolder(sys, out.Get(), part, k < owners.size() ? &owners[k] : nullptr);
+      if (err != 0 && err != EEXIST) return err;
       fd = sys.OpenAt(out.Get(), part.c_str(), kWalkFlags, 0);
     }
     if (fd < 0) return errno == ENOTDIR ? ELOOP : errno;

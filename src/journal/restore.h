@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,10 +40,15 @@ RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
                       const RestoreEvents& events);
 
 // Opens the folder of the entry's original path, walked from its include folder without
-// following links, making missing folders when make is set. Returns 0, ELOOP or ENOTDIR for a
+// following links, making missing folders when make is set. The include folder must have the
+// identity recorded in a journal of that format version. Returns 0, ELOOP or ENOTDIR for a
 // link or file in the way, ESTALE when the include folder is not the recorded one, EINVAL when
 // the original does not lie below it, or the errno of a step.
-int OpenOriginFolder(Sys& sys, const Entry& entry, bool make, Fd& out);
+int OpenOriginFolder(Sys& sys, const Entry& entry, bool make, Fd& out, int version);
+
+// Returns true iff someone other than the running user (uid) may add or replace entries of the
+// folder: it is not sticky and is writable by its group, by others, or by another owner.
+bool OthersCanWrite(const struct stat& folder, uid_t uid);
 
 // Returns true iff the .trashinfo at info_path says the entry came from original.
 bool TrashInfoNames(Sys& sys, const std::string& info_path, const std::string& original);

@@ -163,6 +163,7 @@ const char* EndName(const PreviewResult& result) {
     case RunEnd::kClockRefused:
       return "clock_refused";
     case RunEnd::kStoppedByUser:
+    case RunEnd::kStoppedBySignal:
       return "stopped";
     case RunEnd::kCompleted:
       break;

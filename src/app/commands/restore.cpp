@@ -51,8 +51,9 @@ int RestoreFiles(Functions& fn, const RestoreRequest& request,
     return kExitRunFailed;
   }
   const std::string folder = JournalFolder(fn);
-  journal::Recover(sys, fn.Outside().clock, folder,
-                   [&](const std::string& text) { out("[Message] " + text); });
+  journal::Recover(
+      sys, fn.Outside().clock, folder, [&](const std::string& text) { out("[Message] " + text); },
+      [&](const std::string& text) { out("[Warning] " + text); });
   const std::vector<std::string> runs = journal::ListRuns(sys, folder);
   journal::RunJournal run;
   std::string name = request.run;
