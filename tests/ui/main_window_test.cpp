@@ -394,6 +394,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Cfg().ExcludeFolders(),
              (FolderList{{"/home/ann/keep", true}, {folder.toStdString(), false}}));
     QCOMPARE(Shown(list), Cfg().ExcludeFolders());
+    QVERIFY(Find<QLabel>("lblExcludeSubfolders")->isVisible());  // the ticks' column header
   }
 
   // Limit fields take digits only; an empty or too large value, or a negative one from a file,
