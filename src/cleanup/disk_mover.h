@@ -18,7 +18,7 @@ class WarningSink;
 // reach the disk before any of its moves, the outcomes after; a move whose intent cannot be
 // written does not happen, and an announced file never handed to Move is recorded as failed
 // with ECANCELED.
-class DiskMover : public Mover {
+class DiskMover final : public Mover {
  public:
   using JournalStart = std::function<std::unique_ptr<MoveJournal>(
       const std::vector<std::string>& includes, DateTime start)>;
