@@ -5,7 +5,6 @@
 
 #include "app/command_line.h"
 #include "fuzz_support.h"
-#include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size > 4096) return 0;
@@ -21,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   kestrel::LongCommandLine line;
   try {
     line = kestrel::ParseLongCommandLine(args);
-  } catch (const kestrel::KsError&) {
-    return 0;
+  } catch (const kestrel::UsageError&) {
+    return 0;  // a mistake on the command line, shown to the user as such
   }
   std::vector<std::string> written;
   for (const auto& option_value : line.options) {
