@@ -80,14 +80,7 @@ class MoveTest : public testing::Test {
 // search for that name stopped, so that n files of one name take about n renames, not n*n/2; a
 // name taken before stays untouched.
 TEST_F(MoveTest, NeverOverwritesATakenNameAndSearchesOnWhereTheLastStopped) {
-  struct Counting : SysWrapper {
-    Counting() : SysWrapper(RealSys()) {}
-    int RenameAt2(int a, const char* b, int c, const char* d, unsigned int e) override {
-      ++renames;
-      return SysWrapper::RenameAt2(a, b, c, d, e);
-    }
-    int renames = 0;
-  } sys;
+  FaultSys sys;
   test::WriteFile(q_ + "/x (2).txt", "old");
   MoveCache cache;
   for (int i = 0; i < 50; ++i) {
@@ -97,7 +90,7 @@ TEST_F(MoveTest, NeverOverwritesATakenNameAndSearchesOnWhereTheLastStopped) {
       EXPECT_TRUE(Win32Wrapper(sys, nullptr, nullptr, &cache).MoveFile(from, q_)) << from;
     }
   }
-  EXPECT_EQ(sys.renames, 51 + 3 * 50);
+  EXPECT_EQ(sys.calls[Op::kRenameAt2], 51 + 3 * 50);
   EXPECT_EQ(test::Names(q_).size(), 201u);
   for (const auto& [name, text] : {std::pair{"x (2).txt", "old"},
                                    {"x.txt", "0"},
@@ -189,8 +182,8 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
         ASSERT_EQ(::setxattr(p.c_str(), "user.note", "n", 1, 0), 0);
       FaultSys sys;
       sys.Fail(Op::kRenameAt2, EXDEV);
-      const bool ranges = std::string_view(f.what).starts_with("copy_file_range");
-      if (!ranges) sys.Fail(Op::kCopyFileRange, EXDEV, 0);
+      if (!std::string_view(f.what).starts_with("copy_file_range"))
+        sys.Fail(Op::kCopyFileRange, EXDEV, 0);
       f.arm(sys);
       const Names warnings = Move(sys, from, f.err == 0);
       const std::string denied = "File access is denied: " + from;

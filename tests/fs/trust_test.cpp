@@ -1,7 +1,5 @@
 #include "fs/trust.h"
 
-#include <sys/file.h>
-
 #include <array>
 
 #include "fs/fd.h"

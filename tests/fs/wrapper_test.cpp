@@ -26,43 +26,43 @@ using Names = std::vector<std::string>;
 
 const std::string kMask = "*del-?\?-?\?-????*";
 
-// Every match below the root as discovery walks it, sorted.
+// Every match below folder as discovery walks it, each after at.
+void Walk(const Folder& folder, const std::string& at, Names& found) {
+  Names matches, subfolders;
+  EXPECT_TRUE(folder.List(kMask, matches, subfolders)) << "'" << at << "'";
+  for (const std::string& m : matches) found.push_back(at + m);
+  for (const std::string& s : subfolders) {
+    if (const Folder child = folder.OpenChild(s); child.Valid()) Walk(child, at + s + "/", found);
+  }
+}
 Names WalkFrom(Sys& sys, const std::string& root) {
   Names found;
-  const auto walk = [&found](const auto& self, const Folder& folder,
-                             const std::string& at) -> void {
-    Names matches, subfolders;
-    EXPECT_TRUE(folder.List(kMask, matches, subfolders)) << at;
-    for (const std::string& m : matches) found.push_back(at + m);
-    for (const std::string& s : subfolders) {
-      if (const Folder child = folder.OpenChild(s); child.Valid()) self(self, child, at + s + "/");
-    }
-  };
-  const Folder folder = Folder::OpenRoot(sys, root);
-  EXPECT_TRUE(folder.Valid()) << root;
-  if (folder.Valid()) walk(walk, folder, "");
+  Walk(Folder::OpenRoot(sys, root), "", found);
   std::sort(found.begin(), found.end());
   return found;
 }
 
-TEST(Folder, ListsEveryKindOfCandidateAndEntersOnlyRealFolders) {
+// Every kind of entry a folder may hold, walked as discovery walks it and asked about singly.
+TEST(Win32Wrapper, ListsAndTellsEveryKindOfEntry) {
   test::TempDir dir;
   for (const char* d : {"sub", "sub/deep", "del-09-09-2029.d"}) test::MakeDir(dir / d);
-  for (const char* f : {"a del-01-02-2020.txt", "b.txt", "sub/DEL-03-04-2021",
-                        "sub/deep/x del-05-06-2022.doc", "del-07-08-2023 \xff\xfe.bin",
-                        "del-07-08-2023\nline 100%.txt", "del-09-09-2029.d/y del-01-01-2001"})
+  for (const char* f :
+       {"a del-01-02-2020.txt", "b.txt", "sub/DEL-03-04-2021", "sub/deep/x del-05-06-2022.doc",
+        "del-07-08-2023 \xff\xfe.bin", "del-07-08-2023\nline 100%.txt",
+        "del-09-09-2029.d/y del-01-01-2001", "frozen"})
     test::WriteFile(dir / f, "x");
+  test::WriteFile(dir / "locked", "x", 0444);
   test::MakeLink(dir / "sub", dir / "link del-01-01-2020");
-  test::MakeLink("/nonexistent", dir / "dangling del-02-02-2020");
+  test::MakeLink("/nonexistent", dir / "gone del-02-02-2020");
   test::MakeLink(dir.Path(), dir / "root-link");
   ASSERT_EQ(mkfifo((dir / "del-10-10-2030.fifo").c_str(), 0644), 0);
   const Names all = {"a del-01-02-2020.txt",
-                     "dangling del-02-02-2020",
                      "del-07-08-2023\nline 100%.txt",
                      "del-07-08-2023 \xff\xfe.bin",
                      "del-09-09-2029.d",
                      "del-09-09-2029.d/y del-01-01-2001",
                      "del-10-10-2030.fifo",
+                     "gone del-02-02-2020",
                      "link del-01-01-2020",
                      "sub/DEL-03-04-2021",
                      "sub/deep/x del-05-06-2022.doc"};
@@ -79,6 +79,41 @@ TEST(Folder, ListsEveryKindOfCandidateAndEntersOnlyRealFolders) {
   sys.Fail(Op::kGetDents64, EIO);
   Names matches, subfolders;
   EXPECT_FALSE(Folder::OpenRoot(sys, dir.Path()).List(kMask, matches, subfolders));
+
+  const int frozen_fd = open((dir / "frozen").c_str(), O_RDONLY);
+  int flags = 0;
+  ASSERT_EQ(ioctl(frozen_fd, FS_IOC_GETFLAGS, &flags), 0);
+  const int frozen_flags = flags | FS_IMMUTABLE_FL;
+  const bool immutable = ioctl(frozen_fd, FS_IOC_SETFLAGS, &frozen_flags) == 0;
+  const struct {
+    std::string name;
+    bool exists, folder, read_only;
+  } cases[] = {
+      {"b.txt", true, false, false},
+      {"locked", true, false, true},
+      {"sub", true, true, false},
+      {"link del-01-01-2020", true, true, false},
+      {"gone del-02-02-2020", true, false, false},
+      {"missing", false, false, true},
+      {"del-10-10-2030.fifo", true, false, false},
+      {"", false, false, true},
+      {"frozen", true, false, immutable},
+  };
+  FaultSys special;
+  // Special files are never opened: an open would fail here and count as read-only.
+  special.Fail(Op::kOpenAt, ENXIO, 0, "fifo");
+  Win32Wrapper fs(special);
+  for (const auto& c : cases) {
+    const std::string path = c.name.empty() ? "" : dir / c.name;
+    EXPECT_EQ(fs.FileExists(path), c.exists) << c.name;
+    EXPECT_EQ(fs.FolderExists(path), c.folder) << c.name;
+    EXPECT_EQ(fs.FileIsReadOnly(path), c.read_only) << c.name;
+  }
+  EXPECT_EQ(fs.MoveFile(dir / "frozen", dir / "sub"), !immutable);
+  ioctl(frozen_fd, FS_IOC_SETFLAGS, &flags);
+  close(frozen_fd);
+  special.Fail(Op::kInodeFlags, EIO);  // flags that cannot be read count as read-only
+  EXPECT_TRUE(fs.FileIsReadOnly(dir / "b.txt"));
 }
 
 TEST(Folder, DoesNotEnterAnotherFileSystem) {
@@ -149,47 +184,6 @@ TEST(Win32Wrapper, MaskFitsTheWholePath) {
   }
 }
 
-TEST(Win32Wrapper, ExistenceAndReadOnly) {
-  test::TempDir dir;
-  test::WriteFile(dir / "file", "x");
-  test::WriteFile(dir / "locked", "x", 0444);
-  test::WriteFile(dir / "frozen", "x");
-  test::MakeDir(dir / "folder");
-  test::MakeLink(dir / "folder", dir / "folder-link");
-  test::MakeLink(dir / "nothing", dir / "dangling");
-  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
-  const int frozen_fd = open((dir / "frozen").c_str(), O_RDONLY);
-  int flags = 0;
-  ASSERT_EQ(ioctl(frozen_fd, FS_IOC_GETFLAGS, &flags), 0);
-  const int frozen_flags = flags | FS_IMMUTABLE_FL;
-  const bool immutable = ioctl(frozen_fd, FS_IOC_SETFLAGS, &frozen_flags) == 0;
-  const struct {
-    std::string name;
-    bool exists, folder, read_only;
-  } cases[] = {
-      {"file", true, false, false},       {"locked", true, false, true},
-      {"folder", true, true, false},      {"folder-link", true, true, false},
-      {"dangling", true, false, false},   {"missing", false, false, true},
-      {"fifo", true, false, false},       {"", false, false, true},
-      {"frozen", true, false, immutable},
-  };
-  FaultSys sys;
-  // Special files are never opened: an open would fail here and count as read-only.
-  sys.Fail(Op::kOpenAt, ENXIO, 0, "fifo");
-  Win32Wrapper fs(sys);
-  for (const auto& c : cases) {
-    const std::string path = c.name.empty() ? "" : dir / c.name;
-    EXPECT_EQ(fs.FileExists(path), c.exists) << c.name;
-    EXPECT_EQ(fs.FolderExists(path), c.folder) << c.name;
-    EXPECT_EQ(fs.FileIsReadOnly(path), c.read_only) << c.name;
-  }
-  EXPECT_EQ(fs.MoveFile(dir / "frozen", dir / "folder"), !immutable);
-  ioctl(frozen_fd, FS_IOC_SETFLAGS, &flags);
-  close(frozen_fd);
-  sys.Fail(Op::kInodeFlags, EIO);  // flags that cannot be read count as read-only
-  EXPECT_TRUE(fs.FileIsReadOnly(dir / "file"));
-}
-
 // Block devices made here stand for the disks; a copy of sysfs says which are removable.
 TEST(Win32Wrapper, DrivesComeFromTheMountTable) {
   test::TempDir dir;
@@ -220,7 +214,6 @@ TEST(Win32Wrapper, DrivesComeFromTheMountTable) {
   for (size_t at; (at = table.find('@')) != std::string::npos;) table.replace(at, 1, dev);
   test::WriteFile(dir / "mountinfo", table);
   test::MakeDir(dev);
-  test::MakeDir(sysfs);
   for (const auto& [node, minor, removable] : {std::tuple{"sda/sda1", 1, false},
                                                {"sdb/sdb1", 17, true},
                                                {"sdc", 32, false},
@@ -230,8 +223,7 @@ TEST(Win32Wrapper, DrivesComeFromTheMountTable) {
     if (mknod((dev + "/" + path.substr(path.find('/') + 1)).c_str(), S_IFBLK | 0600,
               makedev(8, minor)) != 0)
       GTEST_SKIP() << "cannot make device nodes here";
-    test::MakeDir(sysfs + "/" + disk);
-    if (path != disk) test::MakeDir(sysfs + "/" + path);
+    test::WriteFile(sysfs + "/" + path + "/dev", "8:" + std::to_string(minor) + "\n");
     test::WriteFile(sysfs + "/" + disk + "/removable", removable ? "1\n" : "0\n");
     test::MakeLink(path, sysfs + "/8:" + std::to_string(minor));
   }

@@ -36,7 +36,6 @@ class FakeClock : public Clock {
     ++sleeps;
     if (on_sleep) on_sleep();
   }
-  void Set(DateTime now) { now_ = now; }
   void Advance(std::int64_t seconds) { now_ = now_.AddSeconds(seconds); }
 
   mutable int sleeps = 0;
@@ -116,9 +115,8 @@ class FakePrintDevice final : public PrintDevice {
 // Only the printed lines of a log, in order.
 inline std::vector<std::string> PrintedLines(const PrintLog& log) {
   std::vector<std::string> lines;
-  for (const std::string& entry : log) {
-    if (entry.rfind("line ", 0) == 0) lines.push_back(entry.substr(5));
-  }
+  for (const std::string& entry : log)
+    if (entry.starts_with("line ")) lines.push_back(entry.substr(5));
   return lines;
 }
 

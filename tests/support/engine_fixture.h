@@ -1,19 +1,6 @@
 #pragma once
 
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <ctime>
-
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "app/functions.h"
 #include "cleanup/clean_up.h"

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -52,6 +53,7 @@ class FaultSys : public SysWrapper {
   // descriptor (AT_EMPTY_PATH) either.
   bool no_proc = false;
   std::optional<uid_t> uid;  // the user the calls run as
+  std::map<Op, int> calls;   // how often each op was asked for, failed or not
 
   int OpenAt(int dirfd, const char* path, int flags, mode_t mode) override {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
@@ -64,10 +66,8 @@ class FaultSys : public SysWrapper {
     return fd;
   }
   int Close(int fd) override {
-    {
-      const std::lock_guard lock(mutex_);
-      --open_;
-    }
+    const std::lock_guard lock(mutex_);
+    --open_;
     return SysWrapper::Close(fd);
   }
   ssize_t Read(int fd, void* buf, size_t count) override {
@@ -145,6 +145,7 @@ class FaultSys : public SysWrapper {
       return p != nullptr && std::strstr(p, part.c_str()) != nullptr;
     };
     const std::lock_guard lock(mutex_);
+    ++calls[op];
     for (Rule& r : rules_) {
       if (r.op != op || (!r.part.empty() && !holds(path, r.part) && !holds(other, r.part)))
         continue;

@@ -31,8 +31,7 @@ class SecondFileSystem {
       }
       rmdir(mine.c_str());
     }
-    struct stat a {
-    }, b{};
+    struct stat a = {}, b = {};
     std::string shm = "/dev/shm/kestrel-other-XXXXXX";
     if (stat(base.c_str(), &a) == 0 && stat("/dev/shm", &b) == 0 && a.st_dev != b.st_dev &&
         mkdtemp(shm.data()) != nullptr)

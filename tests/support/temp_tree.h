@@ -1,6 +1,5 @@
 #pragma once
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,14 +91,12 @@ inline struct stat LStat(const std::string& path) {
   EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
   return st;
 }
-// Sorted names in a folder, "." and ".." left out.
+// Sorted names in a folder; none when it cannot be read.
 inline std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* e = readdir(dir)) names.emplace_back(e->d_name);
-    closedir(dir);
-  }
-  std::erase_if(names, [](const std::string& n) { return n == "." || n == ".."; });
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
