@@ -55,7 +55,6 @@ class MoveTest : public testing::Test {
   static void MakeTree(const std::string& root) {
     test::MakeDir(root, 0750);
     test::WriteFile(root + "/f1", "one", 0600);
-    test::MakeDir(root + "/sub");
     test::WriteFile(root + "/sub/data", std::string(100000, 'd'));
     test::MakeLink("../f1", root + "/sub/link");
   }
@@ -92,18 +91,11 @@ TEST_F(MoveTest, NeverOverwritesATakenNameAndSearchesOnWhereTheLastStopped) {
   }
   EXPECT_EQ(sys.calls[Op::kRenameAt2], 51 + 3 * 50);
   EXPECT_EQ(test::Names(q_).size(), 201u);
-  for (const auto& [name, text] : {std::pair{"x (2).txt", "old"},
-                                   {"x.txt", "0"},
-                                   {"x (3).txt", "1"},
-                                   {"x (51).txt", "49"},
-                                   {"noext", "0"},
-                                   {"noext (2)", "1"},
-                                   {"noext (50)", "49"},
-                                   {".bashrc", "0"},
-                                   {".bashrc (2)", "1"},
-                                   {"a.tar.gz", "0"},
-                                   {"a.tar (2).gz", "1"}})
-    EXPECT_EQ(test::ReadFile(q_ + "/" + name), text) << name;
+  std::string texts;
+  for (const char* name : {"x (2).txt", "x.txt", "x (3).txt", "x (51).txt", "noext", "noext (2)",
+                           "noext (50)", ".bashrc", ".bashrc (2)", "a.tar.gz", "a.tar (2).gz"})
+    texts += test::ReadFile(q_ + "/" + name) + " ";
+  EXPECT_EQ(texts, "old 0 1 49 0 1 49 0 1 0 1 ");
 }
 
 // The same moves by rename within a file system and, from a second one, by copy: the outcome
@@ -114,7 +106,6 @@ TEST_F(MoveTest, MovesFilesAndSparseFilesAndOnlyRenamesSpecialFiles) {
     const bool across = src == other.Path();
     if (across && src.empty()) GTEST_SKIP() << "no second file system here";
     SCOPED_TRACE(src);
-    if (!across) test::MakeDir(src);
     const off_t size = 3LL * 1024 * 1024 * 1024 + 5;
     test::WriteFile(src + "/x", "payload", 0640);
     test::WriteFile(src + "/sparse", "");
@@ -213,8 +204,6 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
 
 TEST_F(MoveTest, RefusesAFolderSwappedSinceTheScan) {
   const std::string in = dir_ / "in", name = "/x del-01-01-2020";
-  test::MakeDir(in);
-  test::MakeDir(dir_ / "elsewhere");
   test::WriteFile(in + name, "scanned");
   test::WriteFile(in + "/second", "scanned");
   test::WriteFile(dir_ / "elsewhere" + name, "not scanned");
@@ -231,8 +220,6 @@ TEST_F(MoveTest, RefusesAFolderSwappedSinceTheScan) {
 
 TEST_F(MoveTest, HomeTrashKeepsWhereEachEntryCameFrom) {
   const std::string name = "a b%\xff\n.txt", second = "a b%\xff\n (2).txt";
-  test::MakeDir(dir_ / "again");
-  test::MakeDir(dir_ / "folder");
   test::WriteFile(dir_ / name, "first");
   test::WriteFile(dir_ / "again/" + name, "second");
   test::WriteFile(dir_ / "folder/inner", "inner");
@@ -266,7 +253,6 @@ TEST_F(MoveTest, FileOnAnotherFileSystemUsesOnlyTrashFoldersThere) {
   FaultSys sys;
   sys.Redirect("/proc/self/mountinfo", home_ / "mountinfo");
   const std::string own = ".Trash-" + std::to_string(getuid());
-  test::MakeDir(top / "sub");
   test::WriteFile(top / "sub/f", "f");
 
   // Trash folders that are links are never used, and the home trash is on another one.
