@@ -80,14 +80,12 @@ TEST(Trust, ProgramFolderJournalFolderAndJournalsMustBeTheUsersAlone) {
   }
 }
 
-class RunLockTest : public ::testing::Test {
- protected:
+// A refused or failed lock is reported, and only failures go to the log; the lock is private
+// and no other user can hold it.
+TEST(RunLock, EveryRefusalIsReportedAndNoOtherUserCanHoldTheLock) {
   test::TempDir folder;
   test::FakeClock clock{test::At(2026, 12, 6, 10, 0, 0)};
   test::RecordingReporter reporter;
-};
-
-TEST_F(RunLockTest, IsPrivateAndNoOtherUserCanHoldIt) {
   const std::string lock_path = folder / ".kestrel.lock";
   for (const mode_t before : {mode_t{0}, mode_t{0644}, mode_t{0666}}) {
     if (before != 0) test::WriteFile(lock_path, "", before);
@@ -95,21 +93,7 @@ TEST_F(RunLockTest, IsPrivateAndNoOtherUserCanHoldIt) {
     ASSERT_TRUE(lock.Acquire(clock, 0)) << before;
     EXPECT_EQ(test::LStat(lock_path).st_mode & 07777, 0600u) << before;
   }
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-  ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
-  EXPECT_EQ(
-      test::AsForeignUser([&] { return ::open(lock_path.c_str(), O_RDONLY) < 0 ? errno : 0; }),
-      EACCES);
 
-  ::unlink(lock_path.c_str());
-  ForeignMakes(lock_path, false);  // refused, not shared
-  RunLock lock(RealSys(), folder.Path());
-  EXPECT_FALSE(TakeRunLock(lock, clock, reporter, 0, "Functions.Main"));
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].description, Refusal(lock_path));
-}
-
-TEST_F(RunLockTest, WaitRefusalAndFailureAreReportedAndOnlyFailuresGoToTheLog) {
   RunLock holder(RealSys(), folder.Path());
   ASSERT_TRUE(holder.Acquire(clock, 0));
   RunLock busy(RealSys(), folder.Path() + "/");  // the same folder, however written
@@ -146,6 +130,19 @@ TEST_F(RunLockTest, WaitRefusalAndFailureAreReportedAndOnlyFailuresGoToTheLog) {
   EXPECT_EQ(reporter.reports[3].description,
             "The run lock " + (fifo / ".kestrel.lock") + " is not a file");
   EXPECT_EQ(clock.sleeps, 6);  // no wait asked for after the first, none made
+
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+  EXPECT_EQ(
+      test::AsForeignUser([&] { return ::open(lock_path.c_str(), O_RDONLY) < 0 ? errno : 0; }),
+      EACCES);
+
+  ::unlink(lock_path.c_str());
+  ForeignMakes(lock_path, false);  // refused, not shared
+  RunLock lock(RealSys(), folder.Path());
+  EXPECT_FALSE(TakeRunLock(lock, clock, reporter, 0, "Functions.Main"));
+  ASSERT_EQ(reporter.reports.size(), 5u);
+  EXPECT_EQ(reporter.reports[4].description, Refusal(lock_path));
 }
 
 TEST(Trust, AFolderMadeAgainGetsItsRecordedOwnerAndMode) {

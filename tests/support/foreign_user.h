@@ -8,8 +8,6 @@
 #include <functional>
 #include <string>
 
-#include <gtest/gtest.h>
-
 // Another user, for the cases where someone else owns part of what Kestrel touches.
 namespace kestrel::test {
 
