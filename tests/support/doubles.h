@@ -46,12 +46,8 @@ class FakeClock : public Clock {
 };
 
 struct Report {
-  std::int32_t number;
-  std::string description;
-  std::string location;
-  std::int32_t context;
-  std::string log_name;
-  std::string app_name;
+  std::int32_t number, context;
+  std::string description, location, log_name, app_name;
 };
 
 class RecordingReporter : public ErrorReporter {
@@ -59,7 +55,7 @@ class RecordingReporter : public ErrorReporter {
   std::int32_t ReportError(std::int32_t number, const std::string& description,
                            const std::string& location, std::int32_t context,
                            const std::string& log_name, const std::string& app_name) override {
-    reports.push_back({number, description, location, context, log_name, app_name});
+    reports.push_back({number, context, description, location, log_name, app_name});
     return 0;
   }
   std::vector<std::string> Locations() const {

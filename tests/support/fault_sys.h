@@ -41,7 +41,7 @@ class FaultSys : public SysWrapper {
   // The nth call of op from now on (every one when nth is 0) fails with err; with a part, only
   // calls with a path holding it count.
   void Fail(Op op, int err, int nth = 1, std::string part = "") {
-    rules_.push_back(Rule{op, err, nth, std::move(part), 0});
+    rules_.push_back(Rule{op, err, nth, 0, std::move(part)});
   }
   // Paths that start with from are used with to in its place.
   void Redirect(std::string from, std::string to) { redirects_.emplace_back(from, to); }
@@ -59,10 +59,9 @@ class FaultSys : public SysWrapper {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
     if (NoProc(path)) return -1;
     const int fd = SysWrapper::OpenAt(dirfd, Mapped(path).c_str(), flags, mode);
-    if (fd >= 0) {
-      const std::lock_guard lock(mutex_);
-      max_open_fds = std::max(max_open_fds, ++open_);
-    }
+    if (fd < 0) return fd;
+    const std::lock_guard lock(mutex_);
+    max_open_fds = std::max(max_open_fds, ++open_);
     return fd;
   }
   int Close(int fd) override {
@@ -136,9 +135,8 @@ class FaultSys : public SysWrapper {
   }
   struct Rule {
     Op op;
-    int err, nth;
+    int err, nth, seen;
     std::string part;
-    int seen;
   };
   bool Failed(Op op, const char* path = nullptr, const char* other = nullptr) {
     const auto holds = [](const char* p, const std::string& part) {
