@@ -71,8 +71,8 @@ class PreviewWindowTest : public QObject {
              "[Warning] File cannot be moved because it is read-only: " +
                  Path("home/ann/locked del-11-01-2026.txt"));
     QCOMPARE(preview->Status()->text(),
-             QStringLiteral("Run would move 3 files, 0.01 MB, with 1 error. Nothing has been "
-                            "moved."));
+             "Run would move 3 files, 0.01 MB, with 1 error. Nothing has been "
+             "moved.");
     QVERIFY(QFile::exists(Path("home/ann/budget del-10-31-2026.xls")));
     QVERIFY(!QFile::exists(Path("quarantine")));
     QVERIFY(!QFile::exists(Path("Kestrel.log")));
@@ -84,7 +84,7 @@ class PreviewWindowTest : public QObject {
     QStringList moved = QDir(Path("quarantine")).entryList(QDir::Files);
     QCOMPARE(moved, (QStringList{"budget del-10-31-2026.xls", "draft del-12-01-2026.doc",
                                  "notes del-11-15-2026.txt"}));
-    QCOMPARE(preview->Status()->text(), QStringLiteral("Run moved 3 files, 0.01 MB."));
+    QCOMPARE(preview->Status()->text(), "Run moved 3 files, 0.01 MB.");
   }
 
   // Closing the window while it looks ends the preview and gives the main window back; Escape
