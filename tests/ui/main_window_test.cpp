@@ -155,20 +155,35 @@ class MainWindowTest : public QObject {
 
   // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
   // every field, list and the configuration as they were. Enter presses Add of the tab shown only.
-  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
+  // File dialogs start in the configuration's folder, else the program's; the status bar shows
+  // the file. Ctrl+Q asks too: it closes the window as the close box does.
+  void dialogsStartWhereTheNamesAre() {
+    const std::string folder = program_->folder.path().toStdString();
     std::get<1>(OpenTab("Include"))->setText(QStringLiteral("/typed"));
     Tabs()->setCurrentIndex(0);
     QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
     QCOMPARE(Field("txtQuarantineFolder")->text(), "/home/ann/quarantine");
     QCOMPARE(Field("txtNewIncludeFolder")->text(), "/typed");
     QVERIFY(!Cfg().IsDirty());
     Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
     Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
-    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+    Dialogs().save_name = folder + "/sub/a.ksp";
+    QDir().mkpath(program_->folder.path() + "/sub");
+    Trigger("mnuFileSaveAs");
+    Trigger("mnuFileSaveAs");
+    QCOMPARE(Dialogs().starts,
+             (std::vector<std::string>{"/home/ann/quarantine", "", "", folder + "/q", folder + "/",
+                                       folder + "/sub/"}));
+    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
+    QCOMPARE(window_->windowTitle(), "Kestrel");
+    Dialogs().answers = {MsgResult::Cancel};
+    Field("txtUserName")->setText(QStringLiteral("bob"));
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
+    QVERIFY(window_->isVisible());
   }
 
   // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
@@ -603,25 +618,6 @@ class MainWindowTest : public QObject {
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
     QCOMPARE(Progress(), "Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00");
-  }
-
-  // File dialogs start in the configuration's folder, else the program's; the status bar
-  // shows the file and a mark while it has unsaved changes.
-  void fileDialogsAndStatusBar() {
-    const std::string folder = program_->folder.path().toStdString();
-    Dialogs().save_name = folder + "/sub/a.ksp";
-    QDir().mkpath(program_->folder.path() + "/sub");
-    Trigger("mnuFileSaveAs");
-    Trigger("mnuFileSaveAs");
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{folder + "/", folder + "/sub/"}));
-    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
-    QCOMPARE(window_->windowTitle(), "Kestrel");
-    // Ctrl+Q asks too: it closes the window as the close box does.
-    Dialogs().answers = {MsgResult::Cancel};
-    Field("txtUserName")->setText(QStringLiteral("bob"));
-    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
-    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
-    QVERIFY(window_->isVisible());
   }
 
   // The window grows from its design size with the desktop's font; the lists and the run
