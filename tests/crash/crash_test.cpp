@@ -134,9 +134,9 @@ void Kestrel(Sys& sys, DateTime now, const Strings& args = {}) {
 // ---- moves ----
 
 // Where each file of a moved entry is whole: at its source, and under every visible entry of
-// the destination. Hidden entries there are temporaries, allowed only before the recovery. For
-// the Trash, info is its info folder: every trashed entry needs a whole .trashinfo naming
-// path_field, and after the recovery no .trashinfo may be without its entry.
+// the destination, whose hidden entries are temporaries. For the Trash, info is its info folder:
+// every trashed entry needs a whole .trashinfo naming path_field, and after the recovery no
+// .trashinfo may be without its entry.
 std::string CheckMove(const std::string& from, const std::string& dest, const Files& files,
                       bool recovered, const std::string& info, const std::string& path_field) {
   std::map<std::string, int> whole;
