@@ -65,11 +65,9 @@ TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
   fs::create_directories(etc);
   test::MakeFile(etc + "/shadow\tdel-01-01-2020", 3, At(2019, 12, 1));
   SavedConfig("weekly.ksp");
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  EXPECT_EQ(Long({"-s:weekly.ksp"}), kExitOk);
   const std::string shown = data.Path() + "/d\\n[2026-12-06 10:00:00] Kestrel completed";
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
+  EXPECT_EQ(out, "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
   EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
   const auto log = test::Lines(LogText());
   EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
@@ -78,8 +76,7 @@ TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
 }
 
 TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
-  const std::string ksp = SavedConfig("weekly.ksp");
-  const std::string ksp_text = test::ReadFile(ksp);
+  const std::string ksp = SavedConfig("weekly.ksp"), text = test::ReadFile(ksp);
   test::WriteFile(home / "Kestrel.log", "the other run's log\n");
   auto other = std::make_unique<RunLock>(RealSys(), home.Path());
   ASSERT_TRUE(other->Acquire(clock, 0));
@@ -87,7 +84,7 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
   EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
-  EXPECT_EQ(test::ReadFile(ksp), ksp_text);
+  EXPECT_EQ(test::ReadFile(ksp), text);
   EXPECT_FALSE(fs::exists(data / "q"));
 
   // With --wait the run waits, by the clock, for the other to end.
@@ -100,16 +97,13 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
 }
 
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
-  struct Case {
-    std::string arg;
-    std::string location;
-    std::string description_start;
-  };
   const std::string usage = "Silent option requires config file\n" + UsageText();
   const std::string unreadable = "The configuration file cannot be read: " + home.Path();
   const std::string command = "Functions.Main\nFunctions.ProcessCommandLine";
   const std::string load = "KestrelCfg.Load\nProfileStore";
-  const std::vector<Case> cases = {
+  const struct {
+    std::string arg, location, description_start;
+  } cases[] = {
       {"-s:", command, usage},
       {"-s", command, usage},
       {"-sx", command, usage},

@@ -115,17 +115,7 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
             (std::vector<std::string>{"kestrel@daily.ksp.service.d", "kestrel@daily.ksp.timer.d"}));
 }
 
-TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLineWhereCronCanSayIt) {
-  test::WriteFile(bin / "no-manager", "");
-  WithAnalyze();
-  EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);  // the line: ScheduleDialogTest
-  EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
-  EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
-            "There is no systemd user instance, and cron cannot express the calendar "
-            "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
-}
-
-TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontabLine) {
+TEST_F(ScheduleCommandTest, WithoutAUserManagerOnlyAGoodProgramFolderGetsACrontabLine) {
   for (const char* manager : {"", "no-manager"}) {
     if (*manager != '\0') test::WriteFile(bin / manager, "");
     const ScheduleOutcome out = Scheduler(RealSys(), RealProgramRunner(), bin / "config",
@@ -138,6 +128,15 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
   }
   EXPECT_EQ(Calls(), std::vector<std::string>{});
   EXPECT_FALSE(std::filesystem::exists(bin / "config"));
+
+  // Without a manager a good program folder gets the crontab line (ScheduleDialogTest reads it),
+  // where cron can say the calendar.
+  WithAnalyze();
+  EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
+  EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
+            "There is no systemd user instance, and cron cannot express the calendar "
+            "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
 }
 
 // A configuration that cannot be read, or a bad calendar, enables nothing and writes nothing.
@@ -149,24 +148,22 @@ TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
     std::vector<std::string> args;
     int status;
   } cases[] = {
-      {true, {"weekly.ksp", "bogus cal"}, kExitBadInput},
-      {true, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
-      {false, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
-      {false, {"weekly.ksp", "monthly"}, kExitOk},
-      {false, {"missing.ksp"}, kExitBadInput},
-      {false, {"folder.ksp"}, kExitBadInput},
-      {false, {"bad.ksp"}, kExitBadInput},
-      {false, {"-s:"}, kExitBadInput},
-      {false, {"weekly.ksp", "daily", "weekly"}, kExitBadInput},
+      {true, {"--schedule", "weekly.ksp", "bogus cal"}, kExitBadInput},
+      {true, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
+      {false, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
+      {false, {"--schedule", "weekly.ksp", "monthly"}, kExitOk},
+      {false, {"--schedule", "missing.ksp"}, kExitBadInput},
+      {false, {"--schedule", "folder.ksp"}, kExitBadInput},
+      {false, {"--schedule", "bad.ksp"}, kExitBadInput},
+      {false, {"--schedule", "-s:"}, kExitBadInput},
+      {false, {"--schedule", "weekly.ksp", "daily", "weekly"}, kExitBadInput},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(bin / "systemd-analyze");
     if (c.analyze) WithAnalyze();
     std::filesystem::remove_all(bin / "config");
     std::filesystem::remove(bin / "calls");
-    std::vector<std::string> args = {"--schedule"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    EXPECT_EQ(Run(args), c.status) << c.args.back();
+    EXPECT_EQ(Run(c.args), c.status) << c.args.back();
     EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.args.back();
     EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.args.back();
   }
