@@ -140,9 +140,9 @@ TEST_F(CleanUpTest, LimitsAndStopsEndTheRunWithTheirLine) {
     EXPECT_EQ(Strings(lines.begin() + 1, lines.end()), expected);
     const auto warnings = fn.WarningRpt->Warnings();
     EXPECT_EQ(Strings(warnings.begin() + warned_before, warnings.end()), stop ? Strings() : c.ends);
-    int moved = 0;
-    for (const auto& r : Cfg().RemovedFiles()) moved += r->FileMoved() ? 1 : 0;
-    EXPECT_EQ(moved, c.moved);
+    const auto& records = Cfg().RemovedFiles();
+    EXPECT_EQ(std::count_if(records.begin(), records.end(), [](auto& r) { return r->FileMoved(); }),
+              c.moved);
     EXPECT_EQ(test::Names(quarantine).size(), static_cast<size_t>(c.moved));
     EXPECT_EQ(fn.FoldersScanned, c.folders);
     EXPECT_EQ(control.folders_scanned, c.folders);
@@ -299,16 +299,14 @@ TEST_F(CleanUpTest, InsufficientSpaceOnlyAcrossFileSystems) {
 }
 
 // Now is 2026-12-06 10:00:00.
-class JudgeTest : public test::EngineTest {
- protected:
+using JudgeTest = test::EngineTest;
+
+// Each file is named and stamped so that the name alone decides, or the stamp warns.
+TEST_F(JudgeTest, JudgesTheDateInTheNameAgainstNowAndTheStamp) {
   ReportRecorder recorder{world, Cfg()};
   DiskMover mover{fn.Outside().sys, nullptr};
   std::vector<RemovedFilePtr> records;
   CleanUpRun run{world, Cfg(), recorder, mover, records};
-};
-
-// Each file is named and stamped so that the name alone decides, or the stamp warns.
-TEST_F(JudgeTest, JudgesTheDateInTheNameAgainstNowAndTheStamp) {
   const struct {
     const char* name;  // in the test folder (folders are created)
     DateTime stamp;    // its last-write time
