@@ -4,7 +4,7 @@
 #include <QtWidgets>
 #include <fstream>
 
-#include "fs/sys.h"
+#include "ui/window_fixture.h"
 
 namespace kestrel::test {
 namespace {
@@ -20,13 +20,6 @@ class MarkDialogTest : public QObject {
                             QFileDevice::FileModificationTime);
     return path;
   }
-  static QStringList Column(QTreeWidget* tree, int column) {
-    QStringList texts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-      texts << tree->topLevelItem(i)->text(column);
-    }
-    return texts;
-  }
 
  private slots:
   void showsTheNewNamesThenMarksWhatItCan() {
@@ -35,24 +28,25 @@ class MarkDialogTest : public QObject {
                                             File("notes del-01-06-2027.txt").toStdString()};
     MarkDialog dialog(RealSys(), "del-", *DateTime::FromCivil(2026, 12, 6, 10), files);
     dialog.show();
+    const QAbstractItemModel* names = dialog.Names()->model();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2027, 1, 6));  // a month on
-    QCOMPARE(Column(dialog.Names(), 1), (QStringList{"budget del-01-06-2027.xls",
-                                                     "cannot be marked: the name is taken: " +
-                                                         dir_.filePath("notes del-01-06-2027.txt"),
-                                                     "notes del-01-06-2027.txt"}));
+    QCOMPARE(Column(names, 1), (QStringList{"budget del-01-06-2027.xls",
+                                            "cannot be marked: the name is taken: " +
+                                                dir_.filePath("notes del-01-06-2027.txt"),
+                                            "notes del-01-06-2027.txt"}));
 
     for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
       if (button->text() == QLatin1String("1 week")) button->click();
     }
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2026, 12, 13));
-    QCOMPARE(Column(dialog.Names(), 1).first(), QStringLiteral("budget del-12-13-2026.xls"));
+    QCOMPARE(Column(names, 1).first(), QStringLiteral("budget del-12-13-2026.xls"));
 
     dialog.MarkButton()->click();
     // The re-dated copy would take the name notes.txt just got: it stays, and so does the dialog.
     QVERIFY(dialog.isVisible());
-    QCOMPARE(Column(dialog.Names(), 0), (QStringList{"notes del-01-06-2027.txt"}));
+    QCOMPARE(Column(names, 0), (QStringList{"notes del-01-06-2027.txt"}));
     QCOMPARE(
         dialog.findChild<QLabel*>("lblSummary")->text(),
         "2 marked, 1 not marked: the name is taken: " + dir_.filePath("notes del-12-13-2026.txt"));

@@ -32,14 +32,6 @@ class PreviewWindowTest : public QObject {
     }
     return preview;
   }
-  QStringList Column(PreviewWindow* preview, int column) {
-    QStringList values;
-    QAbstractItemModel* model = preview->Table()->model();
-    for (int row = 0; row < model->rowCount(); ++row) {
-      values << model->index(row, column).data().toString();
-    }
-    return values;
-  }
 
  private slots:
   void init() {
@@ -63,17 +55,18 @@ class PreviewWindowTest : public QObject {
     MakeFile("home/ann/later del-12-24-2026.txt", 7);
     PreviewWindow* preview = OpenPreview();
     QVERIFY(preview && preview->isVisible());
-    QCOMPARE(preview->Table()->model()->rowCount(), 3);
+    const QAbstractItemModel* table = preview->Table()->model();
+    QCOMPARE(table->rowCount(), 3);
     preview->Table()->sortByColumn(PreviewModel::kSize, Qt::AscendingOrder);
-    QCOMPARE(Column(preview, PreviewModel::kSize), (QStringList{"1,000", "2,000", "3,000"}));
-    QCOMPARE(Column(preview, PreviewModel::kRemovalDate),
+    QCOMPARE(Column(table, PreviewModel::kSize), (QStringList{"1,000", "2,000", "3,000"}));
+    QCOMPARE(Column(table, PreviewModel::kRemovalDate),
              (QStringList{"2026-11-15", "2026-12-01", "2026-10-31"}));
     preview->Table()->sortByColumn(PreviewModel::kFile, Qt::DescendingOrder);
-    QCOMPARE(Column(preview, PreviewModel::kFile),
+    QCOMPARE(Column(table, PreviewModel::kFile),
              (QStringList{Path("home/ann/old/notes del-11-15-2026.txt"),
                           Path("home/ann/draft del-12-01-2026.doc"),
                           Path("home/ann/budget del-10-31-2026.xls")}));
-    QCOMPARE(Column(preview, PreviewModel::kDestination).value(0), Path("quarantine"));
+    QCOMPARE(Column(table, PreviewModel::kDestination).value(0), Path("quarantine"));
     QCOMPARE(preview->Notes()->toPlainText(),
              "[Warning] File cannot be moved because it is read-only: " +
                  Path("home/ann/locked del-11-01-2026.txt"));
@@ -84,8 +77,7 @@ class PreviewWindowTest : public QObject {
     QVERIFY(!QFile::exists(Path("quarantine")));
     QVERIFY(!QFile::exists(Path("Kestrel.log")));
 
-    QVERIFY(preview->RunButton()->isEnabled());
-    QVERIFY(window_->RunPage().RunButton()->isEnabled());
+    QVERIFY(preview->RunButton()->isEnabled() && window_->RunPage().RunButton()->isEnabled());
     QTest::mouseClick(preview->RunButton(), Qt::LeftButton);
     QVERIFY(!preview->RunButton()->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!window_->RunPage().Running(), 60000);
@@ -130,8 +122,6 @@ class PreviewWindowTest : public QObject {
       MakeFile(QStringLiteral("home/ann/") + name, 10);
     }
     program_->fn.CurrentCfg->ExcludeFolders() = {{Path("home/ann/dirB").toStdString(), true}};
-    window_ = std::make_unique<MainWindow>(program_->fn, program_->dialogs);
-    window_->show();
     PreviewWindow* preview = OpenPreview();
     QVERIFY(preview);
     QCOMPARE(preview->Table()->model()->rowCount(), 3);

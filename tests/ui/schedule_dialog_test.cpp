@@ -32,14 +32,10 @@ class ScheduleDialogTest : public QObject {
   QTemporaryDir home_;
   FakeRunner runner_;
 
-  Scheduler Make() {
-    return Scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
-  }
-
  private slots:
   // The dialog shows the configuration's schedule, sets it and removes it.
   void setsShowsAndRemovesTheSchedule() {
-    Scheduler scheduler = Make();
+    Scheduler scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
     ScheduleDialog dialog(scheduler, "weekly.ksp");
     dialog.show();
     QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
