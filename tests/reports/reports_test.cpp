@@ -1,4 +1,5 @@
 #include "reports/settings_report.h"
+#include "reports/text_box_writer.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel::test {
@@ -18,6 +19,7 @@ class ReportsTest : public EngineTest {
   }
   static std::string View(IReport& report) {
     MemoryTextBox box;
+    box.text = "stale";
     report.ViewReport(box);
     return box.text;
   }
@@ -83,18 +85,21 @@ TEST_F(ReportsTest, SettingsLayout) {
             std::string::npos);
 }
 
-// A moved file shows as its path, its control bytes escaped, among the run's messages.
+// A moved file shows as its path, its control bytes escaped, among the run's messages. The view
+// replaces what the box held, without breaks at its ends.
 TEST_F(ReportsTest, FileRemovalInterleavesMessagesAndMovedFiles) {
+  removals.RecordMessage("");
   removals.RecordMessage("Last run date was 2026-12-05");
   for (const char* path : {"/home/ann/a del-01-01-2026.txt", "/srv/b\ndone del-01-01-2026.txt"}) {
     auto file = std::make_shared<RemovedFile>();
     file->OriginalFilename(path);
     removals.RecordFileMoved(file);
   }
-  removals.RecordMessage("done");
+  removals.RecordMessage("  done  ");
   EXPECT_EQ(View(removals),
             "Last run date was 2026-12-05\n/home/ann/a del-01-01-2026.txt\n"
-            "/srv/b\\ndone del-01-01-2026.txt\ndone");
+            "/srv/b\\ndone del-01-01-2026.txt\n  done  ");
+  EXPECT_THROW(TextBoxWriter().WriteLn("a"), KsError);  // no box to write to
 }
 
 TEST_F(ReportsTest, PrintsTheHeaderBlockAndEndsSilentlyOnCancelOrFailure) {

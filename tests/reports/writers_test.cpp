@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "reports/print_writer.h"
-#include "reports/text_box_writer.h"
 #include "support/doubles.h"
 
 namespace kestrel::test {
@@ -45,17 +44,6 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "x 600.000000"), c.out.size() - c.in.size())
         << c.what;
   }
-}
-
-TEST(TextBoxWriterTest, JoinsLinesWithoutBreaksAtTheEnds) {
-  MemoryTextBox box;
-  box.text = "stale";
-  TextBoxWriter writer;
-  EXPECT_THROW(writer.WriteLn("a"), KsError);
-  writer.Device(&box);
-  writer.WriterHeader("Settings");
-  for (const char* line : {"", "", "  a  ", "", "b"}) writer.WriteLn(line);
-  EXPECT_EQ(box.text, "  a  \n\nb");
 }
 
 }  // namespace
