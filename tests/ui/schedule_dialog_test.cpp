@@ -59,8 +59,7 @@ class ScheduleDialogTest : public QObject {
     QCOMPARE(dialog.CrontabLine()->text(), line);
     QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
     QCOMPARE(dialog.Message()->text(),
-             "There is no systemd user instance. Add this line to your crontab "
-             "(crontab -e):");
+             "There is no systemd user instance. Add this line to your crontab (crontab -e):");
     QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), line);
     QCOMPARE(dialog.Current()->text(), "Not scheduled.");
