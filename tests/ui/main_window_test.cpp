@@ -235,10 +235,8 @@ class MainWindowTest : public QObject {
       remove->click();
       QVERIFY(!Cfg().IsDirty());
       remove->click();
-      QCOMPARE(Dialogs().shown,
-               std::vector<std::string>(2,
-                                        "Are you sure you want to remove /home/ann from the "
-                                        "list?"));
+      const std::string question = "Are you sure you want to remove /home/ann from the list?";
+      QCOMPARE(Dialogs().shown, std::vector<std::string>(2, question));
       QCOMPARE(Cfg().IncludeFolders(), (FolderList{{"/srv/share", false}}));
       QCOMPARE(Shown(list), Cfg().IncludeFolders());
     } else if (edit == "chkDisplayAllMessages") {
@@ -315,10 +313,8 @@ class MainWindowTest : public QObject {
   // Open of a file that cannot be read, or is no configuration, shows why and keeps the
   // configuration in hand with its file name, so that no later write touches that file.
   void openOfAnUnreadableFileKeepsTheConfiguration() {
-    const std::string path = program_->Path("passwd"), text = "root:x:0:0::/root:/bin/sh\n";
-    QFile file(QString::fromStdString(path));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.c_str()) == qint64(text.size()));
-    file.close();
+    const std::string path = program_->Path("xs");
+    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
     Cfg().Filename(program_->Path("mine.ksp"));
     Cfg().IsDirty(false);
     const KestrelCfg* before = &Cfg();
@@ -330,7 +326,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().shown.size(), size_t(1));
     QVERIFY2(Dialogs().shown[0].find(path + " is not a Kestrel configuration") != std::string::npos,
              Dialogs().shown[0].c_str());
-    QCOMPARE(FileBytes(path), text);
+    QCOMPARE(FileBytes(path), std::string(20, 'x'));
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
@@ -588,12 +584,10 @@ class MainWindowTest : public QObject {
 
   // Names are shown escaped; a run while another holds the lock moves nothing and says why.
   void aRealCleanUpMovesTheDueFileUnderTheRunLock() {
-    const QString tree = program_->QPath("tree"), quarantine = program_->QPath("quarantine");
+    program_->UseTree();
+    const QString tree = program_->QPath("home/ann"), quarantine = program_->QPath("quarantine");
     const QString due = tree + QStringLiteral("/budget\n del-10-31-2025.xls");
-    QVERIFY(program_->MakeDueFile("tree/budget\n del-10-31-2025.xls"));
-    Cfg().IncludeFolders() = {{tree.toStdString(), false}};
-    Cfg().ExcludeFolders().clear();
-    Cfg().QuarantineFolder(quarantine.toStdString());
+    QVERIFY(program_->MakeDueFile("home/ann/budget\n del-10-31-2025.xls"));
     auto other = std::make_unique<RunLock>(RealSys(), program_->folder.path().toStdString());
     QVERIFY(other->Acquire(program_->clock, 0));
     StartRun();
