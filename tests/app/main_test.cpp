@@ -5,8 +5,6 @@
 
 #include <gmock/gmock.h>
 
-#include <algorithm>
-
 #include "app/command_line.h"
 #include "app/commands/commands.h"
 #include "fs/run_lock.h"
@@ -19,6 +17,7 @@ namespace kestrel {
 namespace {
 
 using test::At;
+using ::testing::Contains;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
@@ -70,9 +69,8 @@ TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
   EXPECT_EQ(out, "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
   EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
   const auto log = test::Lines(LogText());
-  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
-  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Scanning Folder: " + shown),
-            1);
+  EXPECT_THAT(log, Contains("[2026-12-06 10:00:00] Kestrel completed").Times(1));
+  EXPECT_THAT(log, Contains("[2026-12-06 10:00:00] Scanning Folder: " + shown).Times(1));
 }
 
 TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {

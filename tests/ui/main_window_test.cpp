@@ -103,7 +103,6 @@ class MainWindowTest : public QObject {
     qputenv("HOME", program_->folder.path().toUtf8());
     KestrelCfg& cfg = Cfg();
     cfg.UserName("ann");
-    cfg.Company("Acme");
     cfg.QuarantineFolder("/home/ann/quarantine");
     cfg.MaxErrorsPerRun(0);
     cfg.IncludeFolders() = {{"/home/ann", true}, {"/srv/share", false}};
@@ -136,13 +135,12 @@ class MainWindowTest : public QObject {
     Dialogs().open_name = path;
     Trigger("mnuFileOpen");
     QVERIFY(!Cfg().IsDirty());
-    QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/q\uFFFD"));
+    QCOMPARE(Field("txtQuarantineFolder")->text(), "/q\uFFFD");
     auto [list, field, add, remove] = OpenTab("Exclude");
     Click(list, 0);
     QTest::mouseClick(add, Qt::LeftButton);  // the same name: no second entry
     std::get<0>(OpenTab("Include"))->item(0)->setCheckState(Qt::Unchecked);
     std::get<0>(OpenTab("Include"))->item(0)->setCheckState(Qt::Checked);
-    QVERIFY(Cfg().IsDirty());
     Trigger("mnuFileSave");
     QCOMPARE(FileBytes(path), before);
     ::unlink(path.c_str());
@@ -157,20 +155,35 @@ class MainWindowTest : public QObject {
 
   // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
   // every field, list and the configuration as they were. Enter presses Add of the tab shown only.
-  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
+  // File dialogs start in the configuration's folder, else the program's; the status bar shows
+  // the file. Ctrl+Q asks too: it closes the window as the close box does.
+  void dialogsStartWhereTheNamesAre() {
+    const std::string folder = program_->folder.path().toStdString();
     std::get<1>(OpenTab("Include"))->setText(QStringLiteral("/typed"));
     Tabs()->setCurrentIndex(0);
     QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
-    QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/home/ann/quarantine"));
-    QCOMPARE(Field("txtNewIncludeFolder")->text(), QStringLiteral("/typed"));
+    QCOMPARE(Field("txtQuarantineFolder")->text(), "/home/ann/quarantine");
+    QCOMPARE(Field("txtNewIncludeFolder")->text(), "/typed");
     QVERIFY(!Cfg().IsDirty());
     Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
     Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
-    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+    Dialogs().save_name = folder + "/sub/a.ksp";
+    QDir().mkpath(program_->folder.path() + "/sub");
+    Trigger("mnuFileSaveAs");
+    Trigger("mnuFileSaveAs");
+    QCOMPARE(Dialogs().starts,
+             (std::vector<std::string>{"/home/ann/quarantine", "", "", folder + "/q", folder + "/",
+                                       folder + "/sub/"}));
+    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
+    QCOMPARE(window_->windowTitle(), "Kestrel");
+    Dialogs().answers = {MsgResult::Cancel};
+    Field("txtUserName")->setText(QStringLiteral("bob"));
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
+    QVERIFY(window_->isVisible());
   }
 
   // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
@@ -210,7 +223,7 @@ class MainWindowTest : public QObject {
   }
   void everyEditMarksTheConfigurationChanged() {
     QFETCH(QString, edit);
-    QCOMPARE(window_->StatusText(), QStringLiteral("(not saved yet)"));
+    QCOMPARE(window_->StatusText(), "(not saved yet)");
     auto [list, field, add, remove] = OpenTab("Include");
     if (edit == "tick") {
       list->item(1)->setCheckState(Qt::Checked);
@@ -241,7 +254,7 @@ class MainWindowTest : public QObject {
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
-    QCOMPARE(window_->StatusText(), QStringLiteral("(not saved yet) [modified]"));
+    QCOMPARE(window_->StatusText(), "(not saved yet) [modified]");
   }
 
   // New, Open and close ask before they lose changes, and Yes saves first. A row that expects
@@ -442,7 +455,7 @@ class MainWindowTest : public QObject {
     Field("txtQuarantineFolder")->setFocus();
     Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
     QVERIFY(!Field("txtPurgeAfterDays")->isEnabled());  // the purge serves a quarantine only
-    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), QStringLiteral("Not used with the Trash"));
+    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), "Not used with the Trash");
     Field("txtCompany")->setFocus();
     Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
@@ -519,8 +532,7 @@ class MainWindowTest : public QObject {
     expected << "Clean-up completed at 2026-12-06 10:02:36."
              << "200 files moved, 1.00 MB, 200 warnings";
     QCOMPARE(RunLines(), expected);
-    QCOMPARE(Progress(),
-             QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
+    QCOMPARE(Progress(), "Folders scanned: 0    Files moved: 200    MB moved: 1.00");
   }
 
   // While a run goes on only help, Exit and Stop stay open to the user; once discovery is done
@@ -550,8 +562,7 @@ class MainWindowTest : public QObject {
     window_->resize(window_->minimumSizeHint());
     StartRun(false);
     started.get_future().wait();
-    QTRY_COMPARE(Progress(),
-                 QStringLiteral("Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50"));
+    QTRY_COMPARE(Progress(), "Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50");
     auto* bar = Find<QProgressBar>("prgMove");
     QTRY_VERIFY(bar->isVisible());
     QCOMPARE(bar->value(), 1);
@@ -606,27 +617,7 @@ class MainWindowTest : public QObject {
              (QStringList{"[File Moved] " + tree + "/budget\\n del-10-31-2025.xls", done,
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
-    QCOMPARE(Progress(),
-             QStringLiteral("Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00"));
-  }
-
-  // File dialogs start in the configuration's folder, else the program's; the status bar
-  // shows the file and a mark while it has unsaved changes.
-  void fileDialogsAndStatusBar() {
-    const std::string folder = program_->folder.path().toStdString();
-    Dialogs().save_name = folder + "/sub/a.ksp";
-    QDir().mkpath(program_->folder.path() + "/sub");
-    Trigger("mnuFileSaveAs");
-    Trigger("mnuFileSaveAs");
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{folder + "/", folder + "/sub/"}));
-    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrel"));
-    // Ctrl+Q asks too: it closes the window as the close box does.
-    Dialogs().answers = {MsgResult::Cancel};
-    Field("txtUserName")->setText(QStringLiteral("bob"));
-    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
-    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
-    QVERIFY(window_->isVisible());
+    QCOMPARE(Progress(), "Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00");
   }
 
   // The window grows from its design size with the desktop's font; the lists and the run

@@ -34,17 +34,17 @@ class ReportTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QVERIFY(view.screen()->availableGeometry().contains(view.frameGeometry()));
     view.Load();
-    QCOMPARE(view.windowTitle(), QStringLiteral("Kestrel"));
-    QCOMPARE(view.ReportBox()->toPlainText(), QStringLiteral("(No Report Loaded)\n"));
+    QCOMPARE(view.windowTitle(), "Kestrel");
+    QCOMPARE(view.ReportBox()->toPlainText(), "(No Report Loaded)\n");
     WarningReport warnings(clock_);
     for (const char* w : {"Access denied: /srv/a del-01-01-2026", "", "Read only: /srv/b"})
       warnings.RecordWarning(w);
     view.SetReport(&warnings);
     view.Load();
-    QCOMPARE(view.windowTitle(), QStringLiteral("Kestrel - Warning Report"));
+    QCOMPARE(view.windowTitle(), "Kestrel - Warning Report");
     QVERIFY(view.Description()->text().startsWith("This report shows warnings about:\n"));
     QCOMPARE(view.ReportBox()->toPlainText(),
-             QStringLiteral("Access denied: /srv/a del-01-01-2026\n\nRead only: /srv/b"));
+             "Access denied: /srv/a del-01-01-2026\n\nRead only: /srv/b");
   }
 
   // The controls keep their margins and heights (in twips, at 96 DPI 15 to the pixel) and follow

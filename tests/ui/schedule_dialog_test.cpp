@@ -38,17 +38,16 @@ class ScheduleDialogTest : public QObject {
     Scheduler scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
     ScheduleDialog dialog(scheduler, "weekly.ksp");
     dialog.show();
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
     QVERIFY(!dialog.RemoveButton()->isEnabled());
     dialog.Calendar()->setCurrentText(QStringLiteral("daily"));
     QTest::mouseClick(dialog.ScheduleButton(), Qt::LeftButton);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Scheduled: daily"));
-    QCOMPARE(dialog.Message()->text(),
-             QStringLiteral("Scheduled weekly.ksp (daily): kestrel@weekly.ksp.timer"));
+    QCOMPARE(dialog.Current()->text(), "Scheduled: daily");
+    QCOMPARE(dialog.Message()->text(), "Scheduled weekly.ksp (daily): kestrel@weekly.ksp.timer");
     QVERIFY(!dialog.CrontabLine()->isVisible());
 
     QTest::mouseClick(dialog.RemoveButton(), Qt::LeftButton);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
     QVERIFY(!dialog.RemoveButton()->isEnabled());
 
     // Without a user manager the crontab line stands in a field of its own, and Copy copies it.
@@ -60,11 +59,11 @@ class ScheduleDialogTest : public QObject {
     QCOMPARE(dialog.CrontabLine()->text(), line);
     QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
     QCOMPARE(dialog.Message()->text(),
-             QStringLiteral("There is no systemd user instance. Add this line to your crontab "
-                            "(crontab -e):"));
+             "There is no systemd user instance. Add this line to your crontab "
+             "(crontab -e):");
     QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), line);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
   }
 };
 
