@@ -123,22 +123,11 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesRunDateAndLink)
             "IncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=0\n");
 }
 
-// A file swapped for a FIFO between reading and writing is left as it is.
-TEST_F(ConfigFileTest, AWriteNeverReplacesWhatIsNotARegularFile) {
-  WriteFile(Ksp(), "[General]\n");
-  ProfileStore store(RealSys());
-  store.SetFileName(Ksp());
-  store.Read();
-  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
-  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
-  EXPECT_THROW(store.PutString("General", "RunDate", "2026-12-06 10:00:00"), KsError);
-  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
-}
-
 // A write killed once its temporary had a name leaves it behind; the next write removes it,
 // with or without anonymous files, but not a temporary in use, another user's, or a name that
-// is not of Kestrel's pattern.
-TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
+// is not of Kestrel's pattern. A file swapped for a FIFO between reading and writing is left as
+// it is.
+TEST_F(ConfigFileTest, WritesRemoveWhatAKilledOneLeftAndReplaceOnlyARegularFile) {
   const bool root = ::geteuid() == 0;
   for (const char* name : {".kestrel-inuse.tmp", ".kestrel-theirs.tmp", ".kestrel-notes"})
     WriteFile(home / name, "");
@@ -166,6 +155,14 @@ TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
     EXPECT_EQ(test::Names(home.Path()), kept);
   }
   ::close(in_use);
+
+  ProfileStore store(RealSys());
+  store.SetFileName(Ksp());
+  store.Read();
+  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
+  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
+  EXPECT_THROW(store.PutString("General", "RunDate", "3"), KsError);
+  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
 }
 
 TEST_F(ConfigFileTest, FlagsAndNumbersAcceptTheirFormsOnly) {

@@ -46,6 +46,11 @@ for file in "$work/empty.ksp" "$work/passwd" "$work/nul.ksp"; do
 done
 [ -e "$work/target del-01-01-2030.txt" ] || { echo "FAIL: a refused mark renamed"; failed=1; }
 
+for threads in abc 0; do
+  expect "KESTREL_THREADS=$threads is refused" 2 "" \
+    "^kestrel: KESTREL_THREADS must be a positive whole number" -- \
+    env KESTREL_THREADS=$threads "$kestrel" --runs
+done
 expect "--runs takes no operand" 2 "" "^kestrel: extra operand 'extra'" -- "$kestrel" --runs extra
 expect "--purge takes one configuration" 2 "" "^kestrel: extra operand 'extra'" -- \
   "$kestrel" --purge "$work/empty.ksp" extra

@@ -28,16 +28,12 @@ class ReportsTest : public EngineTest {
   }
 };
 
+// The numbers and the prefix are a new configuration's own.
 TEST_F(ReportsTest, SettingsLayout) {
   KestrelCfg& cfg = Cfg();
   cfg.UserName("ann\tx");
   cfg.Company("Acme Ltd");
-  cfg.PrefixToken("del-");
   cfg.QuarantineFolder("/home/ann/ksquarantine");
-  cfg.MaxMBPerRun(50);
-  cfg.MaxErrorsPerRun(10);
-  cfg.MaxKBLogFile(512);
-  cfg.DisplayAllMessages(true);
   cfg.IncludeFolders() = {{"/home/ann/docs", true}, {"/srv/share\n * /", false}};
   cfg.ExcludeFolders() = {{"/home/ann/docs/keep", true}};
   const std::string rule(41, '-');
