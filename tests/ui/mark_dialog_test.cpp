@@ -13,17 +13,16 @@ namespace {
 class MarkDialogTest : public QObject {
   Q_OBJECT
 
-  QString File(const QString& name) {
-    const QString path = dir_.filePath(name);
-    std::ofstream(path.toStdString()) << "x";
+  std::string File(const QString& name) {
+    const std::string path = dir_.filePath(name).toStdString();
+    std::ofstream(path) << "x";
     return path;
   }
 
  private slots:
   void showsTheNewNamesThenMarksWhatItCan() {
-    const std::vector<std::string> files = {File("budget.xls").toStdString(),
-                                            File("notes.txt").toStdString(),
-                                            File("notes del-01-06-2027.txt").toStdString()};
+    const std::vector<std::string> files = {File("budget.xls"), File("notes.txt"),
+                                            File("notes del-01-06-2027.txt")};
     MarkDialog dialog(RealSys(), "del-", *DateTime::FromCivil(2026, 12, 6, 10), files);
     dialog.show();
     const QAbstractItemModel* names = dialog.Names()->model();

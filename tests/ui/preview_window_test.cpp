@@ -87,8 +87,7 @@ class PreviewWindowTest : public QObject {
              "[Warning] File cannot be moved because it is read-only: " +
                  Path("home/ann/locked del-11-01-2026.txt"));
     QCOMPARE(preview->Status()->text(),
-             "Run would move 3 files, 0.01 MB, with 1 error. Nothing has been "
-             "moved.");
+             "Run would move 3 files, 0.01 MB, with 1 error. Nothing has been moved.");
     QVERIFY(QFile::exists(Path("home/ann/budget del-10-31-2026.xls")));
     QVERIFY(!QFile::exists(Path("quarantine")));
     QVERIFY(!QFile::exists(Path("Kestrel.log")));

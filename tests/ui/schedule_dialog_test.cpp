@@ -13,7 +13,6 @@ namespace {
 // systemctl and systemd-analyze as the test sets them: a user manager or none.
 struct FakeRunner : ProgramRunner {
   int Run(const std::vector<std::string>& argv, std::string* output) override {
-    calls.push_back(argv.size() > 2 ? argv[2] : argv[0]);
     if (argv[0] == "systemd-analyze") return 0;
     if (argv[2] == "show-environment") return manager ? 0 : 1;
     if (argv[2] == "show" && output)
@@ -21,7 +20,6 @@ struct FakeRunner : ProgramRunner {
     return 0;
   }
   bool manager = true;
-  std::vector<std::string> calls;
 };
 
 }  // namespace
@@ -59,8 +57,7 @@ class ScheduleDialogTest : public QObject {
     QCOMPARE(dialog.CrontabLine()->text(), line);
     QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
     QCOMPARE(dialog.Message()->text(),
-             "There is no systemd user instance. Add this line to your crontab "
-             "(crontab -e):");
+             "There is no systemd user instance. Add this line to your crontab (crontab -e):");
     QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), line);
     QCOMPARE(dialog.Current()->text(), "Not scheduled.");
