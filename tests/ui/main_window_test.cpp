@@ -215,7 +215,6 @@ class MainWindowTest : public QObject {
   void everyEditMarksTheConfigurationChanged_data() {
     QTest::addColumn<QString>("edit");
     QTest::newRow("text field") << "txtUserName";
-    QTest::newRow("number field") << "txtMaxMBPerRun";
     QTest::newRow("purge field") << "txtPurgeAfterDays";
     QTest::newRow("check box") << "chkDisplayAllMessages";
     QTest::newRow("tick") << "tick";
