@@ -369,9 +369,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(field->text(), kept ? typed : QString());
     const bool duplicate = kept && !typed.trimmed().isEmpty() && answer != kNo;
     QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1) + duplicate);
-    if (duplicate) {
+    if (duplicate)
       QCOMPARE(Dialogs().shown.back(), typed.toStdString() + " is already in the list.");
-    }
   }
 
   // Folders dropped from a file manager are added; files are not.

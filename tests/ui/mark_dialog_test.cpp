@@ -7,7 +7,6 @@
 #include "ui/window_fixture.h"
 
 namespace kestrel::test {
-namespace {
 
 // Now is 2026-12-06 10:00.
 class MarkDialogTest : public QObject {
@@ -34,9 +33,8 @@ class MarkDialogTest : public QObject {
                                                 dir_.filePath("notes del-01-06-2027.txt"),
                                             "notes del-01-06-2027.txt"}));
 
-    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
       if (button->text() == QLatin1String("1 week")) button->click();
-    }
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2026, 12, 13));
     QCOMPARE(Column(names, 1).first(), "budget del-12-13-2026.xls");
 
@@ -57,7 +55,6 @@ class MarkDialogTest : public QObject {
   QTemporaryDir dir_;
 };
 
-}  // namespace
 }  // namespace kestrel::test
 
 QTEST_MAIN(kestrel::test::MarkDialogTest)
