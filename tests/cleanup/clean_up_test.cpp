@@ -239,7 +239,6 @@ TEST_F(CleanUpTest, QuarantineFolderIsCreatedOrTheRunEndsThroughItsHandler) {
 
 TEST_F(CleanUpTest, RunsNeverScanTheirOwnDestinations) {
   test::EnvVar data_home("XDG_DATA_HOME", data + "/share");
-  Cfg().QuarantineFolder("");
   Due("b del-12-01-2026.txt");
   // The quarantine folder inside the include tree, named through a link.
   fs::create_directories(data + "/q");
