@@ -396,10 +396,8 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string first = Last().name;
   // A journal of a run whose every move failed, kept by an older Kestrel, is passed over.
-  WriteFile(JournalFolder(fn) + "/2026-12-08T00-00-00.tsv",
-            std::string(kHead) + kIntent +
-                "failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n",
-            0600);
+  Journal("2026-12-08T00-00-00",
+          kIntent + std::string("failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n"));
   Strings lines;
   const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
   const auto restore = [&](const RestoreRequest& request) {
@@ -441,6 +439,9 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
 // when the run died; recovery settles it once.
 TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
   const std::string a = data + "/a del-01-01-2020.txt", qa = q + "/a del-01-01-2020.txt";
+  const auto copy = [&](const char* text) {
+    WriteFile(qa, text), test::SetStamp(qa, At(2019, 1, 1));
+  };
   const struct {
     const char* what;
     std::function<void()> crash;
@@ -448,15 +449,10 @@ TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
     State state;
   } cases[] = {
       {"a whole copy beside its source, and a partial one",
-       [&] {
-         ASSERT_EQ(std::system(("cp -p '" + a + "' '" + qa + "'").c_str()), 0);
-         WriteFile(q + "/.kestrel-abc123", "par");
-       },
-       false, true, State::kMoved},
+       [&] { copy("whole"), WriteFile(q + "/.kestrel-abc123", "par"); }, false, true,
+       State::kMoved},
       {"renamed, outcome lost", [&] { fs::rename(a, qa); }, false, true, State::kMoved},
-      {"a copy that differs is not the file",
-       [&] { WriteFile(qa, "other"), test::SetStamp(qa, At(2019, 1, 1)); }, true, true,
-       State::kFailed},
+      {"a copy that differs is not the file", [&] { copy("other"); }, true, true, State::kFailed},
       {"nothing moved yet", [] {}, true, false, State::kFailed},
   };
   for (const auto& c : cases) {
@@ -517,22 +513,16 @@ class PurgeTest : public JournalTest {
   // The warnings of a purge in a forked child, after what enter returns (it makes a
   // namespace, becomes another user).
   std::string PurgeInChild(const std::function<std::string()>& enter) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
+    const std::string out = tree / "purge.txt";
     if (const pid_t pid = ::fork(); pid != 0) {
-      ::close(fds[1]);
-      std::string text;
-      char buf[512];
-      for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-      ::close(fds[0]);
       ::waitpid(pid, nullptr, 0);
-      return text;
+      return ReadFile(out);
     }
+    std::ofstream file(out);  // opened before the child becomes another user
     std::string text = enter();
     MountSys sys;
     RunPurge(MakeSetup(30, sys), {{}, [&](const std::string& t) { text += t + "\n"; }, {}});
-    (void)!::write(fds[1], text.data(), text.size());
+    file << text << std::flush;
     ::_exit(0);
   }
   static Strings Names(const std::vector<PurgeItem>& items) {
@@ -779,16 +769,14 @@ TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappensAndASignalStopsTheRun) 
     for (const std::string& gone : {data, q, JournalFolder(fn)}) fs::remove_all(gone);
     for (int i = 0; i < 5; ++i)  // five due files of 1 MB
       MakeFile(data + "/f" + std::to_string(i) + " del-01-01-2020.bin", 1000000, At(2019, 1, 1));
-    sys.early.clear();
-    sys.steps = 0, sys.bind_mount = c.bind_mount;
-    sys.space.reset();
-    if (c.free_blocks != 0) sys.space = {c.free_blocks, 4096};
-    sys.signal_at = c.signal != 0 ? 2 : 0, sys.signal = c.signal;
     Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));  // the run before wrote its own back
     Cfg().MaxMBPerRun(c.max_mb);
     ASSERT_TRUE(Cfg().Save());
     const pid_t child = ::fork();
-    if (child == 0) {
+    if (child == 0) {  // the double's state is the child's alone
+      sys.bind_mount = c.bind_mount;
+      if (c.free_blocks != 0) sys.space = {c.free_blocks, 4096};
+      sys.signal_at = c.signal != 0 ? 2 : 0, sys.signal = c.signal;
       (void)!std::freopen("/dev/null", "w", stdout);
       const int status = Main(fn, {"-s:" + Cfg().Filename()}, [](Functions&) { return 2; });
       for (const std::string& name : sys.early)
