@@ -156,8 +156,8 @@ std::string CheckMove(const std::string& from, const std::string& dest, const Fi
       ++whole[rel];
     }
     if (info.empty()) continue;
-    const auto trash_info = Read(info + "/" + name + ".trashinfo");
-    if (!trash_info || trash_info->find("\nPath=" + path_field + "\n") == std::string::npos)
+    const std::string trash_info = Read(info + "/" + name + ".trashinfo").value_or("");
+    if (trash_info.find("\nPath=" + path_field + "\n") == std::string::npos)
       return "no whole .trashinfo for the trashed " + name;
   }
   for (const auto& [rel, n] : whole) {
@@ -332,7 +332,7 @@ long CrashAtEveryStep(const Operation& op, Strings& faults) {
 
 int main(int argc, char** argv) {
   using namespace kestrel::crash;
-  using kestrel::RealSys;
+  using kestrel::RealSys, kestrel::Sys;
   const char* tmp = std::getenv("TMPDIR");
   root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrel-crash-XXXXXX";
   if (mkdtemp(root.data()) == nullptr) return 2;
@@ -346,7 +346,7 @@ int main(int argc, char** argv) {
   setenv("LC_ALL", "C", 1);
 
   ExdevSys exdev(RealSys());
-  kestrel::Sys& across = other_fs.empty() ? static_cast<kestrel::Sys&>(exdev) : RealSys();
+  Sys& across = other_fs.empty() ? static_cast<Sys&>(exdev) : RealSys();
   const std::string far = other_fs.empty() ? quarantine : other_fs + "/t/q";
   std::printf("second file system: %s\n",
               other_fs.empty() ? "none; renames between folders made to fail with EXDEV"
@@ -365,13 +365,12 @@ int main(int argc, char** argv) {
       Move("restore from the run journal", across, far, file, {{"", Content(200000, 'r')}}, true),
       ConfigWrite(
           "configuration Save of 1,000 folders", [] { SaveConfig(RealSys(), "old"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "new"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "new"); }, "[Include]", "/new/folder 999"),
+          [](Sys& s) { SaveConfig(s, "new"); }, [](Sys& s) { SaveConfig(s, "new"); }, "[Include]",
+          "/new/folder 999"),
       ConfigWrite(
           "RunDate write-back", [] { WriteConfig(quarantine, "; the user's own line\n"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "", kOpTime); },
-          [](kestrel::Sys& s) { Kestrel(s, kNextRun); }, "; the user's own line\n",
-          "RunDate=" + kOpTime.ToIsoText()),
+          [](Sys& s) { SaveConfig(s, "", kOpTime); }, [](Sys& s) { Kestrel(s, kNextRun); },
+          "; the user's own line\n", "RunDate=" + kOpTime.ToIsoText()),
       PurgeOfAFolder(),
   };
   int faults = 0;

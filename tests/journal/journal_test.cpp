@@ -211,9 +211,8 @@ class JournalTest : public test::EngineTest {
     test::MakeLink("a del-01-01-2020.txt", data + "/ln del-01-01-2020");
     ASSERT_EQ(::chmod((data + "/sub/deeper").c_str(), 0710), 0);  // the restore makes it again
     if (::geteuid() == 0) {
-      ASSERT_EQ(::chown((data + "/sub").c_str(), 1234, 1234), 0);
-      ASSERT_EQ(::chown((proj + "/sub/x").c_str(), 1234, 1234), 0);
-      ASSERT_EQ(::lchown((data + "/ln del-01-01-2020").c_str(), 1234, 1234), 0);
+      for (const std::string& p : {data + "/sub", proj + "/sub/x", data + "/ln del-01-01-2020"})
+        ASSERT_EQ(::lchown(p.c_str(), 1234, 1234), 0) << p;
       ASSERT_EQ(::setxattr((proj + "/two").c_str(), "trusted.k", "root", 4, 0), 0);
     }
     for (const std::string& p : {proj, proj + "/one", proj + "/sub/x"})
@@ -299,11 +298,10 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     }
     // The restore makes the folders again; on one file system, a restore that put b back and
     // died before its journal lines were written counts it as restored.
-    if (where == "same") {
+    if (where == "same")
       fs::rename(landed + "/b del-02-02-2020.doc", data + "/sub/deeper/b del-02-02-2020.doc");
-    } else {
+    else
       fs::remove_all(data + "/sub");
-    }
     // A copy back that fails keeps its source.
     for (const int err :
          where == "across" ? std::vector<int>{ENOSPC, EACCES, EINTR} : std::vector<int>{}) {
@@ -399,10 +397,9 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   Journal("2026-12-08T00-00-00",
           kIntent + std::string("failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n"));
   Strings lines;
-  const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
   const auto restore = [&](const RestoreRequest& request) {
     lines.clear();
-    return RestoreFiles(fn, request, out);
+    return RestoreFiles(fn, request, [&](const RestoreNote& note) { lines.push_back(note.line); });
   };
   const struct {
     RestoreRequest request;
@@ -564,10 +561,9 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   }
   // Restored after a move 60 days ago, moved again 10 days ago: 10 days old.
   WriteFile(q + "/again", "ab");
-  const std::string old = Moved(1, "again", now.AddSeconds(-60 * kDay)) +
-                          "restoring\t1\t2026-10-02T00:00:00\nrestored\t1\t2026-10-02T00:00:00\t"
-                          "/data/again\n";
-  Journal("2026-10-01T00-00-00", old);
+  Journal("2026-10-01T00-00-00", Moved(1, "again", now.AddSeconds(-60 * kDay)) +
+                                     "restoring\t1\t2026-10-02T00:00:00\n" +
+                                     "restored\t1\t2026-10-02T00:00:00\t" + data + "/again\n");
   Journal("2026-11-01T00-00-00", body + Moved(++n, "again", now.AddSeconds(-10 * kDay)));
 
   Fd folder;
