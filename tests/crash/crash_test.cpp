@@ -116,8 +116,7 @@ int InChild(const std::function<int()>& body) {
   if (pid < 0) return -1;
   if (pid == 0) _exit(body());
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // `kestrel` at the given time, its output aside (a child's output would only bury the

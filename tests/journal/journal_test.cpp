@@ -482,14 +482,10 @@ class MountSys : public test::FaultSys {
  public:
   int StatX(int dirfd, const char* path, int flags, unsigned mask, struct statx* out) override {
     const int rc = FaultSys::StatX(dirfd, path, flags, mask, out);
-    if (rc == 0 && (std::string_view(path) == "mnt" || (*path == '\0' && Named(dirfd, "/mnt"))))
-      out->stx_mnt_id += 1000;
+    const std::string name =  // an empty path is the folder dirfd holds
+        *path != '\0' ? path : fs::read_symlink("/proc/self/fd/" + std::to_string(dirfd)).string();
+    if (rc == 0 && (name == "mnt" || name.ends_with("/mnt"))) out->stx_mnt_id += 1000;
     return rc;
-  }
-
- private:
-  static bool Named(int fd, std::string_view suffix) {
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).string().ends_with(suffix);
   }
 };
 
