@@ -92,11 +92,11 @@ std::string Temporary() {
   return "";
 }
 
+// Both trees empty but for the quarantine folders, home and src.
 void Fresh() {
-  fs::remove_all(root + "/t");
-  if (!other_fs.empty()) fs::remove_all(other_fs + "/t");
-  for (const std::string& f : {home, src, quarantine}) fs::create_directories(f);
-  if (!other_fs.empty()) fs::create_directories(other_fs + "/t/q");
+  for (const std::string& tree : {root, other_fs})
+    if (!tree.empty()) fs::remove_all(tree + "/t"), fs::create_directories(tree + "/t/q");
+  for (const std::string& f : {home, src}) fs::create_directories(f);
 }
 
 void WriteConfig(const std::string& quarantine_folder, const std::string& extra = "") {
