@@ -5,6 +5,7 @@
 #include "app/commands/forecast.h"
 #include "app/commands/preview.h"
 #include "app/main_routine.h"
+#include "fs/run_lock.h"
 #include "preview/forecast.h"
 #include "preview/preview.h"
 #include "support/engine_fixture.h"
@@ -117,20 +118,42 @@ TEST_F(PreviewCommandTest, ExitStatusIsTheOneTheRunWouldHave) {
 TEST_F(PreviewCommandTest, PreviewThenRunPurgeWhatTheJournalVouchesFor) {
   fs::remove_all(data / "sub");  // its files would come due within the 30 days
   Save(home / "q", 30);
-  const std::string moved = home / "q/a\\n del-11-30-2026.txt";
+  // As shown (its line break escaped) and as it is.
+  const std::string moved = home / "q/a\\n del-11-30-2026.txt",
+                    file = home / "q/a\n del-11-30-2026.txt";
   Out({"weekly.ksp"});
   EXPECT_EQ(test::LStat(home / "q").st_mode & 07777, 0700u);
   clock.Advance(30 * 86400 - 1);
   EXPECT_EQ(Out({"--purge", "weekly.ksp"}),
             std::vector<std::string>{"Purge: 0 items, 0 bytes, 0 errors"});
+  EXPECT_THAT(Out({"--forecast", "1", "weekly.ksp"}),
+              Contains("[Purge Due] 1500 2027-01-05 " + moved));
+  EXPECT_THAT(Out({"--json", "--forecast", "1", "weekly.ksp"}),
+              Contains(R"({"type":"purge_due","path":")" + moved +
+                       R"(","size":1500,"due_date":"2027-01-05"})"));
   clock.Advance(1);
   EXPECT_EQ(Out({"--preview", "weekly.ksp"}),
             (std::vector<std::string>{"[Would Purge] 1500 2026-12-06 " + moved,
                                       "Preview: 0 files, 0 bytes, 0 errors, end completed, 1 to "
                                       "purge (1500 bytes); nothing was moved"}));
+  EXPECT_THAT(
+      Out({"--json", "--preview", "weekly.ksp"}),
+      Contains(R"({"type":"purge","path":")" + moved + R"(","size":1500,"date":"2026-12-06"})"));
+  {  // a held lock stops a purge; a quarantine others can write stops only the run's purge
+    RunLock other(RealSys(), home.Path());
+    ASSERT_TRUE(other.Acquire(clock, 0));
+    EXPECT_EQ(Out({"--purge", "weekly.ksp"}, kExitRunFailed), std::vector<std::string>{});
+  }
+  ::chmod((home / "q").c_str(), 0770);
+  EXPECT_THAT(Out({"weekly.ksp"}),
+              Contains("[Warning] Purge refused, " + home / "q" +
+                       " can be written by others (chmod go-w " + home / "q" + ")"));
+  EXPECT_TRUE(fs::exists(file));
+  ::chmod((home / "q").c_str(), 0700);
+  clock.Advance(1);
   EXPECT_THAT(Out({"weekly.ksp"}), Contains("[Purged] 1500 " + moved));
   EXPECT_THAT(LogText(), HasSubstr("Items purged: 1\n"));
-  EXPECT_FALSE(fs::exists(moved));
+  EXPECT_FALSE(fs::exists(file));
   clock.Advance(1);
   EXPECT_EQ(Out({"--json", "--purge", "weekly.ksp"}),
             std::vector<std::string>{

@@ -75,10 +75,11 @@ class DiscoveryTest : public test::EngineTest {
 // (upper case first), whatever order the file system lists them in.
 TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderOutsideExcludedFolders) {
   using Strings = std::vector<std::string>;
-  const std::string a = root + "/a del-01-01-2020.txt", folder = root + "/del-01-01-2020 folder",
-                    b = root + "/Sub/b del-02-02-2020.doc", c = root + "/Sub/Deep/c DEL-03-03-2020",
-                    d = root + "/Old/d del-04-04-2020.txt",
-                    e = root + "/Other/e del-05-05-2020.txt", nowhere = home / "nowhere";
+  const std::string sub = root + "/Sub", old = root + "/Old", other = root + "/Other",
+                    a = root + "/a del-01-01-2020.txt", folder = root + "/del-01-01-2020 folder",
+                    b = sub + "/b del-02-02-2020.doc", c = sub + "/Deep/c DEL-03-03-2020",
+                    d = old + "/d del-04-04-2020.txt", e = other + "/e del-05-05-2020.txt",
+                    nowhere = home / "nowhere";
   const struct {
     const char* what;
     Folder2Clean include, exclude;  // an exclude entry "" excludes nothing
@@ -88,16 +89,14 @@ TEST_F(DiscoveryTest, FindsMarkedEntriesDepthFirstInByteOrderOutsideExcludedFold
   } cases[] = {
       // clang-format off
       {"all", {root, true}, {}, true, {a, folder, d, e, b, c},
-       {root, root + "/Old", root + "/Other", root + "/Sub", root + "/Sub/Deep", folder}, 6},
+       {root, old, other, sub, sub + "/Deep", folder}, 6},
       {"excluded, case and separator ignored; quiet: include folders alone logged",
        {root, true}, {root + "/old/", false}, false, {a, folder, e, b, c}, {root}, 5},
-      {"exclude with subfolders above the include", {root + "/Sub", true}, {root, true}, true,
-       {}, {}, 0},
-      {"exclude without subfolders above the include", {root + "/Sub", true}, {root, false},
-       true, {b, c}, {root + "/Sub", root + "/Sub/Deep"}, 2},
+      {"exclude with subfolders above the include", {sub, true}, {root, true}, true, {}, {}, 0},
+      {"exclude without subfolders above the include", {sub, true}, {root, false}, true, {b, c},
+       {sub, sub + "/Deep"}, 2},
       {"without subfolders", {root, false}, {}, true, {a, folder}, {root}, 1},
-      {"missing folder: logged and counted, no error", {nowhere, true}, {}, true, {}, {nowhere},
-       1},
+      {"missing folder: logged and counted, no error", {nowhere, true}, {}, true, {}, {nowhere}, 1},
       // clang-format on
   };
   for (const auto& k : cases) {

@@ -83,8 +83,9 @@ TEST_F(ConfigFileTest, MissingFileLoadsTheDefaultsOfTheFileNotOfConstruction) {
             std::tuple("", "", "", 50, 10, 512, true, 0, At(2026, 12, 5, 10, 0, 0), false));
 }
 
-// Indexes past three digits take more; a shorter list leaves stale keys that are never read.
-TEST_F(ConfigFileTest, ThousandFoldersSaveAndAShorterListReloads) {
+// Indexes past three digits take more; a shorter list leaves stale keys that are never read. A
+// value with a line break fails the save before its first write.
+TEST_F(ConfigFileTest, ThousandFoldersSaveAShorterListReloadsAndALineBreakIsRefused) {
   Cfg().Filename(Ksp());
   for (int i = 1; i <= 1001; ++i)
     Cfg().ExcludeFolders().emplace_back("/x" + std::to_string(i), i % 2);
@@ -96,6 +97,15 @@ TEST_F(ConfigFileTest, ThousandFoldersSaveAndAShorterListReloads) {
   for (const char* line : {"Folder001=/x1\n", "Folder999=/x999\n", "Folder1000=/x1000\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_EQ(Reload()->ExcludeFolders(), Cfg().ExcludeFolders());
+
+  Cfg().ExcludeFolders().emplace_back("/evil\n[Options]\nPrefixToken=", true);
+  Cfg().IsDirty(true);
+  EXPECT_FALSE(Cfg().Save());
+  EXPECT_EQ(ReadFile(Ksp()), text);
+  EXPECT_TRUE(Cfg().IsDirty());
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].number, kAppError);
+  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Save\nProfileStore");
 }
 
 // The first of two equal keys is the one read and replaced; new keys go after the last key of
@@ -123,22 +133,11 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesRunDateAndLink)
             "IncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=0\n");
 }
 
-// A file swapped for a FIFO between reading and writing is left as it is.
-TEST_F(ConfigFileTest, AWriteNeverReplacesWhatIsNotARegularFile) {
-  WriteFile(Ksp(), "[General]\n");
-  ProfileStore store(RealSys());
-  store.SetFileName(Ksp());
-  store.Read();
-  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
-  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
-  EXPECT_THROW(store.PutString("General", "RunDate", "2026-12-06 10:00:00"), KsError);
-  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
-}
-
 // A write killed once its temporary had a name leaves it behind; the next write removes it,
 // with or without anonymous files, but not a temporary in use, another user's, or a name that
-// is not of Kestrel's pattern.
-TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
+// is not of Kestrel's pattern. A file swapped for a FIFO between reading and writing is left as
+// it is.
+TEST_F(ConfigFileTest, WritesRemoveWhatAKilledOneLeftAndReplaceOnlyARegularFile) {
   const bool root = ::geteuid() == 0;
   for (const char* name : {".kestrel-inuse.tmp", ".kestrel-theirs.tmp", ".kestrel-notes"})
     WriteFile(home / name, "");
@@ -166,6 +165,14 @@ TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
     EXPECT_EQ(test::Names(home.Path()), kept);
   }
   ::close(in_use);
+
+  ProfileStore store(RealSys());
+  store.SetFileName(Ksp());
+  store.Read();
+  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
+  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
+  EXPECT_THROW(store.PutString("General", "RunDate", "3"), KsError);
+  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
 }
 
 TEST_F(ConfigFileTest, FlagsAndNumbersAcceptTheirFormsOnly) {
@@ -240,21 +247,6 @@ TEST_F(ConfigFileTest, FailedLoadsKeepWhatWasReadAndRefusedFilesAreNeverWritten)
     EXPECT_FALSE(cfg.Save());
     EXPECT_EQ(ReadFile(Ksp()), c.text);
   }
-}
-
-TEST_F(ConfigFileTest, ValueWithALineBreakFailsAndLeavesTheFileAsItWas) {
-  Cfg().Filename(Ksp());
-  Cfg().IncludeFolders().emplace_back("/a", true);
-  ASSERT_TRUE(Cfg().Save());
-  const std::string before = ReadFile(Ksp());
-  Cfg().IncludeFolders().emplace_back("/evil\n[Options]\nPrefixToken=", true);
-  Cfg().IsDirty(true);
-  EXPECT_FALSE(Cfg().Save());
-  EXPECT_EQ(ReadFile(Ksp()), before);
-  EXPECT_TRUE(Cfg().IsDirty());
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].number, kAppError);
-  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Save\nProfileStore");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ using Lines = std::vector<std::string>;
 
 // Page 12000 twips: margin 600. Printable 11000: room 9800, i.e. 98 characters of 100 twips.
 TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
-  const std::string full(98, 'x'), a(98, 'a'), b(98, 'b');
+  const std::string full(98, 'x'), a(98, 'a'), b(98, 'b'), lead = "  " + a.substr(2);
   std::string accented;
   for (int i = 0; i < 99; ++i) accented += "\xC3\xA9";
   const struct {
@@ -22,9 +22,7 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
       {"exactly the width", {full}, {full, ""}},
       {"one character over", {full + "y"}, {full, "y", ""}},
       {"several lines over", {a + b + "cc"}, {a, b, "cc", ""}},
-      {"leading spaces after the cut",
-       {"  " + a.substr(2) + "     c  "},
-       {"  " + a.substr(2), "c", ""}},
+      {"leading spaces after the cut", {lead + "     c  "}, {lead, "c", ""}},
       {"trailing spaces", {full + "   "}, {full, ""}},
       {"NUL", {std::string("kept  \0hidden", 13)}, {"kept", ""}},
       {"characters, not bytes", {accented}, {accented.substr(0, 196), "\xC3\xA9", ""}},
