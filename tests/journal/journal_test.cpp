@@ -67,15 +67,14 @@ constexpr const char* kIntent2 =
 
 TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
   const std::string moved = "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t";
-  struct Want {
-    std::vector<int> problem_lines;
-    size_t entries;
-    State state;
-    std::string facts = "";  // of the first entry, when given
-  };
   const struct {
     std::string text;
-    Want want;
+    struct {
+      std::vector<int> problem_lines;
+      size_t entries;
+      State state;
+      std::string facts = "";  // of the first entry, when given
+    } want;
   } cases[] = {
       // format 1 knew device numbers, which stand as identities of their own
       {kHead + (kIntent + moved) + "\nend\t2026-12-06T10:00:02\n",
@@ -156,9 +155,8 @@ std::string Time(const timespec& t) {
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> out;
   std::map<ino_t, std::string> first_name;
-  Strings paths;
-  for (const auto& e : fs::recursive_directory_iterator(root)) paths.push_back(e.path().string());
-  std::sort(paths.begin(), paths.end());
+  std::set<std::string> paths;  // sorted, so that the first of a file's names is always the same
+  for (const auto& e : fs::recursive_directory_iterator(root)) paths.insert(e.path().string());
   for (const std::string& path : paths) {
     const struct stat st = test::LStat(path);
     std::string facts = std::to_string(st.st_mode) + " " + std::to_string(st.st_uid) + ":" +
@@ -185,23 +183,20 @@ class JournalTest : public test::EngineTest {
     Cfg().IncludeFolders().emplace_back(data, true);
     Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
   }
-  void MakeTree() {
+  // With rich, what cp -a keeps beyond those files too: holes, both times, owners, odd modes,
+  // user and trusted attributes, an ACL (when the file system takes one), a link with its own
+  // times and owner, and hard links inside a marked folder.
+  void MakeTree(bool rich = false) {
     MakeFile(data + "/a del-01-01-2020.txt", 10, At(2019, 1, 1));
     WriteFile(data + "/sub/deeper/b del-02-02-2020.doc", "bytes of b", 0640);
     WriteFile(data + "/sub/odd\tname\xff del-03-03-2020", "odd", 0600);
     WriteFile(data + "/keep.txt", "not due");
     for (const char* p : {"/sub/deeper/b del-02-02-2020.doc", "/sub/odd\tname\xff del-03-03-2020"})
       test::SetStamp(data + p, At(2020, 1, 1));
-  }
-  // What cp -a keeps beyond MakeTree's files: holes, both times, owners, odd modes, user and
-  // trusted attributes, an ACL (when the file system takes one), a link with its own times and
-  // owner, and hard links inside a marked folder.
-  void MakeRichTree() {
+    if (!rich) return;
     const timespec old[2] = {{1500000000, 111}, {1400000000, 222}};
-    const int fd = ::open((data + "/sparse del-01-01-2020.img").c_str(), O_CREAT | O_WRONLY, 0640);
-    ASSERT_EQ(::pwrite(fd, "data", 4, 4 << 20), 4);
-    ASSERT_EQ(::ftruncate(fd, 8 << 20), 0);
-    ::close(fd);
+    MakeFile(data + "/sparse del-01-01-2020.img", 8 << 20, At(2019, 1, 1));  // a hole, data, a hole
+    std::fstream(data + "/sparse del-01-01-2020.img").seekp(4 << 20) << "data";
     const std::string proj = data + "/proj del-01-01-2020";
     WriteFile(proj + "/one", "hard", 02741);
     fs::create_hard_link(proj + "/one", proj + "/two");
@@ -211,9 +206,8 @@ class JournalTest : public test::EngineTest {
     test::MakeLink("a del-01-01-2020.txt", data + "/ln del-01-01-2020");
     ASSERT_EQ(::chmod((data + "/sub/deeper").c_str(), 0710), 0);  // the restore makes it again
     if (::geteuid() == 0) {
-      ASSERT_EQ(::chown((data + "/sub").c_str(), 1234, 1234), 0);
-      ASSERT_EQ(::chown((proj + "/sub/x").c_str(), 1234, 1234), 0);
-      ASSERT_EQ(::lchown((data + "/ln del-01-01-2020").c_str(), 1234, 1234), 0);
+      for (const std::string& p : {data + "/sub", proj + "/sub/x", data + "/ln del-01-01-2020"})
+        ASSERT_EQ(::lchown(p.c_str(), 1234, 1234), 0) << p;
       ASSERT_EQ(::setxattr((proj + "/two").c_str(), "trusted.k", "root", 4, 0), 0);
     }
     for (const std::string& p : {proj, proj + "/one", proj + "/sub/x"})
@@ -281,8 +275,7 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     const std::string landed = quarantine.empty() ? tree / "share/Trash/files" : quarantine;
     Cfg().QuarantineFolder(quarantine);
     fs::remove_all(data);
-    MakeTree();
-    MakeRichTree();
+    MakeTree(true);
     if (where == "across" && ::setxattr(other.Path().c_str(), "user.probe", "1", 1, 0) != 0)
       GTEST_SKIP() << "the second file system takes no user attributes: " << std::strerror(errno);
     const auto before = Snapshot(data);
@@ -299,11 +292,10 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     }
     // The restore makes the folders again; on one file system, a restore that put b back and
     // died before its journal lines were written counts it as restored.
-    if (where == "same") {
+    if (where == "same")
       fs::rename(landed + "/b del-02-02-2020.doc", data + "/sub/deeper/b del-02-02-2020.doc");
-    } else {
+    else
       fs::remove_all(data + "/sub");
-    }
     // A copy back that fails keeps its source.
     for (const int err :
          where == "across" ? std::vector<int>{ENOSPC, EACCES, EINTR} : std::vector<int>{}) {
@@ -332,6 +324,7 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string b = data + "/sub/deeper/b del-02-02-2020.doc";
   const std::string odd = data + "/sub/odd\tname\xff del-03-03-2020";
+  const std::string odd_shown = data + "/sub/odd\\tname\xff del-03-03-2020";  // as warnings show it
   // The quarantined a swapped for another file with its size and stamp (format 2 compares the
   // inode and owner too), or a hand-edited journal pointing a at such a file outside it.
   const std::string qa = q + "/a del-01-01-2020.txt";
@@ -355,12 +348,9 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   const RestoreResult r = RestoreLast();
   EXPECT_EQ(std::make_pair(r.restored, r.failed), std::make_pair(0, 3));
   std::sort(warnings.begin(), warnings.end());
-  EXPECT_EQ(warnings, (Strings{
-                          "Not restored, a link or file stands in the way: " + b,
-                          "Not restored, a link or file stands in the way: " + data +
-                              "/sub/odd\\tname\xff del-03-03-2020",
-                          "Not restored, the original path is taken: " + a,
-                      }));
+  EXPECT_EQ(warnings, (Strings{"Not restored, a link or file stands in the way: " + b,
+                               "Not restored, a link or file stands in the way: " + odd_shown,
+                               "Not restored, the original path is taken: " + a}));
   EXPECT_EQ(test::Names(tree / "elsewhere/deeper"), Strings{});
   EXPECT_EQ(test::Names(q).size(), 3u);
 
@@ -374,17 +364,15 @@ TEST_F(RestoreTest, RefusesWhatTheJournalDoesNotVouchFor) {
   fs::rename(tree / "elsewhere", data + "/sub");
   fs::remove(q + "/b del-02-02-2020.doc");
   EXPECT_EQ(RestoreLast({b, data + "/never.txt"}).failed, 2);
-  EXPECT_EQ(warnings, (Strings{
-                          "Not restored, no longer where the journal says (" + q +
-                              "/b del-02-02-2020.doc): " + b,
-                          "Not in the journal of run " + Last().name + ": " + data + "/never.txt",
-                      }));
+  EXPECT_EQ(warnings,
+            (Strings{"Not restored, no longer where the journal says (" + q +
+                         "/b del-02-02-2020.doc): " + b,
+                     "Not in the journal of run " + Last().name + ": " + data + "/never.txt"}));
   fs::rename(data, tree / "old-data");
   fs::create_directories(data);
   EXPECT_EQ(RestoreLast({odd}).failed, 1);
   EXPECT_EQ(warnings, Strings{"Not restored, the include folder " + data +
-                              " is not the one the run found it under: " + data +
-                              "/sub/odd\\tname\xff del-03-03-2020"});
+                              " is not the one the run found it under: " + odd_shown});
 }
 
 TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
@@ -396,15 +384,12 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
   const std::string a = data + "/a del-01-01-2020.txt";
   const std::string first = Last().name;
   // A journal of a run whose every move failed, kept by an older Kestrel, is passed over.
-  WriteFile(JournalFolder(fn) + "/2026-12-08T00-00-00.tsv",
-            std::string(kHead) + kIntent +
-                "failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n",
-            0600);
+  Journal("2026-12-08T00-00-00",
+          kIntent + std::string("failed\t1\t2026-12-06T10:00:01\t13\nend\t2026-12-06T10:00:02\n"));
   Strings lines;
-  const auto out = [&](const RestoreNote& note) { lines.push_back(note.line); };
   const auto restore = [&](const RestoreRequest& request) {
     lines.clear();
-    return RestoreFiles(fn, request, out);
+    return RestoreFiles(fn, request, [&](const RestoreNote& note) { lines.push_back(note.line); });
   };
   const struct {
     RestoreRequest request;
@@ -441,6 +426,9 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
 // when the run died; recovery settles it once.
 TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
   const std::string a = data + "/a del-01-01-2020.txt", qa = q + "/a del-01-01-2020.txt";
+  const auto copy = [&](const char* text) {
+    WriteFile(qa, text), test::SetStamp(qa, At(2019, 1, 1));
+  };
   const struct {
     const char* what;
     std::function<void()> crash;
@@ -448,15 +436,10 @@ TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
     State state;
   } cases[] = {
       {"a whole copy beside its source, and a partial one",
-       [&] {
-         ASSERT_EQ(std::system(("cp -p '" + a + "' '" + qa + "'").c_str()), 0);
-         WriteFile(q + "/.kestrel-abc123", "par");
-       },
-       false, true, State::kMoved},
+       [&] { copy("whole"), WriteFile(q + "/.kestrel-abc123", "par"); }, false, true,
+       State::kMoved},
       {"renamed, outcome lost", [&] { fs::rename(a, qa); }, false, true, State::kMoved},
-      {"a copy that differs is not the file",
-       [&] { WriteFile(qa, "other"), test::SetStamp(qa, At(2019, 1, 1)); }, true, true,
-       State::kFailed},
+      {"a copy that differs is not the file", [&] { copy("other"); }, true, true, State::kFailed},
       {"nothing moved yet", [] {}, true, false, State::kFailed},
   };
   for (const auto& c : cases) {
@@ -489,14 +472,10 @@ class MountSys : public test::FaultSys {
  public:
   int StatX(int dirfd, const char* path, int flags, unsigned mask, struct statx* out) override {
     const int rc = FaultSys::StatX(dirfd, path, flags, mask, out);
-    if (rc == 0 && (std::string_view(path) == "mnt" || (*path == '\0' && Named(dirfd, "/mnt"))))
-      out->stx_mnt_id += 1000;
+    const std::string name =  // an empty path is the folder dirfd holds
+        *path != '\0' ? path : fs::read_symlink("/proc/self/fd/" + std::to_string(dirfd)).string();
+    if (rc == 0 && (name == "mnt" || name.ends_with("/mnt"))) out->stx_mnt_id += 1000;
     return rc;
-  }
-
- private:
-  static bool Named(int fd, std::string_view suffix) {
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).string().ends_with(suffix);
   }
 };
 
@@ -517,22 +496,16 @@ class PurgeTest : public JournalTest {
   // The warnings of a purge in a forked child, after what enter returns (it makes a
   // namespace, becomes another user).
   std::string PurgeInChild(const std::function<std::string()>& enter) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
+    const std::string out = tree / "purge.txt";
     if (const pid_t pid = ::fork(); pid != 0) {
-      ::close(fds[1]);
-      std::string text;
-      char buf[512];
-      for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<size_t>(n));
-      ::close(fds[0]);
       ::waitpid(pid, nullptr, 0);
-      return text;
+      return ReadFile(out);
     }
+    std::ofstream file(out);  // opened before the child becomes another user
     std::string text = enter();
     MountSys sys;
     RunPurge(MakeSetup(30, sys), {{}, [&](const std::string& t) { text += t + "\n"; }, {}});
-    (void)!::write(fds[1], text.data(), text.size());
+    file << text << std::flush;
     ::_exit(0);
   }
   static Strings Names(const std::vector<PurgeItem>& items) {
@@ -574,10 +547,9 @@ TEST_F(PurgeTest, SelectsByJournalIdentityAndAgeThenPurgesWhatItListed) {
   }
   // Restored after a move 60 days ago, moved again 10 days ago: 10 days old.
   WriteFile(q + "/again", "ab");
-  const std::string old = Moved(1, "again", now.AddSeconds(-60 * kDay)) +
-                          "restoring\t1\t2026-10-02T00:00:00\nrestored\t1\t2026-10-02T00:00:00\t"
-                          "/data/again\n";
-  Journal("2026-10-01T00-00-00", old);
+  Journal("2026-10-01T00-00-00", Moved(1, "again", now.AddSeconds(-60 * kDay)) +
+                                     "restoring\t1\t2026-10-02T00:00:00\n" +
+                                     "restored\t1\t2026-10-02T00:00:00\t" + data + "/again\n");
   Journal("2026-11-01T00-00-00", body + Moved(++n, "again", now.AddSeconds(-10 * kDay)));
 
   Fd folder;
@@ -685,12 +657,12 @@ TEST_F(PurgeTest, WalkerStaysInsideTheItemAndOffMountsAndOthersFiles) {
 // A run's journal holds every move before the move happens, whatever stops the run.
 
 // Notes every step that changes a due file (a rename, a link of its copy, the removal of its
-// source) taken while the journal has unsynced bytes or does not yet name the file; with
-// signal_at, raises that signal at that step.
+// source) taken while the journal has unsynced bytes or does not yet name the file; raises
+// signal (0: none) at the second.
 class OrderSys : public test::FaultSys {
  public:
   std::vector<std::string> early;
-  int steps = 0, signal_at = 0, signal = 0;
+  int steps = 0, signal = 0;
   bool bind_mount = false;  // renames of due files say EXDEV
 
   int OpenAt(int d, const char* p, int f, mode_t m) override {
@@ -725,7 +697,7 @@ class OrderSys : public test::FaultSys {
   void Step(const char* name) {
     if (std::string(name).find("del-") == std::string::npos) return;
     if (dirty_ || test::ReadFile(journal_).find(name) == std::string::npos) early.push_back(name);
-    if (++steps == signal_at) ::kill(::getpid(), signal);
+    if (++steps == 2) ::kill(::getpid(), signal);
   }
   std::string journal_;
   int fd_ = -1;
@@ -779,16 +751,13 @@ TEST_F(DurabilityTest, EveryMoveIsOnRecordBeforeItHappensAndASignalStopsTheRun) 
     for (const std::string& gone : {data, q, JournalFolder(fn)}) fs::remove_all(gone);
     for (int i = 0; i < 5; ++i)  // five due files of 1 MB
       MakeFile(data + "/f" + std::to_string(i) + " del-01-01-2020.bin", 1000000, At(2019, 1, 1));
-    sys.early.clear();
-    sys.steps = 0, sys.bind_mount = c.bind_mount;
-    sys.space.reset();
-    if (c.free_blocks != 0) sys.space = {c.free_blocks, 4096};
-    sys.signal_at = c.signal != 0 ? 2 : 0, sys.signal = c.signal;
     Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));  // the run before wrote its own back
     Cfg().MaxMBPerRun(c.max_mb);
     ASSERT_TRUE(Cfg().Save());
     const pid_t child = ::fork();
-    if (child == 0) {
+    if (child == 0) {  // the double's state is the child's alone
+      sys.bind_mount = c.bind_mount, sys.signal = c.signal;
+      if (c.free_blocks != 0) sys.space = {c.free_blocks, 4096};
       (void)!std::freopen("/dev/null", "w", stdout);
       const int status = Main(fn, {"-s:" + Cfg().Filename()}, [](Functions&) { return 2; });
       for (const std::string& name : sys.early)
