@@ -196,7 +196,7 @@ Result Discovery(const fs::path& tree, const fs::path& home) {
 }
 
 // Whole runs in this process over many empty include folders, each of them logged, with as
-// many exclude entries as asked; prints the median of five.
+// many exclude entries as asked; prints the median of seven.
 void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int excludes) {
   constexpr int kFolders = 20000;
   const fs::path empty = work / "empty";
@@ -226,7 +226,7 @@ void RunOverEmptyFolders(const fs::path& work, const fs::path& home, int exclude
               times[kRuns / 2]);
 }
 
-// Saving and loading a configuration of 20,000 include folders; prints the median of five.
+// Saving and loading a configuration of 20,000 include folders; prints the median of seven.
 void LoadAndSave(const fs::path& home) {
   constexpr int kFolders = 20000;
   kestrel::SystemClock clock;

@@ -1,5 +1,7 @@
 #include "journal/journal_reader.h"
 
+#include <cstdio>
+
 #include "fs/path_walk.h"
 #include "journal/identity.h"
 #include "journal/journal_text.h"
@@ -115,7 +117,9 @@ struct Reader {
 
   void Outcome(const std::vector<std::string_view>& f) {
     const std::string_view kind = f[0];
-    const size_t want = kind == "moved" ? (out.version >= 2 ? 7 : 5) : kind == "restoring" || kind == "purged" ? 3 : 4;
+    const size_t want = kind == "moved"                           ? (out.version >= 2 ? 7 : 5)
+                        : kind == "restoring" || kind == "purged" ? 3
+                                                                  : 4;
     if (f.size() != want)
       return Problem("a " + std::string(kind) + " line needs " + std::to_string(want) + " fields");
     const auto when = ParseIso(f[2]);
@@ -258,6 +262,22 @@ int ReadJournal(Sys& sys, const std::string& folder, const std::string& name, Ru
   out.path = path;
   out.name = name;
   return 0;
+}
+
+std::string HeaderLines(DateTime start, std::string_view config, std::string_view quarantine) {
+  return std::string(kMagic) + Tab(std::to_string(kFormatVersion)) + "\nrun" + Tab(IsoText(start)) +
+         Tab(Escape(config)) + Tab(Escape(quarantine)) + "\n";
+}
+
+std::string IntentLine(std::uint64_t entry, const FileFacts& file, const IncludeFacts& include) {
+  char mode[16];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
+  return "intent" + Tab(std::to_string(entry)) + Tab(Escape(file.original)) +
+         Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
+         Tab(std::to_string(file.mtime.tv_nsec)) + Tab(file.fs) + Tab(std::to_string(file.ino)) +
+         Tab(std::to_string(file.uid)) + Tab(std::to_string(file.gid)) + Tab(Escape(include.path)) +
+         Tab(include.fs.empty() ? "d0" : include.fs) + Tab(std::to_string(include.ino)) +
+         Tab(include.link ? "1" : "0") + Tab(file.owners) + Tab(Escape(file.detail)) + "\n";
 }
 
 std::string MovedLine(std::uint64_t entry, DateTime when, std::string_view placed,

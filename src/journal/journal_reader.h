@@ -14,7 +14,11 @@ namespace kestrel::journal {
 // guessed at.
 RunJournal ParseJournal(std::string_view text);
 
-// The step lines ParseJournal reads, each ending in its line break; paths are escaped here.
+// The lines ParseJournal reads, each ending in its line break; paths are escaped here.
+// The first two lines of a journal.
+std::string HeaderLines(DateTime start, std::string_view config, std::string_view quarantine);
+// file carries what the writer found of it: fs (of its folder), owners and a link's detail.
+std::string IntentLine(std::uint64_t entry, const FileFacts& file, const IncludeFacts& include);
 // identity: format 2's fields of what is at placed, each already led by its Tab.
 std::string MovedLine(std::uint64_t entry, DateTime when, std::string_view placed,
                       std::string_view info, std::string_view identity = {});

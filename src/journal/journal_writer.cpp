@@ -58,9 +58,7 @@ int JournalWriter::Create() {
     if (fd < 0) return errno;
     file_ = Fd(sys_, fd);
     path_ = path;
-    const std::string head = std::string(kMagic) + Tab(std::to_string(kFormatVersion)) + "\nrun" +
-                             Tab(IsoText(run_.start)) + Tab(Escape(run_.config)) +
-                             Tab(Escape(run_.quarantine)) + "\n";
+    const std::string head = HeaderLines(run_.start, run_.config, run_.quarantine);
     if (const int err = WriteAll(sys_, fd, head.data(), head.size())) return err;
     if (sys_.Fsync(fd) != 0) return errno;
     Fd folder;
@@ -127,29 +125,22 @@ const std::string& JournalWriter::OwnersOf(const std::string& include, const std
   return owners_;
 }
 
-std::string JournalWriter::IntentLine(std::uint64_t number, const FileFacts& given) {
+std::string JournalWriter::Intent(std::uint64_t number, const FileFacts& given) {
   FileFacts file = given;
   file.original = AbsolutePath(sys_, given.original);
   const IncludeFacts include = IncludeOf(file.original);
   std::string parent, name;
   SplitParent(file.original, parent, name);
   if (S_ISLNK(file.mode)) ReadLinkLeavingTimes(sys_, AT_FDCWD, file.original, file.detail);
-  char mode[16];
-  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(file.mode));
-  return "intent" + Tab(std::to_string(number)) + Tab(Escape(file.original)) +
-         Tab(std::to_string(file.size)) + Tab(mode) + Tab(std::to_string(file.mtime.tv_sec)) +
-         Tab(std::to_string(file.mtime.tv_nsec)) + Tab(ids_.OfPath(parent, file.dev)) +
-         Tab(std::to_string(file.ino)) + Tab(std::to_string(file.uid)) +
-         Tab(std::to_string(file.gid)) + Tab(Escape(include.path)) +
-         Tab(include.fs.empty() ? "d0" : include.fs) + Tab(std::to_string(include.ino)) +
-         Tab(include.link ? "1" : "0") + Tab(include.path.empty() ? "" : OwnersOf(include.path, parent)) +
-         Tab(Escape(file.detail)) + "\n";
+  file.fs = ids_.OfPath(parent, file.dev);
+  file.owners = include.path.empty() ? "" : OwnersOf(include.path, parent);
+  return IntentLine(number, file, include);
 }
 
 std::uint64_t JournalWriter::Announce(const std::vector<FileFacts>& files) {
   const std::uint64_t first = next_;
   if (files.empty()) return first;
-  for (const FileFacts& file : files) pending_ += IntentLine(next_++, file);
+  for (const FileFacts& file : files) pending_ += Intent(next_++, file);
   if (const int err = Sync()) {
     errno = err;
     return 0;

@@ -43,7 +43,7 @@ class JournalWriter final : public MoveJournal {
   int Create();
   int Sync();
   IncludeFacts IncludeOf(const std::string& path);
-  std::string IntentLine(std::uint64_t number, const FileFacts& given);
+  std::string Intent(std::uint64_t number, const FileFacts& given);
   // "UID:GID:MODE" of each folder from below the include folder down to parent.
   const std::string& OwnersOf(const std::string& include, const std::string& parent);
 

@@ -41,7 +41,10 @@ MainWindow::MainWindow(Functions& fn, Dialogs& dialogs, QWidget* parent)
   tabs_->setCurrentIndex(0);
   SetHelpContext(tabs_, 10);
   FillControls();
-  resize(minimumSizeHint().expandedTo(centralWidget()->minimumSize()));
+  // Never smaller than its controls need, so that no field or error text is cut.
+  QWidget* client = centralWidget();
+  client->setMinimumSize(client->minimumSize().expandedTo(client->layout()->minimumSize()));
+  resize(minimumSizeHint().expandedTo(client->minimumSize()));
 }
 
 MainWindow::~MainWindow() = default;

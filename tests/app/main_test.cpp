@@ -3,11 +3,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <gmock/gmock.h>
 
 #include "app/command_line.h"
 #include "app/commands/commands.h"
-#include "app/commands/restore.h"
 #include "fs/run_lock.h"
 #include "platform/error.h"
 #include "support/engine_fixture.h"
@@ -18,6 +17,8 @@ namespace kestrel {
 namespace {
 
 using test::At;
+using ::testing::Contains;
+using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 struct WithFaults {
@@ -63,21 +64,17 @@ TEST_F(MainTest, NamesCannotForgeLinesOnStdoutOrInTheLog) {
   fs::create_directories(etc);
   test::MakeFile(etc + "/shadow\tdel-01-01-2020", 3, At(2019, 12, 1));
   SavedConfig("weekly.ksp");
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
+  EXPECT_EQ(Long({"-s:weekly.ksp"}), kExitOk);
   const std::string shown = data.Path() + "/d\\n[2026-12-06 10:00:00] Kestrel completed";
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
+  EXPECT_EQ(out, "[File Moved] " + shown + "/x\\n[File Moved] /etc/shadow\\tdel-01-01-2020\n");
   EXPECT_TRUE(fs::exists(data / "q/shadow\tdel-01-01-2020"));  // the name on disk is kept
   const auto log = test::Lines(LogText());
-  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Kestrel completed"), 1);
-  EXPECT_EQ(std::count(log.begin(), log.end(), "[2026-12-06 10:00:00] Scanning Folder: " + shown),
-            1);
+  EXPECT_THAT(log, Contains("[2026-12-06 10:00:00] Kestrel completed").Times(1));
+  EXPECT_THAT(log, Contains("[2026-12-06 10:00:00] Scanning Folder: " + shown).Times(1));
 }
 
 TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
-  const std::string ksp = SavedConfig("weekly.ksp");
-  const std::string ksp_text = test::ReadFile(ksp);
+  const std::string ksp = SavedConfig("weekly.ksp"), text = test::ReadFile(ksp);
   test::WriteFile(home / "Kestrel.log", "the other run's log\n");
   auto other = std::make_unique<RunLock>(RealSys(), home.Path());
   ASSERT_TRUE(other->Acquire(clock, 0));
@@ -85,7 +82,7 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].description, "Another clean-up run is in progress");
   EXPECT_EQ(test::ReadFile(home / "Kestrel.log"), "the other run's log\n");
-  EXPECT_EQ(test::ReadFile(ksp), ksp_text);
+  EXPECT_EQ(test::ReadFile(ksp), text);
   EXPECT_FALSE(fs::exists(data / "q"));
 
   // With --wait the run waits, by the clock, for the other to end.
@@ -98,16 +95,13 @@ TEST_F(MainTest, RunWhileAnotherHoldsTheLockExitsWithOneAndWritesNothing) {
 }
 
 TEST_F(MainTest, BadCommandLineOrConfigurationIsReportedAndNothingRuns) {
-  struct Case {
-    std::string arg;
-    std::string location;
-    std::string description_start;
-  };
   const std::string usage = "Silent option requires config file\n" + UsageText();
   const std::string unreadable = "The configuration file cannot be read: " + home.Path();
   const std::string command = "Functions.Main\nFunctions.ProcessCommandLine";
   const std::string load = "KestrelCfg.Load\nProfileStore";
-  const std::vector<Case> cases = {
+  const struct {
+    std::string arg, location, description_start;
+  } cases[] = {
       {"-s:", command, usage},
       {"-s", command, usage},
       {"-sx", command, usage},
@@ -202,48 +196,14 @@ TEST_F(MainTest, EveryCommandRefusesAProgramFolderOthersCanWrite) {
                           "; chmod go-w " + folder + ")";
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"weekly.ksp"}, {"--restore", "last"}, {"--runs"}, {"--purge", "weekly.ksp"}}) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "kestrel: " + why + "\n");
+    EXPECT_EQ(Long(args), kExitBadInput) << args[0];
+    EXPECT_EQ(err, "kestrel: " + why + "\n");
   }
   EXPECT_EQ(test::Names(folder), std::vector<std::string>{"weekly.ksp"});  // no lock, no log
   fn.GuiMode = true;  // the window says the same through its reporter
   EXPECT_FALSE(ProgramFolderTrusted(fn, "frmKestrel.cmdRun_Click"));
   ASSERT_EQ(reporter.reports.size(), 1u);
   EXPECT_EQ(reporter.reports[0].description, why);
-}
-
-// The load refuses such a file (ConfigFileTest); every command that loads one exits 2.
-TEST_F(MainTest, AConfigurationWithoutIncludeCountIsRefusedByEveryCommand) {
-  test::WriteFile(home / "bad.ksp", "[Options]\nPrefixToken=del-\n");
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-s:bad.ksp"},
-                                               {"--preview", "bad.ksp"},
-                                               {"--forecast", "7", "bad.ksp"},
-                                               {"--schedule", "bad.ksp"},
-                                               {"--purge", "bad.ksp"}}) {
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(RunLongCommandLine(fn, args, Commands()), kExitBadInput) << args[0];
-    const std::string said = testing::internal::GetCapturedStderr() +
-                             (reporter.reports.empty() ? "" : reporter.reports[0].description);
-    EXPECT_NE(said.find("(it has no Include section)"), std::string::npos) << args[0];
-    reporter.reports.clear();
-  }
-  EXPECT_EQ(test::Names(home.Path()), (std::vector<std::string>{".kestrel.lock", "bad.ksp"}));
-}
-
-// A chroot or small container has no /proc: the run, its RunDate and a restore still complete.
-TEST_F(MainTest, RunAndRestoreCompleteWithoutProc) {
-  faults.no_proc = true;
-  SavedConfig("weekly.ksp");
-  test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 12, 1));
-  testing::internal::CaptureStdout();
-  EXPECT_EQ(Run({"-s:weekly.ksp"}), kExitOk);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "[File Moved] " + (data / "a del-01-01-2020.txt") + "\n");
-  EXPECT_NE(test::ReadFile(home / "weekly.ksp").find("RunDate=2026-12-06 10:00:00"),
-            std::string::npos);
-  EXPECT_EQ(RestoreFiles(fn, {"last", {}, false, false}, [](const RestoreNote&) {}), kExitOk);
-  EXPECT_TRUE(fs::exists(data / "a del-01-01-2020.txt"));
 }
 
 TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
@@ -263,7 +223,7 @@ TEST_F(MainTest, GuiModeLoadsTheNamedFileOrDefaultKspWhenThere) {
 }
 
 TEST_F(MainTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
-  test::WriteFile(home / "w.ksp", "[Options]\n");
+  test::WriteFile(home / "w.ksp", "[Include]\nIncludeFoldersCount=0\n");  // no prefix token
   const std::string help = "\nTry 'kestrel --help' for more information.\n";
   const struct {
     std::vector<std::string> args;
@@ -278,6 +238,9 @@ TEST_F(MainTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
       {{"--mark", "7974y\n[x]", "f"},
        "--mark takes Nd, Nw, Nm or Ny (any N whose date falls on or before 12-31-9999) or a "
        "date MM-DD-YYYY, not \"7974y\\n[x]\""},
+      {{"--mark", "1w"}, "--mark needs at least one file"},
+      {{"--unmark"}, "--unmark needs at least one file"},
+      {{"--mark", "1w", "--config", "w.ksp", "f"}, "the configuration's prefix token is empty"},
       {{"--runs", "extra"}, "extra operand 'extra'"},
       {{"--install-file-manager-actions", "a\nb"}, "extra operand 'a\\nb'"},
       {{"--preview", "w.ksp", "w.ksp"}, "extra operand 'w.ksp'"},
@@ -298,11 +261,14 @@ TEST_F(MainTest, AMistakeIsTwoLinesWithTheRangeAndNothingRuns) {
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
 }
 
-TEST_F(MainTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
+// A chroot or small container has no /proc: the run, its RunDate and a restore still complete.
+TEST_F(MainTest, RunsAndRestoreSpeakJsonTakeRelativePathsAndNeedNoProc) {
+  faults.no_proc = true;
   SavedConfig("w.ksp");
   test::MakeFile(data / "a del-01-01-2020.txt", 3, At(2019, 1, 1));
   test::MakeFile(data / "b del-01-01-2020.txt", 4, At(2019, 1, 1));
   ASSERT_EQ(Long({"w.ksp"}), kExitOk);
+  EXPECT_THAT(test::ReadFile(home / "w.ksp"), HasSubstr("RunDate=2026-12-06 10:00:00"));
 
   ASSERT_EQ(Long({"--runs", "--json"}), kExitOk);
   const std::string name = out.substr(out.find("\"name\":\"") + 8, 19);
@@ -320,6 +286,84 @@ TEST_F(MainTest, RunsAndRestoreSpeakJsonAndRestoreTakesRelativePaths) {
                      R"({"type":"summary","restored":1,"warnings":0,"status":0})" + "\n");
   EXPECT_TRUE(std::filesystem::exists(a));
   EXPECT_FALSE(std::filesystem::exists(data / "b del-01-01-2020.txt"));
+}
+
+// The token comes from default.ksp or --config.
+TEST_F(MainTest, MarkRenamesEachFileWithTheTokenOfItsConfiguration) {
+  test::WriteFile(home / "default.ksp",
+                  "[Options]\nPrefixToken=rm-\n[Include]\nIncludeFoldersCount=0\n");
+  test::WriteFile(home / "other.ksp",
+                  "[Options]\nPrefixToken=Weg-\n[Include]\nIncludeFoldersCount=0\n");
+  test::MakeFile(data / "bud\nget.xls", 1, At(2026, 11, 1));
+  test::MakeFile(data / "notes.txt", 1, At(2026, 11, 1));
+  EXPECT_EQ(Long({"--mark", "30d", data / "bud\nget.xls"}), kExitOk);
+  EXPECT_EQ(out, data.Path() + "/bud\\nget.xls -> bud\\nget rm-01-05-2027.xls\n");
+  EXPECT_EQ(Long({"--mark", "1w", "--config", "missing.ksp", data / "notes.txt"}), kExitBadInput);
+  EXPECT_EQ(Long({"--mark", "01-31-2027", "--config", "other.ksp", "--", data / "notes.txt",
+                  data / "missing.txt"}),
+            kExitRunFailed);
+  EXPECT_EQ(test::Names(data.Path()),
+            (std::vector<std::string>{"bud\nget rm-01-05-2027.xls", "notes Weg-01-31-2027.txt"}));
+  EXPECT_EQ(Long({"--unmark", data / "bud\nget rm-01-05-2027.xls"}), kExitOk);
+  EXPECT_EQ(test::Names(data.Path()),
+            (std::vector<std::string>{"bud\nget.xls", "notes Weg-01-31-2027.txt"}));
+}
+
+// The short form: "-s" with any one character after it, then the file ("@" the program folder).
+TEST_F(MainTest, ShortCommandLineSetsModeAndFile) {
+  const struct {
+    std::vector<std::string> args;
+    bool gui;
+    std::string file;
+  } cases[] = {
+      {{}, true, ""},
+      {{"-s:weekly.ksp"}, false, "@/weekly.ksp"},
+      {{"-s:  weekly.ksp  "}, false, "@/weekly.ksp"},
+      {{"-s:", "weekly.ksp"}, false, "@/weekly.ksp"},
+      {{"-sXweekly.ksp"}, false, "@/weekly.ksp"},
+      {{"-S:weekly.ksp"}, true, "-S:weekly.ksp"},
+      {{"-s:/etc/kestrel/weekly.ksp"}, false, "/etc/kestrel/weekly.ksp"},
+      {{"-s:   "}, false, "@/"},
+      {{"\"my file.ksp\""}, true, "\"my file.ksp\""},
+      {{"-s:sub/dir/a b.ksp"}, false, "@/sub/dir/a b.ksp"},
+  };
+  for (const auto& c : cases) {
+    fn.GuiMode = !c.gui;
+    ProcessCommandLine(fn, CommandLineText(c.args));
+    EXPECT_EQ(fn.GuiMode, c.gui) << c.file;
+    EXPECT_EQ(Cfg().Filename(), c.file.starts_with('@') ? home.Path() + c.file.substr(1) : c.file);
+  }
+}
+
+TEST(LongGrammarTest, OptionsBeforeOrAfterOperandsAndAValueAfterAnotherOption) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::string> operands;
+  } cases[] = {
+      {{"--restore", "--rename", "last"}, {{"restore", "last"}, {"rename", ""}}, {}},
+      {{"--restore", "last", "--rename", "a"}, {{"restore", "last"}, {"rename", ""}}, {"a"}},
+      {{"--forecast", "--json", "5", "w.ksp"}, {{"forecast", "5"}, {"json", ""}}, {"w.ksp"}},
+      {{"--runs", "--", "--json"}, {{"runs", ""}}, {"--json"}},
+      {{"--keep-journals=3", "w.ksp", "--json"}, {{"keep-journals", "3"}, {"json", ""}}, {"w.ksp"}},
+      {{"--version", "a", "--help", "--", "--b", "-s:c"},
+       {{"version", ""}, {"help", ""}},
+       {"a", "--b", "-s:c"}},
+  };
+  for (const auto& c : cases) {
+    const LongCommandLine line = ParseLongCommandLine(c.args);
+    EXPECT_EQ(line.options, c.options) << c.args[1];
+    EXPECT_EQ(line.operands, c.operands) << c.args[1];
+  }
+  EXPECT_FALSE(IsLongCommandLine({"-s:--x"}));
+  EXPECT_TRUE(IsLongCommandLine({"--x"}));
+}
+
+TEST(LongCommandLineTest, ConfigOperandResolvesAsTheSilentOption) {
+  EXPECT_EQ(ConfigOperandPath("/p", "w.ksp"), "/p/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s:w.ksp"), "/p/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s: /etc/w.ksp "), "/etc/w.ksp");
+  EXPECT_EQ(ConfigOperandPath("/p", "-s:"), "");
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include "app/commands/commands.h"
 #include "app/commands/forecast.h"
 #include "app/commands/preview.h"
 #include "app/main_routine.h"
+#include "fs/run_lock.h"
 #include "preview/forecast.h"
 #include "preview/preview.h"
 #include "support/engine_fixture.h"
@@ -13,6 +15,8 @@ namespace {
 
 using test::At;
 using test::MakeFile;
+using ::testing::Contains;
+using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 // Now is 2026-12-06 10:00:00; the last run was the day before.
@@ -26,13 +30,17 @@ class PreviewCommandTest : public test::EngineTest {
     ::chmod((data / "sub/ro del-12-01-2026.txt").c_str(), 0444);
     MakeFile(data / "sub/b del-12-09-2026.txt", 7, At(2026, 1, 1));
     MakeFile(data / "sub/c\n del-02-30-2027.txt", 5, At(2026, 1, 1));
+    Save(home / "q", 0);
+    config = test::ReadFile(home / "weekly.ksp");
+  }
+  void Save(const std::string& quarantine, int purge_days) {
     KestrelCfg cfg(fn.Outside());
     cfg.Filename(home / "weekly.ksp");
     cfg.IncludeFolders().emplace_back(data.Path(), true);
-    cfg.QuarantineFolder(home / "q");
+    cfg.QuarantineFolder(quarantine);
+    cfg.PurgeAfterDays(purge_days);
     ASSERT_TRUE(cfg.Save());
     cfg.LastRunDate(At(2026, 12, 5));
-    config = test::ReadFile(home / "weekly.ksp");
   }
   std::vector<std::string> Out(const std::vector<std::string>& args, int status = kExitOk) {
     ::testing::internal::CaptureStdout();
@@ -44,7 +52,7 @@ class PreviewCommandTest : public test::EngineTest {
 };
 
 // A name's line break shows as "\n" in every line, text or JSON.
-TEST_F(PreviewCommandTest, PreviewAndForecastPrintTheirLinesAndWriteNothing) {
+TEST_F(PreviewCommandTest, PreviewAndForecastWriteNothingAndTheRunMovesWhatWasListed) {
   const std::string a = data / "a\\n del-11-30-2026.txt", ro = data / "sub/ro del-12-01-2026.txt",
                     b = data / "sub/b del-12-09-2026.txt", c = data / "sub/c\\n del-02-30-2027.txt";
   EXPECT_EQ(
@@ -81,6 +89,16 @@ TEST_F(PreviewCommandTest, PreviewAndForecastPrintTheirLinesAndWriteNothing) {
   EXPECT_FALSE(fs::exists(home / "Kestrel.log"));
   EXPECT_FALSE(fs::exists(home / "q"));
   EXPECT_TRUE(fs::exists(data / "a\n del-11-30-2026.txt"));
+
+  // The run then moves what the preview listed, one JSON object per file.
+  EXPECT_EQ(
+      Out({"--json", "weekly.ksp"}),
+      (std::vector<std::string>{
+          R"({"type":"moved","path":")" + a + R"(","size":1500})",
+          R"({"type":"warning","text":"File cannot be moved because it is read-only: )" + ro +
+              R"("})",
+          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"purged":0,"purged_bytes":0,"purge_errors":0,"status":0})"}));
+  EXPECT_TRUE(fs::exists(home / "q/a\n del-11-30-2026.txt"));
 }
 
 TEST_F(PreviewCommandTest, ExitStatusIsTheOneTheRunWouldHave) {
@@ -96,15 +114,70 @@ TEST_F(PreviewCommandTest, ExitStatusIsTheOneTheRunWouldHave) {
   EXPECT_EQ(reporter.reports.back().location, "KestrelCfg.CleanUp\nKestrelCfg.CleanUp");
 }
 
-TEST_F(PreviewCommandTest, JsonRunPrintsOneObjectPerFileThenTheSummary) {
-  EXPECT_EQ(
-      Out({"--json", "weekly.ksp"}),
-      (std::vector<std::string>{
-          R"({"type":"moved","path":")" + (data / "a\\n del-11-30-2026.txt") + R"(","size":1500})",
-          R"({"type":"warning","text":"File cannot be moved because it is read-only: )" +
-              (data / "sub/ro del-12-01-2026.txt") + R"("})",
-          R"({"type":"summary","files":1,"bytes":1500,"errors":1,"folders":2,"purged":0,"purged_bytes":0,"purge_errors":0,"status":0})"}));
-  EXPECT_TRUE(fs::exists(home / "q/a\n del-11-30-2026.txt"));
+// A moved file is previewed, purged by the next run at its 30th day, and stays purged.
+TEST_F(PreviewCommandTest, PreviewThenRunPurgeWhatTheJournalVouchesFor) {
+  fs::remove_all(data / "sub");  // its files would come due within the 30 days
+  Save(home / "q", 30);
+  // As shown (its line break escaped) and as it is.
+  const std::string moved = home / "q/a\\n del-11-30-2026.txt",
+                    file = home / "q/a\n del-11-30-2026.txt";
+  Out({"weekly.ksp"});
+  EXPECT_EQ(test::LStat(home / "q").st_mode & 07777, 0700u);
+  clock.Advance(30 * 86400 - 1);
+  EXPECT_EQ(Out({"--purge", "weekly.ksp"}),
+            std::vector<std::string>{"Purge: 0 items, 0 bytes, 0 errors"});
+  EXPECT_THAT(Out({"--forecast", "1", "weekly.ksp"}),
+              Contains("[Purge Due] 1500 2027-01-05 " + moved));
+  EXPECT_THAT(Out({"--json", "--forecast", "1", "weekly.ksp"}),
+              Contains(R"({"type":"purge_due","path":")" + moved +
+                       R"(","size":1500,"due_date":"2027-01-05"})"));
+  clock.Advance(1);
+  EXPECT_EQ(Out({"--preview", "weekly.ksp"}),
+            (std::vector<std::string>{"[Would Purge] 1500 2026-12-06 " + moved,
+                                      "Preview: 0 files, 0 bytes, 0 errors, end completed, 1 to "
+                                      "purge (1500 bytes); nothing was moved"}));
+  EXPECT_THAT(
+      Out({"--json", "--preview", "weekly.ksp"}),
+      Contains(R"({"type":"purge","path":")" + moved + R"(","size":1500,"date":"2026-12-06"})"));
+  {  // a held lock stops a purge; a quarantine others can write stops only the run's purge
+    RunLock other(RealSys(), home.Path());
+    ASSERT_TRUE(other.Acquire(clock, 0));
+    EXPECT_EQ(Out({"--purge", "weekly.ksp"}, kExitRunFailed), std::vector<std::string>{});
+  }
+  ::chmod((home / "q").c_str(), 0770);
+  EXPECT_THAT(Out({"weekly.ksp"}),
+              Contains("[Warning] Purge refused, " + home / "q" +
+                       " can be written by others (chmod go-w " + home / "q" + ")"));
+  EXPECT_TRUE(fs::exists(file));
+  ::chmod((home / "q").c_str(), 0700);
+  clock.Advance(1);
+  EXPECT_THAT(Out({"weekly.ksp"}), Contains("[Purged] 1500 " + moved));
+  EXPECT_THAT(LogText(), HasSubstr("Items purged: 1\n"));
+  EXPECT_FALSE(fs::exists(file));
+  clock.Advance(1);
+  EXPECT_EQ(Out({"--json", "--purge", "weekly.ksp"}),
+            std::vector<std::string>{
+                R"({"type":"summary","purged":0,"purged_bytes":0,"purge_errors":0,"status":0})"});
+}
+
+TEST_F(PreviewCommandTest, PurgeWithNothingToDoRefusalsAndBadInput) {
+  const struct {
+    std::string quarantine;
+    int days, status;
+    std::string first;
+  } cases[] = {
+      {home / "q", 0, kExitOk, "[Message] Nothing to purge, PurgeAfterDays is 0"},
+      {"", 30, kExitOk, "[Message] Nothing to purge, the destination is the Trash"},
+      {home / "q", 30, kExitOk,
+       "[Message] Nothing to purge, there is no quarantine folder " + home / "q"},
+      {"q", 30, kExitBadInput, "[Warning] Purge refused, q is not an absolute path"},
+  };
+  for (const auto& c : cases) {
+    Save(c.quarantine, c.days);
+    EXPECT_EQ(Out({"--purge", "weekly.ksp"}, c.status),
+              (std::vector<std::string>{c.first, "Purge: 0 items, 0 bytes, 0 errors"}));
+  }
+  EXPECT_EQ(Out({"--purge", "absent.ksp"}, kExitBadInput), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -69,7 +69,6 @@ TEST_F(ConfigFileTest, SaveThenLoadGivesTheSameConfiguration) {
   EXPECT_EQ(fields(*back), fields(Cfg()));
   EXPECT_EQ(back->QuarantineFolder(), "/srv/quarantine dir");
   EXPECT_EQ(back->LastRunDate(), At(2026, 12, 5, 22, 0, 0));
-  EXPECT_FALSE(back->IsDirty());
   EXPECT_TRUE(reporter.reports.empty());
 }
 
@@ -84,8 +83,9 @@ TEST_F(ConfigFileTest, MissingFileLoadsTheDefaultsOfTheFileNotOfConstruction) {
             std::tuple("", "", "", 50, 10, 512, true, 0, At(2026, 12, 5, 10, 0, 0), false));
 }
 
-// Indexes past three digits take more; a shorter list leaves stale keys that are never read.
-TEST_F(ConfigFileTest, ThousandFoldersSaveAndAShorterListReloads) {
+// Indexes past three digits take more; a shorter list leaves stale keys that are never read. A
+// value with a line break fails the save before its first write.
+TEST_F(ConfigFileTest, ThousandFoldersSaveAShorterListReloadsAndALineBreakIsRefused) {
   Cfg().Filename(Ksp());
   for (int i = 1; i <= 1001; ++i)
     Cfg().ExcludeFolders().emplace_back("/x" + std::to_string(i), i % 2);
@@ -97,12 +97,24 @@ TEST_F(ConfigFileTest, ThousandFoldersSaveAndAShorterListReloads) {
   for (const char* line : {"Folder001=/x1\n", "Folder999=/x999\n", "Folder1000=/x1000\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   EXPECT_EQ(Reload()->ExcludeFolders(), Cfg().ExcludeFolders());
+
+  Cfg().ExcludeFolders().emplace_back("/evil\n[Options]\nPrefixToken=", true);
+  Cfg().IsDirty(true);
+  EXPECT_FALSE(Cfg().Save());
+  EXPECT_EQ(ReadFile(Ksp()), text);
+  EXPECT_TRUE(Cfg().IsDirty());
+  ASSERT_EQ(reporter.reports.size(), 1u);
+  EXPECT_EQ(reporter.reports[0].number, kAppError);
+  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Save\nProfileStore");
 }
 
 // The first of two equal keys is the one read and replaced; new keys go after the last key of
-// the section's last part. Every CR ends a line, so that what loads saves.
-TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
-  WriteFile(Ksp(),
+// the section's last part. Every CR ends a line, so that what loads saves. A file reached
+// through a link is saved there, the link kept.
+TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesRunDateAndLink) {
+  test::TempDir dotfiles;
+  ASSERT_EQ(::symlink((dotfiles / "weekly.ksp").c_str(), Ksp().c_str()), 0);
+  WriteFile(dotfiles / "weekly.ksp",
             "\xEF\xBB\xBF; kept comment\r\n[general]\r\nRunDate=10/14/2003 9:05:12 AM\r\n"
             "Custom=1\r\n\r\n[Options]\r\nname = old\r\n[ options ]\r\nName=shadowed\r; end\r\n"
             "Company=x\ry\n[Include]\r\nIncludeFoldersCount=0\r\n");
@@ -112,7 +124,8 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
   EXPECT_EQ(Cfg().Company(), "x");
   EXPECT_EQ(Cfg().LastRunDate(), At(2003, 10, 14, 9, 5, 12));
   ASSERT_TRUE(Cfg().Save());
-  EXPECT_EQ(ReadFile(Ksp()),
+  EXPECT_TRUE(std::filesystem::is_symlink(Ksp()));
+  EXPECT_EQ(ReadFile(dotfiles / "weekly.ksp"),
             "\xEF\xBB\xBF; kept comment\n[general]\nRunDate=10/14/2003 9:05:12 AM\nCustom=1\n"
             "Version=2026.12.0\n\n[Options]\nName=old\n[ options ]\nName=shadowed\n; end\n"
             "Company=x\ny\nPrefixToken=\nQuarantineFolder=\nMaxMB2Remove=50\nMaxErrorsPerRun=10\n"
@@ -120,32 +133,11 @@ TEST_F(ConfigFileTest, SaveKeepsByteOrderMarkCommentsUnknownLinesAndRunDate) {
             "IncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=0\n");
 }
 
-TEST_F(ConfigFileTest, SavingThroughALinkKeepsTheLink) {
-  test::TempDir dotfiles;
-  test::WriteFile(dotfiles / "weekly.ksp", "; mine\n");
-  ASSERT_EQ(::symlink((dotfiles / "weekly.ksp").c_str(), Ksp().c_str()), 0);
-  Cfg().Filename(Ksp());
-  ASSERT_TRUE(Cfg().Save());
-  EXPECT_TRUE(std::filesystem::is_symlink(Ksp()));
-  EXPECT_EQ(ReadFile(dotfiles / "weekly.ksp").rfind("; mine\n[General]\nVersion=", 0), 0u);
-}
-
-// A file swapped for a FIFO between reading and writing is left as it is.
-TEST_F(ConfigFileTest, AWriteNeverReplacesWhatIsNotARegularFile) {
-  WriteFile(Ksp(), "[General]\n");
-  ProfileStore store(RealSys());
-  store.SetFileName(Ksp());
-  store.Read();
-  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
-  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
-  EXPECT_THROW(store.PutString("General", "RunDate", "2026-12-06 10:00:00"), KsError);
-  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
-}
-
 // A write killed once its temporary had a name leaves it behind; the next write removes it,
 // with or without anonymous files, but not a temporary in use, another user's, or a name that
-// is not of Kestrel's pattern.
-TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
+// is not of Kestrel's pattern. A file swapped for a FIFO between reading and writing is left as
+// it is.
+TEST_F(ConfigFileTest, WritesRemoveWhatAKilledOneLeftAndReplaceOnlyARegularFile) {
   const bool root = ::geteuid() == 0;
   for (const char* name : {".kestrel-inuse.tmp", ".kestrel-theirs.tmp", ".kestrel-notes"})
     WriteFile(home / name, "");
@@ -173,47 +165,14 @@ TEST_F(ConfigFileTest, NextWriteRemovesWhatAKilledOneLeftBehind) {
     EXPECT_EQ(test::Names(home.Path()), kept);
   }
   ::close(in_use);
-}
 
-// What a failed load keeps: the fields read before the failure, the lists completed so far.
-TEST_F(ConfigFileTest, ConversionErrorsEndTheLoadWhereTheyStand) {
-  struct Case {
-    const char* name;
-    std::string text;
-    std::string prefix;  // expected PrefixToken afterwards
-    size_t includes;     // expected include entries afterwards
-    size_t excludes;     // expected exclude entries afterwards
-  };
-  const std::string options = "[Options]\nPrefixToken=x-\n";
-  const std::vector<Case> cases = {
-      {"bad run date", "[General]\nRunDate=someday\n" + options, "old-", 9, 9},
-      {"bad display flag", options + "DisplayAllMessages=yes\n", "x-", 9, 9},
-      {"missing subs flag",
-       options + "[Include]\nIncludeFoldersCount=2\nFolder001=/a\nIncludeSubs001=1\nFolder002=/b\n",
-       "x-", 1, 9},
-      {"yes is no Boolean",
-       options + "[Include]\nIncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=2\n"
-                 "Folder001=/e\nExcludeSubs001=TRUE\nFolder002=/f\nExcludeSubs002=yes\n",
-       "x-", 0, 1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    KestrelCfg cfg(fn.Outside());
-    cfg.PrefixToken("old-");
-    cfg.IncludeFolders().assign(9, Folder2Clean("/old", true));
-    cfg.ExcludeFolders() = cfg.IncludeFolders();
-    cfg.IsDirty(true);
-    WriteFile(Ksp(), c.text);
-    cfg.Filename(Ksp());
-    reporter.reports.clear();
-    EXPECT_FALSE(cfg.Load());
-    EXPECT_EQ(cfg.PrefixToken(), c.prefix);
-    EXPECT_EQ(cfg.IncludeFolders().size(), c.includes);
-    EXPECT_EQ(cfg.ExcludeFolders().size(), c.excludes);
-    EXPECT_TRUE(cfg.IsDirty());
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Load\nKestrelCfg.Load");
-  }
+  ProfileStore store(RealSys());
+  store.SetFileName(Ksp());
+  store.Read();
+  ASSERT_EQ(::unlink(Ksp().c_str()), 0);
+  ASSERT_EQ(::mkfifo(Ksp().c_str(), 0600), 0);
+  EXPECT_THROW(store.PutString("General", "RunDate", "3"), KsError);
+  EXPECT_TRUE(S_ISFIFO(test::LStat(Ksp()).st_mode));
 }
 
 TEST_F(ConfigFileTest, FlagsAndNumbersAcceptTheirFormsOnly) {
@@ -232,56 +191,62 @@ TEST_F(ConfigFileTest, FlagsAndNumbersAcceptTheirFormsOnly) {
             (FolderList{{"/1", true}, {"/2", false}, {"/3", true}, {"/4", false}}));
 }
 
-// A file that is no configuration, or names no Include count (a count of 0 means every local
+// What a failed load keeps: the fields read before the failure, the lists completed so far. A
+// file that is no configuration, or names no Include count (a count of 0 means every local
 // disk), is refused before a key is taken from it, and never written.
-TEST_F(ConfigFileTest, HostileFilesLoadOrFailWithoutHarm) {
+TEST_F(ConfigFileTest, FailedLoadsKeepWhatWasReadAndRefusedFilesAreNeverWritten) {
   std::string binary(4096, '\0');
   for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7919 % 256);
+  const std::string options = "[Options]\nPrefixToken=x-\n";
   const bool kLoads = true, kFails = false, kRefused = true;
-  const std::tuple<std::string, bool, std::string, bool> files[] = {
-      {"", kFails, "del-", kRefused},
-      {binary, kFails, "del-", kRefused},
-      {"[Options\nPrefixToken", kFails, "del-", kRefused},
-      {std::string("[Options]\nPrefixToken=a\0b\n", 26), kFails, "del-", kRefused},
-      {"[exclude]\n", kFails, "", kRefused},
-      {"[Options]\nPrefixToken=x-\n", kFails, "x-", kRefused},
-      {"[Include]\nFolder001=/a\nIncludeSubs001=True\n", kFails, "", kRefused},
-      {"[include]\nincludefolderscount=0\n", kLoads, "", false},
+  const struct {
+    std::string text;
+    bool loads;
+    std::string prefix;         // the PrefixToken afterwards; "old-" before
+    size_t includes, excludes;  // the entries afterwards; 9 of each before
+    bool refused;
+  } cases[] = {
+      {"", kFails, "old-", 9, 9, kRefused},
+      {binary, kFails, "old-", 9, 9, kRefused},
+      {"[Options\nPrefixToken", kFails, "old-", 9, 9, kRefused},
+      {std::string("[Options]\nPrefixToken=a\0b\n", 26), kFails, "old-", 9, 9, kRefused},
+      {"[exclude]\n", kFails, "", 9, 9, kRefused},
+      {options, kFails, "x-", 9, 9, kRefused},
+      {"[Include]\nFolder001=/a\nIncludeSubs001=True\n", kFails, "", 9, 9, kRefused},
+      {"[include]\nincludefolderscount=0\n", kLoads, "", 0, 0, false},
       {"[Include]\nIncludeFoldersCount=2147483647\nFolder001=/a\nIncludeSubs001=True\n", kFails, "",
-       false},
+       1, 9, false},
       {"[Options]\nPrefixToken=\xC3\x28\xA0\xA1\n[Include]\nIncludeFoldersCount=0\n", kLoads,
-       "\xC3\x28\xA0\xA1", false},  // not UTF-8
+       "\xC3\x28\xA0\xA1", 0, 0, false},  // not UTF-8
+      {"[General]\nRunDate=someday\n" + options, kFails, "old-", 9, 9, false},
+      {options + "DisplayAllMessages=yes\n", kFails, "x-", 9, 9, false},
+      {options + "[Include]\nIncludeFoldersCount=2\nFolder001=/a\nIncludeSubs001=1\nFolder002=/b\n",
+       kFails, "x-", 1, 9, false},  // a subfolders flag missing
+      {options + "[Include]\nIncludeFoldersCount=0\n[Exclude]\nExcludeFoldersCount=2\n"
+                 "Folder001=/e\nExcludeSubs001=TRUE\nFolder002=/f\nExcludeSubs002=yes\n",
+       kFails, "x-", 0, 1, false},  // yes is no Boolean
   };
-  for (const auto& [text, loads, prefix, refused] : files) {
-    SCOPED_TRACE(text.substr(0, 40));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 40));
     KestrelCfg cfg(fn.Outside());
-    cfg.PrefixToken("del-");
-    cfg.IncludeFolders().assign(1, Folder2Clean("/old", true));
-    WriteFile(Ksp(), text);
+    cfg.PrefixToken("old-");
+    cfg.IncludeFolders().assign(9, Folder2Clean("/old", true));
+    cfg.ExcludeFolders() = cfg.IncludeFolders();
+    cfg.IsDirty(true);
+    WriteFile(Ksp(), c.text);
     cfg.Filename(Ksp());
-    EXPECT_EQ(cfg.Load(), loads);
-    EXPECT_EQ(cfg.PrefixToken(), prefix);
-    EXPECT_EQ(cfg.FileUnreadable(), refused);  // so the window's Open keeps what it has
-    if (!refused) continue;
-    EXPECT_EQ(cfg.IncludeFolders().size(), 1u);
+    reporter.reports.clear();
+    EXPECT_EQ(cfg.Load(), c.loads);
+    EXPECT_EQ(std::tuple(cfg.PrefixToken(), cfg.IncludeFolders().size(),
+                         cfg.ExcludeFolders().size(), cfg.IsDirty()),
+              std::tuple(c.prefix, c.includes, c.excludes, !c.loads));
+    EXPECT_EQ(cfg.FileUnreadable(), c.refused);  // so the window's Open keeps what it has
+    EXPECT_EQ(Locations(), c.loads ? std::vector<std::string>{}
+                                   : std::vector<std::string>{"KestrelCfg.Load\nKestrelCfg.Load"});
+    if (!c.refused) continue;
     EXPECT_FALSE(cfg.Save());
-    EXPECT_EQ(ReadFile(Ksp()), text);
+    EXPECT_EQ(ReadFile(Ksp()), c.text);
   }
-}
-
-TEST_F(ConfigFileTest, ValueWithALineBreakFailsAndLeavesTheFileAsItWas) {
-  Cfg().Filename(Ksp());
-  Cfg().IncludeFolders().emplace_back("/a", true);
-  ASSERT_TRUE(Cfg().Save());
-  const std::string before = ReadFile(Ksp());
-  Cfg().IncludeFolders().emplace_back("/evil\n[Options]\nPrefixToken=", true);
-  Cfg().IsDirty(true);
-  EXPECT_FALSE(Cfg().Save());
-  EXPECT_EQ(ReadFile(Ksp()), before);
-  EXPECT_TRUE(Cfg().IsDirty());
-  ASSERT_EQ(reporter.reports.size(), 1u);
-  EXPECT_EQ(reporter.reports[0].number, kAppError);
-  EXPECT_EQ(reporter.reports[0].location, "KestrelCfg.Save\nProfileStore");
 }
 
 }  // namespace

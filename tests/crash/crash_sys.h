@@ -23,7 +23,6 @@ constexpr int kCrashed = 86;
 class CrashSys : public SysWrapper {
  public:
   CrashSys(Sys& target, long crash_at) : SysWrapper(target), crash_at_(crash_at) {}
-  long Calls() const { return calls_; }
 
   KESTREL_TICKED(int, OpenAt, (int d, const char* p, int f, mode_t m), (d, p, f, m))
   KESTREL_TICKED(int, Close, (int fd), (fd))

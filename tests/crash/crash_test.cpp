@@ -32,16 +32,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using Files = std::map<std::string, std::string>;  // path below an entry ("" itself): bytes
+using Strings = std::vector<std::string>;
 
 // One operation to cut off at every call it makes through the seam. Each step starts from the
 // tree setup builds; run is the operation, recover what a user's next run or save does; check
 // returns what breaks the invariants ("" when they hold), after the crash (recovered false)
 // and after the recovery (true); done what the whole operation, not cut off, failed to do.
+using Step = std::function<void(Sys&)>;
 struct Operation {
   std::string name;
   Sys& sys;
   std::function<void()> setup;
-  std::function<void(Sys&)> run, recover;
+  Step run, recover;
   std::function<std::string(bool recovered)> check;
   std::function<std::string()> done;
 };
@@ -80,20 +82,21 @@ std::string Content(size_t size, char seed) {
   return s;
 }
 
-// Kestrel's temporaries: hidden ".kestrel-..." names beside what they become.
-std::vector<std::string> Temporaries(const std::string& folder) {
-  std::vector<std::string> found;
-  std::error_code ec;
-  for (const auto& e : fs::recursive_directory_iterator(folder, ec))
-    if (e.path().filename().string().starts_with(".kestrel-")) found.push_back(e.path());
-  return found;
+// The first of Kestrel's temporaries (hidden ".kestrel-..." names) left in either tree, or "".
+std::string Temporary() {
+  for (const std::string& folder : {root, other_fs}) {
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder, ec))
+      if (e.path().filename().string().starts_with(".kestrel-")) return e.path();
+  }
+  return "";
 }
 
+// Both trees empty but for the quarantine folders, home and src.
 void Fresh() {
-  fs::remove_all(root + "/t");
-  if (!other_fs.empty()) fs::remove_all(other_fs + "/t");
-  for (const std::string& f : {home, src, quarantine}) fs::create_directories(f);
-  if (!other_fs.empty()) fs::create_directories(other_fs + "/t/q");
+  for (const std::string& tree : {root, other_fs})
+    if (!tree.empty()) fs::remove_all(tree + "/t"), fs::create_directories(tree + "/t/q");
+  for (const std::string& f : {home, src}) fs::create_directories(f);
 }
 
 void WriteConfig(const std::string& quarantine_folder, const std::string& extra = "") {
@@ -113,35 +116,30 @@ int InChild(const std::function<int()>& body) {
   if (pid < 0) return -1;
   if (pid == 0) _exit(body());
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // `kestrel` at the given time, its output aside (a child's output would only bury the
 // harness's own): a silent run of weekly.ksp, or the long command line args.
-void Kestrel(Sys& sys, DateTime now, const std::vector<std::string>& args = {}) {
+void Kestrel(Sys& sys, DateTime now, const Strings& args = {}) {
   if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
     std::abort();
   test::FakeClock clock(now);
   test::RecordingReporter reporter;
   Functions fn(Outside{clock, reporter, sys, home});
-  if (args.empty()) {
-    Main(fn, {"-s:weekly.ksp"}, [](Functions&) { return kExitBadInput; });
-  } else {
-    RunLongCommandLine(fn, args, Commands());
-  }
+  args.empty() ? Main(fn, {"-s:weekly.ksp"}, [](Functions&) { return kExitBadInput; })
+               : RunLongCommandLine(fn, args, Commands());
 }
 
 // ---- moves ----
 
 // Where each file of a moved entry is whole: at its source, and under every visible entry of
-// the destination. Hidden entries there are temporaries, allowed only before the recovery. For
-// the Trash, info is its info folder: every trashed entry needs a whole .trashinfo naming
-// path_field, and after the recovery no .trashinfo may be without its entry.
+// the destination, whose hidden entries are temporaries. For the Trash, info is its info folder:
+// every trashed entry needs a whole .trashinfo naming path_field, and after the recovery no
+// .trashinfo may be without its entry.
 std::string CheckMove(const std::string& from, const std::string& dest, const Files& files,
                       bool recovered, const std::string& info, const std::string& path_field) {
   std::map<std::string, int> whole;
-  std::string temporary;
   for (const auto& [rel, text] : files) {
     const auto at = Read(from + rel);
     if (at && *at != text) return "the source of " + from + rel + " changed";
@@ -150,34 +148,26 @@ std::string CheckMove(const std::string& from, const std::string& dest, const Fi
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(dest, ec)) {
     const std::string name = e.path().filename();
-    if (name.front() == '.') {
-      if (recovered) temporary = e.path();
-      continue;
-    }
+    if (name.front() == '.') continue;  // a temporary
     for (const auto& [rel, text] : files) {
       const auto copy = Read(e.path().string() + rel);
       if (!copy || *copy != text) return "incomplete copy visible: " + e.path().string() + rel;
       ++whole[rel];
     }
     if (info.empty()) continue;
-    const auto trash_info = Read(info + "/" + name + ".trashinfo");
-    if (!trash_info || trash_info->find("\nPath=" + path_field + "\n") == std::string::npos)
+    const std::string trash_info = Read(info + "/" + name + ".trashinfo").value_or("");
+    if (trash_info.find("\nPath=" + path_field + "\n") == std::string::npos)
       return "no whole .trashinfo for the trashed " + name;
   }
   for (const auto& [rel, n] : whole) {
     if (n == 0) return "lost: " + from + rel;
     if (recovered && n > 1) return std::to_string(n) + " whole copies of " + from + rel;
   }
-  if (!temporary.empty()) return "temporary left: " + temporary;
   if (!recovered) return "";
   for (const auto& e : fs::directory_iterator(info, ec)) {  // none when info is ""
     const std::string name = e.path().filename();
     if (!fs::exists(fs::symlink_status(dest + "/" + name.substr(0, name.size() - 10))))
       return ".trashinfo without a file: " + name;
-  }
-  for (const std::string& f : {home, src}) {
-    const auto temps = Temporaries(f);
-    if (!temps.empty()) return "temporary left: " + temps.front();
   }
   return "";
 }
@@ -192,6 +182,7 @@ Operation Move(const std::string& name, Sys& sys, const std::string& dest, const
   std::string encoded = from;
   for (size_t at; (at = encoded.find(' ')) != std::string::npos;) encoded.replace(at, 1, "%20");
   const DateTime at = restore ? kNextRun : kOpTime;
+  const Strings args = restore ? Strings{"--restore", "last"} : Strings{};
   return Operation{
       name,
       sys,
@@ -202,9 +193,7 @@ Operation Move(const std::string& name, Sys& sys, const std::string& dest, const
         SetOld(from);
         if (restore) InChild([&] { return Kestrel(sys, kOpTime), 0; });
       },
-      [=](Sys& s) {
-        restore ? Kestrel(s, at, {"--restore", "last"}) : Kestrel(s, at);
-      },
+      [=](Sys& s) { Kestrel(s, at, args); },
       [=](Sys& s) { Kestrel(s, at.AddSeconds(3600)); },
       [=](bool recovered) { return CheckMove(from, into, files, recovered, info, encoded); },
       [=] { return fs::exists(from) == restore ? "" : "not done: " + from; },
@@ -213,26 +202,12 @@ Operation Move(const std::string& name, Sys& sys, const std::string& dest, const
 
 // ---- purging the quarantine ----
 
-// Every file below folder with its bytes (a link's target), for "nothing changed" checks.
-Files Tree(const std::string& folder) {
-  Files out;
-  std::error_code ec;
-  for (const auto& e : fs::recursive_directory_iterator(folder, ec)) {
-    if (e.is_symlink()) {
-      out[e.path()] = "-> " + fs::read_symlink(e.path()).string();
-    } else if (e.is_regular_file()) {
-      out[e.path()] = Read(e.path()).value_or("?");
-    }
-  }
-  return out;
-}
-
 // A folder moved into the quarantine by a run, purged 31 days later; beside it a file no
 // journal knows, and a link inside it to a file outside.
 Operation PurgeOfAFolder() {
   const std::string item = quarantine + "/project del-01-01-2020";
   const std::string stranger = quarantine + "/stranger.txt";
-  auto before = std::make_shared<Files>();
+  const Strings purge = {"--purge", "weekly.ksp"};
   return Operation{
       "purge of a quarantined folder",
       RealSys(),
@@ -247,23 +222,13 @@ Operation PurgeOfAFolder() {
         InChild([] { return Kestrel(RealSys(), kOpTime), 0; });
         Write(stranger, "not Kestrel's");
         fs::permissions(item + "/sub", fs::perms::owner_read | fs::perms::owner_exec);
-        *before = Tree(src);
-        (*before)[stranger] = "not Kestrel's";
       },
-      [](Sys& s) {
-        Kestrel(s, kOpTime.AddDays(31), {"--purge", "weekly.ksp"});
-      },
-      [](Sys& s) {
-        Kestrel(s, kOpTime.AddDays(31).AddSeconds(3600), {"--purge", "weekly.ksp"});
-      },
+      [=](Sys& s) { Kestrel(s, kOpTime.AddDays(31), purge); },
+      [=](Sys& s) { Kestrel(s, kOpTime.AddDays(31).AddSeconds(3600), purge); },
       [=](bool recovered) -> std::string {
-        Files now = Tree(src);
-        now[stranger] = Read(stranger).value_or("gone");
-        if (now != *before) return "something outside the purged item changed";
-        const auto temps = Temporaries(quarantine);
-        if (recovered && !temps.empty()) return "temporary left: " + temps.front();
-        if (recovered && fs::exists(fs::symlink_status(item))) return "not purged: " + item;
-        return "";
+        if (Read(src + "/keep.txt") != "keep" || Read(stranger) != "not Kestrel's")
+          return "something outside the purged item changed";
+        return recovered && fs::exists(fs::symlink_status(item)) ? "not purged: " + item : "";
       },
       [=] { return fs::exists(fs::symlink_status(item)) ? "not purged: " + item : ""; },
   };
@@ -294,12 +259,10 @@ void SaveConfig(Sys& sys, const std::string& tag, std::optional<DateTime> date =
 
 // The configuration file, between setup's old and run's new, is at every step byte for byte the
 // old one, the new one or the recovery's; kept is in each of them, finished in the new one.
-Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
-                      const std::function<void(Sys&)>& run,
-                      const std::function<void(Sys&)>& recover, const std::string& kept,
-                      const std::string& finished) {
+Operation ConfigWrite(const std::string& name, const std::function<void()>& old, const Step& run,
+                      const Step& recover, const std::string& kept, const std::string& finished) {
   const std::string ksp = home + "/weekly.ksp";
-  auto allowed = std::make_shared<std::vector<std::string>>();
+  auto allowed = std::make_shared<Strings>();
   return Operation{
       name,
       RealSys(),
@@ -317,13 +280,11 @@ Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
       },
       run,
       recover,
-      [=](bool recovered) -> std::string {
+      [=](bool) -> std::string {
         const std::string now = Read(ksp).value_or("");
         if (std::find(allowed->begin(), allowed->end(), now) == allowed->end())
           return "the configuration is neither the old one nor the new one";
-        if (now.find(kept) == std::string::npos) return "lost: " + kept;
-        const auto temps = Temporaries(home);
-        return recovered && !temps.empty() ? "temporary left: " + temps.front() : "";
+        return now.find(kept) == std::string::npos ? "lost: " + kept : "";
       },
       [=] {
         return Read(ksp).value_or("").find(finished) != std::string::npos ? "" : "not written";
@@ -331,47 +292,38 @@ Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
   };
 }
 
-// Runs the operation once to count its calls, then once cut off before each call N from 1 to
-// that count, each time from a fresh setup, in a child process; checks after each crash and
-// after the recovery that follows it. Returns the crash points tried and the faults seen.
-long CrashAtEveryStep(const Operation& op, std::vector<std::string>& faults) {
-  const auto fault = [&](long n, const std::string& when, const std::string& what) {
+// Runs the operation in a child process cut off before call N, for N from 1 until it runs to
+// its end, each time from a fresh setup; checks after each crash, after the recovery that
+// follows it and after the whole operation. Returns the crash points tried and the faults seen.
+long CrashAtEveryStep(const Operation& op, Strings& faults) {
+  long n = 1;
+  const auto fault = [&](const std::string& when, const std::string& what) {
     faults.push_back(op.name + ", crash before call " + std::to_string(n) + ", " + when + ": " +
                      what);
   };
-  // The count comes back through a pipe; the run itself must hold the invariants.
-  long points = 0;
-  int fds[2];
-  if (pipe(fds) != 0) return faults.push_back(op.name + ": pipe"), 0;
-  op.setup();
-  const int status = InChild([&] {
-    CrashSys counting(op.sys, 0);
-    op.run(counting);
-    const long calls = counting.Calls();
-    return write(fds[1], &calls, sizeof calls) == sizeof calls ? 0 : 1;
-  });
-  close(fds[1]);
-  if (status != 0 || read(fds[0], &points, sizeof points) != sizeof points)
-    faults.push_back(op.name + ": the operation did not finish without a crash");
-  close(fds[0]);
-  if (const std::string f = op.check(true); !f.empty()) fault(0, "after the whole operation", f);
-  if (const std::string f = op.done(); !f.empty()) fault(0, "after the whole operation", f);
-
-  for (long n = 1; n <= points; ++n) {
+  // After a recovery no temporary may be left anywhere.
+  const auto check = [&](const std::string& when, bool recovered) {
+    std::string what = op.check(recovered);
+    if (what.empty() && recovered && !Temporary().empty()) what = "temporary left: " + Temporary();
+    if (!what.empty()) fault(when, what);
+  };
+  for (;; ++n) {
     op.setup();
     const int cut = InChild([&] {
       CrashSys crashing(op.sys, n);
       op.run(crashing);
       return 0;
     });
-    if (cut != kCrashed && cut != 0)
-      fault(n, "the operation", "exit status " + std::to_string(cut));
-    if (const std::string f = op.check(false); !f.empty()) fault(n, "after the crash", f);
+    if (cut == 0) break;  // it makes fewer than n calls
+    if (cut != kCrashed) return fault("the operation", "exit status " + std::to_string(cut)), n;
+    check("after the crash", false);
     const int rec = InChild([&] { return op.recover(op.sys), 0; });
-    if (rec != 0) fault(n, "the recovery", "exit status " + std::to_string(rec));
-    if (const std::string f = op.check(true); !f.empty()) fault(n, "after the recovery", f);
+    if (rec != 0) fault("the recovery", "exit status " + std::to_string(rec));
+    check("after the recovery", true);
   }
-  return points;
+  check("after the whole operation", true);
+  if (const std::string f = op.done(); !f.empty()) fault("after the whole operation", f);
+  return n - 1;
 }
 
 }  // namespace
@@ -379,7 +331,7 @@ long CrashAtEveryStep(const Operation& op, std::vector<std::string>& faults) {
 
 int main(int argc, char** argv) {
   using namespace kestrel::crash;
-  using kestrel::RealSys;
+  using kestrel::RealSys, kestrel::Sys;
   const char* tmp = std::getenv("TMPDIR");
   root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrel-crash-XXXXXX";
   if (mkdtemp(root.data()) == nullptr) return 2;
@@ -393,7 +345,7 @@ int main(int argc, char** argv) {
   setenv("LC_ALL", "C", 1);
 
   ExdevSys exdev(RealSys());
-  kestrel::Sys& across = other_fs.empty() ? static_cast<kestrel::Sys&>(exdev) : RealSys();
+  Sys& across = other_fs.empty() ? static_cast<Sys&>(exdev) : RealSys();
   const std::string far = other_fs.empty() ? quarantine : other_fs + "/t/q";
   std::printf("second file system: %s\n",
               other_fs.empty() ? "none; renames between folders made to fail with EXDEV"
@@ -412,19 +364,18 @@ int main(int argc, char** argv) {
       Move("restore from the run journal", across, far, file, {{"", Content(200000, 'r')}}, true),
       ConfigWrite(
           "configuration Save of 1,000 folders", [] { SaveConfig(RealSys(), "old"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "new"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "new"); }, "[Include]", "/new/folder 999"),
+          [](Sys& s) { SaveConfig(s, "new"); }, [](Sys& s) { SaveConfig(s, "new"); }, "[Include]",
+          "/new/folder 999"),
       ConfigWrite(
           "RunDate write-back", [] { WriteConfig(quarantine, "; the user's own line\n"); },
-          [](kestrel::Sys& s) { SaveConfig(s, "", kOpTime); },
-          [](kestrel::Sys& s) { Kestrel(s, kNextRun); }, "; the user's own line\n",
-          "RunDate=" + kOpTime.ToIsoText()),
+          [](Sys& s) { SaveConfig(s, "", kOpTime); }, [](Sys& s) { Kestrel(s, kNextRun); },
+          "; the user's own line\n", "RunDate=" + kOpTime.ToIsoText()),
       PurgeOfAFolder(),
   };
   int faults = 0;
   for (const Operation& op : operations) {
     if (argc > 1 && op.name.find(argv[1]) == std::string::npos) continue;  // one operation
-    std::vector<std::string> found;
+    Strings found;
     const long points = CrashAtEveryStep(op, found);
     std::printf("%-45s %5ld crash points, %zu broken\n", op.name.c_str(), points, found.size());
     for (size_t i = 0; i < found.size() && i < 5; ++i) std::printf("  %s\n", found[i].c_str());

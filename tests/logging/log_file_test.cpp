@@ -40,13 +40,11 @@ TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
     std::int32_t kb;
     Strings written, lines;  // lines after the start line
   } cases[] = {
-      {"a count exactly at the limit goes on", 1, Strings{at, "next"},
-       Strings{Stamped(at), Stamped("next"), kStop}},
-      {"one character more stops the log", 1, Strings{over, "next"}, Strings{Stamped(over), kStop}},
-      {"limit 0", 0, Strings{"dropped", "!summary"}, Strings{kStop, Stamped("summary")}},
-      {"a forced line over the limit", 1, Strings{"!" + forced, "after"},
-       Strings{Stamped(forced), Stamped("after"), kStop}},
-      {"a large limit does not overflow", 2147483647, Strings{"run"}, Strings{Stamped("run")}},
+      {"exactly at the limit goes on", 1, {at, "next"}, {Stamped(at), Stamped("next"), kStop}},
+      {"one character more stops the log", 1, {over, "next"}, {Stamped(over), kStop}},
+      {"limit 0", 0, {"dropped", "!summary"}, {kStop, Stamped("summary")}},
+      {"forced over limit", 1, {"!" + forced, "after"}, {Stamped(forced), Stamped("after"), kStop}},
+      {"a large limit does not overflow", 2147483647, {"run"}, {Stamped("run")}},
   };
   Log().WriteLogMessage("dropped");  // before Initialize, only a forced line goes in
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));

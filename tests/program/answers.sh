@@ -25,6 +25,7 @@ expect() {
 }
 
 : >"$work/empty.ksp"
+: >"$work/target del-01-01-2030.txt"
 printf 'root:x:0:0:root:/root:/bin/sh\n' >"$work/passwd"
 printf '[Options]\nPrefixToken=del-\0\n' >"$work/nul.ksp"
 expect "kestrel-gui --help prints the options" 0 "^  --forecast DAYS" "" -- "$gui" --help
@@ -37,8 +38,19 @@ for file in "$work/empty.ksp" "$work/passwd" "$work/nul.ksp"; do
   done
   expect "-s: $(basename "$file") is refused" 2 "" "is not a Kestrel configuration" -- \
     "$kestrel" "-s:$file"
+  for mark in "--mark 30d" "--unmark"; do
+    # shellcheck disable=SC2086
+    expect "$mark --config $(basename "$file") is refused" 2 "" "is not a Kestrel configuration" \
+      -- "$kestrel" $mark "$work/target del-01-01-2030.txt" --config "$file"
+  done
 done
+[ -e "$work/target del-01-01-2030.txt" ] || { echo "FAIL: a refused mark renamed"; failed=1; }
 
+for threads in abc 0; do
+  expect "KESTREL_THREADS=$threads is refused" 2 "" \
+    "^kestrel: KESTREL_THREADS must be a positive whole number" -- \
+    env KESTREL_THREADS=$threads "$kestrel" --runs
+done
 expect "--runs takes no operand" 2 "" "^kestrel: extra operand 'extra'" -- "$kestrel" --runs extra
 expect "--purge takes one configuration" 2 "" "^kestrel: extra operand 'extra'" -- \
   "$kestrel" --purge "$work/empty.ksp" extra

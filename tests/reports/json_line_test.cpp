@@ -6,11 +6,7 @@ namespace kestrel {
 namespace {
 
 TEST(JsonLineTest, EscapesTextAndCarriesBytesThatAreNoUtf8) {
-  struct Case {
-    std::string value;
-    std::string json;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"plain /a b.txt", R"({"p":"plain /a b.txt"})"},
       {"q\"b\\s", R"({"p":"q\"b\\s"})"},
       {"a\nb\rc\td\x1b[2J\x7f", R"({"p":"a\nb\rc\td\u001b[2J\u007f"})"},
@@ -21,9 +17,7 @@ TEST(JsonLineTest, EscapesTextAndCarriesBytesThatAreNoUtf8) {
       {"end\xe2\x82", R"({"p":"end\ufffd\ufffd","p_b64":"ZW5k4oI="})"},  // cut short
       {"\xff", R"({"p":"\ufffd","p_b64":"/w=="})"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(JsonLine().Text("p", c.value).Str(), c.json) << c.json;
-  }
+  for (const auto& [value, json] : cases) EXPECT_EQ(JsonLine().Text("p", value).Str(), json);
   EXPECT_EQ(JsonLine().Text("type", "summary").Number("bytes", -5).Bool("ok", true).Str(),
             R"({"type":"summary","bytes":-5,"ok":true})");
 }

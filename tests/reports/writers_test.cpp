@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "reports/print_writer.h"
-#include "reports/text_box_writer.h"
 #include "support/doubles.h"
 
 namespace kestrel::test {
@@ -11,7 +10,7 @@ using Lines = std::vector<std::string>;
 
 // Page 12000 twips: margin 600. Printable 11000: room 9800, i.e. 98 characters of 100 twips.
 TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
-  const std::string full(98, 'x'), a(98, 'a'), b(98, 'b');
+  const std::string full(98, 'x'), a(98, 'a'), b(98, 'b'), lead = "  " + a.substr(2);
   std::string accented;
   for (int i = 0; i < 99; ++i) accented += "\xC3\xA9";
   const struct {
@@ -23,9 +22,7 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
       {"exactly the width", {full}, {full, ""}},
       {"one character over", {full + "y"}, {full, "y", ""}},
       {"several lines over", {a + b + "cc"}, {a, b, "cc", ""}},
-      {"leading spaces after the cut",
-       {"  " + a.substr(2) + "     c  "},
-       {"  " + a.substr(2), "c", ""}},
+      {"leading spaces after the cut", {lead + "     c  "}, {lead, "c", ""}},
       {"trailing spaces", {full + "   "}, {full, ""}},
       {"NUL", {std::string("kept  \0hidden", 13)}, {"kept", ""}},
       {"characters, not bytes", {accented}, {accented.substr(0, 196), "\xC3\xA9", ""}},
@@ -45,17 +42,6 @@ TEST(PrintWriterTest, CutsLinesToTheRoomBetweenTheMargins) {
     EXPECT_EQ(std::count(log.begin(), log.end(), "x 600.000000"), c.out.size() - c.in.size())
         << c.what;
   }
-}
-
-TEST(TextBoxWriterTest, JoinsLinesWithoutBreaksAtTheEnds) {
-  MemoryTextBox box;
-  box.text = "stale";
-  TextBoxWriter writer;
-  EXPECT_THROW(writer.WriteLn("a"), KsError);
-  writer.Device(&box);
-  writer.WriterHeader("Settings");
-  for (const char* line : {"", "", "  a  ", "", "b"}) writer.WriteLn(line);
-  EXPECT_EQ(box.text, "  a  \n\nb");
 }
 
 }  // namespace

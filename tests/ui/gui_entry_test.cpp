@@ -20,9 +20,8 @@ ErrorReporter* program_reporter = nullptr;
 QStringList seen;
 
 QWidget* Main() {
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
+  for (QWidget* widget : QApplication::topLevelWidgets())
     if (widget->objectName() == QLatin1String("frmKestrel")) return widget;
-  }
   return nullptr;
 }
 

@@ -1,21 +1,14 @@
-#include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #include <QtTest>
 #include <QtWidgets>
-#include <deque>
 #include <future>
 
-#include "app/functions.h"
-#include "config/kestrel_cfg.h"
 #include "fs/run_lock.h"
-#include "fs/sys.h"
 #include "platform/error.h"
 #include "reports/run_records.h"
 #include "support/fault_sys.h"
-#include "ui/about_box.h"
 #include "ui/folder_list_tab.h"
-#include "ui/gui_error_reporter.h"
 #include "ui/main_window.h"
 #include "ui/name_field.h"
 #include "ui/qt_dialogs.h"
@@ -110,7 +103,6 @@ class MainWindowTest : public QObject {
     qputenv("HOME", program_->folder.path().toUtf8());
     KestrelCfg& cfg = Cfg();
     cfg.UserName("ann");
-    cfg.Company("Acme");
     cfg.QuarantineFolder("/home/ann/quarantine");
     cfg.MaxErrorsPerRun(0);
     cfg.IncludeFolders() = {{"/home/ann", true}, {"/srv/share", false}};
@@ -143,13 +135,12 @@ class MainWindowTest : public QObject {
     Dialogs().open_name = path;
     Trigger("mnuFileOpen");
     QVERIFY(!Cfg().IsDirty());
-    QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/q\uFFFD"));
+    QCOMPARE(Field("txtQuarantineFolder")->text(), "/q\uFFFD");
     auto [list, field, add, remove] = OpenTab("Exclude");
     Click(list, 0);
     QTest::mouseClick(add, Qt::LeftButton);  // the same name: no second entry
     std::get<0>(OpenTab("Include"))->item(0)->setCheckState(Qt::Unchecked);
     std::get<0>(OpenTab("Include"))->item(0)->setCheckState(Qt::Checked);
-    QVERIFY(Cfg().IsDirty());
     Trigger("mnuFileSave");
     QCOMPARE(FileBytes(path), before);
     ::unlink(path.c_str());
@@ -164,20 +155,35 @@ class MainWindowTest : public QObject {
 
   // The quarantine picker opens at the field's folder, "~" expanded; a cancelled picker leaves
   // every field, list and the configuration as they were. Enter presses Add of the tab shown only.
-  void pickersStartAtTheQuarantineAndCancelChangesNothing() {
+  // File dialogs start in the configuration's folder, else the program's; the status bar shows
+  // the file. Ctrl+Q asks too: it closes the window as the close box does.
+  void dialogsStartWhereTheNamesAre() {
+    const std::string folder = program_->folder.path().toStdString();
     std::get<1>(OpenTab("Include"))->setText(QStringLiteral("/typed"));
     Tabs()->setCurrentIndex(0);
     QTest::keyClick(Field("txtCompany"), Qt::Key_Return);
     for (const char* browse :
          {"cmdBrowseForQuarantineFolder", "cmdBrowseForIncludeFolder", "cmdBrowseForExcludeFolder"})
       Find<QPushButton>(browse)->click();
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{"/home/ann/quarantine", "", ""}));
-    QCOMPARE(Field("txtQuarantineFolder")->text(), QStringLiteral("/home/ann/quarantine"));
-    QCOMPARE(Field("txtNewIncludeFolder")->text(), QStringLiteral("/typed"));
+    QCOMPARE(Field("txtQuarantineFolder")->text(), "/home/ann/quarantine");
+    QCOMPARE(Field("txtNewIncludeFolder")->text(), "/typed");
     QVERIFY(!Cfg().IsDirty());
     Field("txtQuarantineFolder")->setText(QStringLiteral(" ~/q "));
     Find<QPushButton>("cmdBrowseForQuarantineFolder")->click();
-    QCOMPARE(Dialogs().starts.back(), program_->Path("q"));
+    Dialogs().save_name = folder + "/sub/a.ksp";
+    QDir().mkpath(program_->folder.path() + "/sub");
+    Trigger("mnuFileSaveAs");
+    Trigger("mnuFileSaveAs");
+    QCOMPARE(Dialogs().starts,
+             (std::vector<std::string>{"/home/ann/quarantine", "", "", folder + "/q", folder + "/",
+                                       folder + "/sub/"}));
+    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
+    QCOMPARE(window_->windowTitle(), "Kestrel");
+    Dialogs().answers = {MsgResult::Cancel};
+    Field("txtUserName")->setText(QStringLiteral("bob"));
+    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
+    QVERIFY(window_->isVisible());
   }
 
   // Alt+letter reaches each field of the Options tab, the tabs, Run and Preview.
@@ -209,7 +215,6 @@ class MainWindowTest : public QObject {
   void everyEditMarksTheConfigurationChanged_data() {
     QTest::addColumn<QString>("edit");
     QTest::newRow("text field") << "txtUserName";
-    QTest::newRow("number field") << "txtMaxMBPerRun";
     QTest::newRow("purge field") << "txtPurgeAfterDays";
     QTest::newRow("check box") << "chkDisplayAllMessages";
     QTest::newRow("tick") << "tick";
@@ -217,7 +222,7 @@ class MainWindowTest : public QObject {
   }
   void everyEditMarksTheConfigurationChanged() {
     QFETCH(QString, edit);
-    QCOMPARE(window_->StatusText(), QStringLiteral("(not saved yet)"));
+    QCOMPARE(window_->StatusText(), "(not saved yet)");
     auto [list, field, add, remove] = OpenTab("Include");
     if (edit == "tick") {
       list->item(1)->setCheckState(Qt::Checked);
@@ -229,10 +234,8 @@ class MainWindowTest : public QObject {
       remove->click();
       QVERIFY(!Cfg().IsDirty());
       remove->click();
-      QCOMPARE(Dialogs().shown,
-               std::vector<std::string>(2,
-                                        "Are you sure you want to remove /home/ann from the "
-                                        "list?"));
+      const std::string question = "Are you sure you want to remove /home/ann from the list?";
+      QCOMPARE(Dialogs().shown, std::vector<std::string>(2, question));
       QCOMPARE(Cfg().IncludeFolders(), (FolderList{{"/srv/share", false}}));
       QCOMPARE(Shown(list), Cfg().IncludeFolders());
     } else if (edit == "chkDisplayAllMessages") {
@@ -248,7 +251,7 @@ class MainWindowTest : public QObject {
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
-    QCOMPARE(window_->StatusText(), QStringLiteral("(not saved yet) [modified]"));
+    QCOMPARE(window_->StatusText(), "(not saved yet) [modified]");
   }
 
   // New, Open and close ask before they lose changes, and Yes saves first. A row that expects
@@ -276,7 +279,6 @@ class MainWindowTest : public QObject {
     QFETCH(QString, command);
     QFETCH(int, answer);
     QFETCH(QString, file);
-    QFETCH(bool, done);
     QFETCH(bool, saved);
     const std::string path = program_->Path("mine.ksp"), other = program_->Path("other.ksp");
     KestrelCfg saved_before(program_->fn.Outside());
@@ -297,7 +299,7 @@ class MainWindowTest : public QObject {
     if (command != "close") Trigger(command == "open" ? "mnuFileOpen" : "mnuFileNew");
 
     const bool replaced = &Cfg() != before;
-    QCOMPARE(command == "close" ? closed : replaced, done);
+    QTEST(command == "close" ? closed : replaced, "done");
     QCOMPARE(Dialogs().shown, answer == kNoQuestion ? std::vector<std::string>{}
                                                     : std::vector<std::string>{kSaveQuestion});
     QCOMPARE(Dialogs().save_asks, file != "named" && answer == kYes ? 1 : 0);
@@ -308,29 +310,20 @@ class MainWindowTest : public QObject {
 
   // Open of a file that cannot be read, or is no configuration, shows why and keeps the
   // configuration in hand with its file name, so that no later write touches that file.
-  void openOfAnUnreadableFileKeepsTheConfiguration_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << "\n";
-    QTest::newRow("passwd") << "root:x:0:0::/root:/bin/sh\n";
-  }
   void openOfAnUnreadableFileKeepsTheConfiguration() {
-    QFETCH(QString, text);
-    const std::string path = program_->Path("refused.ksp");
-    QFile file(QString::fromStdString(path));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) == text.size());
-    file.close();
+    const std::string path = program_->Path("xs");
+    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
     Cfg().Filename(program_->Path("mine.ksp"));
-    Cfg().IsDirty(false);
     const KestrelCfg* before = &Cfg();
     Dialogs().open_name = path;
-    Find<QAction>("mnuFileOpen")->trigger();
+    Trigger("mnuFileOpen");
     QCOMPARE(&Cfg(), before);
     QCOMPARE(Cfg().UserName(), "ann");
     QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
     QCOMPARE(Dialogs().shown.size(), size_t(1));
     QVERIFY2(Dialogs().shown[0].find(path + " is not a Kestrel configuration") != std::string::npos,
              Dialogs().shown[0].c_str());
-    QCOMPARE(QString::fromStdString(FileBytes(path)), text);
+    QCOMPARE(FileBytes(path), std::string(20, 'x'));
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
@@ -374,9 +367,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(field->text(), kept ? typed : QString());
     const bool duplicate = kept && !typed.trimmed().isEmpty() && answer != kNo;
     QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1) + duplicate);
-    if (duplicate) {
+    if (duplicate)
       QCOMPARE(Dialogs().shown.back(), typed.toStdString() + " is already in the list.");
-    }
   }
 
   // Folders dropped from a file manager are added; files are not.
@@ -401,21 +393,17 @@ class MainWindowTest : public QObject {
   // shows an error, is not stored, and holds back Run and Save.
   void numberFields_data() {
     QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("stored");
-    for (const auto& [row, keys, shown, stored] :
-         {std::tuple<const char*, const char*, const char*, int>{"letters refused", "7a5", "75",
-                                                                 75},
-          {"leading zero", "075", "75", 75},
-          {"largest", "2147483647", "2147483647", 2147483647},
-          {"too large", "2147483648", "2147483648", -1},
-          {"empty", "", "", -1},
-          {"negative from a file", "-5", "-5", -1}})
-      QTest::newRow(row) << QString(keys) << QString(shown) << stored;
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letters refused") << "7a5" << 75 << "75";
+    QTest::newRow("leading zero") << "075" << 75 << "75";
+    QTest::newRow("largest") << "2147483647" << 2147483647 << "2147483647";
+    QTest::newRow("too large") << "2147483648" << -1 << "2147483648";
+    QTest::newRow("empty") << "" << -1 << "";
+    QTest::newRow("negative from a file") << "-5" << -1 << "-5";
   }
   void numberFields() {
     QFETCH(QString, keys);
-    QFETCH(QString, shown);
     QFETCH(int, stored);
     QLineEdit* field = Field("txtMaxErrorsPerRun");
     if (keys.startsWith('-')) {
@@ -432,9 +420,14 @@ class MainWindowTest : public QObject {
       QTest::keyClicks(field, keys);
       QTest::keyClick(field, Qt::Key_Tab);
     }
-    QCOMPARE(field->text(), shown);
+    QTEST(field->text(), "shown");
     const bool error = stored < 0;
-    QCOMPARE(Find<QLabel>("lblMaxErrorsPerRunError")->isVisible(), error);
+    auto* error_label = Find<QLabel>("lblMaxErrorsPerRunError");
+    QCOMPARE(error_label->isVisible(), error);
+    // At the window's smallest the error is still whole.
+    window_->resize(window_->minimumSize());
+    QTRY_COMPARE(window_->size(), window_->minimumSize());
+    QVERIFY(error_label->width() >= error_label->sizeHint().width());
     if (!error) QCOMPARE(Cfg().MaxErrorsPerRun(), stored);
     QCOMPARE(Find<QAction>("mnuFileSave")->isEnabled(), !error);
     QCOMPARE(Run().RunButton()->isEnabled(), !error);
@@ -448,7 +441,7 @@ class MainWindowTest : public QObject {
     Field("txtQuarantineFolder")->setFocus();
     Field("txtQuarantineFolder")->setText(QStringLiteral("  "));
     QVERIFY(!Field("txtPurgeAfterDays")->isEnabled());  // the purge serves a quarantine only
-    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), QStringLiteral("Not used with the Trash"));
+    QCOMPARE(Field("txtPurgeAfterDays")->toolTip(), "Not used with the Trash");
     Field("txtCompany")->setFocus();
     Dialogs().answers = {MsgResult::No};
     Trigger("mnuFileSchedule");
@@ -458,14 +451,9 @@ class MainWindowTest : public QObject {
     StartRun();
     Field("txtPrefixToken")->setText(QStringLiteral("del-"));
     Cfg().IncludeFolders().clear();
-    Dialogs().answers = {MsgResult::No, MsgResult::Yes};
-    StartRun();
-    QCOMPARE(runs, 0);
+    Dialogs().answers = {MsgResult::Yes};
     StartRun();
     QCOMPARE(runs, 1);
-    const std::string question =
-        "The Include list is empty, so this run scans every local file system with all its "
-        "folders:\n/\n/home\nRun it anyway?";
     QCOMPARE(Dialogs().shown,
              (std::vector<std::string>{
                  "Since no quarantine folder was specified, out of date files will be moved to "
@@ -474,15 +462,11 @@ class MainWindowTest : public QObject {
                  "file.\nSave it now?",
                  "The removal date prefix is empty, so no file name can carry a removal date and "
                  "the run would find nothing.\nEnter a prefix on the Options tab first.",
-                 question, question}));
+                 "The Include list is empty, so this run scans every local file system with all "
+                 "its folders:\n/\n/home\nRun it anyway?"}));
     QCOMPARE(Dialogs().save_asks, 0);
-  }
 
-  // Yes to the empty-Include question scans every disk, so Enter answers No.
-  void emptyIncludeQuestionDefaultsToNo() {
-    int runs = 0;
-    Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
-    Cfg().IncludeFolders().clear();
+    // Yes to that question scans every disk, so Enter in the real box answers No.
     QtDialogs real(window_.get());
     Dialogs().real = &real;
     bool no_is_default = false;
@@ -494,38 +478,7 @@ class MainWindowTest : public QObject {
     });
     StartRun();
     QVERIFY(no_is_default);
-    QCOMPARE(runs, 0);
-  }
-
-  // Once discovery is done the move phase shows files moved of files due, in the status line
-  // and a bar; at the window's smallest the status line is not cut.
-  void theMovePhaseShowsFilesMovedOfFilesDue() {
-    std::promise<void> release;
-    auto open = qScopeGuard([&] { release.set_value(); });
-    Run().SetRunner([&, released = release.get_future().share()](KestrelCfg&, RunControl& c) {
-      c.folders_scanned = 12345;
-      c.files_due = 3;
-      auto file = std::make_shared<RemovedFile>();
-      file->OriginalFilename("/home/ann/a del-10-31-2026.xls");
-      file->FileSize(2500000);
-      program_->fn.FileRemovalRpt->RecordFileMoved(file);
-      released.wait();
-    });
-    window_->resize(window_->minimumSizeHint());
-    StartRun(false);
-    auto* label = Find<QLabel>("lblProgress");
-    QTRY_COMPARE(Progress(),
-                 QStringLiteral("Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50"));
-    auto* bar = Find<QProgressBar>("prgMove");
-    QTRY_VERIFY(bar->isVisible());
-    QCOMPARE(bar->value(), 1);
-    QCOMPARE(bar->maximum(), 3);
-    QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
-    QVERIFY(label->mapTo(window_.get(), QPoint(label->width(), 0)).x() <= window_->width());
-    open.dismiss();
-    release.set_value();
-    QTRY_VERIFY(!Run().Running());
-    QVERIFY(!bar->isVisible());
+    QCOMPARE(runs, 1);
   }
 
   // A run works on a copy of the unsaved configuration off the window's thread, whose errors show
@@ -544,10 +497,9 @@ class MainWindowTest : public QObject {
         file->FileSize(5000);
         program_->fn.FileRemovalRpt->RecordFileMoved(file);
         program_->fn.WarningRpt->RecordWarning("w" + std::to_string(i));
-        if (i == 100) {
+        if (i == 100)
           ReportHandled(program_->fn.Outside().reporter, "KestrelCfg.CleanUp",
                         std::make_exception_ptr(KsError(kAppError, "disk gone", "Fs.Stat")));
-        }
       }
     });
     StartRun();
@@ -566,13 +518,13 @@ class MainWindowTest : public QObject {
     expected << "Clean-up completed at 2026-12-06 10:02:36."
              << "200 files moved, 1.00 MB, 200 warnings";
     QCOMPARE(RunLines(), expected);
-    QCOMPARE(Progress(),
-             QStringLiteral("Folders scanned: 0    Files moved: 200    MB moved: 1.00"));
+    QCOMPARE(Progress(), "Folders scanned: 0    Files moved: 200    MB moved: 1.00");
   }
 
-  // While a run goes on only help, Exit and Stop stay open to the user; Stop, or closing the
-  // window and answering Yes, ends the run cleanly through the engine's own stop, and the
-  // window then closes.
+  // While a run goes on only help, Exit and Stop stay open to the user; once discovery is done
+  // the move phase shows files moved of files due, in the status line and a bar, and at the
+  // window's smallest the status line is not cut. Stop, or closing the window and answering Yes,
+  // ends the run cleanly through the engine's own stop, and the window then closes.
   void aRunCanBeStopped_data() {
     QTest::addColumn<bool>("by_closing");
     QTest::newRow("Stop") << false;
@@ -582,15 +534,28 @@ class MainWindowTest : public QObject {
     QFETCH(bool, by_closing);
     std::promise<void> started;
     Run().SetRunner([&](KestrelCfg& cfg, RunControl& control) {
-      program_->fn.FileRemovalRpt->RecordMessage("first");
+      control.folders_scanned = 12345;
+      control.files_due = 3;
+      auto file = std::make_shared<RemovedFile>();
+      file->OriginalFilename("/home/ann/a del-10-31-2026.xls");
+      file->FileSize(2500000);
+      program_->fn.FileRemovalRpt->RecordFileMoved(file);
       started.set_value();
       while (!control.StopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       CleanUp(program_->fn.World(), cfg, &control);
     });
     Cfg().QuarantineFolder(program_->Path("q"));
+    window_->resize(window_->minimumSizeHint());
     StartRun(false);
     started.get_future().wait();
-    QTRY_COMPARE(RunLines().value(1), QStringLiteral("[Message] first"));
+    QTRY_COMPARE(Progress(), "Folders scanned: 12345    Files moved: 1 of 3    MB moved: 2.50");
+    auto* bar = Find<QProgressBar>("prgMove");
+    QTRY_VERIFY(bar->isVisible());
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(bar->maximum(), 3);
+    auto* label = Find<QLabel>("lblProgress");
+    QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+    QVERIFY(label->mapTo(window_.get(), QPoint(label->width(), 0)).x() <= window_->width());
     QCOMPARE(Run().RunButton()->isEnabled(), false);
     for (int page = 0; page < 3; ++page) QCOMPARE(Tabs()->widget(page)->isEnabled(), false);
     for (QAction* action : window_->findChildren<QAction*>(QRegularExpression("^mnu"))) {
@@ -605,20 +570,19 @@ class MainWindowTest : public QObject {
       QTest::mouseClick(Run().StopButton(), Qt::LeftButton);
     }
     QTRY_VERIFY(!Run().Running());
-    QCOMPARE(RunLines().mid(2), (QStringList{"[Message] Run stopped by the user",
+    QVERIFY(!bar->isVisible());
+    QCOMPARE(RunLines().mid(1), (QStringList{"[File Moved] /home/ann/a del-10-31-2026.xls",
+                                             "[Message] Run stopped by the user",
                                              "Clean-up stopped at 2026-12-06 10:02:36.",
-                                             "0 files moved, 0.00 MB, 0 warnings"}));
+                                             "1 files moved, 2.50 MB, 0 warnings"}));
     QTRY_COMPARE(window_->isVisible(), !by_closing);
   }
 
   // Names are shown escaped; a run while another holds the lock moves nothing and says why.
   void aRealCleanUpMovesTheDueFileUnderTheRunLock() {
-    const QString tree = program_->QPath("tree"), quarantine = program_->QPath("quarantine");
-    const QString due = tree + QStringLiteral("/budget\n del-10-31-2025.xls");
-    QVERIFY(program_->MakeDueFile("tree/budget\n del-10-31-2025.xls"));
-    Cfg().IncludeFolders() = {{tree.toStdString(), false}};
-    Cfg().ExcludeFolders().clear();
-    Cfg().QuarantineFolder(quarantine.toStdString());
+    program_->UseTree();
+    const QString tree = program_->QPath("home/ann"), quarantine = program_->QPath("quarantine");
+    QVERIFY(program_->MakeDueFile("home/ann/budget\n del-10-31-2025.xls"));
     auto other = std::make_unique<RunLock>(RealSys(), program_->folder.path().toStdString());
     QVERIFY(other->Acquire(program_->clock, 0));
     StartRun();
@@ -628,7 +592,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().shown.back(),
              "Another clean-up run is in progress\n\nError 0x80040001 in "
              "frmKestrel.cmdRun_Click\nfrmKestrel.cmdRun_Click");
-    QVERIFY(QFile::exists(due));
 
     other.reset();
     StartRun();
@@ -636,27 +599,7 @@ class MainWindowTest : public QObject {
              (QStringList{"[File Moved] " + tree + "/budget\\n del-10-31-2025.xls", done,
                           "1 files moved, 0.00 MB, 0 warnings"}));
     QVERIFY(QFile::exists(quarantine + QStringLiteral("/budget\n del-10-31-2025.xls")));
-    QCOMPARE(Progress(),
-             QStringLiteral("Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00"));
-  }
-
-  // File dialogs start in the configuration's folder, else the program's; the status bar
-  // shows the file and a mark while it has unsaved changes.
-  void fileDialogsAndStatusBar() {
-    const std::string folder = program_->folder.path().toStdString();
-    Dialogs().save_name = folder + "/sub/a.ksp";
-    QDir().mkpath(program_->folder.path() + "/sub");
-    Trigger("mnuFileSaveAs");
-    Trigger("mnuFileSaveAs");
-    QCOMPARE(Dialogs().starts, (std::vector<std::string>{folder + "/", folder + "/sub/"}));
-    QCOMPARE(window_->StatusText(), QString::fromStdString(folder + "/sub/a.ksp"));
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrel"));
-    // Ctrl+Q asks too: it closes the window as the close box does.
-    Dialogs().answers = {MsgResult::Cancel};
-    Field("txtUserName")->setText(QStringLiteral("bob"));
-    QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
-    QCOMPARE(Dialogs().shown, std::vector<std::string>{kSaveQuestion});
-    QVERIFY(window_->isVisible());
+    QCOMPARE(Progress(), "Folders scanned: 1    Files moved: 1 of 1    MB moved: 0.00");
   }
 
   // The window grows from its design size with the desktop's font; the lists and the run
@@ -664,7 +607,8 @@ class MainWindowTest : public QObject {
   void theWindowResizes() {
     const QSize design(qRound(5790 * window_->logicalDpiX() / 1440.0),
                        qRound(3750 * window_->logicalDpiX() / 1440.0));
-    QCOMPARE(window_->centralWidget()->minimumSize(), design);
+    const QSize smallest = window_->centralWidget()->minimumSize();
+    QVERIFY(smallest.width() >= design.width() && smallest.height() >= design.height());
     QCOMPARE(window_->font(), QApplication::font());
     for (const char* name : {"lstExcludeFolders", "txtRunOutput"}) {
       auto* grows = Find<QAbstractScrollArea>(name);

@@ -4,59 +4,48 @@
 #include <QtWidgets>
 #include <fstream>
 
-#include "fs/sys.h"
+#include "ui/window_fixture.h"
 
 namespace kestrel::test {
-namespace {
 
-// Now is 2026-12-06 10:00; the files were last written on 2026-11-01.
+// Now is 2026-12-06 10:00.
 class MarkDialogTest : public QObject {
   Q_OBJECT
 
-  QString File(const QString& name) {
-    const QString path = dir_.filePath(name);
-    std::ofstream(path.toStdString()) << "x";
-    QFile(path).setFileTime(QDateTime(QDate(2026, 11, 1), QTime(9, 0)),
-                            QFileDevice::FileModificationTime);
+  std::string File(const QString& name) {
+    const std::string path = dir_.filePath(name).toStdString();
+    std::ofstream(path) << "x";
     return path;
-  }
-  static QStringList Column(QTreeWidget* tree, int column) {
-    QStringList texts;
-    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-      texts << tree->topLevelItem(i)->text(column);
-    }
-    return texts;
   }
 
  private slots:
   void showsTheNewNamesThenMarksWhatItCan() {
-    const std::vector<std::string> files = {File("budget.xls").toStdString(),
-                                            File("notes.txt").toStdString(),
-                                            File("notes del-01-06-2027.txt").toStdString()};
+    const std::vector<std::string> files = {File("budget.xls"), File("notes.txt"),
+                                            File("notes del-01-06-2027.txt")};
     MarkDialog dialog(RealSys(), "del-", *DateTime::FromCivil(2026, 12, 6, 10), files);
     dialog.show();
+    const QAbstractItemModel* names = dialog.Names()->model();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2027, 1, 6));  // a month on
-    QCOMPARE(Column(dialog.Names(), 1), (QStringList{"budget del-01-06-2027.xls",
-                                                     "cannot be marked: the name is taken: " +
-                                                         dir_.filePath("notes del-01-06-2027.txt"),
-                                                     "notes del-01-06-2027.txt"}));
+    QCOMPARE(Column(names, 1), (QStringList{"budget del-01-06-2027.xls",
+                                            "cannot be marked: the name is taken: " +
+                                                dir_.filePath("notes del-01-06-2027.txt"),
+                                            "notes del-01-06-2027.txt"}));
 
-    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
       if (button->text() == QLatin1String("1 week")) button->click();
-    }
     QCOMPARE(dialog.Calendar()->selectedDate(), QDate(2026, 12, 13));
-    QCOMPARE(Column(dialog.Names(), 1).first(), QStringLiteral("budget del-12-13-2026.xls"));
+    QCOMPARE(Column(names, 1).first(), "budget del-12-13-2026.xls");
 
     dialog.MarkButton()->click();
     // The re-dated copy would take the name notes.txt just got: it stays, and so does the dialog.
     QVERIFY(dialog.isVisible());
-    QCOMPARE(Column(dialog.Names(), 0), (QStringList{"notes del-01-06-2027.txt"}));
+    QCOMPARE(Column(names, 0), (QStringList{"notes del-01-06-2027.txt"}));
     QCOMPARE(
         dialog.findChild<QLabel*>("lblSummary")->text(),
         "2 marked, 1 not marked: the name is taken: " + dir_.filePath("notes del-12-13-2026.txt"));
-    QCOMPARE(dialog.CloseButton()->text(), QStringLiteral("Close"));
+    QCOMPARE(dialog.CloseButton()->text(), "Close");
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files),
              (QStringList{"budget del-12-13-2026.xls", "notes del-01-06-2027.txt",
                           "notes del-12-13-2026.txt"}));
@@ -66,7 +55,6 @@ class MarkDialogTest : public QObject {
   QTemporaryDir dir_;
 };
 
-}  // namespace
 }  // namespace kestrel::test
 
 QTEST_MAIN(kestrel::test::MarkDialogTest)

@@ -32,7 +32,6 @@ class RestoreDialogTest : public QObject {
          {"budget del-10-31-2026.xls", "old/notes del-11-15-2026.txt", "draft del-12-01-2026.doc"})
       QVERIFY(program_->MakeDueFile(QStringLiteral("home/ann/") + name, 3000));
     QVERIFY(CleanUp(program_->fn.World(), *program_->fn.CurrentCfg));
-    QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files).size(), 3);
 
     RestoreDialog dialog(program_->fn);
     dialog.show();
@@ -66,17 +65,14 @@ class RestoreDialogTest : public QObject {
                                 "[Unmarked] " + Path("home/ann/budget.xls"),
                                 "[Warning] Not restored, the original path is taken: " +
                                     Path("home/ann/draft del-12-01-2026.doc")}));
-    QCOMPARE(QDir(Path("quarantine")).entryList(QDir::Files),
-             (QStringList{"draft del-12-01-2026.doc", "notes del-11-15-2026.txt"}));
     QVERIFY(Loaded(dialog));
     // The restored rows say where the files are now; the user's untick stays.
     QCOMPARE(model->index(notes.row(), RestoreFilesModel::kState).data().toString(),
-             QStringLiteral("in quarantine"));
+             "in quarantine");
     QCOMPARE(model->Checked(),
              std::vector<std::string>{Path("home/ann/draft del-12-01-2026.doc").toStdString()});
     const QModelIndex budget = row("home/ann/budget del-10-31-2026.xls");
-    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(),
-             QStringLiteral("restored"));
+    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(), "restored");
     QCOMPARE(model->index(budget.row(), RestoreFilesModel::kWhere).data().toString(),
              Path("home/ann/budget.xls"));
     QCOMPARE(model->index(budget.row(), RestoreFilesModel::kSize).data().toString(), "3,000");

@@ -13,7 +13,6 @@ namespace {
 // systemctl and systemd-analyze as the test sets them: a user manager or none.
 struct FakeRunner : ProgramRunner {
   int Run(const std::vector<std::string>& argv, std::string* output) override {
-    calls.push_back(argv.size() > 2 ? argv[2] : argv[0]);
     if (argv[0] == "systemd-analyze") return 0;
     if (argv[2] == "show-environment") return manager ? 0 : 1;
     if (argv[2] == "show" && output)
@@ -21,7 +20,6 @@ struct FakeRunner : ProgramRunner {
     return 0;
   }
   bool manager = true;
-  std::vector<std::string> calls;
 };
 
 }  // namespace
@@ -32,27 +30,22 @@ class ScheduleDialogTest : public QObject {
   QTemporaryDir home_;
   FakeRunner runner_;
 
-  Scheduler Make() {
-    return Scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
-  }
-
  private slots:
   // The dialog shows the configuration's schedule, sets it and removes it.
   void setsShowsAndRemovesTheSchedule() {
-    Scheduler scheduler = Make();
+    Scheduler scheduler(RealSys(), runner_, home_.path().toStdString(), "/k", "/usr/bin/kestrel");
     ScheduleDialog dialog(scheduler, "weekly.ksp");
     dialog.show();
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
     QVERIFY(!dialog.RemoveButton()->isEnabled());
     dialog.Calendar()->setCurrentText(QStringLiteral("daily"));
     QTest::mouseClick(dialog.ScheduleButton(), Qt::LeftButton);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Scheduled: daily"));
-    QCOMPARE(dialog.Message()->text(),
-             QStringLiteral("Scheduled weekly.ksp (daily): kestrel@weekly.ksp.timer"));
+    QCOMPARE(dialog.Current()->text(), "Scheduled: daily");
+    QCOMPARE(dialog.Message()->text(), "Scheduled weekly.ksp (daily): kestrel@weekly.ksp.timer");
     QVERIFY(!dialog.CrontabLine()->isVisible());
 
     QTest::mouseClick(dialog.RemoveButton(), Qt::LeftButton);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
     QVERIFY(!dialog.RemoveButton()->isEnabled());
 
     // Without a user manager the crontab line stands in a field of its own, and Copy copies it.
@@ -64,11 +57,10 @@ class ScheduleDialogTest : public QObject {
     QCOMPARE(dialog.CrontabLine()->text(), line);
     QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
     QCOMPARE(dialog.Message()->text(),
-             QStringLiteral("There is no systemd user instance. Add this line to your crontab "
-                            "(crontab -e):"));
+             "There is no systemd user instance. Add this line to your crontab (crontab -e):");
     QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->text(), line);
-    QCOMPARE(dialog.Current()->text(), QStringLiteral("Not scheduled."));
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
   }
 };
 

@@ -16,6 +16,14 @@
 
 namespace kestrel::test {
 
+// The texts of a table's or a tree's column, row by row.
+inline QStringList Column(const QAbstractItemModel* model, int column) {
+  QStringList texts;
+  for (int row = 0; row < model->rowCount(); ++row)
+    texts << model->index(row, column).data().toString();
+  return texts;
+}
+
 // A program as GUI mode sets it up over a temporary program folder; now is 2026-12-06 10:02:36.
 struct Program {
   explicit Program(Sys& sys = RealSys())

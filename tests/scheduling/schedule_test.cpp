@@ -2,21 +2,53 @@
 #include "app/commands/commands.h"
 #include "platform/program_runner.h"
 #include "scheduling/scheduler.h"
+#include "scheduling/unit_text.h"
 #include "support/engine_fixture.h"
 
 namespace kestrel {
 namespace {
 
-// A fake systemctl first on PATH: it records its arguments, one call a line; "show" prints two
-// timers; without a user manager (the file no-manager) "show-environment" fails, and without
-// the units (the file no-units) "enable" fails with a message on standard error. PATH holds
-// only that folder and mkdir, so systemd-analyze is there only when a test puts its fake there.
+TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
+  // Expected texts as systemd-escape 252 prints them.
+  const std::pair<const char*, const char*> cases[] = {
+      {".hidden.ksp", "\\x2ehidden.ksp"}, {"a-b/c.ksp", "a\\x2db-c.ksp"},
+      {"/abs/x.ksp", "-abs-x.ksp"},       {"\xc3\xbc.ksp", "\\xc3\\xbc.ksp"},
+      {"back\\slash", "back\\x5cslash"},
+  };
+  for (const auto& [name, escaped] : cases) {
+    EXPECT_EQ(SystemdEscape(name), escaped) << name;
+    EXPECT_EQ(SystemdUnescape(escaped), name) << name;
+    EXPECT_EQ(ConfigOfTimer(TimerUnit(name)), name) << name;
+  }
+  EXPECT_EQ(SystemdUnescape("bad\\x2"), std::nullopt);
+  EXPECT_EQ(ConfigOfTimer("kestrel@.timer"), std::nullopt);
+  EXPECT_EQ(ConfigOfTimer("other@x.timer"), std::nullopt);
+}
+
+TEST(UnitText, WritesDropInsAndCrontabLines) {
+  EXPECT_EQ(ServiceDropIn("/home/a \"b\"/100%\\k"),
+            "[Service]\nEnvironment=\"KESTREL_HOME=/home/a \\\"b\\\"/100%%\\\\k\"\n");
+  EXPECT_EQ(CrontabLine("weekly", "/usr/bin/kestrel", "/home/ann's/k", "50% off.ksp"),
+            "@weekly KESTREL_HOME='/home/ann'\\''s/k' '/usr/bin/kestrel' --wait 600 "
+            "'-s:50\\% off.ksp'");
+  EXPECT_EQ(CrontabLine("Mon *-*-* 10:00", "/usr/bin/kestrel", "/k", "a.ksp"), std::nullopt);
+  EXPECT_FALSE(FitsUnitFile("daily\nExecStart=/bin/evil"));
+  EXPECT_FALSE(FitsUnitFile(""));
+  EXPECT_TRUE(FitsUnitFile("Mon *-*-* 10:00"));
+}
+
+// weekly.ksp, an empty configuration. A fake systemctl first on PATH: it records its arguments, one
+// call a line; "show" prints two timers; without a user manager (the file no-manager)
+// "show-environment" fails, and without the units (the file no-units) "enable" fails with a message
+// on standard error. PATH holds only that folder and mkdir, so systemd-analyze is there only when a
+// test puts its fake there.
 class ScheduleCommandTest : public test::EngineTest {
  protected:
   ScheduleCommandTest()
       : path_("PATH", bin.Path() + ":" + tools.Path()),
         config_home_("XDG_CONFIG_HOME", bin / "config") {
     std::filesystem::create_symlink("/bin/mkdir", tools / "mkdir");
+    test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
     test::WriteFile(bin / "systemctl", R"(#!/bin/sh
 echo "$*" >> "${0%/*}/calls"
 case "$2" in
@@ -52,8 +84,7 @@ exit 0
 };
 
 TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
-  test::WriteFile(home / "my weekly.ksp",
-                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
+  test::WriteFile(home / "my weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "my weekly.ksp", "daily"}), kExitOk);
   const std::string timer = "kestrel@my\\x20weekly.ksp.timer";
   EXPECT_EQ(Calls(), (std::vector<std::string>{"--user show-environment", "--user daemon-reload",
@@ -84,24 +115,7 @@ TEST_F(ScheduleCommandTest, EnablesTheTimerWithItsDropInsAndDisablesIt) {
             (std::vector<std::string>{"kestrel@daily.ksp.service.d", "kestrel@daily.ksp.timer.d"}));
 }
 
-TEST_F(ScheduleCommandTest, WithoutAUserManagerGivesTheCrontabLine) {
-  test::WriteFile(bin / "no-manager", "");
-  WithAnalyze();
-  test::WriteFile(home / "weekly.ksp",
-                  "[Options]\nPrefixToken=del-\n[Include]\nIncludeFoldersCount=0\n");
-  EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
-  EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
-  const ScheduleOutcome weekly = MakeScheduler().Schedule("weekly.ksp", "weekly");
-  EXPECT_EQ(weekly.status, 1);
-  EXPECT_EQ(weekly.message,
-            "There is no systemd user instance. Add this line to your crontab (crontab -e):\n"
-            "@weekly KESTREL_HOME='/k home' '/usr/bin/kestrel' --wait 600 '-s:weekly.ksp'");
-  EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
-            "There is no systemd user instance, and cron cannot express the calendar "
-            "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
-}
-
-TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontabLine) {
+TEST_F(ScheduleCommandTest, WithoutAUserManagerOnlyAGoodProgramFolderGetsACrontabLine) {
   for (const char* manager : {"", "no-manager"}) {
     if (*manager != '\0') test::WriteFile(bin / manager, "");
     const ScheduleOutcome out = Scheduler(RealSys(), RealProgramRunner(), bin / "config",
@@ -114,11 +128,19 @@ TEST_F(ScheduleCommandTest, AProgramFolderWithALineBreakGoesIntoNoUnitNorCrontab
   }
   EXPECT_EQ(Calls(), std::vector<std::string>{});
   EXPECT_FALSE(std::filesystem::exists(bin / "config"));
+
+  // Without a manager a good program folder gets the crontab line (ScheduleDialogTest reads it),
+  // where cron can say the calendar.
+  WithAnalyze();
+  EXPECT_EQ(Run({"--schedule", "weekly.ksp"}), kExitRunFailed);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"--user show-environment"});
+  EXPECT_EQ(MakeScheduler().Schedule("weekly.ksp", "*-*-* 10:00").message,
+            "There is no systemd user instance, and cron cannot express the calendar "
+            "\"*-*-* 10:00\"; use daily, weekly or monthly with cron");
 }
 
 // A configuration that cannot be read, or a bad calendar, enables nothing and writes nothing.
 TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
-  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
   test::MakeDir(home / "folder.ksp");
   test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
   const struct {
@@ -126,31 +148,28 @@ TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
     std::vector<std::string> args;
     int status;
   } cases[] = {
-      {true, {"weekly.ksp", "bogus cal"}, kExitBadInput},
-      {true, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
-      {false, {"weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
-      {false, {"weekly.ksp", "monthly"}, kExitOk},
-      {false, {"missing.ksp"}, kExitBadInput},
-      {false, {"folder.ksp"}, kExitBadInput},
-      {false, {"bad.ksp"}, kExitBadInput},
-      {false, {"-s:"}, kExitBadInput},
-      {false, {"weekly.ksp", "daily", "weekly"}, kExitBadInput},
+      {true, {"--schedule", "weekly.ksp", "bogus cal"}, kExitBadInput},
+      {true, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
+      {false, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
+      {false, {"--schedule", "weekly.ksp", "monthly"}, kExitOk},
+      {false, {"--schedule", "missing.ksp"}, kExitBadInput},
+      {false, {"--schedule", "folder.ksp"}, kExitBadInput},
+      {false, {"--schedule", "bad.ksp"}, kExitBadInput},
+      {false, {"--schedule", "-s:"}, kExitBadInput},
+      {false, {"--schedule", "weekly.ksp", "daily", "weekly"}, kExitBadInput},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(bin / "systemd-analyze");
     if (c.analyze) WithAnalyze();
     std::filesystem::remove_all(bin / "config");
     std::filesystem::remove(bin / "calls");
-    std::vector<std::string> args = {"--schedule"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    EXPECT_EQ(Run(args), c.status) << c.args.back();
+    EXPECT_EQ(Run(c.args), c.status) << c.args.back();
     EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.args.back();
     EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.args.back();
   }
 }
 
 TEST_F(ScheduleCommandTest, AFailedEnablePutsTheOldDropInBackAndUnscheduleSaysWhatIsNot) {
-  test::WriteFile(home / "weekly.ksp", "[Include]\nIncludeFoldersCount=0\n");
   ASSERT_EQ(Run({"--schedule", "weekly.ksp", "daily"}), kExitOk);
   test::WriteFile(bin / "no-units", "");
   testing::internal::CaptureStderr();
@@ -161,7 +180,6 @@ TEST_F(ScheduleCommandTest, AFailedEnablePutsTheOldDropInBackAndUnscheduleSaysWh
   EXPECT_EQ(DropIn("kestrel@weekly.ksp.timer"), "[Timer]\nOnCalendar=\nOnCalendar=daily\n");
   EXPECT_EQ(Calls().back(), "--user daemon-reload");
   // A first schedule that fails leaves no drop-in behind.
-  EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitBadInput);  // no such configuration
   test::WriteFile(home / "other.ksp", "[Include]\nIncludeFoldersCount=0\n");
   EXPECT_EQ(Run({"--schedule", "other.ksp"}), kExitRunFailed);
   EXPECT_FALSE(std::filesystem::exists(bin / "config/systemd/user/kestrel@other.ksp.timer.d"));
