@@ -119,10 +119,26 @@ class MainWindowTest : public QObject {
     program_.reset();
   }
 
-  // Names are bytes: Open then Save writes back what was read, the file's own name included,
-  // and leaves the configuration clean in between. A field keeps the bytes it was given until
-  // it is edited; an edited one stores what was typed.
-  void namesKeepTheirBytes() {
+  // Open of a file that is no configuration shows why and keeps the configuration in hand with
+  // its file name, so that no later write touches that file. Names are bytes: Open then Save
+  // writes back what was read, the file's own name included, and leaves the configuration clean
+  // in between. A field keeps the bytes it was given until it is edited; an edited one stores
+  // what was typed.
+  void openKeepsNamesAsBytes() {
+    const std::string xs = program_->Path("xs");
+    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
+    Cfg().Filename(program_->Path("mine.ksp"));
+    const KestrelCfg* kept = &Cfg();
+    Dialogs().open_name = xs;
+    Trigger("mnuFileOpen");
+    QCOMPARE(&Cfg(), kept);
+    QCOMPARE(Cfg().UserName(), "ann");
+    QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
+    QCOMPARE(Dialogs().shown.size(), size_t(1));
+    QVERIFY2(Dialogs().shown[0].find(xs + " is not a Kestrel configuration") != std::string::npos,
+             Dialogs().shown[0].c_str());
+    QCOMPARE(FileBytes(xs), std::string(20, 'x'));
+
     const std::string path = program_->Path("k\xe9.ksp");
     KestrelCfg written(program_->fn.Outside());
     written.Filename(path);
@@ -306,24 +322,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(FileBytes(path).find("/added") != std::string::npos, saved);
     QCOMPARE(Cfg().IsDirty(), answer != kNoQuestion && !saved && !replaced);
     QCOMPARE(Shown(std::get<0>(OpenTab("Exclude"))), Cfg().ExcludeFolders());
-  }
-
-  // Open of a file that cannot be read, or is no configuration, shows why and keeps the
-  // configuration in hand with its file name, so that no later write touches that file.
-  void openOfAnUnreadableFileKeepsTheConfiguration() {
-    const std::string path = program_->Path("xs");
-    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
-    Cfg().Filename(program_->Path("mine.ksp"));
-    const KestrelCfg* before = &Cfg();
-    Dialogs().open_name = path;
-    Trigger("mnuFileOpen");
-    QCOMPARE(&Cfg(), before);
-    QCOMPARE(Cfg().UserName(), "ann");
-    QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
-    QCOMPARE(Dialogs().shown.size(), size_t(1));
-    QVERIFY2(Dialogs().shown[0].find(path + " is not a Kestrel configuration") != std::string::npos,
-             Dialogs().shown[0].c_str());
-    QCOMPARE(FileBytes(path), std::string(20, 'x'));
   }
 
   // Include asks about a missing folder first; either list then refuses a name it holds, a
