@@ -314,7 +314,6 @@ class MainWindowTest : public QObject {
     const std::string path = program_->Path("xs");
     QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
     Cfg().Filename(program_->Path("mine.ksp"));
-    Cfg().IsDirty(false);
     const KestrelCfg* before = &Cfg();
     Dialogs().open_name = path;
     Trigger("mnuFileOpen");
