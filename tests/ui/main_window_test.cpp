@@ -329,6 +329,7 @@ class MainWindowTest : public QObject {
   // Include asks about a missing folder first; either list then refuses a name it holds, a
   // trailing "/" aside, saying so and keeping the field, and tells case apart. "@" stands for a
   // folder that exists, the program's, and "~" for the home folder, which the tests set to it too.
+  // A folder dropped from a file manager is added; a file dropped with it is not.
   void addFolder_data() {
     QTest::addColumn<bool>("include");
     QTest::addColumn<QString>("typed");
@@ -344,6 +345,7 @@ class MainWindowTest : public QObject {
         << false << "/Home/Ann/Keep" << kNoQuestion << "/Home/Ann/Keep" << false;
     QTest::newRow("exclude, listed") << false << "/home/ann/keep" << kNoQuestion << "" << true;
     QTest::newRow("blanks only") << false << "   " << kNoQuestion << "" << true;
+    QTest::newRow("dropped with a file") << false << "(dropped)" << kNoQuestion << "@" << false;
   }
   void addFolder() {
     QFETCH(bool, include);
@@ -359,8 +361,20 @@ class MainWindowTest : public QObject {
 
     auto [list, field, add, remove] = OpenTab(include ? "Include" : "Exclude");
     if (answer != kNoQuestion) Dialogs().answers = {MsgResult(answer)};
-    field->setText(typed);
-    QTest::mouseClick(add, Qt::LeftButton);
+    if (typed == "(dropped)") {
+      QVERIFY(program_->MakeDueFile("file"));
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(added), QUrl::fromLocalFile(program_->QPath("file"))});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &drop);
+      QVERIFY(Find<QLabel>("lblExcludeSubfolders")->isVisible());  // the ticks' column header
+    } else {
+      field->setText(typed);
+      QTest::mouseClick(add, Qt::LeftButton);
+    }
     QCOMPARE(Shown(list), expected);
     QCOMPARE(listed, expected);
     QCOMPARE(Cfg().IsDirty(), !added.isEmpty());
@@ -369,24 +383,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1) + duplicate);
     if (duplicate)
       QCOMPARE(Dialogs().shown.back(), typed.toStdString() + " is already in the list.");
-  }
-
-  // Folders dropped from a file manager are added; files are not.
-  void droppedFoldersAreAdded() {
-    auto [list, field, add, remove] = OpenTab("Exclude");
-    QMimeData data;
-    const QString folder = program_->folder.path();
-    QFile(folder + "/file").open(QIODevice::WriteOnly);
-    data.setUrls({QUrl::fromLocalFile(folder), QUrl::fromLocalFile(folder + "/file")});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &drop);
-    QCOMPARE(Cfg().ExcludeFolders(),
-             (FolderList{{"/home/ann/keep", true}, {folder.toStdString(), false}}));
-    QCOMPARE(Shown(list), Cfg().ExcludeFolders());
-    QVERIFY(Find<QLabel>("lblExcludeSubfolders")->isVisible());  // the ticks' column header
   }
 
   // Limit fields take digits only; an empty or too large value, or a negative one from a file,
