@@ -182,6 +182,7 @@ class JournalTest : public test::EngineTest {
     Cfg().QuarantineFolder(q);
     Cfg().IncludeFolders().emplace_back(data, true);
     Cfg().LastRunDate(At(2026, 12, 5, 22, 0, 0));
+    test::MakeDir(data);
   }
   // With rich, what cp -a keeps beyond those files too: holes, both times, owners, odd modes,
   // user and trusted attributes, an ACL (when the file system takes one), a link with its own
@@ -481,10 +482,7 @@ class MountSys : public test::FaultSys {
 
 class PurgeTest : public JournalTest {
  protected:
-  PurgeTest() {
-    test::MakeDir(q, 0700);
-    test::MakeDir(data);
-  }
+  PurgeTest() { test::MakeDir(q, 0700); }
   PurgeSetup MakeSetup(int days = 30, Sys& sys = RealSys()) {
     return {sys, clock, q, JournalFolder(fn), days, {home.Path()}};
   }

@@ -119,10 +119,26 @@ class MainWindowTest : public QObject {
     program_.reset();
   }
 
-  // Names are bytes: Open then Save writes back what was read, the file's own name included,
-  // and leaves the configuration clean in between. A field keeps the bytes it was given until
-  // it is edited; an edited one stores what was typed.
-  void namesKeepTheirBytes() {
+  // Open of a file that is no configuration shows why and keeps the configuration in hand with
+  // its file name, so that no later write touches that file. Names are bytes: Open then Save
+  // writes back what was read, the file's own name included, and leaves the configuration clean
+  // in between. A field keeps the bytes it was given until it is edited; an edited one stores
+  // what was typed.
+  void openKeepsNamesAsBytes() {
+    const std::string xs = program_->Path("xs");
+    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
+    Cfg().Filename(program_->Path("mine.ksp"));
+    const KestrelCfg* kept = &Cfg();
+    Dialogs().open_name = xs;
+    Trigger("mnuFileOpen");
+    QCOMPARE(&Cfg(), kept);
+    QCOMPARE(Cfg().UserName(), "ann");
+    QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
+    QCOMPARE(Dialogs().shown.size(), size_t(1));
+    QVERIFY2(Dialogs().shown[0].find(xs + " is not a Kestrel configuration") != std::string::npos,
+             Dialogs().shown[0].c_str());
+    QCOMPARE(FileBytes(xs), std::string(20, 'x'));
+
     const std::string path = program_->Path("k\xe9.ksp");
     KestrelCfg written(program_->fn.Outside());
     written.Filename(path);
@@ -308,27 +324,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(Shown(std::get<0>(OpenTab("Exclude"))), Cfg().ExcludeFolders());
   }
 
-  // Open of a file that cannot be read, or is no configuration, shows why and keeps the
-  // configuration in hand with its file name, so that no later write touches that file.
-  void openOfAnUnreadableFileKeepsTheConfiguration() {
-    const std::string path = program_->Path("xs");
-    QVERIFY(program_->MakeDueFile("xs", 20));  // no section at all
-    Cfg().Filename(program_->Path("mine.ksp"));
-    const KestrelCfg* before = &Cfg();
-    Dialogs().open_name = path;
-    Trigger("mnuFileOpen");
-    QCOMPARE(&Cfg(), before);
-    QCOMPARE(Cfg().UserName(), "ann");
-    QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
-    QCOMPARE(Dialogs().shown.size(), size_t(1));
-    QVERIFY2(Dialogs().shown[0].find(path + " is not a Kestrel configuration") != std::string::npos,
-             Dialogs().shown[0].c_str());
-    QCOMPARE(FileBytes(path), std::string(20, 'x'));
-  }
-
   // Include asks about a missing folder first; either list then refuses a name it holds, a
   // trailing "/" aside, saying so and keeping the field, and tells case apart. "@" stands for a
   // folder that exists, the program's, and "~" for the home folder, which the tests set to it too.
+  // A folder dropped from a file manager is added; a file dropped with it is not.
   void addFolder_data() {
     QTest::addColumn<bool>("include");
     QTest::addColumn<QString>("typed");
@@ -344,6 +343,7 @@ class MainWindowTest : public QObject {
         << false << "/Home/Ann/Keep" << kNoQuestion << "/Home/Ann/Keep" << false;
     QTest::newRow("exclude, listed") << false << "/home/ann/keep" << kNoQuestion << "" << true;
     QTest::newRow("blanks only") << false << "   " << kNoQuestion << "" << true;
+    QTest::newRow("dropped with a file") << false << "(dropped)" << kNoQuestion << "@" << false;
   }
   void addFolder() {
     QFETCH(bool, include);
@@ -359,8 +359,20 @@ class MainWindowTest : public QObject {
 
     auto [list, field, add, remove] = OpenTab(include ? "Include" : "Exclude");
     if (answer != kNoQuestion) Dialogs().answers = {MsgResult(answer)};
-    field->setText(typed);
-    QTest::mouseClick(add, Qt::LeftButton);
+    if (typed == "(dropped)") {
+      QVERIFY(program_->MakeDueFile("file"));
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(added), QUrl::fromLocalFile(program_->QPath("file"))});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &drop);
+      QVERIFY(Find<QLabel>("lblExcludeSubfolders")->isVisible());  // the ticks' column header
+    } else {
+      field->setText(typed);
+      QTest::mouseClick(add, Qt::LeftButton);
+    }
     QCOMPARE(Shown(list), expected);
     QCOMPARE(listed, expected);
     QCOMPARE(Cfg().IsDirty(), !added.isEmpty());
@@ -369,24 +381,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(Dialogs().shown.size(), std::size_t(answer == kNoQuestion ? 0 : 1) + duplicate);
     if (duplicate)
       QCOMPARE(Dialogs().shown.back(), typed.toStdString() + " is already in the list.");
-  }
-
-  // Folders dropped from a file manager are added; files are not.
-  void droppedFoldersAreAdded() {
-    auto [list, field, add, remove] = OpenTab("Exclude");
-    QMimeData data;
-    const QString folder = program_->folder.path();
-    QFile(folder + "/file").open(QIODevice::WriteOnly);
-    data.setUrls({QUrl::fromLocalFile(folder), QUrl::fromLocalFile(folder + "/file")});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(list->viewport(), &drop);
-    QCOMPARE(Cfg().ExcludeFolders(),
-             (FolderList{{"/home/ann/keep", true}, {folder.toStdString(), false}}));
-    QCOMPARE(Shown(list), Cfg().ExcludeFolders());
-    QVERIFY(Find<QLabel>("lblExcludeSubfolders")->isVisible());  // the ticks' column header
   }
 
   // Limit fields take digits only; an empty or too large value, or a negative one from a file,

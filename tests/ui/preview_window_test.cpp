@@ -17,9 +17,6 @@ class PreviewWindowTest : public QObject {
   std::unique_ptr<MainWindow> window_;
 
   QString Path(const QString& name) const { return program_->QPath(name); }
-  void MakeFile(const QString& name, int size, bool read_only = false) {
-    QVERIFY(program_->MakeDueFile(name, size, read_only));
-  }
   PreviewWindow* OpenPreview() {
     RunTab& run = window_->RunPage();
     QTest::mouseClick(run.PreviewButton(), Qt::LeftButton);
@@ -50,11 +47,11 @@ class PreviewWindowTest : public QObject {
   // refused until Refresh shows what a run would move (its Run once moved files it never showed);
   // Run in the window then runs that configuration, which moves the same files.
   void previewListsWhatRunMovesAndItsRunButtonRunsIt() {
-    MakeFile("home/ann/budget del-10-31-2026.xls", 3000);
-    MakeFile("home/ann/old/notes del-11-15-2026.txt", 1000);
-    MakeFile("home/ann/draft del-12-01-2026.doc", 2000);
-    MakeFile("home/ann/locked del-11-01-2026.txt", 5, true);
-    MakeFile("home/ann/later del-12-24-2026.txt", 7);
+    QVERIFY(program_->MakeDueFile("home/ann/budget del-10-31-2026.xls", 3000));
+    QVERIFY(program_->MakeDueFile("home/ann/old/notes del-11-15-2026.txt", 1000));
+    QVERIFY(program_->MakeDueFile("home/ann/draft del-12-01-2026.doc", 2000));
+    QVERIFY(program_->MakeDueFile("home/ann/locked del-11-01-2026.txt", 5, true));
+    QVERIFY(program_->MakeDueFile("home/ann/later del-12-24-2026.txt", 7));
     program_->fn.CurrentCfg->ExcludeFolders() = {{Path("home/ann/old").toStdString(), true}};
     PreviewWindow* preview = OpenPreview();
     QVERIFY(preview && preview->isVisible());
@@ -106,7 +103,7 @@ class PreviewWindowTest : public QObject {
   // Closing the window while it looks ends the preview and gives the main window back; Escape
   // and Ctrl+W close it; over every local disk it says so and counts folders.
   void keysCloseItAndAnEmptyIncludeListIsNamed() {
-    MakeFile("home/ann/budget del-10-31-2026.xls", 3000);
+    QVERIFY(program_->MakeDueFile("home/ann/budget del-10-31-2026.xls", 3000));
     RunTab& run = window_->RunPage();
     QTest::mouseClick(run.PreviewButton(), Qt::LeftButton);
     QVERIFY(run.Preview() && !run.RunButton()->isEnabled());

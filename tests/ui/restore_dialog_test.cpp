@@ -10,30 +10,24 @@ namespace kestrel::test {
 class RestoreDialogTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<Program> program_;
-
-  QString Path(const QString& name) const { return program_->QPath(name); }
   static bool Loaded(RestoreDialog& dialog) {
     QSignalSpy loaded(&dialog, &RestoreDialog::Loaded);
     return !dialog.Busy() || loaded.wait(60000);
   }
 
  private slots:
-  void init() {
-    program_ = std::make_unique<Program>();
-    program_->UseTree();
-  }
-  void cleanup() { program_.reset(); }
-
   // The chosen files come back, without their date since the box is ticked by default; the
   // one left unchecked stays in quarantine; what happened comes out as lines.
   void restoresTheCheckedFilesAndSaysSo() {
+    Program program;
+    program.UseTree();
+    auto path = [&](const char* name) { return program.QPath(name); };
     for (const char* name :
          {"budget del-10-31-2026.xls", "old/notes del-11-15-2026.txt", "draft del-12-01-2026.doc"})
-      QVERIFY(program_->MakeDueFile(QStringLiteral("home/ann/") + name, 3000));
-    QVERIFY(CleanUp(program_->fn.World(), *program_->fn.CurrentCfg));
+      QVERIFY(program.MakeDueFile(QStringLiteral("home/ann/") + name, 3000));
+    QVERIFY(CleanUp(program.fn.World(), *program.fn.CurrentCfg));
 
-    RestoreDialog dialog(program_->fn);
+    RestoreDialog dialog(program.fn);
     dialog.show();
     QVERIFY(Loaded(dialog));
     QCOMPARE(dialog.Runs()->count(), 1);
@@ -45,14 +39,14 @@ class RestoreDialogTest : public QObject {
     model->CheckAll(true);
     QCOMPARE(model->Checked().size(), size_t{3});
     auto row = [&](const char* name) {
-      return model->match(model->index(0, 0), Qt::DisplayRole, Path(name)).value(0);
+      return model->match(model->index(0, 0), Qt::DisplayRole, path(name)).value(0).row();
     };
-    const QModelIndex notes = row("home/ann/old/notes del-11-15-2026.txt");
-    QVERIFY(model->setData(notes, Qt::Unchecked, Qt::CheckStateRole));
+    const int notes = row("home/ann/old/notes del-11-15-2026.txt");
+    QVERIFY(model->setData(model->index(notes, 0), Qt::Unchecked, Qt::CheckStateRole));
     QVERIFY(QRegularExpression("^2026-12-06 \\d\\d:\\d\\d:\\d\\d$")
                 .match(dialog.Runs()->itemText(0))
                 .hasMatch());
-    QVERIFY(program_->MakeDueFile("home/ann/draft del-12-01-2026.doc"));  // takes the original path
+    QVERIFY(program.MakeDueFile("home/ann/draft del-12-01-2026.doc"));  // takes the original path
 
     QSignalSpy lines(&dialog, &RestoreDialog::Line);
     QSignalSpy finished(&dialog, &RestoreDialog::Finished);
@@ -61,21 +55,19 @@ class RestoreDialogTest : public QObject {
     QStringList said;
     for (const auto& args : lines) said << args.at(0).toString();
     said.sort();
-    QCOMPARE(said, (QStringList{"[Restored] " + Path("home/ann/budget del-10-31-2026.xls"),
-                                "[Unmarked] " + Path("home/ann/budget.xls"),
+    QCOMPARE(said, (QStringList{"[Restored] " + path("home/ann/budget del-10-31-2026.xls"),
+                                "[Unmarked] " + path("home/ann/budget.xls"),
                                 "[Warning] Not restored, the original path is taken: " +
-                                    Path("home/ann/draft del-12-01-2026.doc")}));
+                                    path("home/ann/draft del-12-01-2026.doc")}));
     QVERIFY(Loaded(dialog));
     // The restored rows say where the files are now; the user's untick stays.
-    QCOMPARE(model->index(notes.row(), RestoreFilesModel::kState).data().toString(),
-             "in quarantine");
+    QCOMPARE(Column(model, RestoreFilesModel::kState).value(notes), "in quarantine");
     QCOMPARE(model->Checked(),
-             std::vector<std::string>{Path("home/ann/draft del-12-01-2026.doc").toStdString()});
-    const QModelIndex budget = row("home/ann/budget del-10-31-2026.xls");
-    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kState).data().toString(), "restored");
-    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kWhere).data().toString(),
-             Path("home/ann/budget.xls"));
-    QCOMPARE(model->index(budget.row(), RestoreFilesModel::kSize).data().toString(), "3,000");
+             std::vector<std::string>{path("home/ann/draft del-12-01-2026.doc").toStdString()});
+    const int budget = row("home/ann/budget del-10-31-2026.xls");
+    QCOMPARE(Column(model, RestoreFilesModel::kState).value(budget), "restored");
+    QCOMPARE(Column(model, RestoreFilesModel::kWhere).value(budget), path("home/ann/budget.xls"));
+    QCOMPARE(Column(model, RestoreFilesModel::kSize).value(budget), "3,000");
     QVERIFY2(dialog.Status()->text().endsWith(
                  " 1 restored, 1 unmarked, 1 not restored: the original path is taken."),
              qPrintable(dialog.Status()->text()));
