@@ -275,7 +275,8 @@ class MainWindowTest : public QObject {
   void unsavedChanges_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<int>("answer");
-    // "named": the configuration has a file name; otherwise Yes leads to Save As.
+    // "named": the configuration has a file name; otherwise Yes leads to Save As, which is given
+    // one ("Save As") or "cancelled".
     QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("done");
     QTest::addColumn<bool>("saved");
@@ -283,8 +284,7 @@ class MainWindowTest : public QObject {
     QTest::newRow("close, No") << "close" << kNo << "named" << true << false;
     QTest::newRow("close, Cancel") << "close" << kCancel << "named" << false << false;
     QTest::newRow("close, Yes, Save As") << "close" << kYes << "Save As" << true << true;
-    QTest::newRow("close, Save As cancelled")
-        << "close" << kYes << "Save As cancelled" << false << false;
+    QTest::newRow("close, Save As cancelled") << "close" << kYes << "cancelled" << false << false;
     QTest::newRow("open clean") << "open" << kNoQuestion << "named" << true << false;
     QTest::newRow("open, Cancel") << "open" << kCancel << "named" << false << false;
     QTest::newRow("open, Yes") << "open" << kYes << "named" << true << true;
