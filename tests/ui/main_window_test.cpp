@@ -2,6 +2,7 @@
 #include <unistd.h>
 #include <QtTest>
 #include <QtWidgets>
+#include <atomic>
 #include <future>
 
 #include "fs/run_lock.h"
@@ -218,7 +219,7 @@ class MainWindowTest : public QObject {
       QTest::keyClick(window_.get(), key, Qt::AltModifier);
       QCOMPARE(Tabs()->currentIndex(), tab);
     }
-    int runs = 0;
+    std::atomic<int> runs = 0;  // Alt+R clicks later, so the run's thread is awaited by this
     Run().SetRunner([&](KestrelCfg&, RunControl&) { ++runs; });
     QTest::keyClick(window_.get(), Qt::Key_R, Qt::AltModifier);
     QTRY_VERIFY(runs == 1 && !Run().Running());
