@@ -11,6 +11,7 @@
 #include "fs/move_ops.h"
 #include "fs/names.h"
 #include "fs/path_walk.h"
+#include "fs/purge_tree.h"
 #include "fs/temporaries.h"
 #include "journal/identity.h"
 #include "journal/journal_append.h"
@@ -66,12 +67,15 @@ Source OpenSource(Sys& sys, const std::string& path, const Recorded& r) {
 }
 
 // Where in dst a move of the entry landed: the first of wanted, "wanted (2)", ... that holds
-// it. With the source intact, only another file holding the same bytes counts; with the source
-// gone, a file on the source's own file system must be the same inode (ino non-zero).
+// it and that no other move of the run took (taken). With the source intact, only another file
+// holding the same bytes counts; with the source gone, a file on the source's own file system
+// must be the same inode (ino non-zero).
 std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, const Recorded& r,
-                                  const Source& s, FsIdentities* ids, const FileFacts* file) {
+                                  const Source& s, FsIdentities* ids, const FileFacts* file,
+                                  const std::set<std::string>* taken = nullptr) {
   for (int n = 1; n <= kMaxNumber; ++n) {
     const std::string name = NumberedName(wanted, n);
+    if (taken != nullptr && taken->count(name) != 0) continue;
     struct stat st;
     if (sys.FStatAt(dst, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno == ENOENT) return std::nullopt;
@@ -90,6 +94,16 @@ std::optional<std::string> Landed(Sys& sys, int dst, const std::string& wanted, 
   return std::nullopt;
 }
 
+// A rename between the two folders keeps the inode and never copies: same file system, same
+// mount.
+bool RenameReaches(Sys& sys, int from, int to) {
+  struct stat a, b;
+  std::uint64_t mount_a = 0, mount_b = 0;
+  return sys.FStat(from, &a) == 0 && sys.FStat(to, &b) == 0 && a.st_dev == b.st_dev &&
+         MountId(sys, from, "", mount_a) == 0 && MountId(sys, to, "", mount_b) == 0 &&
+         mount_a == mount_b;
+}
+
 // Removes the source once its whole copy is in place.
 bool RemoveSource(Sys& sys, const Source& s) {
   if (S_ISDIR(s.src.st.st_mode))
@@ -106,6 +120,7 @@ struct Recoverer {
   const std::function<void(const std::string&)>& warn;
   std::set<std::string> swept;
   FsIdentities ids{sys, run.version};
+  std::optional<std::set<std::string>> taken;  // names in the quarantine the run's moves took
 
   void Note(const std::string& text) {
     if (note) note(text);
@@ -123,6 +138,8 @@ struct Recoverer {
     }
     append.Line(MovedLine(e.number, clock.Now(), placed, info, identity));
     e.state = State::kMoved;
+    e.placed = placed;
+    if (taken) taken->insert(placed.substr(placed.rfind('/') + 1));
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
   }
@@ -149,7 +166,8 @@ struct Recoverer {
 
   // Both copies stay; the outcome keeps the next recovery from trying again.
   void Unsure(Entry& e) {
-    if (warn) warn("Recovery left both copies, identity unsure: " + EscapeControlBytes(e.file.original));
+    if (warn)
+      warn("Recovery left both copies, identity unsure: " + EscapeControlBytes(e.file.original));
     Failed(e, EEXIST);
   }
 
@@ -174,7 +192,17 @@ struct Recoverer {
       return Landed(sys, dst.Get(), name, r, unknown, nullptr, nullptr) ? Unsure(e)
                                                                         : Failed(e, ECANCELED);
     }
-    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file);
+    // The very file still where it was, and no copy was ever needed: the move did not happen.
+    // Another file there with its bytes is another move's, never a reason to remove this one.
+    if (s.very && RenameReaches(sys, s.src.Dir(), dst.Get())) return Failed(e, ECANCELED);
+    if (!taken) {
+      taken.emplace();
+      const std::string prefix = run.quarantine + "/";
+      for (const Entry& other : run.entries)
+        if (other.state == State::kMoved && other.placed.starts_with(prefix))
+          taken->insert(other.placed.substr(prefix.size()));
+    }
+    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file, &*taken);
     if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
@@ -183,9 +211,9 @@ struct Recoverer {
 
   void SettleIntoTrash(Entry& e, const Recorded& r, Source& s, const std::string& name) {
     struct stat origin;
-    const dev_t dev = run.version < 2                                           ? e.file.dev
+    const dev_t dev = run.version < 2                                            ? e.file.dev
                       : s.src.Dir() >= 0 && sys.FStat(s.src.Dir(), &origin) == 0 ? origin.st_dev
-                                                                                  : 0;
+                                                                                 : 0;
     for (const std::string& trash : TrashFoldersFor(sys, e.file.original, dev)) {
       for (int n = 1; n <= kMaxNumber; ++n) {
         const std::string stem = NumberedName(name, n);
@@ -250,11 +278,10 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
   for (const std::string& name : ListRuns(sys, folder)) {
     RunJournal run;
     if (!Unfinished(sys, folder + "/" + name + kSuffix) ||
-        ReadJournal(sys, folder, name, run) != 0 || run.version < 1 ||
-        run.version > kFormatVersion)
+        ReadJournal(sys, folder, name, run) != 0 || run.version < 1 || run.version > kFormatVersion)
       continue;
     JournalAppend append(sys, run.path);
-    Recoverer r{sys, clock, run, append, note, warn, {}};
+    Recoverer r{sys, clock, run, append, note, warn, {}, {sys, run.version}, {}};
     // A line cut short by the crash would run into the next one.
     std::string text;
     if (ReadWholeFile(sys, run.path, text) == 0 && !text.empty() && !text.ends_with('\n'))

@@ -425,22 +425,41 @@ TEST_F(RestoreTest, RestoreCommandLinesAndExitStatuses) {
 
 // A format-1 journal cut short after the intent of its only file, then what the disk held
 // when the run died; recovery settles it once.
+// Puts the quarantine on a mount of its own, where a move has to copy.
+struct OwnMountSys : test::FaultSys {
+  explicit OwnMountSys(std::string folder) : folder(std::move(folder)) {}
+  int StatX(int dirfd, const char* path, int flags, unsigned mask, struct statx* out) override {
+    const int rc = FaultSys::StatX(dirfd, path, flags, mask, out);
+    if (rc == 0 && *path == '\0' &&
+        fs::read_symlink("/proc/self/fd/" + std::to_string(dirfd)) == folder)
+      out->stx_mnt_id += 1000;
+    return rc;
+  }
+  std::string folder;
+};
+
 TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
   const std::string a = data + "/a del-01-01-2020.txt", qa = q + "/a del-01-01-2020.txt";
   const auto copy = [&](const char* text) {
     WriteFile(qa, text), test::SetStamp(qa, At(2019, 1, 1));
   };
+  OwnMountSys across(q);
   const struct {
     const char* what;
     std::function<void()> crash;
     bool data_has_it, q_has_it;
     State state;
+    Sys& sys = RealSys();
   } cases[] = {
       {"a whole copy beside its source, and a partial one",
-       [&] { copy("whole"), WriteFile(q + "/.kestrel-abc123", "par"); }, false, true,
-       State::kMoved},
+       [&] { copy("whole"), WriteFile(q + "/.kestrel-abc123", "par"); }, false, true, State::kMoved,
+       across},
+      // A rename never copies, so a file with its bytes is another move's: its source stays.
+      {"a file with its bytes on the source's own mount", [&] { copy("whole"); }, true, true,
+       State::kFailed},
       {"renamed, outcome lost", [&] { fs::rename(a, qa); }, false, true, State::kMoved},
-      {"a copy that differs is not the file", [&] { copy("other"); }, true, true, State::kFailed},
+      {"a copy that differs is not the file", [&] { copy("other"); }, true, true, State::kFailed,
+       across},
       {"nothing moved yet", [] {}, true, false, State::kFailed},
   };
   for (const auto& c : cases) {
@@ -450,7 +469,7 @@ TEST_F(RestoreTest, RecoveryFinishesWhatACrashLeft) {
     WriteFile(a, "whole"), test::SetStamp(a, At(2019, 1, 1));
     Journal("2026-12-06T09-00-00", Intent(1, a, a) + "mov");
     c.crash();
-    EXPECT_EQ(Recover(RealSys(), clock, JournalFolder(fn), [](const std::string&) {}), 1);
+    EXPECT_EQ(Recover(c.sys, clock, JournalFolder(fn), [](const std::string&) {}), 1);
     EXPECT_EQ(std::make_pair(fs::exists(a), fs::exists(qa)),
               std::make_pair(c.data_has_it, c.q_has_it));
     EXPECT_EQ(test::Names(q).size(), c.q_has_it ? 1u : 0u);  // no temporary left
