@@ -64,7 +64,7 @@ exit 0
   // A systemd-analyze that refuses any calendar holding "bogus".
   void WithAnalyze() {
     test::WriteFile(bin / "systemd-analyze", R"(#!/bin/sh
-case "$2" in *bogus*) echo "Failed to parse calendar specification '$2'" >&2; exit 1 ;; esac
+case "$2" in *bogus*) echo "Failed to parse calendar expression '$2'" >&2; exit 1 ;; esac
 exit 0
 )",
                     0755);
