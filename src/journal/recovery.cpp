@@ -104,6 +104,17 @@ bool RenameReaches(Sys& sys, int from, int to) {
          mount_a == mount_b;
 }
 
+// The names in the quarantine that the run's moves took.
+std::set<std::string> NamesTaken(const RunJournal& run) {
+  std::set<std::string> taken;
+  const std::string prefix = run.quarantine + "/";
+  if (run.quarantine.empty()) return taken;
+  for (const Entry& e : run.entries)
+    if (e.state == State::kMoved && e.placed.starts_with(prefix))
+      taken.insert(e.placed.substr(prefix.size()));
+  return taken;
+}
+
 // Removes the source once its whole copy is in place.
 bool RemoveSource(Sys& sys, const Source& s) {
   if (S_ISDIR(s.src.st.st_mode))
@@ -120,7 +131,7 @@ struct Recoverer {
   const std::function<void(const std::string&)>& warn;
   std::set<std::string> swept;
   FsIdentities ids{sys, run.version};
-  std::optional<std::set<std::string>> taken;  // names in the quarantine the run's moves took
+  std::set<std::string> taken = NamesTaken(run);
 
   void Note(const std::string& text) {
     if (note) note(text);
@@ -139,7 +150,7 @@ struct Recoverer {
     append.Line(MovedLine(e.number, clock.Now(), placed, info, identity));
     e.state = State::kMoved;
     e.placed = placed;
-    if (taken) taken->insert(placed.substr(placed.rfind('/') + 1));
+    taken.insert(placed.substr(placed.rfind('/') + 1));
     Note("Recovered the move of " + EscapeControlBytes(e.file.original) + " to " +
          EscapeControlBytes(placed));
   }
@@ -195,14 +206,7 @@ struct Recoverer {
     // The very file still where it was, and no copy was ever needed: the move did not happen.
     // Another file there with its bytes is another move's, never a reason to remove this one.
     if (s.very && RenameReaches(sys, s.src.Dir(), dst.Get())) return Failed(e, ECANCELED);
-    if (!taken) {
-      taken.emplace();
-      const std::string prefix = run.quarantine + "/";
-      for (const Entry& other : run.entries)
-        if (other.state == State::kMoved && other.placed.starts_with(prefix))
-          taken->insert(other.placed.substr(prefix.size()));
-    }
-    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file, &*taken);
+    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file, &taken);
     if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
@@ -281,7 +285,7 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
         ReadJournal(sys, folder, name, run) != 0 || run.version < 1 || run.version > kFormatVersion)
       continue;
     JournalAppend append(sys, run.path);
-    Recoverer r{sys, clock, run, append, note, warn, {}, {sys, run.version}, {}};
+    Recoverer r{sys, clock, run, append, note, warn, {}};
     // A line cut short by the crash would run into the next one.
     std::string text;
     if (ReadWholeFile(sys, run.path, text) == 0 && !text.empty() && !text.ends_with('\n'))
