@@ -38,8 +38,7 @@ void DiskMover::Starting(const std::vector<std::string>& includes, DateTime star
   if (start_journal_) journal_ = start_journal_(includes, start);
 }
 
-void DiskMover::Announce(
-    const std::vector<std::pair<std::string, Win32Wrapper::FileInfo>>& files) {
+void DiskMover::Announce(const std::vector<std::pair<std::string, Win32Wrapper::FileInfo>>& files) {
   BatchEnd();
   if (!journal_ || files.empty()) return;
   std::vector<journal::FileFacts> facts;
@@ -51,7 +50,28 @@ void DiskMover::Announce(
   for (size_t i = 0; i < files.size(); ++i) batch_.push_back({files[i].first, first + i, false});
 }
 
+void DiskMover::FinishGroup() {
+  if (group_.Empty()) return;
+  Win32Wrapper fs(sys_, warnings_);
+  size_t i = 0;
+  group_.Finish([&](const CopyGroup::Done& done) {
+    const Grouped& g = grouped_[i++];
+    MovePlaced placed;
+    placed.error = done.error;
+    placed.path =
+        g.to_folder.ends_with('/') ? g.to_folder + done.placed : g.to_folder + "/" + done.placed;
+    placed.dev = done.dev;
+    placed.ino = done.ino;
+    placed.not_kept = done.not_kept;
+    fs.MoveWarning(g.path, placed);
+    journal_->Outcome(g.entry, placed);
+  });
+  grouped_.clear();
+  grouped_paths_.clear();
+}
+
 void DiskMover::BatchEnd() {
+  FinishGroup();
   if (journal_) {
     MovePlaced cancelled;
     cancelled.error = ECANCELED;
@@ -81,8 +101,17 @@ bool DiskMover::Move(const MoveRequest& request) {
     throw SystemError(announce_error_ != 0 ? announce_error_ : errno, "write", "journal",
                       "KestrelCfg.MoveIt");
   }
+  // A folder's copy would take along what the group still holds of it.
+  if (request.info.is_directory) FinishGroup();
   MovePlaced placed;
-  const bool moved = fs.MoveFile(request.path, request.to_folder, &placed);
+  const bool moved = fs.MoveFile(request.path, request.to_folder, &placed,
+                                 request.to_folder.empty() ? nullptr : &group_);
+  if (placed.grouped) {
+    grouped_.push_back({request.path, request.to_folder, entry});
+    grouped_paths_.insert(request.path);
+    if (group_.Full()) FinishGroup();
+    return true;
+  }
   journal_->Outcome(entry, placed);
   return moved;
 }

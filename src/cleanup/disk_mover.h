@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_set>
 
 #include "cleanup/run_seams.h"
 #include "fs/move_ops.h"
@@ -17,7 +18,9 @@ class WarningSink;
 // goes to warnings. With a journal starter, every move is journaled: the intents of a batch
 // reach the disk before any of its moves, the outcomes after; a move whose intent cannot be
 // written does not happen, and an announced file never handed to Move is recorded as failed
-// with ECANCELED.
+// with ECANCELED. Copies to another file system are made durable a group at a time: a Move
+// that copies returns before its source goes, and BatchEnd (or the group filling) finishes it;
+// what that finds is recorded in the journal and warned of.
 class DiskMover final : public Mover {
  public:
   using JournalStart = std::function<std::unique_ptr<MoveJournal>(
@@ -35,7 +38,7 @@ class DiskMover final : public Mover {
   bool Move(const MoveRequest& request) override;
   void BatchEnd() override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
-  bool MovedAway(const std::string&) const override { return false; }
+  bool MovedAway(const std::string& path) const override { return grouped_paths_.count(path); }
   journal::PurgeResult Purge(
       const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
       const std::function<bool(const journal::PurgeItem&)>& listed) override {
@@ -49,9 +52,21 @@ class DiskMover final : public Mover {
     bool handed = false;
   };
 
+  struct Grouped {
+    std::string path, to_folder;
+    std::uint64_t entry = 0;
+  };
+  // Names the group's copies and records their outcomes.
+  void FinishGroup();
+
   Sys& sys_;
   WarningSink* warnings_;
   MoveCache cache_;
+  // A journaled run's copies to another file system, synced a group at a time: their intents
+  // are durable already, their outcomes follow the group's Finish.
+  CopyGroup group_{sys_};
+  std::vector<Grouped> grouped_;
+  std::unordered_set<std::string> grouped_paths_;  // still on the disk, moved all the same
   JournalStart start_journal_;
   std::unique_ptr<MoveJournal> journal_;
   std::vector<Announced> batch_;

@@ -57,7 +57,8 @@ int CopyData(Sys& sys, int in, int out, off_t size) {
   if (size > 0 && sys.Clone(out, in) == 0) return 0;
   std::unique_ptr<char[]> buf;
   bool ranges = true;  // copy_file_range works between these two
-  for (off_t pos = 0; pos < size;) {
+  off_t pos = 0;
+  while (pos < size) {
     off_t data = sys.Lseek(in, pos, SEEK_DATA);
     if (data < 0 && errno == ENXIO) break;  // only a hole is left
     if (data < 0) data = pos;               // no hole support: all of it is data
@@ -73,6 +74,8 @@ int CopyData(Sys& sys, int in, int out, off_t size) {
     if (err != 0) return err;
     pos = end;
   }
+  // The new file is as long as its last range: only a hole at the end needs the length set.
+  if (pos == size) return 0;
   return sys.Ftruncate(out, size) == 0 ? 0 : errno;
 }
 
@@ -113,15 +116,18 @@ int SetAttributes(Sys& sys, int in, int out, const struct stat& st, NotKept& los
 }
 
 int OpenSource(Sys& sys, int src_dir, const std::string& name, const struct stat& st, Fd& in) {
-  in = Fd(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags, 0));
+  // Unstamped, so that a copy that fails leaves the source's access time as it was; only its
+  // owner may read a file so.
+  in = Fd(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags | O_NOATIME, 0));
+  if (!in.Valid() && errno == EPERM) in = Fd(sys, sys.OpenAt(src_dir, name.c_str(), kReadFlags, 0));
   if (!in.Valid()) return errno;
   return CheckSame(sys, in.Get(), st);
 }
 
-int FillCopy(Sys& sys, int in, int out, const struct stat& st, NotKept& lost) {
+int FillCopy(Sys& sys, int in, int out, const struct stat& st, NotKept& lost, bool sync = true) {
   int err = CopyData(sys, in, out, st.st_size);
   if (err == 0) err = SetAttributes(sys, in, out, st, lost);
-  if (err == 0 && sys.Fsync(out) != 0) err = errno;
+  if (err == 0 && sync && sys.Fsync(out) != 0) err = errno;
   return err;
 }
 
@@ -310,12 +316,13 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
   return EEXIST;
 }
 
-int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost) {
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost,
+                    bool sync) {
   Fd in;
   if (const int err = OpenSource(sys, src.Dir(), src.name, src.st, in)) return err;
   out = Fd(sys, OpenAnonymous(sys, dst_dir, 0600));
   if (!out.Valid()) return errno;
-  const int err = FillCopy(sys, in.Get(), out.Get(), src.st, lost);
+  const int err = FillCopy(sys, in.Get(), out.Get(), src.st, lost, sync);
   if (err != 0) out.Reset();
   return err;
 }

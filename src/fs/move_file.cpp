@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -108,6 +109,105 @@ int MoveAcross(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev, const st
 
 }  // namespace
 
+size_t CopyGroup::FolderOf(const std::string& path, int fd, int flags, dev_t dev) {
+  for (size_t i = folders_.size(); i-- > 0;)
+    if (folders_[i].path == path && folders_[i].dev == dev) return i;
+  // Its own descriptor of the very folder the caller checked, which the caller may let go.
+  Fd own(sys_, sys_.OpenAt(fd, ".", flags | O_DIRECTORY, 0));
+  if (!own.Valid() && errno == EACCES && flags != O_PATH)
+    own = Fd(sys_, sys_.OpenAt(fd, ".", O_PATH | O_DIRECTORY, 0));
+  if (!own.Valid()) return folders_.size() + 1;
+  folders_.push_back(Folder{path, std::move(own), dev});
+  return folders_.size() - 1;
+}
+
+int CopyGroup::Add(const MoveSource& src, int dst, const std::string& dst_path, dev_t dst_dev,
+                   const std::string& wanted, int max_number, FreeNumber* next) {
+  Item item;
+  int err = CopyToAnonymous(sys_, src, dst, item.copy, item.done.not_kept, false);
+  if (err != 0) return NoAnonymousFiles(err) ? ENOTSUP : err;
+  // A source's device is no destination's: 0 keeps the two apart.
+  item.from = FolderOf(src.parent_path, src.Dir(), O_PATH, 0);
+  if (item.from < folders_.size()) item.to = FolderOf(dst_path, dst, O_RDONLY, dst_dev);
+  if (item.from >= folders_.size() || item.to >= folders_.size()) return errno;
+  item.name = src.name;
+  item.wanted = wanted;
+  item.st = src.st;
+  item.max_number = max_number;
+  item.next = next;
+  bytes_ += src.st.st_size;
+  items_.push_back(std::move(item));
+  return 0;
+}
+
+void CopyGroup::Finish(const std::function<void(const Done&)>& done, int refused) {
+  // One sync per file system makes every copy durable before any of them is named.
+  std::vector<std::pair<dev_t, int>> synced;
+  for (Item& item : items_) {
+    item.done.error = refused;
+    if (refused != 0) continue;
+    const dev_t dev = folders_[item.to].dev;
+    auto it =
+        std::find_if(synced.begin(), synced.end(), [&](const auto& s) { return s.first == dev; });
+    if (it == synced.end())
+      it = synced.insert(synced.end(), {dev, sys_.SyncFs(item.copy.Get()) == 0 ? 0 : errno});
+    if (it->second != 0 && sys_.Fsync(item.copy.Get()) != 0) item.done.error = errno;
+  }
+  std::vector<bool> named(folders_.size());
+  for (Item& item : items_) {
+    if (item.done.error != 0) continue;
+    Folder& to = folders_[item.to];
+    MoveSource src;
+    src.borrowed = folders_[item.from].fd.Get();
+    src.name = item.name;
+    src.st = item.st;
+    Done& d = item.done;
+    d.error =
+        PlaceFree(item.wanted, item.max_number, item.next, d.placed, [&](const std::string& name) {
+          return LinkAnonymous(sys_, item.copy.Get(), to.fd.Get(), name);
+        });
+    named[item.to] = named[item.to] || d.error == 0;
+    if (d.error != ENOTSUP) continue;
+    // Without a way to name an anonymous file here, the file moves alone, through a temporary.
+    item.copy.Reset();
+    d.error = MoveAcross(sys_, src, to.fd.Get(), to.dev, item.wanted, item.max_number, item.next,
+                         d.placed, d.not_kept);
+    struct stat st;
+    if (d.error == 0 && sys_.FStatAt(to.fd.Get(), d.placed.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+      d.dev = st.st_dev, d.ino = st.st_ino;
+  }
+  for (size_t f = 0; f < folders_.size(); ++f) {
+    const int err = named[f] ? SyncFolder(sys_, folders_[f].fd.Get()) : 0;
+    for (Item& item : items_) {
+      if (err == 0 || item.to != f || item.done.error != 0 || !item.copy.Valid()) continue;
+      sys_.UnlinkAt(folders_[f].fd.Get(), item.done.placed.c_str(), 0);
+      item.done.error = err;
+    }
+  }
+  // Only now is every named copy durable, so only now may its source go.
+  for (Item& item : items_) {
+    Done& d = item.done;
+    if (d.error == 0 && item.copy.Valid()) {
+      MoveSource src;
+      src.borrowed = folders_[item.from].fd.Get();
+      src.name = item.name;
+      src.st = item.st;
+      d.error = RemoveSource(sys_, src, nullptr);
+      struct stat st;
+      if (d.error != 0) {
+        sys_.UnlinkAt(folders_[item.to].fd.Get(), d.placed.c_str(), 0);
+      } else if (sys_.FStat(item.copy.Get(), &st) == 0) {
+        d.dev = st.st_dev, d.ino = st.st_ino;
+      }
+    }
+    item.copy.Reset();
+    done(d);
+  }
+  items_.clear();
+  folders_.clear();
+  bytes_ = 0;
+}
+
 int OpenMoveSource(Sys& sys, const ScannedFolders* scanned, const std::string& from,
                    MoveSource& src, MoveCache* cache) {
   if (const int err = SplitParent(from, src.parent_path, src.name)) return err;
@@ -151,17 +251,22 @@ int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
           RenameToFreeName(sys, src.Dir(), src.name, dst, wanted, placed, max_number, next);
       err != EXDEV)
     return err;
-  if (steps != nullptr) {
-    steps->copied = true;
-    if (steps->before_copy)
-      if (const int err = steps->before_copy()) return err;
-  }
   if (S_ISREG(src.st.st_mode)) {
     struct statvfs room;
-    if (sys.FStatVfs(dst, &room) == 0 &&
-        static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize <
-            static_cast<std::uint64_t>(src.st.st_size))
+    if (sys.FStatVfs(dst, &room) == 0 && static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize <
+                                             static_cast<std::uint64_t>(src.st.st_size))
       return ENOSPC;
+  }
+  if (steps != nullptr) {
+    steps->copied = true;
+    if (steps->group != nullptr && S_ISREG(src.st.st_mode)) {
+      const int err =
+          steps->group->Add(src, dst, steps->group_folder, dst_dev, wanted, max_number, next);
+      steps->grouped = err == 0;
+      if (err != ENOTSUP) return err;
+    }
+    if (steps->before_copy)
+      if (const int err = steps->before_copy()) return err;
   }
   NotKept lost = 0;
   const int err = S_ISLNK(src.st.st_mode)
@@ -172,7 +277,8 @@ int MoveEntryInto(Sys& sys, const MoveSource& src, int dst, dev_t dst_dev,
 }
 
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
-                   const std::string& to_folder, MoveCache* cache, MovePlaced* placed) {
+                   const std::string& to_folder, MoveCache* cache, MovePlaced* placed,
+                   CopyGroup* group) {
   MoveSource src;
   if (const int err = OpenMoveSource(sys, scanned, from, src, cache)) return err;
   Fd opened;
@@ -200,18 +306,21 @@ int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& f
   }
   std::string name;
   MoveSteps steps;
+  steps.group = group;
+  steps.group_folder = to_folder;
   FreeNumber* next = cache != nullptr ? &cache->destination.next_free[src.name] : nullptr;
   NotKept lost = 0;
-  const int err =
-      MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &lost, &steps);
+  const int err = MoveEntryInto(sys, src, dst, dst_dev, src.name, true, name, next, &lost, &steps);
   if (err == 0 && placed != nullptr) {
     placed->path = to_folder.ends_with('/') ? to_folder + name : to_folder + "/" + name;
     placed->info_path.clear();
     placed->not_kept = lost;
+    placed->grouped = steps.grouped;
     placed->dev = src.st.st_dev;
     placed->ino = src.st.st_ino;
     struct stat st;
-    if (steps.copied && sys.FStatAt(dst, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+    if (steps.copied && !steps.grouped &&
+        sys.FStatAt(dst, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
       placed->dev = st.st_dev, placed->ino = st.st_ino;
   }
   return err;

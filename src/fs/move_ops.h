@@ -84,9 +84,10 @@ int CopyToTemp(Sys& sys, const MoveSource& src, int dst_dir, std::string& temp_n
                CopiedTree& copied);
 
 // Copies the regular file src into an anonymous file in dst_dir (out), as CopyToTemp does,
-// so that nothing is left when the process dies before it is given a name. Returns 0 or the
-// errno (see NoAnonymousFiles).
-int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost);
+// so that nothing is left when the process dies before it is given a name; without sync, the
+// caller makes it durable. Returns 0 or the errno (see NoAnonymousFiles).
+int CopyToAnonymous(Sys& sys, const MoveSource& src, int dst_dir, Fd& out, NotKept& lost,
+                    bool sync = true);
 
 // Gives the link name in dir the owner and times of st, a link's own (lstat).
 void SetLinkAttributes(Sys& sys, int dir, const std::string& name, const struct stat& st,
@@ -110,11 +111,72 @@ int ReadLinkLeavingTimes(Sys& sys, int dir, const std::string& name, std::string
 // Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
 int SyncFolder(Sys& sys, int dir);
 
+// Moves of regular files to other file systems, made durable a group at a time: each file is
+// copied into an anonymous file of its destination folder, unsynced; Finish then syncs each
+// file system once, names the copies, syncs each folder once, and only then removes the
+// sources. A crash before that leaves every source whole and no copy behind. The caller makes
+// its own record of the moves durable before Finish.
+class CopyGroup {
+ public:
+  // Each copy holds a descriptor until Finish.
+  static constexpr size_t kMaxFiles = 256;
+  static constexpr off_t kMaxBytes = off_t{64} << 20;
+
+  struct Done {
+    std::string placed;  // the name taken in the destination folder
+    int error = 0;
+    dev_t dev = 0;  // of the copy
+    ino_t ino = 0;
+    NotKept not_kept = 0;
+  };
+
+  explicit CopyGroup(Sys& sys) : sys_(sys) {}
+  CopyGroup(const CopyGroup&) = delete;
+  CopyGroup& operator=(const CopyGroup&) = delete;
+
+  // Copies src for the folder dst at dst_path; Finish names it as MoveEntryInto would. Returns
+  // 0, ENOTSUP when the copy cannot be anonymous here (nothing is done), or the errno.
+  int Add(const MoveSource& src, int dst, const std::string& dst_path, dev_t dst_dev,
+          const std::string& wanted, int max_number, FreeNumber* next);
+  bool Empty() const { return items_.empty(); }
+  bool Full() const { return items_.size() >= kMaxFiles || bytes_ >= kMaxBytes; }
+  // Finishes the moves added, telling done each outcome in the order they were added. With
+  // refused, nothing is named: each move fails with it.
+  void Finish(const std::function<void(const Done&)>& done, int refused = 0);
+
+ private:
+  struct Folder {
+    std::string path;
+    Fd fd;
+    dev_t dev = 0;
+  };
+  struct Item {
+    size_t from = 0, to = 0;  // in folders_
+    std::string name, wanted;
+    struct stat st {};
+    int max_number = 1;
+    FreeNumber* next = nullptr;
+    Fd copy;
+    Done done;
+  };
+  size_t FolderOf(const std::string& path, int fd, int flags, dev_t dev);
+
+  Sys& sys_;
+  std::vector<Folder> folders_;
+  std::vector<Item> items_;
+  off_t bytes_ = 0;
+};
+
 // What a move tells its caller: before_copy, when set, runs once the rename said EXDEV and
 // before anything is copied (a non-zero errno stops the move); copied says whether it copied.
+// With group, a regular file's copy joins it (grouped says so: the move ends with its Finish)
+// and before_copy does not run; group_folder is the path of the destination folder.
 struct MoveSteps {
   std::function<int()> before_copy;
   bool copied = false;
+  CopyGroup* group = nullptr;
+  std::string group_folder;
+  bool grouped = false;
 };
 
 // Moves the source into the open folder dst (on file system dst_dev) under wanted, or with
@@ -137,12 +199,14 @@ struct MovePlaced {
   dev_t dev = 0;  // what now lies at path: the source's own inode after a rename, else the copy's
   ino_t ino = 0;
   NotKept not_kept = 0;  // what a copy to another file system lost
+  bool grouped = false;  // the move waits for its CopyGroup's Finish
 };
 
 // Both return 0 or the errno of the failed move; placed, when given, learns where it went.
+// With group, a copy may join it: placed then says only grouped, and Finish the rest.
 int MoveIntoFolder(Sys& sys, const ScannedFolders* scanned, const std::string& from,
                    const std::string& to_folder, MoveCache* cache = nullptr,
-                   MovePlaced* placed = nullptr);
+                   MovePlaced* placed = nullptr, CopyGroup* group = nullptr);
 int MoveToTrash(Sys& sys, const ScannedFolders* scanned, const std::string& from,
                 MovePlaced* placed = nullptr);
 

@@ -79,27 +79,31 @@ bool Win32Wrapper::FileIsReadOnly(const std::string& path) {
 }
 
 bool Win32Wrapper::MoveFile(const std::string& from, const std::string& to_folder,
-                            MovePlaced* placed) {
+                            MovePlaced* placed, CopyGroup* group) {
   MovePlaced own;
   if (placed == nullptr) placed = &own;
   const int err = to_folder.empty()
                       ? MoveToTrash(sys_, scanned_, from, placed)
-                      : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_, placed);
+                      : MoveIntoFolder(sys_, scanned_, from, to_folder, cache_, placed, group);
   placed->error = err;
+  if (!placed->grouped) MoveWarning(from, *placed);
+  return err == 0;
+}
+
+void Win32Wrapper::MoveWarning(const std::string& from, const MovePlaced& placed) {
+  if (warnings_ == nullptr) return;
+  const int err = placed.error;
   if (err == 0) {
-    if (placed->not_kept != 0 && warnings_ != nullptr) {
-      warnings_->RecordWarning("Not kept on the destination (" + NotKeptText(placed->not_kept) +
+    if (placed.not_kept != 0) {
+      warnings_->RecordWarning("Not kept on the destination (" + NotKeptText(placed.not_kept) +
                                "): " + EscapeControlBytes(from));
     }
-    return true;
+    return;
   }
-  if (warnings_ != nullptr) {
-    warnings_->RecordWarning(err == EACCES || err == EPERM
-                                 ? "File access is denied: " + EscapeControlBytes(from)
-                                 : "File system error (" + std::to_string(err) +
-                                       ") while moving file: " + EscapeControlBytes(from));
-  }
-  return false;
+  warnings_->RecordWarning(err == EACCES || err == EPERM
+                               ? "File access is denied: " + EscapeControlBytes(from)
+                               : "File system error (" + std::to_string(err) +
+                                     ") while moving file: " + EscapeControlBytes(from));
 }
 
 Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_links) {
@@ -107,10 +111,10 @@ Win32Wrapper::FileInfo Win32Wrapper::Stat(const std::string& path, bool follow_l
   PathAt at;
   struct statx st {};
   int err = Reach(sys_, path, at);
-  if (err == 0 &&
-      sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
-                 STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_INO | STATX_UID | STATX_GID,
-                 &st) != 0)
+  if (err == 0 && sys_.StatX(at.dir, at.rel.c_str(), follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
+                             STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_INO |
+                                 STATX_UID | STATX_GID,
+                             &st) != 0)
     err = errno;
   if (err != 0) throw SystemError(err, "lstat", path, "Win32Wrapper.Stat");
   FileInfo info;

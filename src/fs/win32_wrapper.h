@@ -18,6 +18,7 @@ class WarningSink;
 class ScannedFolders;
 class MoveCache;
 struct MovePlaced;
+class CopyGroup;
 
 // File-system services over POSIX. Keeps no state between calls beyond what it was given.
 // No path-length limit: long paths are reached component by component.
@@ -70,9 +71,13 @@ class Win32Wrapper {
   // whose source could not be removed in full: the whole copy is then kept. Links move as
   // links; special files only by rename (EXDEV across file systems). A source whose folder
   // the scan knew under another identity is refused (ELOOP). placed, when given, learns where
-  // the entry went or the errno. Returns true iff it was moved.
+  // the entry went or the errno. Returns true iff it was moved. With group, a copy into
+  // to_folder may join it (see MoveIntoFolder): it counts as moved, and MoveWarning tells what
+  // its Finish found.
   bool MoveFile(const std::string& from, const std::string& to_folder = "",
-                MovePlaced* placed = nullptr);
+                MovePlaced* placed = nullptr, CopyGroup* group = nullptr);
+  // The warnings of a move's outcome: what a copy could not keep, or why it failed.
+  void MoveWarning(const std::string& from, const MovePlaced& placed);
 
   struct FileInfo {
     std::int64_t size = 0;

@@ -61,6 +61,8 @@ struct Restorer {
     dev_t dev = 0;
   } origin;
   FsIdentities ids{sys, run.version};
+  CopyGroup group{sys};
+  std::vector<std::pair<Entry*, std::string>> grouped{};  // with the folder each goes back to
 
   int OriginFolder(const Entry& e, const std::string& parent, bool make = true) {
     if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
@@ -88,8 +90,7 @@ struct Restorer {
       return "changed since it was moved (" + EscapeControlBytes(e.placed) + ")";
     struct stat folder;
     const bool copied = e.placed_fs != e.file.fs || e.placed_ino != e.file.ino;
-    if (copied &&
-        (sys.FStat(src.Dir(), &folder) != 0 || OthersCanWrite(folder, sys.GetUid())))
+    if (copied && (sys.FStat(src.Dir(), &folder) != 0 || OthersCanWrite(folder, sys.GetUid())))
       return "others can write to " + EscapeControlBytes(src.parent_path);
     return "";
   }
@@ -154,9 +155,35 @@ struct Restorer {
     // whole beside its source can be finished; a rename leaves no such state.
     MoveSteps steps;
     steps.before_copy = [&] { return append.Sync(); };
+    steps.group = &group;
+    steps.group_folder = parent;
     NotKept lost = 0;
     err = MoveEntryInto(sys, src, origin.fd.Get(), origin.dev, name, options.rename, placed,
                         nullptr, &lost, &steps);
+    if (steps.grouped) {
+      grouped.push_back({&e, parent});
+      if (group.Full()) FinishGroup();
+      return;
+    }
+    Settle(e, err, parent, placed, lost);
+  }
+
+  // The grouped copies are named only once their restoring lines are on record.
+  void FinishGroup() {
+    if (group.Empty()) return;
+    size_t i = 0;
+    group.Finish(
+        [&](const CopyGroup::Done& done) {
+          Settle(*grouped[i].first, done.error, grouped[i].second, done.placed, done.not_kept);
+          ++i;
+        },
+        append.Sync());
+    grouped.clear();
+  }
+
+  void Settle(Entry& e, int err, const std::string& parent, const std::string& placed,
+              NotKept lost) {
+    const std::string& original = e.file.original;
     if (err != 0) {
       append.Line(UnrestoredLine(e.number, clock.Now(), err));
       e.state = State::kMoved;
@@ -277,6 +304,7 @@ RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
     if (seen.count(path) == 0)
       r.Fail("Not in the journal of run " + run.name + ": " + EscapeControlBytes(path));
   }
+  r.FinishGroup();
   if (const int err = r.append.Finish(); err != 0 && r.result.restored > 0) {
     r.Warn("The journal of run " + run.name + " could not be updated (" + Describe(err) + ")");
   }
