@@ -41,12 +41,27 @@ bool Stamped(const std::string& text, const std::string& path, std::time_t befor
 
 class MoveTest : public testing::Test {
  protected:
-  // Moves into the quarantine folder or the Trash; returns the warnings given.
-  Names Move(Sys& sys, const std::string& from, bool moved = true, bool to_trash = false) {
+  // Moves into the quarantine folder or the Trash, a copy through a group of its own when
+  // grouped; returns the warnings given.
+  Names Move(Sys& sys, const std::string& from, bool moved = true, bool to_trash = false,
+             bool grouped = false) {
     SystemClock clock;
     WarningReport warnings(clock);
-    EXPECT_EQ(Win32Wrapper(sys, &warnings, &scanned_).MoveFile(from, to_trash ? "" : q_), moved)
-        << from;
+    Win32Wrapper fs(sys, &warnings, &scanned_);
+    CopyGroup group(sys);
+    MovePlaced placed;
+    bool done = fs.MoveFile(from, to_trash ? "" : q_, &placed, grouped ? &group : nullptr);
+    // Until the group's Finish, only the source is to be seen.
+    if (placed.grouped) {
+      EXPECT_EQ(std::make_pair(access(from.c_str(), F_OK), test::Names(q_).size()),
+                std::make_pair(0, size_t{0}));
+    }
+    group.Finish([&](const CopyGroup::Done& d) {
+      placed.error = d.error, placed.not_kept = d.not_kept;
+      fs.MoveWarning(from, placed);
+      done = d.error == 0;
+    });
+    EXPECT_EQ(done, moved) << from;
     return warnings.Warnings();
   }
   Names Trash(Sys& sys, const std::string& from, bool moved = true) {
@@ -146,6 +161,7 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       {"write takes nothing", [](FaultSys& s) { s.short_write = 0; }, ENOSPC},
       {"read error", [](FaultSys& s) { s.Fail(Op::kRead, EIO); }, EIO},
       {"sync error", [](FaultSys& s) { s.Fail(Op::kFsync, EIO); }, EIO},
+      {"no syncfs", [](FaultSys& s) { s.Fail(Op::kSyncFs, ENOSYS); }, 0},
       {"copy denied",
        [](FaultSys& s) {
          s.Fail(Op::kTmpFile, EACCES);
@@ -166,8 +182,11 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
   };
   const std::string from = dir_ / "data";
   for (const auto& f : faults) {
-    for (const bool folder : {false, true}) {
-      SCOPED_TRACE(std::string(f.what) + (folder ? " (folder)" : " (file)"));
+    for (const int mode : {0, 1, 2}) {
+      const bool folder = mode == 1, grouped = mode == 2;
+      SCOPED_TRACE(std::string(f.what) + (folder    ? " (folder)"
+                                          : grouped ? " (grouped)"
+                                                    : " (file)"));
       folder ? MakeTree(from) : test::WriteFile(from, std::string(100000, 'd'), 0640);
       for (const std::string& p : {from, from + (folder ? "/f1" : "")})
         ASSERT_EQ(::setxattr(p.c_str(), "user.note", "n", 1, 0), 0);
@@ -176,7 +195,12 @@ TEST_F(MoveTest, AFailedCopyLeavesTheSourceAndNoPartialCopy) {
       if (!std::string_view(f.what).starts_with("copy_file_range"))
         sys.Fail(Op::kCopyFileRange, EXDEV, 0);
       f.arm(sys);
-      const Names warnings = Move(sys, from, f.err == 0);
+      const Names warnings = Move(sys, from, f.err == 0, false, grouped);
+      // A group syncs the file system once and the folder once, never a copy on its own.
+      if (grouped && f.what == std::string_view("none")) {
+        EXPECT_EQ(std::make_pair(sys.calls[Op::kSyncFs], sys.calls[Op::kFsync]),
+                  std::make_pair(1, 1));
+      }
       const std::string denied = "File access is denied: " + from;
       if (f.err == 0) {
         const bool lost = std::string_view(f.what).starts_with("no attributes");

@@ -30,7 +30,8 @@ enum class Op {
   kLinkAt,
   kInodeFlags,
   kCopyFileRange,
-  kSetXattr
+  kSetXattr,
+  kSyncFs
 };
 
 // The real calls, with chosen ones made to fail, cut short or pointed elsewhere.
@@ -78,6 +79,7 @@ class FaultSys : public SysWrapper {
     return count == 0 ? 0 : SysWrapper::Write(fd, buf, count);
   }
   int Fsync(int fd) override { return Failed(Op::kFsync) ? -1 : SysWrapper::Fsync(fd); }
+  int SyncFs(int fd) override { return Failed(Op::kSyncFs) ? -1 : SysWrapper::SyncFs(fd); }
   ssize_t GetDents64(int fd, void* buf, size_t count) override {
     if (Failed(Op::kGetDents64)) return -1;
     const ssize_t n = SysWrapper::GetDents64(fd, buf, count);
