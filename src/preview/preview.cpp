@@ -1,5 +1,7 @@
 #include "preview/preview.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <exception>
 #include <unordered_set>
@@ -87,6 +89,8 @@ class PreviewMover : public Mover {
   }
   bool Move(const MoveRequest& request) override {
     taken_.insert(std::string(WithoutTrailingSlash(request.path)));
+    // Only what is not a plain file can have paths below it that went with it.
+    if (!S_ISREG(request.info.mode)) holder_taken_ = true;
     last_moved_ = request.info;
     if (request.copies) used_ += static_cast<std::uint64_t>(request.info.size);
     return true;
@@ -111,6 +115,7 @@ class PreviewMover : public Mover {
     std::string_view rest = WithoutTrailingSlash(path);
     for (;;) {
       if (taken_.count(std::string(rest)) != 0) return true;
+      if (!holder_taken_) return false;
       const size_t slash = rest.find_last_of('/');
       if (slash == std::string_view::npos || slash == 0) return false;
       rest = rest.substr(0, slash);
@@ -120,6 +125,7 @@ class PreviewMover : public Mover {
  private:
   Win32Wrapper fs_;
   std::unordered_set<std::string> taken_;
+  bool holder_taken_ = false;
   std::optional<std::uint64_t> available_;
   std::uint64_t used_ = 0;
   std::string parent_of_quarantine_;
