@@ -204,6 +204,15 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   return read;
 }
 
+void Folder::LetGo() const {
+  if (!Valid()) return;
+  Node& node = *state_->node;
+  const std::lock_guard hold(FdLock());
+  if (node.parent == nullptr || node.fd < 0 || node.pins != 0) return;
+  node.sys->Close(node.fd);
+  node.fd = -1;
+}
+
 namespace {
 std::string FolderKey(const std::string& path) {
   const size_t end = path.find_last_not_of('/');

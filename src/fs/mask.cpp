@@ -1,5 +1,7 @@
 #include "fs/mask.h"
 
+#include <algorithm>
+
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
@@ -10,20 +12,33 @@ inline unsigned char Fold(char c) {
   return static_cast<unsigned>(u - 'A') < 26u ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
 }
 
+// Where a run after a "*" can start, from t on: the text there must fit the pattern's byte at
+// p, unless that is a wildcard. A name is mostly passed over here, one byte at a time.
+size_t NextStart(std::string_view text, size_t t, std::string_view pattern, size_t p) {
+  if (p >= pattern.size() || pattern[p] == '?' || pattern[p] == '*') return t;
+  const unsigned char want = Fold(pattern[p]);
+  while (t < text.size() && Fold(text[t]) != want) ++t;
+  return t;
+}
+
 // Greedy match that returns to the last "*" on a mismatch: at most text x pattern steps.
 bool MatchOne(std::string_view text, std::string_view pattern) {
+  // Every byte of the pattern but a "*" takes one of the text.
+  const auto stars = static_cast<size_t>(std::count(pattern.begin(), pattern.end(), '*'));
+  if (pattern.size() - stars > text.size()) return false;
   size_t t = 0, p = 0;
   size_t star = std::string_view::npos, resume = 0;
   while (t < text.size()) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
-      resume = t;
+      if (p == pattern.size()) return true;
+      t = resume = NextStart(text, t, pattern, p);
     } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(text[t]))) {
       ++p;
       ++t;
     } else if (star != std::string_view::npos) {
       p = star + 1;
-      t = ++resume;
+      t = resume = NextStart(text, resume + 1, pattern, p);
     } else {
       return false;
     }
