@@ -1,7 +1,5 @@
 #include "fs/mask.h"
 
-#include <algorithm>
-
 #include "fs/win32_wrapper.h"
 
 namespace kestrel {
@@ -23,9 +21,6 @@ size_t NextStart(std::string_view text, size_t t, std::string_view pattern, size
 
 // Greedy match that returns to the last "*" on a mismatch: at most text x pattern steps.
 bool MatchOne(std::string_view text, std::string_view pattern) {
-  // Every byte of the pattern but a "*" takes one of the text.
-  const auto stars = static_cast<size_t>(std::count(pattern.begin(), pattern.end(), '*'));
-  if (pattern.size() - stars > text.size()) return false;
   size_t t = 0, p = 0;
   size_t star = std::string_view::npos, resume = 0;
   while (t < text.size()) {
@@ -47,18 +42,42 @@ bool MatchOne(std::string_view text, std::string_view pattern) {
   return p == pattern.size();
 }
 
-}  // namespace
-
-bool MatchesMask(std::string_view text, std::string_view mask) {
+// Calls fn with each ";"-separated pattern, blanks before it skipped, until fn returns true;
+// returns whether it did.
+template <typename Fn>
+bool ForEachPattern(std::string_view mask, Fn fn) {
   size_t pos = 0;
   while (true) {
     const size_t semi = mask.find(';', pos);
     std::string_view pattern = mask.substr(pos, semi == std::string_view::npos ? semi : semi - pos);
     while (!pattern.empty() && pattern.front() == ' ') pattern.remove_prefix(1);
-    if (MatchOne(text, pattern)) return true;
+    if (fn(pattern)) return true;
     if (semi == std::string_view::npos) return false;
     pos = semi + 1;
   }
+}
+
+}  // namespace
+
+Mask::Mask(std::string_view mask) {
+  ForEachPattern(mask, [this](std::string_view pattern) {
+    // Every byte of the pattern but a "*" takes one of the text.
+    size_t least = 0;
+    for (const char c : pattern) least += c == '*' ? 0 : 1;
+    patterns_.push_back({pattern, least});
+    return false;
+  });
+}
+
+bool Mask::Matches(std::string_view text) const {
+  for (const Pattern& pattern : patterns_) {
+    if (text.size() >= pattern.least && MatchOne(text, pattern.text)) return true;
+  }
+  return false;
+}
+
+bool MatchesMask(std::string_view text, std::string_view mask) {
+  return ForEachPattern(mask, [text](std::string_view pattern) { return MatchOne(text, pattern); });
 }
 
 bool Win32Wrapper::PathMatchesSpec(std::string_view path, std::string_view patterns) {
