@@ -185,6 +185,7 @@ struct Recoverer {
   void Failed(Entry& e, int err) {
     append.Line(FailedLine(e.number, clock.Now(), err));
     e.state = State::kFailed;
+    e.error = err;
   }
 
   // Partial copies a crash left in a quarantine folder.
@@ -297,9 +298,10 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
     if (!run.ended) append.Line(EndLine(clock.Now()));
     append.Finish();
     ++settled;
-    // A run that moved nothing leaves no journal, crash or not.
+    // A run that moved nothing leaves no journal, crash or not; one that left both copies keeps
+    // it, the only record of the one in the quarantine.
     if (std::none_of(run.entries.begin(), run.entries.end(),
-                     [](const Entry& e) { return e.state != State::kFailed; }))
+                     [](const Entry& e) { return e.state != State::kFailed || e.error == EEXIST; }))
       sys.UnlinkAt(AT_FDCWD, run.path.c_str(), 0);
   }
   return settled;
