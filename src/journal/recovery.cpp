@@ -207,7 +207,11 @@ struct Recoverer {
     // The very file still where it was, and no copy was ever needed: the move did not happen.
     // Another file there with its bytes is another move's, never a reason to remove this one.
     if (s.very && RenameReaches(sys, s.src.Dir(), dst.Get())) return Failed(e, ECANCELED);
-    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file, &taken);
+    // Only where a rename reaches must a landed file be the very inode: on another mount of the
+    // same file system (a bind mount) the move was a copy.
+    const bool copied = s.src.Dir() >= 0 && !RenameReaches(sys, s.src.Dir(), dst.Get());
+    const auto landed =
+        Landed(sys, dst.Get(), name, r, s, &ids, copied ? nullptr : &e.file, &taken);
     if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
