@@ -37,11 +37,8 @@ constexpr int kCrashed = 86;
 // folder was synced since. A removal stays done: undoing it could only bring back a file.
 class CrashSys : public SysWrapper {
  public:
+  // The descriptors it keeps end with the child process it lives in.
   CrashSys(Sys& target, long crash_at) : SysWrapper(target), crash_at_(crash_at) {}
-  ~CrashSys() override {
-    for (const auto& [key, file] : files_) close(file.fd);
-    for (const auto& [key, fd] : folders_) close(fd);
-  }
 
   int OpenAt(int d, const char* p, int f, mode_t m) override {
     Tick();
@@ -80,18 +77,16 @@ class CrashSys : public SysWrapper {
     }
     return Giving(std::move(name), SysWrapper::RenameAt2(od, op, nd, np, f));
   }
-  int MkdirAt(int d, const char* p, mode_t m) override {
-    return Tick(), Giving(Place(d, p), SysWrapper::MkdirAt(d, p, m));
+  // Calls that give the name p in the folder d.
+#define KESTREL_NAMING(F, P, A)                          \
+  int F P override {                                     \
+    return Tick(), Giving(Place(d, p), SysWrapper::F A); \
   }
-  int SymlinkAt(const char* t, int d, const char* p) override {
-    return Tick(), Giving(Place(d, p), SysWrapper::SymlinkAt(t, d, p));
-  }
-  int MknodAt(int d, const char* p, mode_t m, dev_t dev) override {
-    return Tick(), Giving(Place(d, p), SysWrapper::MknodAt(d, p, m, dev));
-  }
-  int LinkAt(int od, const char* op, int nd, const char* np, int f) override {
-    return Tick(), Giving(Place(nd, np), SysWrapper::LinkAt(od, op, nd, np, f));
-  }
+  KESTREL_NAMING(MkdirAt, (int d, const char* p, mode_t m), (d, p, m))
+  KESTREL_NAMING(SymlinkAt, (const char* t, int d, const char* p), (t, d, p))
+  KESTREL_NAMING(MknodAt, (int d, const char* p, mode_t m, dev_t v), (d, p, m, v))
+  KESTREL_NAMING(LinkAt, (int od, const char* op, int d, const char* p, int f), (od, op, d, p, f))
+#undef KESTREL_NAMING
 
   KESTREL_TICKED(int, Close, (int fd), (fd))
   KESTREL_TICKED(ssize_t, Read, (int fd, void* b, size_t n), (fd, b, n))
@@ -124,7 +119,9 @@ class CrashSys : public SysWrapper {
 
  private:
   using Key = std::pair<dev_t, ino_t>;
-  static Key KeyOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+  static Key KeyOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino};
+  }
   struct File {
     int fd;  // the harness's own, writable
     off_t synced;
@@ -183,13 +180,33 @@ class CrashSys : public SysWrapper {
 #undef KESTREL_TICKED
 
 // Makes every move between two folders look like one between file systems, for machines that
-// offer no second one: a rename between two open folders fails with EXDEV.
+// offer no second one: a rename between two open folders fails with EXDEV, and the folder apart
+// says it is a mount of its own, as such a rename implies.
 class ExdevSys : public SysWrapper {
  public:
-  using SysWrapper::SysWrapper;
+  ExdevSys(Sys& target, std::string apart) : SysWrapper(target), apart_(std::move(apart)) {}
   int RenameAt2(int od, const char* op, int nd, const char* np, unsigned int f) override {
     return od != nd ? (errno = EXDEV, -1) : SysWrapper::RenameAt2(od, op, nd, np, f);
   }
+  int StatX(int d, const char* p, int f, unsigned m, struct statx* o) override {
+    const int rc = SysWrapper::StatX(d, p, f, m, o);
+    std::error_code ec;
+    if (rc == 0 && *p == '\0' &&
+        std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(d), ec) == apart_)
+      o->stx_mnt_id += 1000;
+    return rc;
+  }
+
+ private:
+  std::string apart_;
+};
+
+// Leaves durability to CrashSys's model: on the real disk an fsync here only costs time. A
+// descriptor that cannot sync (O_PATH) still fails as it would.
+class NoSyncSys : public SysWrapper {
+ public:
+  using SysWrapper::SysWrapper;
+  int Fsync(int fd) override { return fcntl(fd, F_GETFL) & O_PATH ? (errno = EBADF, -1) : 0; }
 };
 
 }  // namespace kestrel::crash
