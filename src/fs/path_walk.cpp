@@ -77,6 +77,11 @@ int OpenParent(Sys& sys, const std::string& path, ParentAt& out) {
 }
 
 std::string AbsolutePath(Sys& sys, const std::string& path) {
+  // Already absolute and plain (no empty, "." or ".." part, no trailing slash): as it is.
+  if (path.size() > 1 && path[0] == '/' && path.back() != '/' &&
+      path.find("//") == std::string::npos && path.find("/./") == std::string::npos &&
+      path.find("/../") == std::string::npos && !path.ends_with("/.") && !path.ends_with("/.."))
+    return path;
   std::string base;
   if (path.empty() || path[0] != '/') {
     std::vector<char> buf(PATH_MAX);

@@ -1,5 +1,6 @@
 #include "journal/journal_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -19,6 +20,12 @@ int HexValue(char c) {
 
 std::string Escape(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
+  // Most names are printable ASCII: a journal line per moved file should not cost a copy per byte.
+  if (std::all_of(bytes.begin(), bytes.end(), [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return c >= 0x20 && c < 0x7F && c != '\\';
+      }))
+    return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   for (size_t i = 0; i < bytes.size();) {
@@ -118,9 +125,21 @@ namespace {
 
 std::string CivilText(DateTime t, char date_time_sep, char time_sep) {
   const DateTime::Civil c = t.ToCivil();
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d%c%02d%c%02d", c.year, c.month, c.day,
-                date_time_sep, c.hour, time_sep, c.minute, time_sep, c.second);
+  if (c.year < 0 || c.year > 9999) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d%c%02d%c%02d", c.year, c.month, c.day,
+                  date_time_sep, c.hour, time_sep, c.minute, time_sep, c.second);
+    return text;
+  }
+  // Written by hand: every journal line carries a time, and snprintf costs as much as the rest.
+  std::string text = "0000-00-00T00:00:00";
+  const auto put = [&](size_t at, int value, int digits) {
+    for (size_t i = at + static_cast<size_t>(digits); i-- > at; value /= 10)
+      text[i] = static_cast<char>('0' + value % 10);
+  };
+  put(0, c.year, 4), put(5, c.month, 2), put(8, c.day, 2);
+  put(11, c.hour, 2), put(14, c.minute, 2), put(17, c.second, 2);
+  text[10] = date_time_sep, text[13] = text[16] = time_sep;
   return text;
 }
 

@@ -230,6 +230,8 @@ bool HoldsQuarantined(Sys& sys, const std::string& folder, const std::string& na
 
 int PruneJournals(Sys& sys, const std::string& folder, int keep) {
   std::vector<std::string> runs = ListRuns(sys, folder);
+  // Reading every journal costs a run as much as its moves: only worth it when some must go.
+  if (keep < 0 || runs.size() <= static_cast<size_t>(keep)) return 0;
   std::erase_if(runs, [&](const std::string& name) { return HoldsQuarantined(sys, folder, name); });
   int first = 0;
   for (size_t i = 0; keep >= 0 && i + static_cast<size_t>(keep) < runs.size(); ++i) {
