@@ -117,6 +117,9 @@ int Sys::Flock(int fd, int operation) {
 char* Sys::GetCwd(char* buf, size_t size) {
   return ::getcwd(buf, size);
 }
+int Sys::SyncFs(int fd) {
+  return ::syncfs(fd);
+}
 
 Sys& RealSys() {
   static PosixSys sys;

@@ -61,6 +61,9 @@ class Sys {
   virtual int Clone(int dst_fd, int src_fd);
   // getcwd(3): the working folder where /proc cannot tell it.
   virtual char* GetCwd(char* buf, size_t size);
+  // syncfs(2): everything written to the file system that holds fd reaches the disk, in one
+  // call instead of one fsync per file.
+  virtual int SyncFs(int fd);
 };
 
 // The real system calls.
