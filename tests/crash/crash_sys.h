@@ -56,17 +56,8 @@ class CrashSys : public SysWrapper {
     }
     return fd;
   }
-  int Fsync(int fd) override {
-    Tick();
-    const int done = SysWrapper::Fsync(fd);
-    struct stat st;
-    if (done == 0 && fstat(fd, &st) == 0) {
-      std::erase_if(names_, [&](const Name& n) { return n.folder == KeyOf(st); });
-      if (const auto file = files_.find(KeyOf(st)); file != files_.end())
-        file->second.synced = st.st_size;
-    }
-    return done;
-  }
+  int Fsync(int fd) override { return Tick(), Synced(fd, false, SysWrapper::Fsync(fd)); }
+  int SyncFs(int fd) override { return Tick(), Synced(fd, true, SysWrapper::SyncFs(fd)); }
   int RenameAt2(int od, const char* op, int nd, const char* np, unsigned f) override {
     Tick();
     Name name = Place(nd, np);
@@ -147,6 +138,16 @@ class CrashSys : public SysWrapper {
     if (!added) close(fd);
     return Name{KeyOf(st), "/proc/self/fd/" + std::to_string(it->second) + "/" + path, "", {}};
   }
+  // What an fsync of fd (whole_fs: a syncfs) made durable.
+  int Synced(int fd, bool whole_fs, int done) {
+    struct stat st, now;
+    if (done != 0 || fstat(fd, &st) != 0) return done;
+    const auto hit = [&](Key k) { return whole_fs ? k.first == st.st_dev : k == KeyOf(st); };
+    std::erase_if(names_, [&](const Name& n) { return hit(n.folder); });
+    for (auto& [key, file] : files_)
+      if (hit(key) && fstat(file.fd, &now) == 0) file.synced = now.st_size;
+    return done;
+  }
   int Giving(Name name, int done) {
     if (done == 0) names_.push_back(std::move(name));
     return done;
@@ -207,6 +208,7 @@ class NoSyncSys : public SysWrapper {
  public:
   using SysWrapper::SysWrapper;
   int Fsync(int fd) override { return fcntl(fd, F_GETFL) & O_PATH ? (errno = EBADF, -1) : 0; }
+  int SyncFs(int) override { return 0; }
 };
 
 }  // namespace kestrel::crash
