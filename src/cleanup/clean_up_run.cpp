@@ -39,6 +39,23 @@ std::string Fixed(double value, const char* format) {
   return buf;
 }
 
+// The quarantine's device. A folder a preview has not made yet will be made in its parent;
+// a folder that cannot be reached is no drive of any file.
+std::optional<dev_t> QuarantineDevice(Win32Wrapper& fs, const std::string& folder) {
+  try {
+    return fs.Stat(folder, true).dev;
+  } catch (const KsError&) {
+  }
+  const std::string_view path = WithoutTrailingSlash(folder);
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return std::nullopt;
+  try {
+    return fs.Stat(std::string(path.substr(0, std::max<size_t>(slash, 1))), true).dev;
+  } catch (const KsError&) {
+    return std::nullopt;
+  }
+}
+
 }  // namespace
 
 CleanUpRun::CleanUpRun(const RunWorld& world, const KestrelCfg& cfg, RunRecorder& recorder,
@@ -244,8 +261,7 @@ bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& 
   return due;
 }
 
-bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info,
-                               bool* warn) {
+bool CleanUpRun::FileIsExpired(const std::string& path, Win32Wrapper::FileInfo& info, bool* warn) {
   *warn = false;
   try {
     if (!Win32Wrapper::PathMatchesSpec(path, BuildFileMask(cfg_))) return false;
@@ -318,22 +334,7 @@ bool CleanUpRun::StillAsListed(const ListedFile& file) {
 }
 
 bool CleanUpRun::OnQuarantineDrive(Win32Wrapper& fs, dev_t dev) {
-  if (!quarantine_dev_) {
-    const std::string& folder = cfg_.QuarantineFolder();
-    try {
-      quarantine_dev_ = fs.Stat(folder, true).dev;
-    } catch (const KsError&) {
-      // A folder a preview has not made yet will be made in its parent.
-      const std::string_view path = WithoutTrailingSlash(folder);
-      const size_t slash = path.find_last_of('/');
-      if (slash == std::string::npos) return false;
-      try {
-        return fs.Stat(std::string(path.substr(0, std::max<size_t>(slash, 1))), true).dev == dev;
-      } catch (const KsError&) {
-        return false;  // a folder that cannot be reached is no drive of the file
-      }
-    }
-  }
+  if (!quarantine_dev_) quarantine_dev_ = QuarantineDevice(fs, cfg_.QuarantineFolder());
   return *quarantine_dev_ == dev;
 }
 

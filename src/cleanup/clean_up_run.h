@@ -55,7 +55,8 @@ class CleanUpRun {
   std::vector<RemovedFilePtr>& records_;
   const std::vector<ListedFile>* listed_;
   ScannedFolders scanned_;
-  std::optional<dev_t> quarantine_dev_;
+  // Asked once a run: a preview, which makes no quarantine folder, would ask for every file.
+  std::optional<std::optional<dev_t>> quarantine_dev_;
   std::unordered_set<std::string> moved_folders_;
 };
 

@@ -34,6 +34,7 @@ class ExcludeIndex {
       named_.insert(std::move(key));
     }
   }
+  bool Empty() const { return named_.empty(); }
   // Returns true iff an entry names the folder.
   bool Names(const std::string& key) const { return named_.count(key) != 0; }
   // Returns true iff an entry names the folder or an entry with its flag lies above it.
@@ -125,13 +126,12 @@ class Scan {
     std::vector<ListAhead::Entry> next;
     for (auto& sub : listing.subfolders) {
       std::string sub_path = JoinPath(path, sub);
-      if (!exclude_.Names(FolderKey(sub_path))) next.push_back({std::move(sub_path), std::move(sub)});
+      if (exclude_.Empty() || !exclude_.Names(FolderKey(sub_path)))
+        next.push_back({std::move(sub_path), std::move(sub)});
     }
     ahead_.Push(std::make_shared<const Folder>(std::move(listing.folder)), std::move(next));
   }
-  void Report() {
-    ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception());
-  }
+  void Report() { ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception()); }
 
   ErrorReporter& reporter_;
   RunRecorder& recorder_;

@@ -188,6 +188,7 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
   const size_t first_match = matches.size(), first_subfolder = subfolders.size();
+  const Mask fits(mask);
   const bool read = ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {
     if (type == DT_UNKNOWN) {
       struct stat st;
@@ -195,13 +196,22 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
         type = DT_DIR;
     }
     const std::string_view text(name, length);
-    if (MatchesMask(text, mask)) matches.emplace_back(text);
+    if (fits.Matches(text)) matches.emplace_back(text);
     if (type == DT_DIR) subfolders.emplace_back(text);
   });
   // getdents order differs between file systems; std::string compares bytes as unsigned.
   std::sort(matches.begin() + static_cast<std::ptrdiff_t>(first_match), matches.end());
   std::sort(subfolders.begin() + static_cast<std::ptrdiff_t>(first_subfolder), subfolders.end());
   return read;
+}
+
+void Folder::LetGo() const {
+  if (!Valid()) return;
+  Node& node = *state_->node;
+  const std::lock_guard hold(FdLock());
+  if (node.parent == nullptr || node.fd < 0 || node.pins != 0) return;
+  node.sys->Close(node.fd);
+  node.fd = -1;
 }
 
 namespace {

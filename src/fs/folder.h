@@ -40,6 +40,9 @@ class Folder {
   // its end.
   bool List(std::string_view mask, std::vector<std::string>& matches,
             std::vector<std::string>& subfolders) const;
+  // Closes the descriptor of a folder below the root; it is opened again, by name and checked,
+  // only if it is used again.
+  void LetGo() const;
 
  private:
   struct State;

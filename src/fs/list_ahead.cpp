@@ -17,7 +17,8 @@ struct ListAhead::Job {
 
 ListAhead::ListAhead(int threads, std::string mask, size_t window)
     : mask_(std::move(mask)), window_(window) {
-  for (int i = 0; threads > 1 && i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  // The walk's own thread lists too: one more per core would only take turns with it.
+  for (int i = 1; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
 
 ListAhead::~ListAhead() {
@@ -39,7 +40,8 @@ void ListAhead::Push(const std::shared_ptr<const Folder>& parent, std::vector<En
     job->result.path = std::move(it->path);
     queue_.push_front(std::move(job));
   }
-  WakeListers();
+  // A thread that ran out of folders takes the new ones at once, however far ahead it is.
+  if (idle_ > 0 && NextJob() != nullptr) work_.notify_one();
 }
 
 Listing ListAhead::Take() {
@@ -79,9 +81,8 @@ void ListAhead::Clear() {
   walk_waits_ = true;
   awaited_ = nullptr;
   done_.wait(hold, [&] {
-    return std::none_of(queue_.begin(), queue_.end(), [](const auto& job) {
-      return job->state == Job::State::kListing;
-    });
+    return std::none_of(queue_.begin(), queue_.end(),
+                        [](const auto& job) { return job->state == Job::State::kListing; });
   });
   walk_waits_ = false;
   ahead_ -= queue_.size();
@@ -128,6 +129,8 @@ void ListAhead::List(Job& job) const {
   try {
     r.folder = job.parent->OpenChild(job.name);
     if (r.folder.Valid()) r.folder.List(mask_, r.matches, r.subfolders);
+    // Nothing is opened below it: its descriptor is closed here, not on the walk's thread.
+    if (r.subfolders.empty()) r.folder.LetGo();
   } catch (...) {
     r.error = std::current_exception();
   }
@@ -157,7 +160,8 @@ int WalkThreads() {
   CPU_ZERO(&set);
   const int cores = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
   std::string why;
-  const int threads = WalkThreads(std::getenv("KESTREL_THREADS"), static_cast<unsigned>(cores), why);
+  const int threads =
+      WalkThreads(std::getenv("KESTREL_THREADS"), static_cast<unsigned>(cores), why);
   return threads > 0 ? threads : 1;
 }
 

@@ -33,8 +33,10 @@ int OpenLog(Sys& sys, const std::string& path, int flags) {
 }  // namespace
 
 std::int64_t CharacterCount(const std::string& text) {
-  std::int64_t count = 0;
   size_t i = 0;
+  // ASCII, nearly every line, counts without decoding.
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  auto count = static_cast<std::int64_t>(i);
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
     size_t len = lead < 0x80           ? 1
@@ -84,7 +86,10 @@ void LogFile::Initialize(std::int32_t max_kb) {
 
 std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
   if (!force && !logging_on_) return 0;
-  const std::string line = Stamp() + message + "\n";
+  const std::string& stamp = Stamp();
+  std::string line;
+  line.reserve(stamp.size() + message.size() + 1);
+  line.append(stamp).append(message).push_back('\n');
   written_count_ += CharacterCount(line);
   Append(line);
   if (!force && written_count_ > limit_) {

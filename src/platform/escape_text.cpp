@@ -4,9 +4,17 @@ namespace kestrel {
 
 std::string EscapeControlBytes(std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(name.size());
-  for (const char c : name) {
+  // Most names need nothing escaped: they are copied whole.
+  size_t plain = 0;
+  while (plain < name.size()) {
+    const auto byte = static_cast<unsigned char>(name[plain]);
+    if (byte < 0x20 || byte == 0x7F || byte == '\\') break;
+    ++plain;
+  }
+  std::string out(name.substr(0, plain));
+  if (plain == name.size()) return out;
+  out.reserve(name.size() + 8);
+  for (const char c : name.substr(plain)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte == '\\') {
       out += "\\\\";

@@ -1,7 +1,12 @@
 #include "preview/preview.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <functional>
+#include <string_view>
 #include <unordered_set>
 
 #include "cleanup/clean_up_run.h"
@@ -85,8 +90,22 @@ class PreviewMover : public Mover {
     }
     parent_of_quarantine_ = parent;
   }
+  void Starting(const std::vector<std::string>& includes, DateTime) override {
+    // A path comes twice only from include folders one inside the other: sorted with a "/"
+    // after each, such a folder comes right before one inside it.
+    std::vector<std::string> roots;
+    for (const std::string& include : includes) roots.emplace_back(WithoutTrailingSlash(include));
+    for (std::string& root : roots) {
+      if (root.empty() || root.back() != '/') root += '/';
+    }
+    std::sort(roots.begin(), roots.end());
+    for (size_t i = 1; i < roots.size(); ++i) twice_ = twice_ || roots[i].starts_with(roots[i - 1]);
+  }
   bool Move(const MoveRequest& request) override {
-    taken_.insert(std::string(WithoutTrailingSlash(request.path)));
+    // Only what is not a plain file can have paths below it that went with it.
+    const bool holder = !S_ISREG(request.info.mode);
+    if (holder || twice_) taken_.insert(std::string(WithoutTrailingSlash(request.path)));
+    holder_taken_ = holder_taken_ || holder;
     last_moved_ = request.info;
     if (request.copies) used_ += static_cast<std::uint64_t>(request.info.size);
     return true;
@@ -110,7 +129,8 @@ class PreviewMover : public Mover {
     if (taken_.empty()) return false;
     std::string_view rest = WithoutTrailingSlash(path);
     for (;;) {
-      if (taken_.count(std::string(rest)) != 0) return true;
+      if (taken_.find(rest) != taken_.end()) return true;
+      if (!holder_taken_) return false;
       const size_t slash = rest.find_last_of('/');
       if (slash == std::string_view::npos || slash == 0) return false;
       rest = rest.substr(0, slash);
@@ -119,7 +139,14 @@ class PreviewMover : public Mover {
 
  private:
   Win32Wrapper fs_;
-  std::unordered_set<std::string> taken_;
+  // Looked up by views of the paths asked about, not copies.
+  struct ViewHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_set<std::string, ViewHash, std::equal_to<>> taken_;
+  bool holder_taken_ = false;
+  bool twice_ = false;  // a path may be a candidate twice
   std::optional<std::uint64_t> available_;
   std::uint64_t used_ = 0;
   std::string parent_of_quarantine_;

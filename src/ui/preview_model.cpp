@@ -9,13 +9,24 @@ namespace kestrel {
 void PreviewModel::SetMoves(const std::vector<PreviewItem>& items) {
   beginResetModel();
   rows_.clear();
+  rows_.reserve(items.size());
+  // Rows mostly share their date and destination: each text is made once and shared.
+  DateTime last_date;
+  QString date, destination;
+  const std::string* last_destination = nullptr;
   for (const PreviewItem& item : items) {
     if (item.kind != PreviewItem::Kind::kMove) continue;
-    rows_.push_back({QString::fromStdString(EscapeControlBytes(item.path)),
-                     QString::fromStdString(item.removal_date.ToIsoText().substr(0, 10)),
-                     item.removal_date.Seconds(), item.size,
-                     item.destination.empty() ? QStringLiteral("Trash")
-                                              : QString::fromStdString(item.destination)});
+    if (rows_.empty() || item.removal_date != last_date) {
+      last_date = item.removal_date;
+      date = QString::fromStdString(last_date.ToIsoText().substr(0, 10));
+    }
+    if (last_destination == nullptr || item.destination != *last_destination) {
+      last_destination = &item.destination;
+      destination = item.destination.empty() ? QStringLiteral("Trash")
+                                             : QString::fromStdString(item.destination);
+    }
+    rows_.push_back({QString::fromStdString(EscapeControlBytes(item.path)), date,
+                     item.removal_date.Seconds(), item.size, destination});
   }
   endResetModel();
 }

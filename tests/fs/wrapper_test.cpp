@@ -144,6 +144,13 @@ TEST(Folder, WalksAnyDepthWithFewDescriptors) {
   matches.clear();
   EXPECT_TRUE(chain[4].OpenChild("side").List(kMask, matches, subfolders));
   EXPECT_EQ(matches, Names{"del-01-01-2020"});
+  // Its descriptor closed, a folder is opened again to be listed again; a root keeps its own.
+  chain.back().LetGo();
+  chain.front().LetGo();
+  matches.clear();
+  EXPECT_TRUE(chain.back().List(kMask, matches, subfolders));
+  EXPECT_EQ(matches, Names{"bottom del-01-01-2020"});
+  EXPECT_TRUE(chain.front().List(kMask, matches, subfolders));
 
   // A folder let go of is found again only through the folders the walk came by: one of them
   // swapped for a link stops it.
