@@ -265,21 +265,19 @@ class JournalTest : public test::EngineTest {
 using RestoreTest = JournalTest;
 
 // Into a quarantine folder on the same file system, the Trash (whose .trashinfo files go too),
-// and a quarantine folder on another file system.
+// and a quarantine folder on another file system that takes user attributes.
 TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
-  test::SecondFileSystem other;
+  test::SecondFileSystem other(test::SecondFileSystem::kUserAttributes);
   test::EnvVar xdg("XDG_DATA_HOME", tree / "share");
   fs::create_directories(tree / "share");
   for (const std::string where : {"same", "Trash", "across"}) {
-    if (where == "across" && other.Path().empty()) GTEST_SKIP() << "no second file system here";
+    if (where == "across" && other.Path().empty()) GTEST_SKIP() << other.Why();
     SCOPED_TRACE(where);
     const std::string quarantine = where == "Trash" ? "" : where == "across" ? other / "q" : q;
     const std::string landed = quarantine.empty() ? tree / "share/Trash/files" : quarantine;
     Cfg().QuarantineFolder(quarantine);
     fs::remove_all(data);
     MakeTree(true);
-    if (where == "across" && ::setxattr(other.Path().c_str(), "user.probe", "1", 1, 0) != 0)
-      GTEST_SKIP() << "the second file system takes no user attributes: " << std::strerror(errno);
     const auto before = Snapshot(data);
     clock.Advance(60);
     Cfg().LastRunDate(clock.Now().AddSeconds(-30));
@@ -317,6 +315,40 @@ TEST_F(RestoreTest, RunThenRestoreLeavesTheTreeAsItWas) {
     EXPECT_EQ(test::Names(tree / "share/Trash/info"), Strings{});
     EXPECT_EQ(RestoreLast().restored, 0);  // a second restore finds nothing left to do
     for (const Entry& e : Last().entries) EXPECT_EQ(e.state, State::kRestored) << e.file.original;
+  }
+}
+
+// A disk plugged in again comes back on another device number with its file system's identity:
+// the restore takes it for the disk the run saw, the include folder and the quarantine on it,
+// and refuses another disk (or, without one, another folder) at that path.
+TEST_F(RestoreTest, RestoresFromADiskPluggedInAgainAndRefusesAnother) {
+  test::SecondFileSystem disk(test::SecondFileSystem::kDisk);
+  test::FaultSys replug;  // without a disk, the calls play it
+  const std::string top = disk.Path().empty() ? tree / "disk" : disk.Path();
+  if (disk.Path().empty()) std::printf("no disk, the calls play it: %s\n", disk.Why().c_str());
+  data = top + "/data";
+  Cfg().IncludeFolders() = {Folder2Clean(data, true)};
+  MakeTree(true);
+  for (const bool another : {false, true}) {
+    SCOPED_TRACE(another ? "another disk" : "the same disk");
+    Cfg().QuarantineFolder(another ? q : top + "/q");  // on the disk, it would go with it
+    const auto before = Snapshot(data);
+    clock.Advance(60);
+    ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
+    if (const dev_t was = test::LStat(top).st_dev; !disk.Path().empty()) {
+      ASSERT_EQ(disk.Remount(another), "");
+      if (test::LStat(top).st_dev == was) std::printf("the kernel gave the same device number\n");
+    } else {
+      ++replug.moved_devices;
+      if (another) fs::rename(data, tree / "gone");  // a new folder in its place
+    }
+    fs::create_directories(data);
+    const RestoreResult r = RestoreLast({}, false, replug);
+    EXPECT_EQ(std::make_pair(r.restored, r.failed), another ? std::pair(0, 7) : std::pair(7, 0));
+    for (const std::string& w : warnings)
+      EXPECT_EQ(w.rfind("Not restored, the include folder " + data + " is not the one", 0), 0u);
+    EXPECT_EQ(Snapshot(data), another ? decltype(before){} : before);
+    EXPECT_EQ(test::Names(Cfg().QuarantineFolder()).size(), another ? 7u : 0u);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -54,6 +55,8 @@ class FaultSys : public SysWrapper {
   bool no_proc = false;
   std::optional<uid_t> uid;  // the user the calls run as
   std::map<Op, int> calls;   // how often each op was asked for, failed or not
+  // Added to every device's major number, as when a disk is plugged in again.
+  unsigned moved_devices = 0;
 
   int OpenAt(int dirfd, const char* path, int flags, mode_t mode) override {
     if (Failed((flags & O_TMPFILE) == O_TMPFILE ? Op::kTmpFile : Op::kOpenAt, path)) return -1;
@@ -117,7 +120,14 @@ class FaultSys : public SysWrapper {
   }
   int FStatAt(int dirfd, const char* path, struct stat* st, int flags) override {
     if (NoProc(path)) return -1;
-    return SysWrapper::FStatAt(dirfd, Mapped(path).c_str(), st, flags);
+    const int rc = SysWrapper::FStatAt(dirfd, Mapped(path).c_str(), st, flags);
+    st->st_dev += rc == 0 ? makedev(moved_devices, 0) : 0;
+    return rc;
+  }
+  int StatX(int dirfd, const char* path, int flags, unsigned mask, struct statx* out) override {
+    const int rc = SysWrapper::StatX(dirfd, path, flags, mask, out);
+    out->stx_dev_major += rc == 0 ? moved_devices : 0;
+    return rc;
   }
   uid_t GetUid() override { return uid.value_or(SysWrapper::GetUid()); }
   int FStatVfs(int fd, struct statvfs* st) override {
