@@ -365,8 +365,13 @@ int RemoveTree(Sys& sys, int parent, const std::string& name, dev_t dev, const C
 }
 
 int SyncFolder(Sys& sys, int dir) {
-  if (sys.Fsync(dir) != 0 && errno != EBADF && errno != EINVAL) return errno;
-  return 0;
+  if (sys.Fsync(dir) == 0) return 0;
+  if (errno != EBADF) return errno == EINVAL ? 0 : errno;
+  // An O_PATH descriptor cannot sync; without it a copy's name may not outlive a power cut
+  // that its removed source did. A folder one may not read keeps the unsynced move.
+  Fd readable(sys, sys.OpenAt(dir, ".", O_RDONLY | O_DIRECTORY, 0));
+  if (!readable.Valid() || sys.Fsync(readable.Get()) == 0 || errno == EINVAL) return 0;
+  return errno;
 }
 
 }  // namespace kestrel

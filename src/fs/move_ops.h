@@ -108,7 +108,7 @@ int ReadLinkText(Sys& sys, int dir, const std::string& name, std::string& target
 // for a link that is about to move with its own times.
 int ReadLinkLeavingTimes(Sys& sys, int dir, const std::string& name, std::string& target);
 
-// Syncs a folder's entries; a descriptor that cannot be synced (O_PATH) counts as done.
+// Syncs a folder's entries, through a readable descriptor of its own for an O_PATH one.
 int SyncFolder(Sys& sys, int dir);
 
 // Moves of regular files to other file systems, made durable a group at a time: each file is

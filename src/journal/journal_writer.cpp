@@ -48,7 +48,16 @@ JournalWriter::~JournalWriter() {
 }
 
 int JournalWriter::Create() {
-  if (sys_.MkdirAt(AT_FDCWD, run_.folder.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  if (sys_.MkdirAt(AT_FDCWD, run_.folder.c_str(), 0700) == 0) {
+    // A power cut may otherwise take the new folder, and with it the journal of moves made.
+    std::string parent, name;
+    Fd above;
+    if (SplitParent(run_.folder, parent, name) == 0 &&
+        OpenPath(sys_, parent, O_RDONLY | O_DIRECTORY, above) == 0)
+      SyncFolder(sys_, above.Get());
+  } else if (errno != EEXIST) {
+    return errno;
+  }
   const std::string base = run_.folder + "/" + RunNameFor(run_.start);
   for (int n = 1; n < 1000; ++n) {
     const std::string path = base + (n == 1 ? "" : "-" + std::to_string(n)) + std::string(kSuffix);

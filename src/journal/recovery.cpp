@@ -185,6 +185,7 @@ struct Recoverer {
   void Failed(Entry& e, int err) {
     append.Line(FailedLine(e.number, clock.Now(), err));
     e.state = State::kFailed;
+    e.error = err;
   }
 
   // Partial copies a crash left in a quarantine folder.
@@ -206,7 +207,11 @@ struct Recoverer {
     // The very file still where it was, and no copy was ever needed: the move did not happen.
     // Another file there with its bytes is another move's, never a reason to remove this one.
     if (s.very && RenameReaches(sys, s.src.Dir(), dst.Get())) return Failed(e, ECANCELED);
-    const auto landed = Landed(sys, dst.Get(), name, r, s, &ids, &e.file, &taken);
+    // Only where a rename reaches must a landed file be the very inode: on another mount of the
+    // same file system (a bind mount) the move was a copy.
+    const bool copied = s.src.Dir() >= 0 && !RenameReaches(sys, s.src.Dir(), dst.Get());
+    const auto landed =
+        Landed(sys, dst.Get(), name, r, s, &ids, copied ? nullptr : &e.file, &taken);
     if (landed && s.intact && !s.very) return Unsure(e);
     if (landed && ((!s.intact && !s.partial_folder) || RemoveSource(sys, s)))
       return Moved(e, run.quarantine + "/" + *landed, "");
@@ -297,9 +302,10 @@ int Recover(Sys& sys, const Clock& clock, const std::string& folder,
     if (!run.ended) append.Line(EndLine(clock.Now()));
     append.Finish();
     ++settled;
-    // A run that moved nothing leaves no journal, crash or not.
+    // A run that moved nothing leaves no journal, crash or not; one that left both copies keeps
+    // it, the only record of the one in the quarantine.
     if (std::none_of(run.entries.begin(), run.entries.end(),
-                     [](const Entry& e) { return e.state != State::kFailed; }))
+                     [](const Entry& e) { return e.state != State::kFailed || e.error == EEXIST; }))
       sys.UnlinkAt(AT_FDCWD, run.path.c_str(), 0);
   }
   return settled;

@@ -146,7 +146,11 @@ struct Restorer {
                     EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    if (const int jerr = append.Line(RestoringLine(e.number, clock.Now()))) {
+    int jerr = append.Line(RestoringLine(e.number, clock.Now()));
+    // Out of the Trash it is on record before the rename too, so that the recovery removes the
+    // .trashinfo a crash right after the rename leaves behind.
+    if (jerr == 0 && !e.info.empty()) jerr = append.Sync();
+    if (jerr != 0) {
       return Fail("Not restored, the journal cannot be written (" + Describe(jerr) +
                   "): " + EscapeControlBytes(original));
     }
@@ -191,6 +195,9 @@ struct Restorer {
         return Fail("Not restored, the original path is taken: " + EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
+    // Until its folder is synced a power cut may undo the rename back: the journal may not call
+    // it restored before, nor may its .trashinfo go.
+    if (!steps.copied) SyncFolder(sys, origin.fd.Get());
     if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
     const std::string to = parent + "/" + placed;
     append.Line(RestoredLine(e.number, clock.Now(), to));

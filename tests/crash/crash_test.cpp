@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/commands/commands.h"
@@ -23,6 +25,9 @@
 #include "app/main_routine.h"
 #include "config/kestrel_cfg.h"
 #include "crash_sys.h"
+#include "fs/names.h"
+#include "journal/journal_reader.h"
+#include "journal/journal_writer.h"
 #include "platform/clock.h"
 #include "support/doubles.h"
 #include "support/second_fs.h"
@@ -35,20 +40,30 @@ using Files = std::map<std::string, std::string>;  // path below an entry ("" it
 using Strings = std::vector<std::string>;
 
 // One operation to cut off at every call it makes through the seam. Each step starts from the
-// tree setup builds; run is the operation, recover what a user's next run or save does; check
-// returns what breaks the invariants ("" when they hold), after the crash (recovered false)
-// and after the recovery (true); done what the whole operation, not cut off, failed to do.
+// tree setup builds; run is the operation, recover what a user's next run or save does, undo
+// (when there is one) what takes the operation back; check returns what breaks the invariants
+// ("" when they hold) after each; done what the whole operation, not cut off, failed to do.
+// attack is what someone else does to the tree between the crash and the recovery.
 using Step = std::function<void(Sys&)>;
+enum Phase { kCut, kRecovered, kUndone };
 struct Operation {
   std::string name;
-  Sys& sys;
+  std::reference_wrapper<Sys> sys;
   std::function<void()> setup;
   Step run, recover;
-  std::function<std::string(bool recovered)> check;
+  std::function<std::string(Phase)> check;
   std::function<std::string()> done;
+  Step undo = {};
+  std::function<void()> attack = {};
 };
 
 // ---- the tree ----
+
+// The disk of every operation and its recovery.
+Sys& Disk() {
+  static NoSyncSys disk(RealSys());
+  return disk;
+}
 
 std::string root, home, src, quarantine, other_fs;
 
@@ -104,7 +119,7 @@ void WriteConfig(const std::string& quarantine_folder, const std::string& extra 
         "[General]\nVersion=2026.12.0\nRunDate=" + kOldRun.ToIsoText() +
             "\n[Options]\nName=ann\nPrefixToken=del-\nQuarantineFolder=" + quarantine_folder +
             "\nMaxMB2Remove=50\n" + extra + "[Include]\nIncludeFoldersCount=1\nFolder001=" + src +
-            "\nIncludeSubs001=False\n");
+            "\nIncludeSubs001=True\n");
 }
 
 // ---- the program ----
@@ -133,54 +148,109 @@ void Kestrel(Sys& sys, DateTime now, const Strings& args = {}) {
 
 // ---- moves ----
 
-// Where each file of a moved entry is whole: at its source, and under every visible entry of
-// the destination, whose hidden entries are temporaries. For the Trash, info is its info folder:
-// every trashed entry needs a whole .trashinfo naming path_field, and after the recovery no
-// .trashinfo may be without its entry.
-std::string CheckMove(const std::string& from, const std::string& dest, const Files& files,
-                      bool recovered, const std::string& info, const std::string& path_field) {
+// Whether a journal's intent or moved line names the entry name of folder.
+bool Journaled(const std::string& folder, const std::string& name) {
+  const std::string journals = home + "/journal";
+  for (const std::string& run : journal::ListRuns(RealSys(), journals)) {
+    journal::RunJournal j;
+    journal::ReadJournal(RealSys(), journals, run, j);
+    for (const journal::Entry& e : j.entries) {
+      if (e.placed == folder + "/" + name) return true;
+      for (int n = 1; n < 10; ++n)
+        if (NumberedName(fs::path(e.file.original).filename().string(), n) == name) return true;
+    }
+  }
+  return false;
+}
+
+// What a move keeps of each entry below path besides its bytes: mode, link target, the
+// attribute user.k, holes, and which names are one file.
+std::string Kept(const std::string& path) {
+  std::set<std::string> rels = {""};
+  std::error_code ec;
+  for (const auto& e : fs::recursive_directory_iterator(path, ec))
+    rels.insert(e.path().string().substr(path.size()));
+  std::map<ino_t, std::string> first;
+  std::string out;
+  for (const std::string& rel : rels) {
+    struct stat st;
+    char value[64] = "";
+    if (lstat((path + rel).c_str(), &st) != 0) return "gone: " + rel;
+    lgetxattr((path + rel).c_str(), "user.k", value, sizeof value - 1);
+    out += rel + " " + std::to_string(st.st_mode) + " " + value;
+    if (S_ISLNK(st.st_mode)) out += " -> " + fs::read_symlink(path + rel).string();
+    if (S_ISREG(st.st_mode))
+      out += " " + first.try_emplace(st.st_ino, rel).first->second +
+             (st.st_blocks * 512 < st.st_size ? " sparse" : "");
+    out += "\n";
+  }
+  return out;
+}
+
+// A moved entry: from where, into which folder, what it holds (kept: what Kept said of it
+// before the move); for the Trash, info is its info folder, whose .trashinfo files must name
+// path_field.
+struct Moved {
+  std::string from, into, info, path_field;
+  Files files;
+  std::shared_ptr<std::string> kept = std::make_shared<std::string>();
+};
+
+// Every file of the entry is whole at its source or under a visible entry of the destination
+// (hidden ones are temporaries), which a journal names; after the recovery in one place only,
+// its properties kept, and no .trashinfo without its entry; after the undo only at its source.
+std::string CheckMove(const Moved& m, Phase phase) {
   std::map<std::string, int> whole;
-  for (const auto& [rel, text] : files) {
-    const auto at = Read(from + rel);
-    if (at && *at != text) return "the source of " + from + rel + " changed";
+  Strings places;
+  for (const auto& [rel, text] : m.files) {
+    const auto at = Read(m.from + rel);
+    if (at && *at != text) return "the source of " + m.from + rel + " changed";
     whole[rel] = at ? 1 : 0;
   }
+  if (fs::exists(fs::symlink_status(m.from))) places.push_back(m.from);
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(dest, ec)) {
+  for (const auto& e : fs::directory_iterator(m.into, ec)) {
     const std::string name = e.path().filename();
-    if (name.front() == '.') continue;  // a temporary
-    for (const auto& [rel, text] : files) {
+    if (name.front() == '.') continue;
+    if (phase == kUndone) return "not restored: " + e.path().string();
+    if (!Journaled(m.into, name)) return "named by no journal: " + e.path().string();
+    for (const auto& [rel, text] : m.files) {
       const auto copy = Read(e.path().string() + rel);
       if (!copy || *copy != text) return "incomplete copy visible: " + e.path().string() + rel;
       ++whole[rel];
     }
-    if (info.empty()) continue;
-    const std::string trash_info = Read(info + "/" + name + ".trashinfo").value_or("");
-    if (trash_info.find("\nPath=" + path_field + "\n") == std::string::npos)
+    places.push_back(e.path());
+    if (m.info.empty()) continue;
+    const std::string trash_info = Read(m.info + "/" + name + ".trashinfo").value_or("");
+    if (trash_info.find("\nPath=" + m.path_field + "\n") == std::string::npos)
       return "no whole .trashinfo for the trashed " + name;
   }
   for (const auto& [rel, n] : whole) {
-    if (n == 0) return "lost: " + from + rel;
-    if (recovered && n > 1) return std::to_string(n) + " whole copies of " + from + rel;
+    if (n == 0) return "lost: " + m.from + rel;
+    if (phase != kCut && n > 1) return std::to_string(n) + " whole copies of " + m.from + rel;
   }
-  if (!recovered) return "";
-  for (const auto& e : fs::directory_iterator(info, ec)) {  // none when info is ""
+  if (phase == kCut) return "";
+  for (const std::string& place : places)
+    if (Kept(place) != *m.kept) return "not kept: " + place + "\n" + Kept(place);
+  for (const auto& e : fs::directory_iterator(m.info, ec)) {  // none when info is ""
     const std::string name = e.path().filename();
-    if (!fs::exists(fs::symlink_status(dest + "/" + name.substr(0, name.size() - 10))))
+    if (!fs::exists(fs::symlink_status(m.into + "/" + name.substr(0, name.size() - 10))))
       return ".trashinfo without a file: " + name;
   }
   return "";
 }
 
 // A silent run that moves entry (a file, or a folder of files) from src to dest, the Trash when
-// dest is ""; or, with restore, that run made beforehand and its restore the operation.
+// dest is ""; or, with restore, that run made beforehand and its restore the operation. The
+// undo is `kestrel --restore last`; dress gives the entry what else it should keep.
 Operation Move(const std::string& name, Sys& sys, const std::string& dest, const std::string& entry,
-               const Files& files, bool restore = false) {
-  const std::string from = src + "/" + entry, trash = home + "/.local/share/Trash";
-  const std::string into = dest.empty() ? trash + "/files" : dest;
-  const std::string info = dest.empty() ? trash + "/info" : "";
-  std::string encoded = from;
-  for (size_t at; (at = encoded.find(' ')) != std::string::npos;) encoded.replace(at, 1, "%20");
+               const Files& files, bool restore = false,
+               const std::function<void(const std::string&)>& dress = {}) {
+  const std::string trash = home + "/.local/share/Trash";
+  Moved m{src + "/" + entry, dest.empty() ? trash + "/files" : dest,
+          dest.empty() ? trash + "/info" : "", src + "/" + entry, files};
+  for (size_t at; (at = m.path_field.find(' ')) != std::string::npos;)
+    m.path_field.replace(at, 1, "%20");
   const DateTime at = restore ? kNextRun : kOpTime;
   const Strings args = restore ? Strings{"--restore", "last"} : Strings{};
   return Operation{
@@ -189,15 +259,52 @@ Operation Move(const std::string& name, Sys& sys, const std::string& dest, const
       [=, &sys] {
         Fresh();
         WriteConfig(dest);
-        for (const auto& [rel, text] : files) Write(from + rel, text, true);
-        SetOld(from);
+        for (const auto& [rel, text] : files) Write(m.from + rel, text, true);
+        if (dress) dress(m.from);
+        SetOld(m.from);
+        *m.kept = Kept(m.from);
         if (restore) InChild([&] { return Kestrel(sys, kOpTime), 0; });
       },
       [=](Sys& s) { Kestrel(s, at, args); },
       [=](Sys& s) { Kestrel(s, at.AddSeconds(3600)); },
-      [=](bool recovered) { return CheckMove(from, into, files, recovered, info, encoded); },
-      [=] { return fs::exists(from) == restore ? "" : "not done: " + from; },
+      [=](Phase phase) { return CheckMove(m, phase); },
+      [=] { return fs::exists(m.from) == restore ? "" : "not done: " + m.from; },
+      [=](Sys& s) {
+        Kestrel(s, at.AddSeconds(7200), {"--restore", "last"});
+      },
   };
+}
+
+// Gives a folder what a copy must keep: a hole, odd modes, an attribute, a link, two names of
+// one file.
+void Dress(const std::string& folder) {
+  const std::string sparse = folder + "/sparse", one = folder + "/sub/one";
+  (void)!truncate(sparse.c_str(), 5000), (void)!truncate(sparse.c_str(), 3 << 20);
+  setxattr(sparse.c_str(), "user.k", "v", 1, 0);
+  fs::create_symlink("sparse", folder + "/link");
+  fs::remove(folder + "/two");
+  fs::create_hard_link(one, folder + "/two");
+  chmod(one.c_str(), 0604);
+  chmod((folder + "/sub").c_str(), 0751);
+}
+
+// Between the crash and the recovery, sub, the folder of the moved file, is swapped for a link
+// to a decoy holding a file like it, which neither the recovery nor the undo may touch.
+Operation SwappedFolder(const std::string& name, Sys& sys, const std::string& dest,
+                        const std::string& file, const std::string& bytes) {
+  Operation op = Move(name, sys, dest, "sub/" + file, {{"", bytes}});
+  const std::string away = root + "/t/away", decoy = root + "/t/decoy/" + file;
+  op.attack = [=] {
+    fs::rename(src + "/sub", away);
+    Write(decoy, bytes, true);
+    fs::create_symlink(root + "/t/decoy", src + "/sub");
+  };
+  const Moved m{away + "/" + file, dest, "", "", {{"", bytes}}};
+  op.check = [=, check = op.check](Phase phase) -> std::string {
+    if (!fs::is_symlink(src + "/sub")) return check(phase);
+    return Read(decoy) != bytes ? "the decoy changed" : CheckMove(m, kCut);
+  };
+  return op;
 }
 
 // ---- purging the quarantine ----
@@ -210,7 +317,7 @@ Operation PurgeOfAFolder() {
   const Strings purge = {"--purge", "weekly.ksp"};
   return Operation{
       "purge of a quarantined folder",
-      RealSys(),
+      Disk(),
       [=] {
         Fresh();
         WriteConfig(quarantine, "PurgeAfterDays=30\n");
@@ -219,16 +326,16 @@ Operation PurgeOfAFolder() {
         Write(src + "/keep.txt", "keep");
         fs::create_symlink(src + "/keep.txt", src + "/project del-01-01-2020/sub/link");
         SetOld(src + "/project del-01-01-2020");
-        InChild([] { return Kestrel(RealSys(), kOpTime), 0; });
+        InChild([] { return Kestrel(Disk(), kOpTime), 0; });
         Write(stranger, "not Kestrel's");
         fs::permissions(item + "/sub", fs::perms::owner_read | fs::perms::owner_exec);
       },
       [=](Sys& s) { Kestrel(s, kOpTime.AddDays(31), purge); },
       [=](Sys& s) { Kestrel(s, kOpTime.AddDays(31).AddSeconds(3600), purge); },
-      [=](bool recovered) -> std::string {
+      [=](Phase phase) -> std::string {
         if (Read(src + "/keep.txt") != "keep" || Read(stranger) != "not Kestrel's")
           return "something outside the purged item changed";
-        return recovered && fs::exists(fs::symlink_status(item)) ? "not purged: " + item : "";
+        return phase != kCut && fs::exists(fs::symlink_status(item)) ? "not purged: " + item : "";
       },
       [=] { return fs::exists(fs::symlink_status(item)) ? "not purged: " + item : ""; },
   };
@@ -265,22 +372,22 @@ Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
   auto allowed = std::make_shared<Strings>();
   return Operation{
       name,
-      RealSys(),
+      Disk(),
       [=] {
         Fresh();
         old();
         if (!allowed->empty()) return;
         allowed->push_back(Read(ksp).value_or(""));
-        InChild([&] { return run(RealSys()), 0; });
+        InChild([&] { return run(Disk()), 0; });
         allowed->push_back(Read(ksp).value_or(""));
-        InChild([&] { return recover(RealSys()), 0; });
+        InChild([&] { return recover(Disk()), 0; });
         allowed->push_back(Read(ksp).value_or(""));
         Fresh();
         old();
       },
       run,
       recover,
-      [=](bool) -> std::string {
+      [=](Phase) -> std::string {
         const std::string now = Read(ksp).value_or("");
         if (std::find(allowed->begin(), allowed->end(), now) == allowed->end())
           return "the configuration is neither the old one nor the new one";
@@ -293,8 +400,9 @@ Operation ConfigWrite(const std::string& name, const std::function<void()>& old,
 }
 
 // Runs the operation in a child process cut off before call N, for N from 1 until it runs to
-// its end, each time from a fresh setup; checks after each crash, after the recovery that
-// follows it and after the whole operation. Returns the crash points tried and the faults seen.
+// its end, each time from a fresh setup; checks after each crash, after the recovery and the
+// undo that follow it, and after the whole operation. Returns the crash points tried and the
+// faults seen.
 long CrashAtEveryStep(const Operation& op, Strings& faults) {
   long n = 1;
   const auto fault = [&](const std::string& when, const std::string& what) {
@@ -302,10 +410,16 @@ long CrashAtEveryStep(const Operation& op, Strings& faults) {
                      what);
   };
   // After a recovery no temporary may be left anywhere.
-  const auto check = [&](const std::string& when, bool recovered) {
-    std::string what = op.check(recovered);
-    if (what.empty() && recovered && !Temporary().empty()) what = "temporary left: " + Temporary();
+  const auto check = [&](const std::string& when, Phase phase) {
+    std::string what = op.check(phase);
+    if (what.empty() && phase != kCut && !Temporary().empty())
+      what = "temporary left: " + Temporary();
     if (!what.empty()) fault(when, what);
+  };
+  const auto then = [&](const Step& step, const std::string& what, Phase phase) {
+    if (const int rc = InChild([&] { return step(op.sys), 0; }); rc != 0)
+      fault("the " + what, "exit status " + std::to_string(rc));
+    check("after the " + what, phase);
   };
   for (;; ++n) {
     op.setup();
@@ -316,13 +430,14 @@ long CrashAtEveryStep(const Operation& op, Strings& faults) {
     });
     if (cut == 0) break;  // it makes fewer than n calls
     if (cut != kCrashed) return fault("the operation", "exit status " + std::to_string(cut)), n;
-    check("after the crash", false);
-    const int rec = InChild([&] { return op.recover(op.sys), 0; });
-    if (rec != 0) fault("the recovery", "exit status " + std::to_string(rec));
-    check("after the recovery", true);
+    check("after the crash", kCut);
+    if (op.attack) op.attack();
+    then(op.recover, "recovery", kRecovered);
+    if (op.undo) then(op.undo, "undo", kUndone);
   }
-  check("after the whole operation", true);
+  check("after the whole operation", kRecovered);
   if (const std::string f = op.done(); !f.empty()) fault("after the whole operation", f);
+  if (op.undo) then(op.undo, "undo of the whole operation", kUndone);
   return n - 1;
 }
 
@@ -331,7 +446,7 @@ long CrashAtEveryStep(const Operation& op, Strings& faults) {
 
 int main(int argc, char** argv) {
   using namespace kestrel::crash;
-  using kestrel::RealSys, kestrel::Sys;
+  using kestrel::Sys;
   const char* tmp = std::getenv("TMPDIR");
   root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/kestrel-crash-XXXXXX";
   if (mkdtemp(root.data()) == nullptr) return 2;
@@ -344,26 +459,35 @@ int main(int argc, char** argv) {
   setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
   setenv("LC_ALL", "C", 1);
 
-  ExdevSys exdev(RealSys());
-  Sys& across = other_fs.empty() ? static_cast<Sys&>(exdev) : RealSys();
-  const std::string far = other_fs.empty() ? quarantine : other_fs + "/t/q";
+  // --exdev: copies on one file system, as where there is no second one.
+  const bool one_fs = other_fs.empty() || (argc > 1 && std::string(argv[1]) == "--exdev");
+  if (argc > 1 && std::string(argv[1]) == "--exdev") --argc, ++argv;
+  ExdevSys exdev(Disk(), quarantine);
+  Sys& across = one_fs ? static_cast<Sys&>(exdev) : Disk();
+  const std::string far = one_fs ? quarantine : other_fs + "/t/q";
   std::printf("second file system: %s\n",
-              other_fs.empty() ? "none; renames between folders made to fail with EXDEV"
-                               : other_fs.c_str());
+              one_fs ? "none; renames between folders made to fail with EXDEV" : other_fs.c_str());
 
   const std::string file = "budget del-01-01-2020.xls";
   const Operation operations[] = {
-      Move("move into quarantine, same file system", RealSys(), quarantine, file,
+      Move("move into quarantine, same file system", Disk(), quarantine, file,
            {{"", Content(100000, 'b')}}),
       Move("move of a file to another file system", across, far, file,
            {{"", Content(3u << 20, 'b')}}),
       Move("move of a folder to another file system", across, far, "project del-01-01-2020",
-           {{"/a.txt", Content(5000, 'a')}, {"/sub/b.bin", Content(300000, 'b')}, {"/sub/c", ""}}),
-      Move("move to the Trash", RealSys(), "", "notes del-01-01-2020.txt",
+           {{"/sparse", Content(5000, 's') + std::string((3 << 20) - 5000, '\0')},
+            {"/sub/one", Content(300000, 'o')},
+            {"/two", Content(300000, 'o')},
+            {"/sub/c", ""}},
+           false, Dress),
+      Move("move to the Trash", Disk(), "", "notes del-01-01-2020.txt",
            {{"", Content(20000, 'n')}}),
       Move("restore from the run journal", across, far, file, {{"", Content(200000, 'r')}}, true),
+      Move("restore from the Trash", Disk(), "", file, {{"", Content(20000, 't')}}, true),
+      SwappedFolder("move from a folder swapped for a link", across, far, file,
+                    Content(50000, 'd')),
       ConfigWrite(
-          "configuration Save of 1,000 folders", [] { SaveConfig(RealSys(), "old"); },
+          "configuration Save of 1,000 folders", [] { SaveConfig(Disk(), "old"); },
           [](Sys& s) { SaveConfig(s, "new"); }, [](Sys& s) { SaveConfig(s, "new"); }, "[Include]",
           "/new/folder 999"),
       ConfigWrite(
