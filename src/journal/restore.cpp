@@ -169,6 +169,9 @@ struct Restorer {
       if (group.Full()) FinishGroup();
       return;
     }
+    // Until its folder is synced a power cut may undo the rename back: the journal may not call
+    // it restored before, nor may its .trashinfo go.
+    if (err == 0 && !steps.copied) SyncFolder(sys, origin.fd.Get());
     Settle(e, err, parent, placed, lost);
   }
 
@@ -195,9 +198,6 @@ struct Restorer {
         return Fail("Not restored, the original path is taken: " + EscapeControlBytes(original));
       return Fail(Failure(err, original));
     }
-    // Until its folder is synced a power cut may undo the rename back: the journal may not call
-    // it restored before, nor may its .trashinfo go.
-    if (!steps.copied) SyncFolder(sys, origin.fd.Get());
     if (!e.info.empty()) sys.UnlinkAt(AT_FDCWD, e.info.c_str(), 0);
     const std::string to = parent + "/" + placed;
     append.Line(RestoredLine(e.number, clock.Now(), to));

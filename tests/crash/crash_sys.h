@@ -107,7 +107,6 @@ class CrashSys : public SysWrapper {
                  (d, p, t, f))
   KESTREL_TICKED(int, FChownAt, (int d, const char* p, uid_t u, gid_t g, int f), (d, p, u, g, f))
   KESTREL_TICKED(int, Clone, (int dst, int src), (dst, src))
-  KESTREL_TICKED(int, SyncFs, (int fd), (fd))
 
  private:
   using Key = std::pair<dev_t, ino_t>;
