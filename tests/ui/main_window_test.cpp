@@ -3,17 +3,21 @@
 #include <QtTest>
 #include <QtWidgets>
 #include <atomic>
+#include <functional>
 #include <future>
 
 #include "fs/run_lock.h"
 #include "platform/error.h"
+#include "platform/program_runner.h"
 #include "reports/run_records.h"
+#include "scheduling/scheduler.h"
 #include "support/fault_sys.h"
 #include "ui/folder_list_tab.h"
 #include "ui/main_window.h"
 #include "ui/name_field.h"
 #include "ui/qt_dialogs.h"
 #include "ui/run_tab.h"
+#include "ui/schedule_dialog.h"
 #include "ui/window_fixture.h"
 
 namespace kestrel::test {
@@ -43,6 +47,18 @@ struct TwoDisks : FaultSys {
     return 0;
   }
   QTemporaryDir dir;
+};
+
+// systemctl and systemd-analyze as the test sets them: a user manager or none.
+struct FakeRunner : ProgramRunner {
+  int Run(const std::vector<std::string>& argv, std::string* output) override {
+    if (argv[0] == "systemd-analyze") return 0;
+    if (argv[2] == "show-environment") return manager ? 0 : 1;
+    if (argv[2] == "show" && output)
+      *output = "Id=kestrel@weekly.ksp.timer\nNextElapseUSecRealtime=\n";
+    return 0;
+  }
+  bool manager = true;
 };
 
 FolderList Shown(const QListWidget* list) {
@@ -97,6 +113,13 @@ class MainWindowTest : public QObject {
   }
   void Trigger(const char* action) { Find<QAction>(action)->trigger(); }
   QString Progress() { return Find<QLabel>("lblProgress")->text().replace(QChar(0xA0), ' '); }
+  // Saves a configuration that fill sets, under name in the program folder; its path.
+  std::string Saved(const std::string& name, const std::function<void(KestrelCfg&)>& fill) {
+    KestrelCfg cfg(program_->fn.Outside());
+    cfg.Filename(program_->Path(name));
+    fill(cfg);
+    return cfg.Save() ? cfg.Filename() : "";
+  }
 
  private slots:
   void init() {
@@ -140,14 +163,12 @@ class MainWindowTest : public QObject {
              Dialogs().shown[0].c_str());
     QCOMPARE(FileBytes(xs), std::string(20, 'x'));
 
-    const std::string path = program_->Path("k\xe9.ksp");
-    KestrelCfg written(program_->fn.Outside());
-    written.Filename(path);
-    written.UserName("b\xf6rje");
-    written.QuarantineFolder("/q\xff");
-    written.IncludeFolders() = {{"/d\xe9", true}};
-    written.ExcludeFolders() = {{"caf\xe9", false}};
-    QVERIFY(written.Save());
+    const std::string path = Saved("k\xe9.ksp", [](KestrelCfg& cfg) {
+      cfg.UserName("b\xf6rje");
+      cfg.QuarantineFolder("/q\xff");
+      cfg.IncludeFolders() = {{"/d\xe9", true}};
+      cfg.ExcludeFolders() = {{"caf\xe9", false}};
+    });
     const std::string before = FileBytes(path);
     Dialogs().open_name = path;
     Trigger("mnuFileOpen");
@@ -297,11 +318,10 @@ class MainWindowTest : public QObject {
     QFETCH(int, answer);
     QFETCH(QString, file);
     QFETCH(bool, saved);
-    const std::string path = program_->Path("mine.ksp"), other = program_->Path("other.ksp");
-    KestrelCfg saved_before(program_->fn.Outside());
-    saved_before.Filename(other);
-    saved_before.ExcludeFolders() = {{"/proc", false}};
-    QVERIFY(saved_before.Save());
+    const std::string path = program_->Path("mine.ksp");
+    const std::string other = Saved("other.ksp", [](KestrelCfg& cfg) {
+      cfg.ExcludeFolders() = {{"/proc", false}};
+    });
     if (file == "named") Cfg().Filename(path);
     if (answer != kNoQuestion) {
       std::get<1>(OpenTab("Exclude"))->setText(QStringLiteral("/added"));
@@ -402,11 +422,7 @@ class MainWindowTest : public QObject {
     QFETCH(int, stored);
     QLineEdit* field = Field("txtMaxErrorsPerRun");
     if (keys.startsWith('-')) {
-      KestrelCfg written(program_->fn.Outside());
-      written.Filename(program_->Path("negative.ksp"));
-      written.MaxErrorsPerRun(-5);
-      QVERIFY(written.Save());
-      Dialogs().open_name = written.Filename();
+      Dialogs().open_name = Saved("negative.ksp", [](KestrelCfg& cfg) { cfg.MaxErrorsPerRun(-5); });
       Trigger("mnuFileOpen");
     } else {
       field->setFocus();
@@ -505,11 +521,10 @@ class MainWindowTest : public QObject {
                  2, "disk gone\n\nError 0x80040001 in KestrelCfg.CleanUp\nFs.Stat"));
     QCOMPARE(Dialogs().threads, std::vector<std::thread::id>(2, std::this_thread::get_id()));
     QStringList expected{"Starting Clean-up at 2026-12-06 10:02:36..."};
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200; ++i)
       expected << QStringLiteral("[Message] m%1").arg(i)
                << QStringLiteral("[File Moved] /f%1").arg(i)
                << QStringLiteral("[Warning] w%1").arg(i);
-    }
     expected << "Clean-up completed at 2026-12-06 10:02:36."
              << "200 files moved, 1.00 MB, 200 warnings";
     QCOMPARE(RunLines(), expected);
@@ -614,6 +629,39 @@ class MainWindowTest : public QObject {
     for (QWidget* control :
          Tabs()->findChildren<QWidget*>(QRegularExpression("^(txt|cmd|lst|chk)")))
       QVERIFY2(!control->toolTip().isEmpty(), qPrintable(control->objectName()));
+  }
+
+  // The schedule dialog shows the configuration's schedule, sets it and removes it.
+  void setsShowsAndRemovesTheSchedule() {
+    FakeRunner runner;
+    Scheduler scheduler(RealSys(), runner, program_->Path("home"), "/k", "/usr/bin/kestrel");
+    ScheduleDialog dialog(scheduler, "weekly.ksp");
+    dialog.show();
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
+    QVERIFY(!dialog.RemoveButton()->isEnabled());
+    dialog.Calendar()->setCurrentText(QStringLiteral("daily"));
+    QTest::mouseClick(dialog.ScheduleButton(), Qt::LeftButton);
+    QCOMPARE(dialog.Current()->text(), "Scheduled: daily");
+    QCOMPARE(dialog.Message()->text(), "Scheduled weekly.ksp (daily): kestrel@weekly.ksp.timer");
+    QVERIFY(!dialog.CrontabLine()->isVisible());
+
+    QTest::mouseClick(dialog.RemoveButton(), Qt::LeftButton);
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
+    QVERIFY(!dialog.RemoveButton()->isEnabled());
+
+    // Without a user manager the crontab line stands in a field of its own, and Copy copies it.
+    runner.manager = false;
+    dialog.Calendar()->setCurrentText(QStringLiteral("weekly"));
+    QTest::mouseClick(dialog.ScheduleButton(), Qt::LeftButton);
+    const QString line =
+        QStringLiteral("@weekly KESTREL_HOME='/k' '/usr/bin/kestrel' --wait 600 '-s:weekly.ksp'");
+    QCOMPARE(dialog.CrontabLine()->text(), line);
+    QVERIFY(dialog.CrontabLine()->isVisible() && dialog.CrontabLine()->isReadOnly());
+    QCOMPARE(dialog.Message()->text(),
+             "There is no systemd user instance. Add this line to your crontab (crontab -e):");
+    QTest::mouseClick(dialog.CopyButton(), Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->text(), line);
+    QCOMPARE(dialog.Current()->text(), "Not scheduled.");
   }
 };
 
