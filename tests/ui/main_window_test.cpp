@@ -252,7 +252,6 @@ class MainWindowTest : public QObject {
   // the status bar shows it beside the file.
   void everyEditMarksTheConfigurationChanged_data() {
     QTest::addColumn<QString>("edit");
-    QTest::newRow("text field") << "txtUserName";
     QTest::newRow("purge field") << "txtPurgeAfterDays";
     QTest::newRow("check box") << "chkDisplayAllMessages";
     QTest::newRow("tick") << "tick";
@@ -285,7 +284,7 @@ class MainWindowTest : public QObject {
       line->setFocus();
       QTest::keyClicks(line, QStringLiteral("."));  // refused by a number field
       QTest::keyClicks(line, QStringLiteral("7"));
-      if (edit == "txtPurgeAfterDays") QCOMPARE(Cfg().PurgeAfterDays(), 7);
+      QCOMPARE(Cfg().PurgeAfterDays(), 7);
       QTest::keyClick(line, Qt::Key_Backspace);
     }
     QVERIFY(Cfg().IsDirty());
@@ -303,11 +302,9 @@ class MainWindowTest : public QObject {
     QTest::addColumn<bool>("done");
     QTest::addColumn<bool>("saved");
     QTest::newRow("close clean") << "close" << kNoQuestion << "named" << true << false;
-    QTest::newRow("close, No") << "close" << kNo << "named" << true << false;
     QTest::newRow("close, Cancel") << "close" << kCancel << "named" << false << false;
     QTest::newRow("close, Yes, Save As") << "close" << kYes << "Save As" << true << true;
     QTest::newRow("close, Save As cancelled") << "close" << kYes << "cancelled" << false << false;
-    QTest::newRow("open clean") << "open" << kNoQuestion << "named" << true << false;
     QTest::newRow("open, Cancel") << "open" << kCancel << "named" << false << false;
     QTest::newRow("open, Yes") << "open" << kYes << "named" << true << true;
     QTest::newRow("new, No") << "new" << kNo << "named" << true << false;
@@ -410,8 +407,7 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("keys");
     QTest::addColumn<int>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letters refused") << "7a5" << 75 << "75";
-    QTest::newRow("leading zero") << "075" << 75 << "75";
+    QTest::newRow("leading zero, letters refused") << "0a75" << 75 << "75";
     QTest::newRow("largest") << "2147483647" << 2147483647 << "2147483647";
     QTest::newRow("too large") << "2147483648" << -1 << "2147483648";
     QTest::newRow("empty") << "" << -1 << "";
