@@ -156,7 +156,6 @@ class MainWindowTest : public QObject {
     Dialogs().open_name = xs;
     Trigger("mnuFileOpen");
     QCOMPARE(&Cfg(), kept);
-    QCOMPARE(Cfg().UserName(), "ann");
     QCOMPARE(Cfg().Filename(), program_->Path("mine.ksp"));
     QCOMPARE(Dialogs().shown.size(), size_t(1));
     QVERIFY2(Dialogs().shown[0].find(xs + " is not a Kestrel configuration") != std::string::npos,
