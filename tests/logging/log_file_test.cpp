@@ -35,11 +35,8 @@ TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
   over += "\xFF\xC3m\xF0";
   const std::string forced(2000, 'f');
   using Strings = std::vector<std::string>;
-  const struct {
-    const char* what;
-    std::int32_t kb;
-    Strings written, lines;  // lines after the start line
-  } cases[] = {
+  // What a row shows, the limit in KB, the lines written and the lines after the start line.
+  const std::tuple<const char*, std::int32_t, Strings, Strings> cases[] = {
       {"exactly at the limit goes on", 1, {at, "next"}, {Stamped(at), Stamped("next"), kStop}},
       {"one character more stops the log", 1, {over, "next"}, {Stamped(over), kStop}},
       {"limit 0", 0, {"dropped", "!summary"}, {kStop, Stamped("summary")}},
@@ -50,17 +47,17 @@ TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
   Log().WriteLogMessage("forced", true);
   EXPECT_EQ(LogText(), Stamped("forced") + "\n");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Cfg().MaxKBLogFile(c.kb);
+  for (const auto& [what, kb, written, expected] : cases) {
+    SCOPED_TRACE(what);
+    Cfg().MaxKBLogFile(kb);
     Log().Initialize(Cfg().MaxKBLogFile());
-    for (const std::string& w : c.written)
+    for (const std::string& w : written)
       w[0] == '!' ? Log().WriteLogMessage(w.substr(1), true) : Log().WriteLogMessage(w);
     auto lines = Lines(LogText());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], Stamped(Stamped("Kestrel log started")));
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
-    EXPECT_EQ(Log().LoggingOn(), std::count(c.lines.begin(), c.lines.end(), kStop) == 0);
+    EXPECT_EQ(Strings(lines.begin() + 1, lines.end()), expected);
+    EXPECT_EQ(Log().LoggingOn(), std::count(expected.begin(), expected.end(), kStop) == 0);
   }
 }
 
