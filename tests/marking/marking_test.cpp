@@ -35,7 +35,7 @@ TEST(MarkRules, ParsesWhen) {
   EXPECT_EQ(ParseWhen("1y", At(2028, 2, 29)), At(2029, 2, 28));
 }
 
-TEST(MarkRules, MarksAndUnmarksNames) {
+TEST(MarkRules, MarksAndUnmarksNamesAndFindsAMarkOfAnotherToken) {
   // A name, whether a folder, marked with "del-" and 01-05-2027, and the marked name without its
   // mark ("" when none is left).
   const std::tuple<const char*, bool, const char*, const char*> cases[] = {
@@ -59,9 +59,6 @@ TEST(MarkRules, MarksAndUnmarksNames) {
   EXPECT_EQ(UnmarkedName("budget.xls", "del-"), std::nullopt);
   EXPECT_EQ(UnmarkedName("del-01-05-2027.xls", "del-"), std::nullopt);
   EXPECT_EQ(UnmarkedName("del-01-05-2027", "del-"), std::nullopt);
-}
-
-TEST(MarkRules, FindsAMarkOfAnotherToken) {
   EXPECT_EQ(OtherMarkToken("budget rm-01-05-2027.xls", "del-", false), "rm-");
   EXPECT_EQ(OtherMarkToken("budget RM-01-05-2027", "rm-", true), "");
   EXPECT_EQ(OtherMarkToken("budget del-01-05-2027.xls", "del-", false), "");

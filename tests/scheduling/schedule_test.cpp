@@ -8,7 +8,7 @@
 namespace kestrel {
 namespace {
 
-TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
+TEST(UnitText, EscapesAsSystemdEscapeAndBackAndWritesDropInsAndCrontabLines) {
   // Expected texts as systemd-escape 252 prints them.
   const std::pair<const char*, const char*> cases[] = {
       {".hidden.ksp", "\\x2ehidden.ksp"}, {"a-b/c.ksp", "a\\x2db-c.ksp"},
@@ -23,9 +23,6 @@ TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
   EXPECT_EQ(SystemdUnescape("bad\\x2"), std::nullopt);
   EXPECT_EQ(ConfigOfTimer("kestrel@.timer"), std::nullopt);
   EXPECT_EQ(ConfigOfTimer("other@x.timer"), std::nullopt);
-}
-
-TEST(UnitText, WritesDropInsAndCrontabLines) {
   EXPECT_EQ(ServiceDropIn("/home/a \"b\"/100%\\k"),
             "[Service]\nEnvironment=\"KESTREL_HOME=/home/a \\\"b\\\"/100%%\\\\k\"\n");
   EXPECT_EQ(CrontabLine("weekly", "/usr/bin/kestrel", "/home/ann's/k", "50% off.ksp"),
