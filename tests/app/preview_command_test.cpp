@@ -161,21 +161,18 @@ TEST_F(PreviewCommandTest, PreviewThenRunPurgeWhatTheJournalVouchesFor) {
 }
 
 TEST_F(PreviewCommandTest, PurgeWithNothingToDoRefusalsAndBadInput) {
-  const struct {
-    std::string quarantine;
-    int days, status;
-    std::string first;
-  } cases[] = {
+  // The quarantine folder, the purge days, the status and the first line.
+  const std::tuple<std::string, int, int, std::string> cases[] = {
       {home / "q", 0, kExitOk, "[Message] Nothing to purge, PurgeAfterDays is 0"},
       {"", 30, kExitOk, "[Message] Nothing to purge, the destination is the Trash"},
       {home / "q", 30, kExitOk,
        "[Message] Nothing to purge, there is no quarantine folder " + home / "q"},
       {"q", 30, kExitBadInput, "[Warning] Purge refused, q is not an absolute path"},
   };
-  for (const auto& c : cases) {
-    Save(c.quarantine, c.days);
-    EXPECT_EQ(Out({"--purge", "weekly.ksp"}, c.status),
-              (std::vector<std::string>{c.first, "Purge: 0 items, 0 bytes, 0 errors"}));
+  for (const auto& [quarantine, days, status, first] : cases) {
+    Save(quarantine, days);
+    EXPECT_EQ(Out({"--purge", "weekly.ksp"}, status),
+              (std::vector<std::string>{first, "Purge: 0 items, 0 bytes, 0 errors"}));
   }
   EXPECT_EQ(Out({"--purge", "absent.ksp"}, kExitBadInput), std::vector<std::string>{});
 }

@@ -15,11 +15,8 @@ namespace {
 using test::WriteFile;
 
 TEST(ExcludeRule, Decides) {
-  const struct {
-    const char* folder;
-    const char* entry;
-    bool subs, excluded;
-  } cases[] = {
+  // A folder, an exclude entry and its subfolders flag, whether the folder is excluded.
+  const std::tuple<const char*, const char*, bool, bool> cases[] = {
       {"/data/old", "/data/old", false, true},
       {"/Data/Old", "/data/OLD", false, true},   // case ignored
       {"/data/old/", "/data/old", false, true},  // trailing separators ignored
@@ -34,10 +31,9 @@ TEST(ExcludeRule, Decides) {
       {"/", "/", false, true},
       {"/data", "", true, false},  // an empty entry excludes nothing
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(IsExcludedFolder(c.folder, {Folder2Clean(c.entry, c.subs)}), c.excluded)
-        << c.folder << " vs " << c.entry;
-  }
+  for (const auto& [folder, entry, subs, excluded] : cases)
+    EXPECT_EQ(IsExcludedFolder(folder, {Folder2Clean(entry, subs)}), excluded)
+        << folder << " vs " << entry;
 }
 
 class DiscoveryTest : public test::EngineTest {
@@ -47,9 +43,8 @@ class DiscoveryTest : public test::EngineTest {
     root = home / "Data";
     for (const char* f :
          {"a del-01-01-2020.txt", "plain.txt", "Sub/b del-02-02-2020.doc",
-          "Sub/Deep/c DEL-03-03-2020", "Old/d del-04-04-2020.txt", "Other/e del-05-05-2020.txt"}) {
+          "Sub/Deep/c DEL-03-03-2020", "Old/d del-04-04-2020.txt", "Other/e del-05-05-2020.txt"})
       WriteFile(root + "/" + f, "x");
-    }
     std::filesystem::create_directories(root + "/del-01-01-2020 folder");
     Cfg().IncludeFolders().emplace_back(root, true);
   }
@@ -154,28 +149,18 @@ TEST_F(DiscoveryTest, FailingFolderCutsShortOnlyItsOwnSubtree) {
 }
 
 TEST(WalkThreads, CountsPositiveWholeNumbersUpToTheCores) {
-  const struct {
-    const char* value;
-    unsigned cores;
-    int threads;
-  } cases[] = {
-      {nullptr, 2, 2},
-      {nullptr, 0, 1},
-      {"1", 2, 1},
-      {"2", 8, 2},
-      {"3", 2, 2},
-      {"007", 8, 7},
-      {"99999999999999999999", 4, 4},
-  };
-  for (const auto& c : cases) {
+  const char* const kPast64Bits = "99999999999999999999";
+  // KESTREL_THREADS, the cores, the threads (0: refused).
+  const std::tuple<const char*, unsigned, int> cases[] = {
+      {nullptr, 2, 2}, {nullptr, 0, 1}, {"1", 2, 1},   {"2", 8, 2},        {"3", 2, 2},
+      {"007", 8, 7},   {"0", 2, 0},     {"", 2, 0},    {"-1", 2, 0},       {"+2", 2, 0},
+      {"2 ", 2, 0},    {"1.5", 2, 0},   {"two", 2, 0}, {kPast64Bits, 4, 4}};
+  for (const auto& [env, cores, threads] : cases) {
+    const std::string value = env ? env : "unset";
     std::string why;
-    EXPECT_EQ(WalkThreads(c.value, c.cores, why), c.threads) << (c.value ? c.value : "unset");
-    EXPECT_EQ(why, "") << why;
-  }
-  for (const std::string value : {"0", "", "-1", "+2", "2 ", "1.5", "two"}) {
-    std::string why;
-    EXPECT_EQ(WalkThreads(value.c_str(), 2, why), 0) << value;
-    EXPECT_EQ(why, "KESTREL_THREADS must be a positive whole number, not \"" + value + "\"");
+    EXPECT_EQ(WalkThreads(env, cores, why), threads) << value;
+    const std::string refused = "KESTREL_THREADS must be a positive whole number, not \"";
+    EXPECT_EQ(why, threads ? "" : refused + value + "\"");
   }
 }
 

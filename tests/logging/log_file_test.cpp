@@ -19,7 +19,6 @@ constexpr const char* kStop = "-------  Logging stopped because size limit was r
 
 class LogFileTest : public test::EngineTest {
  protected:
-  LogFile& Log() { return *fn.RunLog; }
   std::string Stamped(const std::string& m) { return kStamp + m; }
   // The start line takes 22 + 41 + 1 characters, a message of n characters 22 + n + 1: in a
   // limit of 1000, the first message may have 913.
@@ -35,32 +34,29 @@ TEST_F(LogFileTest, LimitIsTestedAfterEachLineAndForcedLinesGoIn) {
   over += "\xFF\xC3m\xF0";
   const std::string forced(2000, 'f');
   using Strings = std::vector<std::string>;
-  const struct {
-    const char* what;
-    std::int32_t kb;
-    Strings written, lines;  // lines after the start line
-  } cases[] = {
+  // What a row shows, the limit in KB, the lines written and the lines after the start line.
+  const std::tuple<const char*, std::int32_t, Strings, Strings> cases[] = {
       {"exactly at the limit goes on", 1, {at, "next"}, {Stamped(at), Stamped("next"), kStop}},
       {"one character more stops the log", 1, {over, "next"}, {Stamped(over), kStop}},
       {"limit 0", 0, {"dropped", "!summary"}, {kStop, Stamped("summary")}},
       {"forced over limit", 1, {"!" + forced, "after"}, {Stamped(forced), Stamped("after"), kStop}},
       {"a large limit does not overflow", 2147483647, {"run"}, {Stamped("run")}},
   };
-  Log().WriteLogMessage("dropped");  // before Initialize, only a forced line goes in
+  fn.RunLog->WriteLogMessage("dropped");  // before Initialize, only a forced line goes in
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
-  Log().WriteLogMessage("forced", true);
+  fn.RunLog->WriteLogMessage("forced", true);
   EXPECT_EQ(LogText(), Stamped("forced") + "\n");
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Cfg().MaxKBLogFile(c.kb);
-    Log().Initialize(Cfg().MaxKBLogFile());
-    for (const std::string& w : c.written)
-      w[0] == '!' ? Log().WriteLogMessage(w.substr(1), true) : Log().WriteLogMessage(w);
+  for (const auto& [what, kb, written, expected] : cases) {
+    SCOPED_TRACE(what);
+    Cfg().MaxKBLogFile(kb);
+    fn.RunLog->Initialize(Cfg().MaxKBLogFile());
+    for (const std::string& w : written)
+      w[0] == '!' ? fn.RunLog->WriteLogMessage(w.substr(1), true) : fn.RunLog->WriteLogMessage(w);
     auto lines = Lines(LogText());
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], Stamped(Stamped("Kestrel log started")));
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), c.lines);
-    EXPECT_EQ(Log().LoggingOn(), std::count(c.lines.begin(), c.lines.end(), kStop) == 0);
+    EXPECT_EQ(Strings(lines.begin() + 1, lines.end()), expected);
+    EXPECT_EQ(fn.RunLog->LoggingOn(), std::count(expected.begin(), expected.end(), kStop) == 0);
   }
 }
 
@@ -77,8 +73,8 @@ TEST_F(LogFileTest, ALogThatIsNoFileRaisesAnError) {
   for (size_t i = 0; i < makers.size(); ++i) {
     std::filesystem::remove(log);
     makers[i]();
-    EXPECT_THROW(Log().Initialize(Cfg().MaxKBLogFile()), KsError) << i;
-    EXPECT_THROW(Log().WriteLogMessage("forced", true), KsError) << i;
+    EXPECT_THROW(fn.RunLog->Initialize(Cfg().MaxKBLogFile()), KsError) << i;
+    EXPECT_THROW(fn.RunLog->WriteLogMessage("forced", true), KsError) << i;
   }
   EXPECT_EQ(test::ReadFile(other / "kept"), "kept");
 }

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -16,14 +16,11 @@ namespace {
 
 using test::At;
 using test::Names;
+using ::testing::HasSubstr;
 
 TEST(MarkRules, ParsesWhen) {
   const DateTime now = At(2026, 12, 6, 15, 30);
-  struct Case {
-    const char* when;
-    std::optional<DateTime> day;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::optional<DateTime>> cases[] = {
       {"30d", At(2027, 1, 5)},        {"0d", At(2026, 12, 6)},    {"2w", At(2026, 12, 20)},
       {"3m", At(2027, 3, 6)},         {"1y", At(2027, 12, 6)},    {"01-05-2027", At(2027, 1, 5)},
       {"02-30-2027", std::nullopt},   {"1-5-2027", std::nullopt}, {"d", std::nullopt},
@@ -32,20 +29,16 @@ TEST(MarkRules, ParsesWhen) {
       {"100000d", At(2300, 9, 21)},   {"7973y", At(9999, 12, 6)}, {"7974y", std::nullopt},
       {"2912103d", At(9999, 12, 31)}, {"2912104d", std::nullopt}, {"99999999d", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseWhen(c.when, now), c.day) << c.when;
+  for (const auto& [when, day] : cases) EXPECT_EQ(ParseWhen(when, now), day) << when;
   // A month later keeps the day, or takes the month's last.
   EXPECT_EQ(ParseWhen("1m", At(2027, 1, 31)), At(2027, 2, 28));
   EXPECT_EQ(ParseWhen("1y", At(2028, 2, 29)), At(2029, 2, 28));
 }
 
-TEST(MarkRules, MarksAndUnmarksNames) {
-  struct Case {
-    const char* name;
-    bool folder;
-    const char* marked;    // with "del-" and 01-05-2027
-    const char* unmarked;  // the marked name without its mark; "" when none is left
-  };
-  const Case cases[] = {
+TEST(MarkRules, MarksAndUnmarksNamesAndFindsAMarkOfAnotherToken) {
+  // A name, whether a folder, marked with "del-" and 01-05-2027, and the marked name without its
+  // mark ("" when none is left).
+  const std::tuple<const char*, bool, const char*, const char*> cases[] = {
       {"budget.xls", false, "budget del-01-05-2027.xls", "budget.xls"},
       {"notes", false, "notes del-01-05-2027", "notes"},
       {"photos.2020", true, "photos.2020 del-01-05-2027", "photos.2020"},
@@ -59,17 +52,13 @@ TEST(MarkRules, MarksAndUnmarksNames) {
       {"del-me.txt", false, "del-me del-01-05-2027.txt", ""},
       {"del-4-1-2026 x.txt", false, "del-4-1-2026 x del-01-05-2027.txt", ""},
   };
-  for (const Case& c : cases) {
-    const std::string marked = MarkedName(c.name, "del-", At(2027, 1, 5), c.folder);
-    EXPECT_EQ(marked, c.marked) << c.name;
-    EXPECT_EQ(UnmarkedName(marked, "del-").value_or(""), c.unmarked) << c.name;
+  for (const auto& [name, folder, marked, unmarked] : cases) {
+    EXPECT_EQ(MarkedName(name, "del-", At(2027, 1, 5), folder), marked) << name;
+    EXPECT_EQ(UnmarkedName(marked, "del-").value_or(""), unmarked) << name;
   }
   EXPECT_EQ(UnmarkedName("budget.xls", "del-"), std::nullopt);
   EXPECT_EQ(UnmarkedName("del-01-05-2027.xls", "del-"), std::nullopt);
   EXPECT_EQ(UnmarkedName("del-01-05-2027", "del-"), std::nullopt);
-}
-
-TEST(MarkRules, FindsAMarkOfAnotherToken) {
   EXPECT_EQ(OtherMarkToken("budget rm-01-05-2027.xls", "del-", false), "rm-");
   EXPECT_EQ(OtherMarkToken("budget RM-01-05-2027", "rm-", true), "");
   EXPECT_EQ(OtherMarkToken("budget del-01-05-2027.xls", "del-", false), "");
@@ -155,25 +144,19 @@ TEST(FileManagerActions, OfferThePresetsAndTheDialog) {
   EXPECT_EQ(menu.GetString("Desktop Entry", "Actions", ""), "week;month;quarter;year;choose;");
   const std::string script = test::ReadFile(KESTREL_DATA_DIR "/nautilus/kestrel-mark");
   const DateTime now = test::At(2026, 12, 6);
-  struct Preset {
-    const char* action;
-    const char* name;
-    const char* when;
-  };
-  for (const Preset& p : {Preset{"week", "1 week", "1w"}, Preset{"month", "1 month", "1m"},
-                          Preset{"quarter", "3 months", "3m"}, Preset{"year", "1 year", "1y"}}) {
-    const std::string section = std::string("Desktop Action ") + p.action;
-    EXPECT_EQ(menu.GetString(section, "Name", ""), p.name);
-    EXPECT_EQ(menu.GetString(section, "Exec", ""),
-              std::string("kestrel --mark ") + p.when + " -- %F");
-    EXPECT_NE(script.find("\"" + std::string(p.name) + "\") when=" + p.when + " ;;"),
-              std::string::npos)
-        << p.name;
-    EXPECT_TRUE(ParseWhen(p.when, now)) << p.when;
+  using Preset = std::tuple<std::string, std::string, std::string>;  // action, name, WHEN
+  for (const auto& [action, name, when] :
+       {Preset{"week", "1 week", "1w"}, Preset{"month", "1 month", "1m"},
+        Preset{"quarter", "3 months", "3m"}, Preset{"year", "1 year", "1y"}}) {
+    EXPECT_EQ(menu.GetString("Desktop Action " + action, "Name", ""), name);
+    EXPECT_EQ(menu.GetString("Desktop Action " + action, "Exec", ""),
+              "kestrel --mark " + when + " -- %F");
+    EXPECT_THAT(script, HasSubstr("\"" + name + "\") when=" + when + " ;;"));
+    EXPECT_TRUE(ParseWhen(when, now)) << when;
   }
   EXPECT_EQ(menu.GetString("Desktop Action choose", "Name", ""), "Choose date...");
   EXPECT_EQ(menu.GetString("Desktop Action choose", "Exec", ""), "kestrel-gui --mark -- %F");
-  EXPECT_NE(script.find("exec kestrel-gui --mark -- \"$@\""), std::string::npos);
+  EXPECT_THAT(script, HasSubstr("exec kestrel-gui --mark -- \"$@\""));
 }
 
 // A failed mark is shown by zenity as plain text: a name such as "R&D <old>.xls" is no markup.

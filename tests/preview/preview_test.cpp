@@ -1,8 +1,8 @@
 #include "preview/preview.h"
 
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -20,6 +20,7 @@ using test::At;
 namespace fs = std::filesystem;
 
 using test::MakeFile;
+using ::testing::UnorderedElementsAre;
 
 // A generated tree and the configuration over it. Now is 2026-12-06 10:00:00.
 struct Shape {
@@ -136,11 +137,10 @@ TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesThe
   const PreviewResult preview = Preview(fn.World(), Cfg());
   EXPECT_EQ(std::make_pair(fn.FoldersScanned, done.size()), std::make_pair(0, size_t{0}));
   std::vector<std::string> foreseen;
-  for (const PreviewItem& item : preview.items) {
+  for (const PreviewItem& item : preview.items)
     foreseen.push_back(item.kind == PreviewItem::Kind::kMove
                            ? "[File Moved] " + item.path + " " + std::to_string(item.size)
                            : "[Warning] " + item.text);
-  }
   const auto one = run("1");
   EXPECT_EQ(foreseen, done);
   std::int32_t errors = 0;
@@ -165,10 +165,9 @@ TEST_P(PreviewTest, ListsWhatTheRunMovesAndARunOnSeveralListingThreadsMatchesThe
 // listed file gone, or another file in its place, is warned of and is no error: with an error
 // limit of 1 the run still reaches the third file.
 TEST_F(PreviewTest, ItsRunMovesWhatItListedAndWarnsOfWhatChanged) {
-  for (const char* dir : {"dirA/", "dirB/"}) {
+  for (const char* dir : {"dirA/", "dirB/"})
     for (const char* name : {"a", "b", "c"})
       MakeFile(tree / "data/" + dir + name + " del-11-30-2026.txt", 5, At(2026, 1, 1));
-  }
   Cfg().IncludeFolders().emplace_back(tree / "data", true);
   Cfg().ExcludeFolders().emplace_back(tree / "data/dirB", true);
   Cfg().QuarantineFolder(tree / "q");
@@ -187,15 +186,14 @@ TEST_F(PreviewTest, ItsRunMovesWhatItListedAndWarnsOfWhatChanged) {
   Cfg().MaxErrorsPerRun(1);
   const std::vector<ListedFile> listed = ListedFiles(preview);
   ASSERT_TRUE(CleanUp(fn.World(), Cfg(), nullptr, &listed));
-  std::vector<std::string> moved, warnings = fn.WarningRpt->Warnings();
-  for (const auto& r : Cfg().RemovedFiles()) {
+  std::vector<std::string> moved;
+  for (const auto& r : Cfg().RemovedFiles())
     if (r->FileMoved()) moved.push_back(r->OriginalFilename());
-  }
   EXPECT_EQ(moved, (std::vector<std::string>{a + "c del-11-30-2026.txt"}));
-  std::sort(warnings.begin(), warnings.end());
-  EXPECT_EQ(warnings, (std::vector<std::string>{
-                          "Not moved, changed since the preview: " + a + "a del-11-30-2026.txt",
-                          "Not moved, changed since the preview: " + a + "b del-11-30-2026.txt"}));
+  EXPECT_THAT(
+      fn.WarningRpt->Warnings(),
+      UnorderedElementsAre("Not moved, changed since the preview: " + a + "a del-11-30-2026.txt",
+                           "Not moved, changed since the preview: " + a + "b del-11-30-2026.txt"));
   EXPECT_EQ(test::Names(tree / "data/dirB").size(), 3u);
   EXPECT_TRUE(fs::exists(a + "b del-11-30-2026.txt"));
 }
@@ -247,10 +245,9 @@ TEST_F(PreviewTest, ForecastGroupsDueNowWithinTheDaysAndNeverDueWithTheReason) {
 
   auto names = [&](const std::vector<ForecastEntry>& entries) {
     std::vector<std::string> out;
-    for (const auto& e : entries) {
+    for (const auto& e : entries)
       out.push_back(e.path.substr(tree.Path().size() + 1) + (e.size == 3 ? "" : " size?") +
                     ReasonName(e.never_due));
-    }
     return out;
   };
   EXPECT_EQ(names(f.due_now),
@@ -259,11 +256,10 @@ TEST_F(PreviewTest, ForecastGroupsDueNowWithinTheDaysAndNeverDueWithTheReason) {
   EXPECT_EQ(names(f.due),
             (std::vector<std::string>{"tomorrow del-12-07-2026.txt", "soon del-12-08-2026",
                                       "last day del-12-13-2026.txt"}));
-  std::vector<std::string> never = names(f.never_due);
-  std::sort(never.begin(), never.end());
-  EXPECT_EQ(never, (std::vector<std::string>{"long past del-03-01-2020.txtbefore_stamp",
-                                             "no such day del-02-30-2027.txtno_date",
-                                             "written today del-12-06-2026.txtbefore_stamp"}));
+  EXPECT_THAT(names(f.never_due),
+              UnorderedElementsAre("long past del-03-01-2020.txtbefore_stamp",
+                                   "no such day del-02-30-2027.txtno_date",
+                                   "written today del-12-06-2026.txtbefore_stamp"));
   EXPECT_FALSE(std::filesystem::exists(home / "Kestrel.log"));
   EXPECT_TRUE(reporter.reports.empty());
 }

@@ -8,7 +8,7 @@
 namespace kestrel {
 namespace {
 
-TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
+TEST(UnitText, EscapesAsSystemdEscapeAndBackAndWritesDropInsAndCrontabLines) {
   // Expected texts as systemd-escape 252 prints them.
   const std::pair<const char*, const char*> cases[] = {
       {".hidden.ksp", "\\x2ehidden.ksp"}, {"a-b/c.ksp", "a\\x2db-c.ksp"},
@@ -23,9 +23,6 @@ TEST(UnitText, EscapesAsSystemdEscapeAndBack) {
   EXPECT_EQ(SystemdUnescape("bad\\x2"), std::nullopt);
   EXPECT_EQ(ConfigOfTimer("kestrel@.timer"), std::nullopt);
   EXPECT_EQ(ConfigOfTimer("other@x.timer"), std::nullopt);
-}
-
-TEST(UnitText, WritesDropInsAndCrontabLines) {
   EXPECT_EQ(ServiceDropIn("/home/a \"b\"/100%\\k"),
             "[Service]\nEnvironment=\"KESTREL_HOME=/home/a \\\"b\\\"/100%%\\\\k\"\n");
   EXPECT_EQ(CrontabLine("weekly", "/usr/bin/kestrel", "/home/ann's/k", "50% off.ksp"),
@@ -143,11 +140,8 @@ TEST_F(ScheduleCommandTest, WithoutAUserManagerOnlyAGoodProgramFolderGetsACronta
 TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
   test::MakeDir(home / "folder.ksp");
   test::WriteFile(home / "bad.ksp", "[Include]\nIncludeFoldersCount=1\nFolder001=/x\n");
-  const struct {
-    bool analyze;
-    std::vector<std::string> args;
-    int status;
-  } cases[] = {
+  // Whether systemd-analyze is there, the command line, its status.
+  const std::tuple<bool, std::vector<std::string>, int> cases[] = {
       {true, {"--schedule", "weekly.ksp", "bogus cal"}, kExitBadInput},
       {true, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitOk},
       {false, {"--schedule", "weekly.ksp", "Mon *-*-* 10:00"}, kExitBadInput},
@@ -158,14 +152,15 @@ TEST_F(ScheduleCommandTest, ABadCalendarIsRefusedBeforeAnythingIsWritten) {
       {false, {"--schedule", "-s:"}, kExitBadInput},
       {false, {"--schedule", "weekly.ksp", "daily", "weekly"}, kExitBadInput},
   };
-  for (const auto& c : cases) {
+  for (const auto& [analyze, args, status] : cases) {
+    SCOPED_TRACE(args.back());
     std::filesystem::remove(bin / "systemd-analyze");
-    if (c.analyze) WithAnalyze();
+    if (analyze) WithAnalyze();
     std::filesystem::remove_all(bin / "config");
     std::filesystem::remove(bin / "calls");
-    EXPECT_EQ(Run(c.args), c.status) << c.args.back();
-    EXPECT_EQ(std::filesystem::exists(bin / "config"), c.status == kExitOk) << c.args.back();
-    EXPECT_EQ(std::filesystem::exists(bin / "calls"), c.status == kExitOk) << c.args.back();
+    EXPECT_EQ(Run(args), status);
+    EXPECT_EQ(std::filesystem::exists(bin / "config"), status == kExitOk);
+    EXPECT_EQ(std::filesystem::exists(bin / "calls"), status == kExitOk);
   }
 }
 
