@@ -54,8 +54,6 @@ class ReportTest : public QObject {
     QTest::addColumn<QRect>("report");
     QTest::newRow("larger") << QSize(1000, 700) << QRect(16, 16, 968, 57) << QRect(24, 72, 952, 9)
                             << QRect(8, 96, 984, 596);
-    QTest::newRow("smaller") << QSize(501, 303) << QRect(16, 16, 469, 57) << QRect(24, 72, 453, 9)
-                             << QRect(8, 96, 485, 199);
     QTest::newRow("smaller than the margins")
         << QSize(10, 10) << QRect(16, 16, 0, 57) << QRect(24, 72, 0, 9) << QRect(8, 96, 0, 0);
   }
