@@ -33,7 +33,6 @@ class RestoreDialogTest : public QObject {
     QCOMPARE(dialog.Runs()->count(), 1);
     RestoreFilesModel* model = dialog.Model();
     QCOMPARE(model->rowCount(), 3);
-    QVERIFY(dialog.Unmark()->isChecked());
     model->CheckAll(false);
     QVERIFY(model->Checked().empty());
     model->CheckAll(true);
