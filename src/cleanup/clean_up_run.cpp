@@ -124,8 +124,33 @@ RunEnd CleanUpRun::Run() {
   std::int32_t errors = 0;
   const std::int64_t byte_limit = static_cast<std::int64_t>(cfg_.MaxMBPerRun()) * kMegabyte;
   Win32Wrapper::FileInfo info;
+  const auto error_counted = [&] {
+    if (++errors < cfg_.MaxErrorsPerRun() || end != RunEnd::kCompleted) return;
+    end = RunEnd::kErrorLimit;
+    recorder_.Stopped(end,
+                      "File removal was stopped because the maximum number of errors was reached.");
+  };
+  // A copy to another file system that the mover holds until its group is durable is said to
+  // be moved only once it is, before anything else is said, so that the lines keep their order.
+  std::vector<RemovedFilePtr> held;
+  const auto settle = [&] {
+    if (held.empty()) return;
+    const std::vector<int> outcomes = mover_.Settle();
+    for (size_t k = 0; k < held.size(); ++k) {
+      if (k < outcomes.size() && outcomes[k] == 0) {
+        recorder_.FileMoved(held[k]);
+        continue;
+      }
+      held[k]->FileMoved(false);
+      bytes_moved -= held[k]->FileSize();
+      error_counted();
+    }
+    held.clear();
+  };
   const auto stopped_by_user = [&] {
     if (!recorder_.StopRequested()) return false;
+    settle();
+    if (end != RunEnd::kCompleted) return true;
     if (const int signal = recorder_.StopSignal()) {
       end = RunEnd::kStoppedBySignal;
       recorder_.Stopped(end, "Run stopped by a signal (" + SignalName(signal) + ")");
@@ -167,6 +192,7 @@ RunEnd CleanUpRun::Run() {
     bool folder_moved = false;
     for (const Judged& j : judged) {
       if (end != RunEnd::kCompleted || stopped_by_user()) break;
+      if (j.warn || j.unlisted) settle();
       if (j.warn) {
         recorder_.Warning(
             "Deletion date is before file creation date: " + EscapeControlBytes(j.path), false);
@@ -176,31 +202,38 @@ RunEnd CleanUpRun::Run() {
                           true);
       }
       if (!j.due) continue;
-      if ((folder_moved || moved.count(j.path) != 0) && !FileIsExpired(j.path, info)) continue;
+      if (folder_moved || moved.count(j.path) != 0) {
+        settle();
+        if (!FileIsExpired(j.path, info)) continue;
+      }
       const RemovedFilePtr record = MoveIt(j.path);
       if (record->FileMoved()) {
         moved.insert(j.path);
         folder_moved = folder_moved || j.info.is_directory;
-        recorder_.FileMoved(record);
+        if (mover_.Holds(j.path)) {
+          held.push_back(record);
+        } else {
+          settle();
+          recorder_.FileMoved(record);
+        }
         bytes_moved += record->FileSize();
-        if (bytes_moved >= byte_limit) {
+        if (bytes_moved >= byte_limit) settle();
+        if (end == RunEnd::kCompleted && bytes_moved >= byte_limit) {
           end = RunEnd::kMegabyteLimit;
           recorder_.Stopped(
               end, "File removal was stopped because the maximum MB per run setting was reached.");
         }
         continue;
       }
+      settle();
       if (record->FileIsReadOnly()) {
         recorder_.Warning("File cannot be moved because it is read-only: " +
                               EscapeControlBytes(record->OriginalFilename()),
                           true);
       }
-      if (++errors >= cfg_.MaxErrorsPerRun()) {
-        end = RunEnd::kErrorLimit;
-        recorder_.Stopped(
-            end, "File removal was stopped because the maximum number of errors was reached.");
-      }
+      error_counted();
     }
+    settle();
     mover_.BatchEnd();
   }
 

@@ -1,6 +1,7 @@
 #include "cleanup/disk_mover.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "fs/win32_wrapper.h"
 #include "platform/error.h"
@@ -65,9 +66,15 @@ void DiskMover::FinishGroup() {
     placed.not_kept = done.not_kept;
     fs.MoveWarning(g.path, placed);
     journal_->Outcome(g.entry, placed);
+    settled_.push_back(done.error);
   });
   grouped_.clear();
   grouped_paths_.clear();
+}
+
+std::vector<int> DiskMover::Settle() {
+  FinishGroup();
+  return std::exchange(settled_, {});
 }
 
 void DiskMover::BatchEnd() {

@@ -38,6 +38,8 @@ class DiskMover final : public Mover {
   bool Move(const MoveRequest& request) override;
   void BatchEnd() override;
   std::uint64_t AvailableSpace(const std::string& folder) override;
+  bool Holds(const std::string& path) const override { return grouped_paths_.count(path) != 0; }
+  std::vector<int> Settle() override;
   bool MovedAway(const std::string& path) const override { return grouped_paths_.count(path); }
   journal::PurgeResult Purge(
       const journal::PurgeSetup& setup, const journal::PurgeEvents& events,
@@ -67,6 +69,7 @@ class DiskMover final : public Mover {
   CopyGroup group_{sys_};
   std::vector<Grouped> grouped_;
   std::unordered_set<std::string> grouped_paths_;  // still on the disk, moved all the same
+  std::vector<int> settled_;  // how each finished group's moves ended, until Settle hands it on
   JournalStart start_journal_;
   std::unique_ptr<MoveJournal> journal_;
   std::vector<Announced> batch_;

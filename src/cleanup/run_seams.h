@@ -94,6 +94,15 @@ class Mover {
   virtual bool Move(const MoveRequest& request) = 0;
   // The announced files not handed to Move since the last Announce will not be moved.
   virtual void BatchEnd() {}
+  // Returns true iff the path's Move is held: copied, its source still there until a group of
+  // copies is made durable, when Settle (or BatchEnd) finishes it.
+  virtual bool Holds(const std::string& path) const {
+    (void)path;
+    return false;
+  }
+  // Finishes the held moves; returns, in the order of their Moves, 0 for each that ended moved
+  // or the errno that ended it.
+  virtual std::vector<int> Settle() { return {}; }
   // Bytes a move may take in the folder's file system; 0 when unknown.
   virtual std::uint64_t AvailableSpace(const std::string& folder) = 0;
   // Returns true iff an earlier Move took the path (or a folder above it) away while the disk

@@ -274,6 +274,25 @@ TEST_F(CleanUpTest, InsufficientSpaceOnlyAcrossFileSystems) {
   EXPECT_TRUE(fs::exists(quarantine + "/a del-12-01-2026.txt"));
 }
 
+// A copy is only said moved once its group is durable and named: one whose name cannot be
+// given then keeps its source and is no move in the log or the records.
+TEST_F(CleanUpTest, ACopyThatFailsWhenItsGroupEndsIsNotSaidMoved) {
+  test::SecondFileSystem other;
+  if (other.Path().empty()) GTEST_SKIP() << "no second file system here";
+  const std::string a = Due("a del-12-01-2026.txt"), e = Due("e del-12-01-2026.txt");
+  sys.Fail(test::Op::kLinkAt, EIO, 0, "a del-");
+  Cfg().QuarantineFolder(other.Path());
+  ASSERT_TRUE(CleanUp(fn.World(), Cfg()));
+  std::vector<std::pair<std::string, bool>> records;  // path, moved
+  for (const auto& r : Cfg().RemovedFiles())
+    records.emplace_back(r->OriginalFilename(), r->FileMoved());
+  EXPECT_THAT(records, ::testing::UnorderedElementsAre(std::pair{a, false}, std::pair{e, true}));
+  EXPECT_TRUE(fs::exists(a));
+  const std::string log = LogText();
+  EXPECT_EQ(log.find("[File Moved] " + a), std::string::npos) << log;
+  EXPECT_NE(log.find("Files moved or deleted: 1\n"), std::string::npos) << log;
+}
+
 // Now is 2026-12-06 10:00:00.
 using JudgeTest = test::EngineTest;
 
