@@ -212,15 +212,17 @@ std::vector<std::string> ListRuns(Sys& sys, const std::string& folder) {
 
 namespace {
 
-// Returns true iff the journal names an item still in its quarantine folder: the purge needs
-// it to know the item.
+// Returns true iff the journal names an item still in its quarantine folder, as the very item
+// it moved where the journal knows its inode (a later run may have taken the name): the purge
+// needs the journal to know the item.
 bool HoldsQuarantined(Sys& sys, const std::string& folder, const std::string& name) {
   RunJournal run;
   if (ReadJournal(sys, folder, name, run) != 0 || run.quarantine.empty()) return false;
   for (const Entry& e : run.entries) {
     struct stat st;
     if (e.state == State::kMoved &&
-        sys.FStatAt(AT_FDCWD, e.placed.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        sys.FStatAt(AT_FDCWD, e.placed.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (e.placed_ino == 0 || st.st_ino == e.placed_ino))
       return true;
   }
   return false;

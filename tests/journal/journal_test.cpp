@@ -66,6 +66,29 @@ constexpr const char* kIntent2 =
     "intent\t1\t/data/a del-01-01-2020.txt\t5\t100644\t100\t0\tf00000000000000ab\t2\t1000\t100"
     "\t/data\td64\t3\t0\t1000:100:755/0:0:1777\t\n";
 
+// A journal whose moved item is still in the quarantine is kept and not counted; an item is
+// its own only with the inode the journal recorded, as a later run may take the name.
+TEST(PruneJournals, KeepsTheJournalsOfItemsStillQuarantined) {
+  test::TempDir dir;
+  const std::string q = dir / "q", folder = dir / "journal";
+  WriteFile(q + "/a", "moved by the first run");
+  WriteFile(q + "/b", "another run's, under the second run's name");
+  struct stat a = {};
+  ASSERT_EQ(::stat((q + "/a").c_str(), &a), 0);
+  const auto journal = [&](const std::string& name, const std::string& placed, ino_t ino) {
+    WriteFile(folder + "/" + name + ".tsv",
+              "kestrel-journal\t2\nrun\t2026-12-06T10:00:00\t/h/w.ksp\t" + q + "\n" + kIntent2 +
+                  "moved\t1\t2026-12-06T10:00:01\t" + placed + "\t\tf00000000000000ab\t" +
+                  std::to_string(ino) + "\n",
+              0600);
+  };
+  journal("2026-12-01T10-00-00", q + "/a", a.st_ino);
+  journal("2026-12-02T10-00-00", q + "/b", a.st_ino + 1);
+  journal("2026-12-03T10-00-00", q + "/gone", a.st_ino);
+  EXPECT_EQ(PruneJournals(RealSys(), folder, 1), 0);
+  EXPECT_EQ(ListRuns(RealSys(), folder), (Strings{"2026-12-01T10-00-00", "2026-12-03T10-00-00"}));
+}
+
 TEST(JournalReader, HostileLinesAreReportedAndLeftOut) {
   const std::string moved = "moved\t1\t2026-12-06T10:00:01\t/q/a.txt\t";
   const struct {
