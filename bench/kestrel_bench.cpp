@@ -375,6 +375,8 @@ int main(int argc, char** argv) {
   const fs::path tree = work / "tree", home = work / "home", due = work / "due",
                  quarantine = work / "quarantine", huge = work / "huge";
   const std::string self = argv[0];
+  // The journals of earlier invocations would add their pruning to every run measured here.
+  fs::remove_all(home / "journal");
   fs::create_directories(home);
   setenv("KESTREL_HOME", home.c_str(), 1);
   setenv("LC_ALL", "C", 1);
