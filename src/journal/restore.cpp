@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include "fs/make_folder.h"
 #include "fs/move_ops.h"
@@ -63,11 +64,34 @@ struct Restorer {
   FsIdentities ids{sys, run.version};
   CopyGroup group{sys};
   std::vector<std::pair<Entry*, std::string>> grouped{};  // with the folder each goes back to
+  // Renames back into the origin folder, held until one sync of that folder: until then a
+  // power cut may undo them, so the journal may not call them restored, nor .trashinfo go.
+  struct Renamed {
+    Entry* entry;
+    std::string parent, placed;
+    NotKept lost;
+  };
+  std::vector<Renamed> renamed{};
+  bool settling = false;
+
+  void SettleRenames() {
+    if (renamed.empty()) return;
+    SyncFolder(sys, origin.fd.Get());
+    for (Renamed& r : std::exchange(renamed, {})) Settle(*r.entry, 0, r.parent, r.placed, r.lost);
+  }
+  // Says what the held renames and copies came to, before anything else is said.
+  void SettleHeld() {
+    if (std::exchange(settling, true)) return;
+    SettleRenames();
+    FinishGroup();
+    settling = false;
+  }
 
   int OriginFolder(const Entry& e, const std::string& parent, bool make = true) {
     if (origin.fd.Valid() && origin.parent == parent && origin.include == e.include.path &&
         origin.include_fs == e.include.fs && origin.include_ino == e.include.ino)
       return 0;
+    SettleRenames();
     origin.fd.Reset();
     if (const int err = OpenOriginFolder(sys, e, make, origin.fd, run.version)) return err;
     struct stat st;
@@ -96,6 +120,7 @@ struct Restorer {
   }
 
   void Warn(const std::string& text) {
+    SettleHeld();
     if (events.warning) events.warning(text);
   }
   void Fail(const std::string& text) {
@@ -169,9 +194,8 @@ struct Restorer {
       if (group.Full()) FinishGroup();
       return;
     }
-    // Until its folder is synced a power cut may undo the rename back: the journal may not call
-    // it restored before, nor may its .trashinfo go.
-    if (err == 0 && !steps.copied) SyncFolder(sys, origin.fd.Get());
+    if (err == 0 && !steps.copied) return renamed.push_back({&e, parent, placed, lost});
+    SettleHeld();
     Settle(e, err, parent, placed, lost);
   }
 
@@ -311,7 +335,7 @@ RestoreResult Restore(Sys& sys, const Clock& clock, RunJournal& run,
     if (seen.count(path) == 0)
       r.Fail("Not in the journal of run " + run.name + ": " + EscapeControlBytes(path));
   }
-  r.FinishGroup();
+  r.SettleHeld();
   if (const int err = r.append.Finish(); err != 0 && r.result.restored > 0) {
     r.Warn("The journal of run " + run.name + " could not be updated (" + Describe(err) + ")");
   }
