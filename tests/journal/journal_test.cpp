@@ -83,7 +83,7 @@ TEST(PruneJournals, KeepsTheJournalsOfItemsStillQuarantined) {
               0600);
   };
   journal("2026-12-01T10-00-00", q + "/a", a.st_ino);
-  journal("2026-12-02T10-00-00", q + "/b", a.st_ino + 1);
+  journal("2026-12-02T10-00-00", q + "/b", a.st_ino);  // b is another inode
   journal("2026-12-03T10-00-00", q + "/gone", a.st_ino);
   EXPECT_EQ(PruneJournals(RealSys(), folder, 1), 0);
   EXPECT_EQ(ListRuns(RealSys(), folder), (Strings{"2026-12-01T10-00-00", "2026-12-03T10-00-00"}));
