@@ -94,6 +94,7 @@ class PreviewMover : public Mover {
     // A path comes twice only from include folders one inside the other: sorted with a "/"
     // after each, such a folder comes right before one inside it.
     std::vector<std::string> roots;
+    roots.reserve(includes.size());
     for (const std::string& include : includes) roots.emplace_back(WithoutTrailingSlash(include));
     for (std::string& root : roots) {
       if (root.empty() || root.back() != '/') root += '/';
