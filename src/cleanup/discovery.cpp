@@ -66,7 +66,10 @@ class Scan {
         scanned_(scanned),
         destinations_(destinations),
         display_all_(cfg.DisplayAllMessages()),
-        ahead_(WalkThreads(), mask) {
+        walk_(WalkThreads(), WalkRules{mask, [this](const std::string& path) {
+                                         return exclude_.Empty() ||
+                                                !exclude_.Names(FolderKey(path));
+                                       }}) {
     if (display_all_) return;
     for (const auto& entry : cfg.IncludeFolders()) {
       include_keys_.insert(FolderKey(entry.FolderName()));
@@ -74,62 +77,55 @@ class Scan {
   }
 
   // Scans an include entry and, where asked, all below it. A folder is opened only once it is
-  // known not to be excluded; a failure cuts short that folder's subtree only.
+  // known not to be excluded; a failure cuts short that folder's subtree only. Below a scanned
+  // root no folder on the way was excluded, and so no flagged entry lies above: only an entry
+  // naming a subfolder itself can exclude it.
   void VisitRoot(const std::string& path, bool include_subs, std::vector<std::string>& out) {
     if (Stopped()) return;
     try {
       const std::string key = FolderKey(path);
       if (exclude_.Excludes(key)) return;
-      Listing root;
-      root.path = path;
-      root.folder = Folder::OpenRoot(sys_, path);
-      if (root.folder.Valid() && destinations_ != nullptr &&
-          destinations_->HoldsOrContains(path, root.folder.Device(), root.folder.Inode()))
+      const Folder root = Folder::OpenRoot(sys_, path);
+      if (root.Valid() && destinations_ != nullptr &&
+          destinations_->HoldsOrContains(path, root.Device(), root.Inode()))
         return;
       recorder_.FolderScanned(path, display_all_ || include_keys_.count(key) != 0);
-      if (!root.folder.Valid()) return;
-      root.folder.List(mask_, root.matches, root.subfolders);
-      Found(root, include_subs, out);
+      if (!root.Valid()) return;
+      std::vector<std::string> matches, subfolders;
+      root.List(mask_, matches, subfolders);
+      Found(path, matches, root.Device(), root.Inode(), out);
+      if (!include_subs || subfolders.empty()) return;
+      std::unordered_set<ino_t> skipped;
+      if (destinations_ != nullptr) skipped = destinations_->InodesOn(root.Device());
+      walk_.Walk(
+          root, path, std::move(subfolders), std::move(skipped),
+          [&](Listing& sub) {
+            try {
+              if (sub.error) std::rethrow_exception(sub.error);
+              recorder_.FolderScanned(sub.path,
+                                      display_all_ || include_keys_.count(FolderKey(sub.path)));
+              if (sub.opened) Found(sub.path, sub.matches, sub.dev, sub.ino, out);
+              return true;
+            } catch (...) {
+              Report();
+              return false;
+            }
+          },
+          [this] { return Stopped(); });
     } catch (...) {
       Report();
-    }
-    while (!ahead_.Empty()) {
-      if (Stopped()) return ahead_.Clear();
-      Listing sub = ahead_.Take();
-      try {
-        if (sub.error) std::rethrow_exception(sub.error);
-        if (sub.folder.Valid() && destinations_ != nullptr &&
-            destinations_->Holds(sub.folder.Device(), sub.folder.Inode()))
-          continue;
-        recorder_.FolderScanned(sub.path, display_all_ || include_keys_.count(FolderKey(sub.path)));
-        if (sub.folder.Valid()) Found(sub, true, out);
-      } catch (...) {
-        Report();
-      }
     }
   }
 
   bool Stopped() const { return recorder_.StopRequested(); }
 
  private:
-  // Takes a listed folder's candidates and queues its subfolders, unless excluded.
-  void Found(Listing& listing, bool include_subs, std::vector<std::string>& out) {
-    const std::string& path = listing.path;
-    for (const auto& match : listing.matches) out.push_back(JoinPath(path, match));
-    if (scanned_ != nullptr && !listing.matches.empty()) {
-      scanned_->Remember(std::string(WithoutTrailingSlash(path)), listing.folder.Device(),
-                         listing.folder.Inode());
-    }
-    if (!include_subs) return;
-    // Below a scanned root, no folder on the way was excluded, and so no flagged entry lies
-    // above: only an entry naming the folder itself can exclude it.
-    std::vector<ListAhead::Entry> next;
-    for (auto& sub : listing.subfolders) {
-      std::string sub_path = JoinPath(path, sub);
-      if (exclude_.Empty() || !exclude_.Names(FolderKey(sub_path)))
-        next.push_back({std::move(sub_path), std::move(sub)});
-    }
-    ahead_.Push(std::make_shared<const Folder>(std::move(listing.folder)), std::move(next));
+  // Takes a listed folder's candidates.
+  void Found(const std::string& path, const std::vector<std::string>& matches, dev_t dev, ino_t ino,
+             std::vector<std::string>& out) {
+    for (const auto& match : matches) out.push_back(JoinPath(path, match));
+    if (scanned_ != nullptr && !matches.empty())
+      scanned_->Remember(std::string(WithoutTrailingSlash(path)), dev, ino);
   }
   void Report() { ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception()); }
 
@@ -142,7 +138,7 @@ class Scan {
   DestinationFolders* destinations_;
   bool display_all_;
   std::unordered_set<std::string> include_keys_;
-  ListAhead ahead_;
+  ListAhead walk_;
 };
 
 }  // namespace

@@ -40,6 +40,15 @@ bool DestinationFolders::Holds(dev_t dev, ino_t ino) {
   return folders_.count({dev, ino}) != 0;
 }
 
+std::unordered_set<ino_t> DestinationFolders::InodesOn(dev_t dev) {
+  if (devices_seen_.insert(dev).second) AddTopTrashes(dev);
+  std::unordered_set<ino_t> inodes;
+  for (const Id& id : folders_) {
+    if (id.dev == dev) inodes.insert(id.ino);
+  }
+  return inodes;
+}
+
 bool DestinationFolders::HoldsOrContains(const std::string& path, dev_t dev, ino_t ino) {
   Id id{dev, ino};
   if (Holds(dev, ino)) return true;

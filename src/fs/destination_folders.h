@@ -30,6 +30,8 @@ class DestinationFolders {
   // Returns true iff the folder (st_dev, st_ino) at path (a link there followed) is one of the
   // destinations or lies inside one: an include folder inside them is never scanned either.
   bool HoldsOrContains(const std::string& path, dev_t dev, ino_t ino);
+  // The destinations on one file system, by inode, for a walk that never leaves it.
+  std::unordered_set<ino_t> InodesOn(dev_t dev);
 
  private:
   struct Id {

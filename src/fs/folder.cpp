@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <mutex>
 #include <vector>
 
 #include "fs/dir_entries.h"
@@ -24,25 +24,59 @@ constexpr int kWindow = 128;
 constexpr int kAnchor = 128;
 constexpr int kChildFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
 
-// Guards the descriptors and pins of every node: folders are opened on several threads.
-std::mutex& FdLock() {
-  static std::mutex lock;
-  return lock;
-}
+// A node's descriptor and its pins in one word, so that opening and listing the folders of
+// a walk takes no lock while their descriptors are open: the descriptor + 1 in the high half
+// (0: let go), in the low half the threads using it, which keep it open meanwhile.
+class SharedFd {
+ public:
+  explicit SharedFd(int fd) : word_(Word(fd, 0)) {}
+  // The descriptor, pinned; -1 when it was let go.
+  int TryPin() {
+    uint64_t word = word_.load(std::memory_order_acquire);
+    while (word >> 32 != 0) {
+      if (word_.compare_exchange_weak(word, word + 1, std::memory_order_acquire)) return FdOf(word);
+    }
+    return -1;
+  }
+  void Unpin() { word_.fetch_sub(1, std::memory_order_release); }
+  // The descriptor, or -1; it may be let go of meanwhile unless pinned.
+  int Peek() const { return FdOf(word_.load(std::memory_order_acquire)); }
+  // Gives a node that was let go (and so has no pins) the descriptor, pinned; false when
+  // another thread gave it one first.
+  bool InstallPinned(int fd) {
+    uint64_t let_go = 0;
+    return word_.compare_exchange_strong(let_go, Word(fd, 1), std::memory_order_acq_rel);
+  }
+  // Lets go of the descriptor unless a thread is using it; returns it to close, or -1.
+  int TakeUnpinned() {
+    uint64_t word = word_.load(std::memory_order_acquire);
+    while (word >> 32 != 0 && (word & 0xffffffffu) == 0) {
+      if (word_.compare_exchange_weak(word, 0, std::memory_order_acq_rel)) return FdOf(word);
+    }
+    return -1;
+  }
+
+ private:
+  static uint64_t Word(int fd, uint32_t pins) {
+    return static_cast<uint64_t>(static_cast<uint32_t>(fd + 1)) << 32 | pins;
+  }
+  static int FdOf(uint64_t word) { return static_cast<int>(word >> 32) - 1; }
+  std::atomic<uint64_t> word_;
+};
 
 struct Node {
-  Sys* sys = nullptr;
+  Node(Sys& s, int descriptor) : sys(&s), fd(descriptor) {}
+  Sys* sys;
   std::shared_ptr<Node> parent;
   std::string name;
   dev_t dev = 0;
   ino_t ino = 0;
   int depth = 0;
-  int fd = -1;
-  int pins = 0;  // children being opened from fd on other threads: it stays open meanwhile
+  SharedFd fd;
   bool listed = false;
 
   ~Node() {
-    if (fd >= 0) sys->Close(fd);
+    if (fd.Peek() >= 0) sys->Close(fd.Peek());
     // Unlink the ancestors one by one: a recursive release could exhaust the stack.
     std::shared_ptr<Node> up = std::move(parent);
     while (up && up.use_count() == 1) up = std::move(up->parent);
@@ -62,35 +96,41 @@ int Reopen(Sys& sys, int dir, const Node& node) {
   return fd;
 }
 
-// The node's descriptor, opened again from the nearest open ancestor when it was let go.
-int Acquire(Node& node) {
-  if (node.fd >= 0) return node.fd;
-  std::vector<Node*> path;
-  Node* held = &node;
-  for (; held->fd < 0; held = held->parent.get()) path.push_back(held);
-  Fd step;
-  int dir = held->fd;
-  for (auto it = path.rbegin(); it != path.rend(); ++it) {
-    const int fd = Reopen(*node.sys, dir, **it);
-    if (fd < 0) return -1;
-    if (*it == &node) {
-      node.fd = fd;
-    } else {
+// The node's descriptor, pinned, opened again from the nearest open ancestor when it was let
+// go; -1 when it cannot be. The root is never let go of.
+int Pin(Node& node) {
+  while (true) {
+    if (const int fd = node.fd.TryPin(); fd >= 0) return fd;
+    std::vector<Node*> path{&node};
+    Node* held = node.parent.get();
+    int dir;
+    while ((dir = held->fd.TryPin()) < 0) {
+      path.push_back(held);
+      held = held->parent.get();
+    }
+    Fd step;
+    int fd = -1;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+      fd = Reopen(*node.sys, dir, **it);
+      if (fd < 0) break;
       step = Fd(*node.sys, fd);
       dir = fd;
     }
+    held->fd.Unpin();
+    if (fd < 0) return -1;
+    if (node.fd.InstallPinned(step.Get())) return step.Release();
   }
-  return node.fd;
+}
+
+void Close(Node& node) {
+  if (const int fd = node.fd.TakeUnpinned(); fd >= 0) node.sys->Close(fd);
 }
 
 void LetGoOfAncestor(Node& child) {
   if (child.depth <= kWindow) return;
   Node* n = &child;
   for (int i = 0; i < kWindow; ++i) n = n->parent.get();
-  if (n->depth % kAnchor != 0 && n->fd >= 0 && n->pins == 0) {
-    n->sys->Close(n->fd);
-    n->fd = -1;
-  }
+  if (n->depth % kAnchor != 0) Close(*n);
 }
 
 bool PlainName(const std::string& name) {
@@ -114,11 +154,9 @@ Folder Folder::OpenRoot(Sys& sys, const std::string& path) {
   struct stat st;
   if (OpenPath(sys, path, O_RDONLY | O_DIRECTORY, fd) != 0 || sys.FStat(fd.Get(), &st) != 0)
     return folder;
-  auto node = std::make_shared<Node>();
-  node->sys = &sys;
+  auto node = std::make_shared<Node>(sys, fd.Release());
   node->dev = st.st_dev;
   node->ino = st.st_ino;
-  node->fd = fd.Release();
   folder.state_ = std::make_unique<State>(State{std::move(node)});
   return folder;
 }
@@ -127,33 +165,31 @@ Folder Folder::OpenChild(const std::string& name) const {
   Folder child;
   if (!Valid() || !PlainName(name)) return child;
   Node& parent = *state_->node;
-  int dir;
-  {
-    const std::lock_guard hold(FdLock());
-    dir = Acquire(parent);
-    if (dir < 0) return child;
-    ++parent.pins;
-  }
+  const int dir = Pin(parent);
+  if (dir < 0) return child;
   const int fd = parent.sys->OpenAt(dir, name.c_str(), kChildFlags, 0);
+  parent.fd.Unpin();
   struct stat st;
-  const bool same_fs = fd >= 0 && parent.sys->FStat(fd, &st) == 0 && st.st_dev == parent.dev;
-  const std::lock_guard hold(FdLock());
-  --parent.pins;
-  if (!same_fs) {
-    if (fd >= 0) parent.sys->Close(fd);
+  if (fd < 0) return child;
+  if (parent.sys->FStat(fd, &st) != 0 || st.st_dev != parent.dev) {
+    parent.sys->Close(fd);
     return child;
   }
-  auto node = std::make_shared<Node>();
-  node->sys = parent.sys;
+  auto node = std::make_shared<Node>(*parent.sys, fd);
   node->parent = state_->node;
   node->name = name;
   node->dev = st.st_dev;
   node->ino = st.st_ino;
   node->depth = parent.depth + 1;
-  node->fd = fd;
   LetGoOfAncestor(*node);
   child.state_ = std::make_unique<State>(State{std::move(node)});
   return child;
+}
+
+Folder Folder::Share() const {
+  Folder folder;
+  if (Valid()) folder.state_ = std::make_unique<State>(*state_);
+  return folder;
 }
 
 bool Folder::Valid() const {
@@ -171,19 +207,11 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   if (!Valid()) return false;
   Node& node = *state_->node;
   Sys& sys = *node.sys;
-  int fd;
-  {
-    const std::lock_guard hold(FdLock());
-    fd = Acquire(node);
-    if (fd < 0) return false;
-    ++node.pins;
-  }
+  const int fd = Pin(node);
+  if (fd < 0) return false;
   struct Unpin {
     Node& node;
-    ~Unpin() {
-      const std::lock_guard hold(FdLock());
-      --node.pins;
-    }
+    ~Unpin() { node.fd.Unpin(); }
   } unpin{node};
   if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
@@ -206,12 +234,7 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
 }
 
 void Folder::LetGo() const {
-  if (!Valid()) return;
-  Node& node = *state_->node;
-  const std::lock_guard hold(FdLock());
-  if (node.parent == nullptr || node.fd < 0 || node.pins != 0) return;
-  node.sys->Close(node.fd);
-  node.fd = -1;
+  if (Valid() && state_->node->parent != nullptr) Close(*state_->node);
 }
 
 namespace {

@@ -30,6 +30,8 @@ class Folder {
   Folder(Folder&&) noexcept;
   Folder& operator=(Folder&&) noexcept;
 
+  // Another handle on the same open folder.
+  Folder Share() const;
   bool Valid() const;
   dev_t Device() const;
   ino_t Inode() const;

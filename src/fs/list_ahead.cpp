@@ -3,21 +3,51 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstdlib>
+#include <deque>
+#include <iterator>
 
 namespace kestrel {
+namespace {
 
-struct ListAhead::Job {
-  enum class State { kQueued, kListing, kDone };
+// Listings a listing thread gathers before it takes the lock to hand them over.
+constexpr size_t kBatch = 32;
+
+std::string Join(const std::string& folder, const std::string& name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+struct ListAhead::Task {
   std::shared_ptr<const Folder> parent;
-  std::string name;
-  State state = State::kQueued;
-  Listing result;
+  std::string name, path;
+  int depth;
 };
 
-ListAhead::ListAhead(int threads, std::string mask, size_t window)
-    : mask_(std::move(mask)), window_(window) {
-  // The walk's own thread lists too: one more per core would only take turns with it.
+struct ListAhead::Run {
+  enum class State { kFree, kTaken, kDone };
+  // Its lister's alone: the folders still to list, the next at the back.
+  std::vector<Task> stack;
+  // Under lock_.
+  State state = State::kFree;
+  bool by_walk = false;
+  std::deque<Listing> ready;
+  // Read by its lister after every folder.
+  std::atomic<bool> split{false};    // a thread has no run: give it this one's tail
+  std::atomic<bool> awaited{false};  // the walk waits for this run's listings
+};
+
+ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
+    : rules_(std::move(rules)), window_(window) {
+  // The walking thread lists too: one more per core would only take turns with it.
   for (int i = 1; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
 
@@ -30,110 +60,228 @@ ListAhead::~ListAhead() {
   for (std::thread& t : threads_) t.join();
 }
 
-void ListAhead::Push(const std::shared_ptr<const Folder>& parent, std::vector<Entry> entries) {
-  if (entries.empty()) return;
-  const std::lock_guard hold(lock_);
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    auto job = std::make_shared<Job>();
-    job->parent = parent;
-    job->name = std::move(it->name);
-    job->result.path = std::move(it->path);
-    queue_.push_front(std::move(job));
+void ListAhead::Walk(const Folder& root, const std::string& path,
+                     std::vector<std::string> subfolders, std::unordered_set<ino_t> skipped,
+                     const Visit& visit, const std::function<bool()>& stop) {
+  device_ = root.Device();
+  skipped_ = std::move(skipped);
+  // The walk keeps its own handle on the root: its subfolders are opened from it on any thread.
+  auto parent = std::make_shared<const Folder>(root.Share());
+  std::vector<Task> first;
+  for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+    std::string sub = Join(path, *it);
+    if (rules_.enters(sub)) first.push_back({parent, std::move(*it), std::move(sub), 1});
   }
-  // A thread that ran out of folders takes the new ones at once, however far ahead it is.
-  if (idle_ > 0 && NextJob() != nullptr) work_.notify_one();
-}
+  if (first.empty()) return;
 
-Listing ListAhead::Take() {
   std::unique_lock hold(lock_);
-  const std::shared_ptr<Job> job = std::move(queue_.front());
-  queue_.pop_front();
-  if (job->state == Job::State::kQueued) {
-    hold.unlock();
-    List(*job);
-    return std::move(job->result);
-  }
-  // Rather than sleep while another thread lists it, list a folder the walk needs later.
-  while (job->state != Job::State::kDone) {
-    if (const std::shared_ptr<Job> other = NextJob()) {
-      other->state = Job::State::kListing;
-      ++ahead_;
-      hold.unlock();
-      List(*other);
-      hold.lock();
-      other->state = Job::State::kDone;
-      continue;
+  cancelled_ = false;
+  runs_.emplace_back().stack = std::move(first);
+  if (idle_ > 0) work_.notify_one();
+
+  const RunIt none = runs_.end();
+  RunIt mine = none;  // the run this thread lists, if any
+  int cut = INT_MAX;  // listings deeper than this lie in a subtree left out
+  auto hand = [&](Listing& listing) {
+    if (stop()) return false;
+    if (listing.depth > cut) return true;
+    cut = visit(listing) ? INT_MAX : listing.depth;
+    return true;
+  };
+  std::deque<Listing> ready;
+  try {
+    while (!runs_.empty()) {
+      Run& head = runs_.front();
+      if (!head.ready.empty()) {
+        ready.swap(head.ready);
+        waiting_ -= ready.size();
+        if (full_ > 0 && waiting_ <= window_ / 2) space_.notify_all();
+        hold.unlock();
+        for (Listing& listing : ready) {
+          if (!hand(listing)) return Cancel(hold);
+        }
+        ready.clear();
+        hold.lock();
+        continue;
+      }
+      if (head.state == Run::State::kDone) {
+        runs_.pop_front();
+        if (full_ > 0) space_.notify_all();  // the next run is the walk's now, whatever waits
+        continue;
+      }
+      if (head.state == Run::State::kFree) {
+        // The walk's next run comes first: one it was listing ahead goes back to whoever is free.
+        if (mine != none) {
+          mine->state = Run::State::kFree;
+          mine->by_walk = false;
+          if (idle_ > 0) work_.notify_one();
+        }
+        head.state = Run::State::kTaken;
+        head.by_walk = true;
+        mine = runs_.begin();
+      }
+      if (mine == none) {
+        mine = FirstFree();
+        if (mine != none) {
+          mine->state = Run::State::kTaken;
+          mine->by_walk = true;
+        } else {
+          AskForWork();
+        }
+      }
+      if (mine != none && mine->stack.empty()) {
+        mine->state = Run::State::kDone;
+        mine = none;
+        if (idle_ > 0) work_.notify_all();
+        continue;
+      }
+      // Listed straight into the walk when it is the walk's next run, else ahead of it.
+      const bool next = mine == runs_.begin();
+      if (mine != none && (next || waiting_ < window_)) {
+        if (mine->split.load(std::memory_order_relaxed)) Split(mine);
+        hold.unlock();
+        Listing listing;
+        const bool listed = ListNext(*mine, listing);
+        if (next) {
+          if (listed && !hand(listing)) return Cancel(hold);
+          hold.lock();
+        } else {
+          hold.lock();
+          if (listed) {
+            mine->ready.push_back(std::move(listing));
+            ++waiting_;
+          }
+        }
+        continue;
+      }
+      head.awaited.store(true, std::memory_order_relaxed);
+      walk_waits_ = true;
+      walk_.wait(hold);
+      walk_waits_ = false;
+      head.awaited.store(false, std::memory_order_relaxed);
     }
-    walk_waits_ = true;
-    awaited_ = job.get();
-    done_.wait(hold, [&] { return job->state == Job::State::kDone; });
-    walk_waits_ = false;
+  } catch (...) {
+    Cancel(hold);
+    throw;
   }
-  --ahead_;
-  // The window moved on: a listing thread may start the next folder.
-  WakeListers();
-  return std::move(job->result);
 }
 
-void ListAhead::Clear() {
-  std::unique_lock hold(lock_);
-  std::erase_if(queue_, [](const auto& job) { return job->state == Job::State::kQueued; });
+void ListAhead::Cancel(std::unique_lock<Lock>& hold) {
+  if (!hold.owns_lock()) hold.lock();
+  cancelled_ = true;
+  space_.notify_all();
   walk_waits_ = true;
-  awaited_ = nullptr;
-  done_.wait(hold, [&] {
-    return std::none_of(queue_.begin(), queue_.end(),
-                        [](const auto& job) { return job->state == Job::State::kListing; });
+  walk_.wait(hold, [&] {
+    return std::none_of(runs_.begin(), runs_.end(), [](const Run& run) {
+      return run.state == Run::State::kTaken && !run.by_walk;
+    });
   });
   walk_waits_ = false;
-  ahead_ -= queue_.size();
-  queue_.clear();
-}
-
-void ListAhead::WakeListers() {
-  // Sleeping threads wake only once the window is half empty, for a run of folders each.
-  if (idle_ > 0 && ahead_ <= window_ / 2 && NextJob() != nullptr) work_.notify_one();
-}
-
-std::shared_ptr<ListAhead::Job> ListAhead::NextJob() const {
-  if (ahead_ >= window_) return nullptr;
-  // Only the folders the walk needs soonest: the window counts from the queue's front.
-  const size_t end = std::min(window_, queue_.size());
-  for (size_t i = 0; i < end; ++i) {
-    if (queue_[i]->state == Job::State::kQueued) return queue_[i];
-  }
-  return nullptr;
+  runs_.clear();
+  waiting_ = 0;
 }
 
 void ListAhead::Work() {
   std::unique_lock hold(lock_);
-  while (true) {
-    std::shared_ptr<Job> next;
-    ++idle_;
-    work_.wait(hold, [&] { return closing_ || (next = NextJob()) != nullptr; });
-    --idle_;
-    if (closing_) return;
-    next->state = Job::State::kListing;
-    ++ahead_;
-    // Another folder waits: let a second thread take it while this one lists.
-    WakeListers();
+  while (!closing_) {
+    const RunIt run = FirstFree();
+    if (run == runs_.end()) {
+      AskForWork();
+      ++idle_;
+      work_.wait(hold);
+      --idle_;
+      continue;
+    }
+    run->state = Run::State::kTaken;
     hold.unlock();
-    List(*next);
+    Produce(run);
     hold.lock();
-    next->state = Job::State::kDone;
-    if (walk_waits_ && (awaited_ == nullptr || awaited_ == next.get())) done_.notify_one();
   }
 }
 
-void ListAhead::List(Job& job) const {
-  Listing& r = job.result;
-  try {
-    r.folder = job.parent->OpenChild(job.name);
-    if (r.folder.Valid()) r.folder.List(mask_, r.matches, r.subfolders);
-    // Nothing is opened below it: its descriptor is closed here, not on the walk's thread.
-    if (r.subfolders.empty()) r.folder.LetGo();
-  } catch (...) {
-    r.error = std::current_exception();
+void ListAhead::Produce(RunIt run) {
+  std::vector<Listing> batch;
+  batch.reserve(kBatch);
+  while (true) {
+    Listing listing;
+    if (ListNext(*run, listing)) batch.push_back(std::move(listing));
+    const bool more = !run->stack.empty();
+    if (more && batch.size() < kBatch && !run->awaited.load(std::memory_order_relaxed) &&
+        !run->split.load(std::memory_order_relaxed))
+      continue;
+    std::unique_lock hold(lock_);
+    waiting_ += batch.size();
+    std::move(batch.begin(), batch.end(), std::back_inserter(run->ready));
+    batch.clear();
+    if (walk_waits_) walk_.notify_one();
+    if (more && run->split.load(std::memory_order_relaxed)) Split(run);
+    // A run the walk is not taking from yet waits while the walk has enough to take.
+    while (more && !cancelled_ && run != runs_.begin() && waiting_ >= window_) {
+      ++full_;
+      space_.wait(hold);
+      --full_;
+    }
+    if (!more || cancelled_) {
+      run->state = Run::State::kDone;
+      if (idle_ > 0) work_.notify_all();
+      if (walk_waits_) walk_.notify_one();
+      return;
+    }
   }
+}
+
+bool ListAhead::ListNext(Run& run, Listing& out) const {
+  Task task = std::move(run.stack.back());
+  run.stack.pop_back();
+  out.path = std::move(task.path);
+  out.depth = task.depth;
+  const size_t below = run.stack.size();
+  try {
+    Folder folder = task.parent->OpenChild(task.name);
+    if (!folder.Valid()) return true;
+    if (folder.Device() == device_ && skipped_.count(folder.Inode()) != 0) return false;
+    out.opened = true;
+    out.dev = folder.Device();
+    out.ino = folder.Inode();
+    std::vector<std::string> subfolders;
+    folder.List(rules_.mask, out.matches, subfolders);
+    if (subfolders.empty()) return true;
+    auto parent = std::make_shared<const Folder>(std::move(folder));
+    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+      std::string path = Join(out.path, *it);
+      if (rules_.enters(path))
+        run.stack.push_back({parent, std::move(*it), std::move(path), out.depth + 1});
+    }
+  } catch (...) {
+    run.stack.erase(run.stack.begin() + static_cast<std::ptrdiff_t>(below), run.stack.end());
+    out.error = std::current_exception();
+  }
+  return true;
+}
+
+void ListAhead::Split(RunIt run) {
+  std::vector<Task>& stack = run->stack;
+  if (stack.size() < 2) return;
+  // The front holds the folders the walk reaches last: the tail of the run.
+  const auto half = static_cast<std::ptrdiff_t>(stack.size() / 2);
+  const RunIt tail = runs_.emplace(std::next(run));
+  tail->stack.assign(std::make_move_iterator(stack.begin()),
+                     std::make_move_iterator(stack.begin() + half));
+  stack.erase(stack.begin(), stack.begin() + half);
+  run->split.store(false, std::memory_order_relaxed);
+  if (idle_ > 0) work_.notify_one();
+  if (walk_waits_) walk_.notify_one();
+}
+
+void ListAhead::AskForWork() {
+  for (Run& run : runs_) {
+    if (run.state == Run::State::kTaken) run.split.store(true, std::memory_order_relaxed);
+  }
+}
+
+ListAhead::RunIt ListAhead::FirstFree() {
+  return std::find_if(runs_.begin(), runs_.end(),
+                      [](const Run& run) { return run.state == Run::State::kFree; });
 }
 
 int WalkThreads(const char* value, unsigned cores, std::string& why) {

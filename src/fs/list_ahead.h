@@ -1,68 +1,124 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <condition_variable>
-#include <deque>
+#include <cstddef>
 #include <exception>
+#include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "fs/folder.h"
 
 namespace kestrel {
 
-// One folder of a walk, opened and listed.
+// One folder of a walk, as the walk hands it over.
 struct Listing {
   std::string path;
-  Folder folder;  // invalid when it could not be opened
-  std::vector<std::string> matches, subfolders;
+  int depth = 0;        // 1: a subfolder of the walk's root
+  bool opened = false;  // false: a link, not a folder of the root's file system, or not opened
+  dev_t dev = 0;
+  ino_t ino = 0;
+  std::vector<std::string> matches;
   std::exception_ptr error;  // what opening or listing threw
 };
 
-// Lists the folders of a depth-first walk ahead of it on a few threads, and hands the
-// listings back in the order a walk on one thread would list them, so that the walk does and
-// writes the same whatever the count. At most `window` folders wait listed, each holding a
-// descriptor. Take and Push belong to one thread, the walk's.
+// What the walk asks about every subfolder, on any of its threads.
+struct WalkRules {
+  std::string mask;
+  // Returns false for a subfolder (by path) left out, unlisted and unopened. Called on several
+  // threads at once.
+  std::function<bool(const std::string& path)> enters;
+};
+
+// Walks the subfolders of a folder depth-first, each folder's subfolders in byte order of their
+// names, on a few threads. Each thread lists a run of the walk alone (a subtree, or what is left
+// of several folders' subfolders) and gives the tail of its run to a thread that has none, so the
+// threads share no more than a lock every few dozen folders. The listings come back on the
+// walking thread in the order of a walk on one thread, so that it does and writes the same
+// whatever the count. At most about `window` listings wait to be taken.
 class ListAhead {
  public:
-  struct Entry {
-    std::string path, name;  // name: relative to the parent's descriptor
-  };
-  // threads 1: every folder is listed on the walk's own thread.
-  ListAhead(int threads, std::string mask, size_t window = 64);
+  // threads 1: every folder is listed on the walking thread.
+  ListAhead(int threads, WalkRules rules, size_t window = 4096);
   ~ListAhead();
   ListAhead(const ListAhead&) = delete;
   ListAhead& operator=(const ListAhead&) = delete;
 
-  // Queues the subfolders of parent, in walk order, before everything queued earlier.
-  void Push(const std::shared_ptr<const Folder>& parent, std::vector<Entry> entries);
-  bool Empty() const { return queue_.empty(); }
-  // The next folder in walk order, listed on this thread when no other has taken it.
-  Listing Take();
-  // Drops what is queued, once the folders being listed now are done.
-  void Clear();
+  // Returns false to leave out the subtree of the folder handed over.
+  using Visit = std::function<bool(Listing&)>;
+  // Walks below root, listed with these subfolders, at path; hands every folder to visit in walk
+  // order until stop (asked before each) says to end. The folders of skipped (inodes on the
+  // root's file system) are left out with all they hold and never handed over.
+  void Walk(const Folder& root, const std::string& path, std::vector<std::string> subfolders,
+            std::unordered_set<ino_t> skipped, const Visit& visit,
+            const std::function<bool()>& stop);
 
  private:
-  struct Job;
+  // Held a moment at a time, by the walk after every folder: a thread that finds it taken spins
+  // a little before it sleeps, which would cost more than the wait.
+  class Lock {
+   public:
+    void lock() {
+      for (int i = 0; i < 1000; ++i) {
+        if (mutex_.try_lock()) return;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#elif defined(__aarch64__)
+        asm volatile("yield");
+#endif
+      }
+      mutex_.lock();
+    }
+    bool try_lock() {
+      return mutex_.try_lock();
+    }
+    void unlock() {
+      mutex_.unlock();
+    }
+
+   private:
+    std::mutex mutex_;
+  };
+  struct Task;
+  struct Run;
+  using RunIt = std::list<Run>::iterator;
+
   void Work();
-  void List(Job& job) const;
+  // Lists the next folder of run and queues its subfolders on run's stack; false when the
+  // folder was left out.
+  bool ListNext(Run& run, Listing& out) const;
+  // Produces run on a listing thread, handing its listings over a batch at a time.
+  void Produce(RunIt run);
+  // Hands the tail of run's stack to a run of its own after it. Under lock_.
+  void Split(RunIt run);
+  // Asks every run being listed for its tail. Under lock_.
+  void AskForWork();
+  RunIt FirstFree();
+  // Ends a stopped walk once no thread lists for it.
+  void Cancel(std::unique_lock<Lock>& hold);
 
-  const std::string mask_;
+  const WalkRules rules_;
   const size_t window_;
-  // Wakes only a thread that sleeps: every futex call is one the walk pays for.
-  void WakeListers();
-  std::shared_ptr<Job> NextJob() const;
+  // The walk's, set before its first run is queued.
+  dev_t device_ = 0;
+  std::unordered_set<ino_t> skipped_;
 
-  std::mutex lock_;
-  std::condition_variable work_;  // a listing thread waits for a folder to list
-  std::condition_variable done_;  // the walk waits for a folder being listed
-  std::deque<std::shared_ptr<Job>> queue_;  // front: next in walk order
-  size_t ahead_ = 0;                        // taken by a listing thread, not yet by the walk
-  int idle_ = 0;                            // listing threads waiting
+  Lock lock_;
+  std::condition_variable_any work_;   // a listing thread waits for a run
+  std::condition_variable_any walk_;   // the walk waits for the first run's listings
+  std::condition_variable_any space_;  // a listing thread waits for the walk to take listings
+  std::list<Run> runs_;                // in walk order; front: the one the walk takes from
+  size_t waiting_ = 0;                 // listings handed over and not yet taken
+  int idle_ = 0, full_ = 0;            // listing threads waiting for a run, for space
   bool walk_waits_ = false;
-  const Job* awaited_ = nullptr;  // what the walk waits for; null: every folder being listed
+  bool cancelled_ = false;
   bool closing_ = false;
   std::vector<std::thread> threads_;
 };
