@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -65,23 +66,9 @@ class ListAhead {
   // a little before it sleeps, which would cost more than the wait.
   class Lock {
    public:
-    void lock() {
-      for (int i = 0; i < 1000; ++i) {
-        if (mutex_.try_lock()) return;
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#elif defined(__aarch64__)
-        asm volatile("yield");
-#endif
-      }
-      mutex_.lock();
-    }
-    bool try_lock() {
-      return mutex_.try_lock();
-    }
-    void unlock() {
-      mutex_.unlock();
-    }
+    void lock();
+    bool try_lock() { return mutex_.try_lock(); }
+    void unlock() { mutex_.unlock(); }
 
    private:
     std::mutex mutex_;
@@ -98,6 +85,8 @@ class ListAhead {
   void Produce(RunIt run);
   // Hands the tail of run's stack to a run of its own after it. Under lock_.
   void Split(RunIt run);
+  // Tells a thread waiting for a run that there is one. Under lock_.
+  void Offered();
   // Asks every run being listed for its tail. Under lock_.
   void AskForWork();
   RunIt FirstFree();
@@ -118,6 +107,7 @@ class ListAhead {
   size_t waiting_ = 0;                 // listings handed over and not yet taken
   int idle_ = 0, full_ = 0;            // listing threads waiting for a run, for space
   bool walk_waits_ = false;
+  std::atomic<unsigned> offered_{0};  // runs made free so far, for a thread waiting for one
   bool cancelled_ = false;
   bool closing_ = false;
   std::vector<std::thread> threads_;
