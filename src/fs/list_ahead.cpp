@@ -114,7 +114,7 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
       if (!head.ready.empty()) {
         ready.swap(head.ready);
         waiting_ -= ready.size();
-        if (full_ > 0 && waiting_ <= window_ / 2) space_.notify_all();
+        if (ahead_ > 0 && waiting_ <= window_ / 2) work_.notify_all();
         hold.unlock();
         for (Listing& listing : ready) {
           if (!hand(listing)) return Cancel(hold);
@@ -125,7 +125,14 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
       }
       if (head.state == Run::State::kDone) {
         runs_.pop_front();
-        if (full_ > 0) space_.notify_all();  // the next run is the walk's now, whatever waits
+        if (ahead_ > 0) work_.notify_all();  // a run further on is near the walk now
+        continue;
+      }
+      // A run is done once its last folder is listed, before it could go back to another thread.
+      if (mine != none && mine->stack.empty()) {
+        mine->state = Run::State::kDone;
+        mine = none;
+        if (idle_ > 0) work_.notify_all();
         continue;
       }
       if (head.state == Run::State::kFree) {
@@ -139,24 +146,28 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
         head.by_walk = true;
         mine = runs_.begin();
       }
+      const bool full = waiting_ >= window_;
+      if (mine != none && full && !Near(mine)) {
+        // Too far ahead of itself: the run goes back for later, for one nearer.
+        mine->state = Run::State::kFree;
+        mine->by_walk = false;
+        mine = none;
+      }
       if (mine == none) {
-        mine = FirstFree();
-        if (mine != none) {
+        const RunIt free = FirstFree();
+        if (free != none && (!full || Near(free))) {
+          mine = free;
           mine->state = Run::State::kTaken;
           mine->by_walk = true;
         } else {
           AskForWork();
         }
       }
-      if (mine != none && mine->stack.empty()) {
-        mine->state = Run::State::kDone;
-        mine = none;
-        if (idle_ > 0) work_.notify_all();
-        continue;
-      }
-      // Listed straight into the walk when it is the walk's next run, else ahead of it.
-      const bool next = mine == runs_.begin();
-      if (mine != none && (next || waiting_ < window_)) {
+      if (mine != none) {
+        // Listed straight into the walk when it is the walk's next run, else ahead of it; then,
+        // with enough waiting, the walk's next run is cut short, so that it is taken sooner.
+        const bool next = mine == runs_.begin();
+        if (!next && full) head.split.store(true, std::memory_order_relaxed);
         if (mine->split.load(std::memory_order_relaxed)) Split(mine);
         hold.unlock();
         Listing listing;
@@ -188,7 +199,6 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
 void ListAhead::Cancel(std::unique_lock<Lock>& hold) {
   if (!hold.owns_lock()) hold.lock();
   cancelled_ = true;
-  space_.notify_all();
   walk_waits_ = true;
   walk_.wait(hold, [&] {
     return std::none_of(runs_.begin(), runs_.end(), [](const Run& run) {
@@ -203,7 +213,13 @@ void ListAhead::Cancel(std::unique_lock<Lock>& hold) {
 void ListAhead::Work() {
   std::unique_lock hold(lock_);
   while (!closing_) {
-    const RunIt run = FirstFree();
+    RunIt run = FirstFree();
+    const bool far = run != runs_.end() && !Near(run) && waiting_ >= window_;
+    if (far) {
+      // Enough waits to be taken: a tail of the walk's own run would be listed nearer to it.
+      runs_.front().split.store(true, std::memory_order_relaxed);
+      run = runs_.end();
+    }
     if (run == runs_.end()) {
       AskForWork();
       const unsigned seen = offered_.load(std::memory_order_relaxed);
@@ -212,7 +228,9 @@ void ListAhead::Work() {
       hold.lock();
       if (closing_ || offered_.load(std::memory_order_relaxed) != seen) continue;
       ++idle_;
+      ahead_ += far ? 1 : 0;
       work_.wait(hold);
+      ahead_ -= far ? 1 : 0;
       --idle_;
       continue;
     }
@@ -228,7 +246,7 @@ void ListAhead::Produce(RunIt run) {
   batch.reserve(kBatch);
   while (true) {
     Listing listing;
-    if (ListNext(*run, listing)) batch.push_back(std::move(listing));
+    if (!run->stack.empty() && ListNext(*run, listing)) batch.push_back(std::move(listing));
     const bool more = !run->stack.empty();
     if (more && batch.size() < kBatch && !run->awaited.load(std::memory_order_relaxed) &&
         !run->split.load(std::memory_order_relaxed))
@@ -239,11 +257,14 @@ void ListAhead::Produce(RunIt run) {
     batch.clear();
     if (walk_waits_) walk_.notify_one();
     if (more && run->split.load(std::memory_order_relaxed)) Split(run);
-    // A run the walk is not taking from yet waits while the walk has enough to take.
-    while (more && !cancelled_ && run != runs_.begin() && waiting_ >= window_) {
-      ++full_;
-      space_.wait(hold);
-      --full_;
+    if (more && !cancelled_ && waiting_ >= window_) {
+      if (!Near(run)) {
+        // Too far ahead of the walk: the run goes back for later, for one nearer to the walk.
+        run->state = Run::State::kFree;
+        return;
+      }
+      // Next after the walk's run: that run is cut short for it, so the walk comes sooner.
+      if (run != runs_.begin()) runs_.front().split.store(true, std::memory_order_relaxed);
     }
     if (!more || cancelled_) {
       run->state = Run::State::kDone;
@@ -306,6 +327,10 @@ void ListAhead::AskForWork() {
   for (Run& run : runs_) {
     if (run.state == Run::State::kTaken) run.split.store(true, std::memory_order_relaxed);
   }
+}
+
+bool ListAhead::Near(RunIt run) {
+  return run == runs_.begin() || run == std::next(runs_.begin());
 }
 
 ListAhead::RunIt ListAhead::FirstFree() {

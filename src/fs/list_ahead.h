@@ -47,7 +47,7 @@ struct WalkRules {
 class ListAhead {
  public:
   // threads 1: every folder is listed on the walking thread.
-  ListAhead(int threads, WalkRules rules, size_t window = 4096);
+  ListAhead(int threads, WalkRules rules, size_t window = 16384);
   ~ListAhead();
   ListAhead(const ListAhead&) = delete;
   ListAhead& operator=(const ListAhead&) = delete;
@@ -90,6 +90,9 @@ class ListAhead {
   // Asks every run being listed for its tail. Under lock_.
   void AskForWork();
   RunIt FirstFree();
+  // Whether the walk takes from run now or next: a listing thread may list it however many
+  // listings wait, so that it lists as near to the walk as it can.
+  bool Near(RunIt run);
   // Ends a stopped walk once no thread lists for it.
   void Cancel(std::unique_lock<Lock>& hold);
 
@@ -100,12 +103,12 @@ class ListAhead {
   std::unordered_set<ino_t> skipped_;
 
   Lock lock_;
-  std::condition_variable_any work_;   // a listing thread waits for a run
-  std::condition_variable_any walk_;   // the walk waits for the first run's listings
-  std::condition_variable_any space_;  // a listing thread waits for the walk to take listings
-  std::list<Run> runs_;                // in walk order; front: the one the walk takes from
-  size_t waiting_ = 0;                 // listings handed over and not yet taken
-  int idle_ = 0, full_ = 0;            // listing threads waiting for a run, for space
+  std::condition_variable_any work_;  // a listing thread waits for a run
+  std::condition_variable_any walk_;  // the walk waits for the first run's listings
+  std::list<Run> runs_;               // in walk order; front: the one the walk takes from
+  size_t waiting_ = 0;                // listings handed over and not yet taken
+  int idle_ = 0;                      // listing threads waiting for a run
+  int ahead_ = 0;                     // of them, those waiting for the walk to take listings
   bool walk_waits_ = false;
   std::atomic<unsigned> offered_{0};  // runs made free so far, for a thread waiting for one
   bool cancelled_ = false;

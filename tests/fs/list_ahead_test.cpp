@@ -95,7 +95,7 @@ TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
   ASSERT_GT(expected.size(), 500u);
   EXPECT_EQ(lines, expected);
 
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 10; ++round) {
     for (const int threads : {2, 5}) {
       for (const size_t window : {size_t{4}, size_t{4096}}) {
         EXPECT_EQ(Walked(threads, window, dir.Path(), skipped), one) << threads << " " << window;
