@@ -4,6 +4,7 @@
 // 2,000,000 entries shows how time and memory grow with the tree and with the files moved.
 // "kestrel_bench WORK --folders-only" stops after the runs over empty folders;
 // "--across-only" times only the moves to a tmpfs and back and the colliding names;
+// "--scan-only" only the runs over the two trees that move nothing;
 // "kestrel_bench --bare-walk FOLDER" is the bare getdents walk the table compares with find.
 #include <dirent.h>
 #include <fcntl.h>
@@ -385,9 +386,12 @@ int main(int argc, char** argv) {
     CollidingNames(KESTREL_EXE, work, home);
     return 0;
   }
-  LoadAndSave(home);
-  RunOverEmptyFolders(work, home, 0);
-  RunOverEmptyFolders(work, home, 20000);
+  const bool scan_only = argc > 2 && std::string(argv[2]) == "--scan-only";
+  if (!scan_only) {
+    LoadAndSave(home);
+    RunOverEmptyFolders(work, home, 0);
+    RunOverEmptyFolders(work, home, 20000);
+  }
   if (argc > 2 && std::string(argv[2]) == "--folders-only") return 0;
   const bool moves_only = argc > 2 && std::string(argv[2]) == "--moves-only";
   // The tree takes minutes to write; a finished one from an earlier run is used again.
@@ -448,6 +452,7 @@ int main(int argc, char** argv) {
                 "against %ld KiB (goal at most 16 MiB)\n",
                 scan_huge.seconds / scan.seconds, rss_huge, rss);
   }
+  if (scan_only) return 0;
 
   auto fresh = [&] {
     MakeDueFiles(due, quarantine);
