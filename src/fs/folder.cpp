@@ -64,7 +64,9 @@ class SharedFd {
   std::atomic<uint64_t> word_;
 };
 
-struct Node {
+}  // namespace
+
+struct Folder::Node {
   Node(Sys& s, int descriptor) : sys(&s), fd(descriptor) {}
   Sys* sys;
   std::shared_ptr<Node> parent;
@@ -82,6 +84,10 @@ struct Node {
     while (up && up.use_count() == 1) up = std::move(up->parent);
   }
 };
+
+namespace {
+
+using Node = Folder::Node;
 
 // Opens name below dir as a folder of the same identity the scan saw; -1 otherwise.
 int Reopen(Sys& sys, int dir, const Node& node) {
@@ -139,12 +145,10 @@ bool PlainName(const std::string& name) {
 
 }  // namespace
 
-struct Folder::State {
-  std::shared_ptr<Node> node;
-};
-
 Folder::Folder() = default;
 Folder::~Folder() = default;
+Folder::Folder(const Folder&) = default;
+Folder& Folder::operator=(const Folder&) = default;
 Folder::Folder(Folder&&) noexcept = default;
 Folder& Folder::operator=(Folder&&) noexcept = default;
 
@@ -157,14 +161,14 @@ Folder Folder::OpenRoot(Sys& sys, const std::string& path) {
   auto node = std::make_shared<Node>(sys, fd.Release());
   node->dev = st.st_dev;
   node->ino = st.st_ino;
-  folder.state_ = std::make_unique<State>(State{std::move(node)});
+  folder.node_ = std::move(node);
   return folder;
 }
 
 Folder Folder::OpenChild(const std::string& name) const {
   Folder child;
   if (!Valid() || !PlainName(name)) return child;
-  Node& parent = *state_->node;
+  Node& parent = *node_;
   const int dir = Pin(parent);
   if (dir < 0) return child;
   const int fd = parent.sys->OpenAt(dir, name.c_str(), kChildFlags, 0);
@@ -176,36 +180,35 @@ Folder Folder::OpenChild(const std::string& name) const {
     return child;
   }
   auto node = std::make_shared<Node>(*parent.sys, fd);
-  node->parent = state_->node;
+  node->parent = node_;
   node->name = name;
   node->dev = st.st_dev;
   node->ino = st.st_ino;
   node->depth = parent.depth + 1;
   LetGoOfAncestor(*node);
-  child.state_ = std::make_unique<State>(State{std::move(node)});
+  child.node_ = std::move(node);
   return child;
 }
 
-Folder Folder::Share() const {
-  Folder folder;
-  if (Valid()) folder.state_ = std::make_unique<State>(*state_);
-  return folder;
-}
-
 bool Folder::Valid() const {
-  return state_ != nullptr;
+  return node_ != nullptr;
 }
 dev_t Folder::Device() const {
-  return Valid() ? state_->node->dev : 0;
+  return Valid() ? node_->dev : 0;
 }
 ino_t Folder::Inode() const {
-  return Valid() ? state_->node->ino : 0;
+  return Valid() ? node_->ino : 0;
 }
 
 bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
                   std::vector<std::string>& subfolders) const {
+  return List(Mask(mask), matches, subfolders);
+}
+
+bool Folder::List(const Mask& fits, std::vector<std::string>& matches,
+                  std::vector<std::string>& subfolders) const {
   if (!Valid()) return false;
-  Node& node = *state_->node;
+  Node& node = *node_;
   Sys& sys = *node.sys;
   const int fd = Pin(node);
   if (fd < 0) return false;
@@ -216,7 +219,6 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
   if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
   const size_t first_match = matches.size(), first_subfolder = subfolders.size();
-  const Mask fits(mask);
   const bool read = ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {
     if (type == DT_UNKNOWN) {
       struct stat st;
@@ -234,7 +236,7 @@ bool Folder::List(std::string_view mask, std::vector<std::string>& matches,
 }
 
 void Folder::LetGo() const {
-  if (Valid() && state_->node->parent != nullptr) Close(*state_->node);
+  if (Valid() && node_->parent != nullptr) Close(*node_);
 }
 
 namespace {

@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "fs/mask.h"
+
 namespace kestrel {
 
 class Sys;
@@ -25,13 +27,15 @@ class Folder {
   // is a link, or cannot be opened.
   Folder OpenChild(const std::string& name) const;
 
+  // What the handles of one open folder share; copies are handles on the same folder.
+  struct Node;
   Folder();
   ~Folder();
+  Folder(const Folder&);
+  Folder& operator=(const Folder&);
   Folder(Folder&&) noexcept;
   Folder& operator=(Folder&&) noexcept;
 
-  // Another handle on the same open folder.
-  Folder Share() const;
   bool Valid() const;
   dev_t Device() const;
   ino_t Inode() const;
@@ -42,13 +46,15 @@ class Folder {
   // its end.
   bool List(std::string_view mask, std::vector<std::string>& matches,
             std::vector<std::string>& subfolders) const;
+  // The same with the mask taken apart once, for the many folders of a walk.
+  bool List(const Mask& mask, std::vector<std::string>& matches,
+            std::vector<std::string>& subfolders) const;
   // Closes the descriptor of a folder below the root; it is opened again, by name and checked,
   // only if it is used again.
   void LetGo() const;
 
  private:
-  struct State;
-  std::unique_ptr<State> state_;
+  std::shared_ptr<Node> node_;
 };
 
 // Identities of the folders a scan listed candidates in, by path; MoveFile checks that the

@@ -38,7 +38,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 }  // namespace
 
 struct ListAhead::Task {
-  std::shared_ptr<const Folder> parent;
+  Folder parent;
   std::string name, path;
   int depth;
 };
@@ -65,7 +65,7 @@ void ListAhead::Lock::lock() {
 }
 
 ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
-    : rules_(std::move(rules)), window_(window) {
+    : rules_(std::move(rules)), mask_(rules_.mask), window_(window) {
   // The walking thread lists too: one more per core would only take turns with it.
   for (int i = 1; i < threads; ++i) threads_.emplace_back([this] { Work(); });
 }
@@ -84,12 +84,10 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
                      const Visit& visit, const std::function<bool()>& stop) {
   device_ = root.Device();
   skipped_ = std::move(skipped);
-  // The walk keeps its own handle on the root: its subfolders are opened from it on any thread.
-  auto parent = std::make_shared<const Folder>(root.Share());
   std::vector<Task> first;
   for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
     std::string sub = Join(path, *it);
-    if (rules_.enters(sub)) first.push_back({parent, std::move(*it), std::move(sub), 1});
+    if (rules_.enters(sub)) first.push_back({root, std::move(*it), std::move(sub), 1});
   }
   if (first.empty()) return;
 
@@ -282,20 +280,18 @@ bool ListAhead::ListNext(Run& run, Listing& out) const {
   out.depth = task.depth;
   const size_t below = run.stack.size();
   try {
-    Folder folder = task.parent->OpenChild(task.name);
+    const Folder folder = task.parent.OpenChild(task.name);
     if (!folder.Valid()) return true;
     if (folder.Device() == device_ && skipped_.count(folder.Inode()) != 0) return false;
     out.opened = true;
     out.dev = folder.Device();
     out.ino = folder.Inode();
     std::vector<std::string> subfolders;
-    folder.List(rules_.mask, out.matches, subfolders);
-    if (subfolders.empty()) return true;
-    auto parent = std::make_shared<const Folder>(std::move(folder));
+    folder.List(mask_, out.matches, subfolders);
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
       std::string path = Join(out.path, *it);
       if (rules_.enters(path))
-        run.stack.push_back({parent, std::move(*it), std::move(path), out.depth + 1});
+        run.stack.push_back({folder, std::move(*it), std::move(path), out.depth + 1});
     }
   } catch (...) {
     run.stack.erase(run.stack.begin() + static_cast<std::ptrdiff_t>(below), run.stack.end());

@@ -97,6 +97,7 @@ class ListAhead {
   void Cancel(std::unique_lock<Lock>& hold);
 
   const WalkRules rules_;
+  const Mask mask_;  // rules_.mask taken apart
   const size_t window_;
   // The walk's, set before its first run is queued.
   dev_t device_ = 0;
