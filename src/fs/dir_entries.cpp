@@ -1,5 +1,7 @@
 #include "fs/dir_entries.h"
 
+#include <linux/magic.h>
+
 #include <memory>
 
 namespace kestrel {
@@ -11,6 +13,11 @@ char* DirentBuffer() {
   };
   thread_local std::unique_ptr<Block> block = std::make_unique<Block>();
   return block->bytes;
+}
+
+bool FillsReads(Sys& sys, int fd) {
+  struct statfs st {};
+  return sys.FStatFs(fd, &st) == 0 && (st.f_type == EXT4_SUPER_MAGIC || st.f_type == TMPFS_MAGIC);
 }
 
 }  // namespace kestrel

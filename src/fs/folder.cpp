@@ -76,6 +76,7 @@ struct Folder::Node {
   int depth = 0;
   SharedFd fd;
   bool listed = false;
+  bool fills_reads = false;  // the file system's, see FillsReads
 
   ~Node() {
     if (fd.Peek() >= 0) sys->Close(fd.Peek());
@@ -161,6 +162,7 @@ Folder Folder::OpenRoot(Sys& sys, const std::string& path) {
   auto node = std::make_shared<Node>(sys, fd.Release());
   node->dev = st.st_dev;
   node->ino = st.st_ino;
+  node->fills_reads = FillsReads(sys, node->fd.Peek());
   folder.node_ = std::move(node);
   return folder;
 }
@@ -185,6 +187,7 @@ Folder Folder::OpenChild(const std::string& name) const {
   node->dev = st.st_dev;
   node->ino = st.st_ino;
   node->depth = parent.depth + 1;
+  node->fills_reads = parent.fills_reads;  // the same device: the same file system
   LetGoOfAncestor(*node);
   child.node_ = std::move(node);
   return child;
@@ -219,16 +222,19 @@ bool Folder::List(const Mask& fits, std::vector<std::string>& matches,
   if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
   const size_t first_match = matches.size(), first_subfolder = subfolders.size();
-  const bool read = ForEachEntry(sys, fd, [&](const char* name, size_t length, unsigned char type) {
-    if (type == DT_UNKNOWN) {
-      struct stat st;
-      if (sys.FStatAt(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
-        type = DT_DIR;
-    }
-    const std::string_view text(name, length);
-    if (fits.Matches(text)) matches.emplace_back(text);
-    if (type == DT_DIR) subfolders.emplace_back(text);
-  });
+  const bool read = ForEachEntry(
+      sys, fd,
+      [&](const char* name, size_t length, unsigned char type) {
+        if (type == DT_UNKNOWN) {
+          struct stat st;
+          if (sys.FStatAt(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            type = DT_DIR;
+        }
+        const std::string_view text(name, length);
+        if (fits.Matches(text)) matches.emplace_back(text);
+        if (type == DT_DIR) subfolders.emplace_back(text);
+      },
+      node.fills_reads);
   // getdents order differs between file systems; std::string compares bytes as unsigned.
   std::sort(matches.begin() + static_cast<std::ptrdiff_t>(first_match), matches.end());
   std::sort(subfolders.begin() + static_cast<std::ptrdiff_t>(first_subfolder), subfolders.end());

@@ -120,6 +120,9 @@ char* Sys::GetCwd(char* buf, size_t size) {
 int Sys::SyncFs(int fd) {
   return ::syncfs(fd);
 }
+int Sys::FStatFs(int fd, struct statfs* st) {
+  return ::fstatfs(fd, st);
+}
 
 Sys& RealSys() {
   static PosixSys sys;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 
@@ -64,6 +65,8 @@ class Sys {
   // syncfs(2): everything written to the file system that holds fd reaches the disk, in one
   // call instead of one fsync per file.
   virtual int SyncFs(int fd);
+  // fstatfs(2): the kind of file system that holds fd.
+  virtual int FStatFs(int fd, struct statfs* st);
 };
 
 // The real system calls.

@@ -87,6 +87,7 @@ class SysWrapper : public Sys {
   int Clone(int dst_fd, int src_fd) override { return target_.Clone(dst_fd, src_fd); }
   char* GetCwd(char* buf, size_t size) override { return target_.GetCwd(buf, size); }
   int SyncFs(int fd) override { return target_.SyncFs(fd); }
+  int FStatFs(int fd, struct statfs* st) override { return target_.FStatFs(fd, st); }
 
  private:
   Sys& target_;

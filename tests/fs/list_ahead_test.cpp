@@ -69,6 +69,10 @@ TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
     Grow(rng, dir / top, 1);
   }
   test::MakeChain(dir / "q", "deep", 300, "x.del", "");
+  // Names that fill the buffer a folder is read into many times over, all of them read.
+  fs::create_directory(dir / "s/wide");
+  for (int i = 0; i < 2000; ++i)
+    test::WriteFile(dir / "s/wide/" + std::string(150, 'w') + std::to_string(i) + ".del", "");
   const ino_t skipped = test::LStat(dir / "r").st_ino;
 
   std::vector<std::pair<std::string, int>> folders;
@@ -94,6 +98,9 @@ TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
   }
   ASSERT_GT(expected.size(), 500u);
   EXPECT_EQ(lines, expected);
+  const size_t wide = one.find(dir / "s/wide 2 ");
+  ASSERT_NE(wide, one.npos);
+  EXPECT_EQ(std::count(one.begin() + wide, one.begin() + one.find('\n', wide), ' '), 2001);
 
   for (int round = 0; round < 10; ++round) {
     for (const int threads : {2, 5}) {
