@@ -24,7 +24,11 @@ void ReportRecorder::Passed(DateTime last_run, DateTime now) {
 }
 
 void ReportRecorder::FolderScanned(const std::string& folder, bool logged) {
-  if (logged) world_.log.WriteLogMessage("Scanning Folder: " + EscapeControlBytes(folder));
+  if (logged) {
+    scanning_.assign("Scanning Folder: ");
+    AppendEscapedControlBytes(scanning_, folder);
+    world_.log.WriteLogMessage(scanning_);
+  }
   ++world_.folders_scanned;
   if (control_ != nullptr) ++control_->folders_scanned;
 }

@@ -36,6 +36,7 @@ class ReportRecorder : public RunRecorder {
   const RunWorld& world_;
   KestrelCfg& cfg_;
   RunControl* control_;
+  std::string scanning_;  // the line of the folder being scanned, its buffer kept
 };
 
 }  // namespace kestrel

@@ -86,10 +86,9 @@ void LogFile::Initialize(std::int32_t max_kb) {
 
 std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
   if (!force && !logging_on_) return 0;
-  const std::string& stamp = Stamp();
-  std::string line;
-  line.reserve(stamp.size() + message.size() + 1);
-  line.append(stamp).append(message).push_back('\n');
+  // One buffer for every line: a run writes one a folder.
+  std::string& line = line_;
+  line.assign(Stamp()).append(message).push_back('\n');
   written_count_ += CharacterCount(line);
   Append(line);
   if (!force && written_count_ > limit_) {

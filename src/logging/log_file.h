@@ -42,6 +42,7 @@ class LogFile {
   int fd_ = -1;
   DateTime stamp_time_{-1};
   std::string stamp_text_;
+  std::string line_;
 };
 
 // Characters of a UTF-8 text; each byte of an invalid sequence counts as one.

@@ -2,7 +2,7 @@
 
 namespace kestrel {
 
-std::string EscapeControlBytes(std::string_view name) {
+void AppendEscapedControlBytes(std::string& out, std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   // Most names need nothing escaped: they are copied whole.
   size_t plain = 0;
@@ -11,9 +11,7 @@ std::string EscapeControlBytes(std::string_view name) {
     if (byte < 0x20 || byte == 0x7F || byte == '\\') break;
     ++plain;
   }
-  std::string out(name.substr(0, plain));
-  if (plain == name.size()) return out;
-  out.reserve(name.size() + 8);
+  out.append(name.substr(0, plain));
   for (const char c : name.substr(plain)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte == '\\') {
@@ -32,6 +30,12 @@ std::string EscapeControlBytes(std::string_view name) {
       out += c;
     }
   }
+}
+
+std::string EscapeControlBytes(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  AppendEscapedControlBytes(out, name);
   return out;
 }
 

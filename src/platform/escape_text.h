@@ -9,5 +9,7 @@ namespace kestrel {
 // 0x7F as "\xNN", a backslash as "\\"; every other byte (UTF-8 or not) unchanged. The result
 // holds no control byte, so a name can never start a line of its own.
 std::string EscapeControlBytes(std::string_view name);
+// The same, appended to out.
+void AppendEscapedControlBytes(std::string& out, std::string_view name);
 
 }  // namespace kestrel
