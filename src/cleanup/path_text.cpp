@@ -31,11 +31,4 @@ std::string_view WithoutTrailingSlash(std::string_view path) {
   return path;
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  if (path.empty() || path.back() != '/') path += '/';
-  path += name;
-  return path;
-}
-
 }  // namespace kestrel

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "fs/names.h"  // JoinPath
+
 namespace kestrel {
 
 // ASCII case folding; other bytes compare exactly.
@@ -11,7 +13,5 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 size_t FindIgnoreCase(std::string_view text, std::string_view needle);
 // The path without trailing "/", except that "/" itself stays.
 std::string_view WithoutTrailingSlash(std::string_view path);
-// folder + "/" + name, without doubling a "/" that folder ends with.
-std::string JoinPath(std::string_view folder, std::string_view name);
 
 }  // namespace kestrel

@@ -9,6 +9,8 @@
 #include <deque>
 #include <iterator>
 
+#include "fs/names.h"
+
 namespace kestrel {
 namespace {
 
@@ -24,15 +26,6 @@ void Pause() {
 #elif defined(__aarch64__)
   asm volatile("yield");
 #endif
-}
-
-std::string Join(const std::string& folder, const std::string& name) {
-  std::string path;
-  path.reserve(folder.size() + 1 + name.size());
-  path = folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += name;
-  return path;
 }
 
 }  // namespace
@@ -86,7 +79,7 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
   skipped_ = std::move(skipped);
   std::vector<Task> first;
   for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
-    std::string sub = Join(path, *it);
+    std::string sub = JoinPath(path, *it);
     if (rules_.enters(sub)) first.push_back({root, std::move(*it), std::move(sub), 1});
   }
   if (first.empty()) return;
@@ -289,7 +282,7 @@ bool ListAhead::ListNext(Run& run, Listing& out) const {
     std::vector<std::string> subfolders;
     folder.List(mask_, out.matches, subfolders);
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
-      std::string path = Join(out.path, *it);
+      std::string path = JoinPath(out.path, *it);
       if (rules_.enters(path))
         run.stack.push_back({folder, std::move(*it), std::move(path), out.depth + 1});
     }

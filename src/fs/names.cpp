@@ -38,4 +38,11 @@ std::string Win32Wrapper::FileExtension(const std::string& path) {
   return name.substr(BaseFileName(path).size());
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
 }  // namespace kestrel

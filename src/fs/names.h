@@ -12,4 +12,7 @@ size_t ExtensionStart(std::string_view name);
 // The nth free-name candidate: the name itself for 1, else "stem (n).ext".
 std::string NumberedName(std::string_view name, int n);
 
+// folder + "/" + name, without doubling a "/" that folder ends with.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
 }  // namespace kestrel

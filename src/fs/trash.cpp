@@ -121,10 +121,6 @@ std::string PathUnderTop(const std::string& top, const std::string& absolute) {
   return absolute;
 }
 
-std::string Joined(const std::string& top, const std::string& name) {
-  return top.ends_with('/') ? top + name : top + "/" + name;
-}
-
 int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute, MovePlaced* placed) {
   const std::string top = MountPointOf(ReadMounts(sys), src.st.st_dev, absolute);
   Fd top_fd;
@@ -140,7 +136,7 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute, Mov
     if (shared.Valid() && OpenOrMake(sys, shared.Get(), user, own) == 0 &&
         Usable(sys, own, uid, src.st.st_dev)) {
       const int err =
-          TrashInto(sys, src, own.Get(), Joined(top, ".Trash/" + user), original, placed);
+          TrashInto(sys, src, own.Get(), JoinPath(top, ".Trash/" + user), original, placed);
       if (err != EXDEV) return err;
     }
   }
@@ -148,7 +144,7 @@ int TrashAtTop(Sys& sys, const MoveSource& src, const std::string& absolute, Mov
   if (OpenOrMake(sys, top_fd.Get(), ".Trash-" + user, own) != 0 ||
       !Usable(sys, own, uid, src.st.st_dev))
     return EXDEV;
-  return TrashInto(sys, src, own.Get(), Joined(top, ".Trash-" + user), original, placed);
+  return TrashInto(sys, src, own.Get(), JoinPath(top, ".Trash-" + user), original, placed);
 }
 
 }  // namespace
@@ -166,8 +162,8 @@ std::vector<std::string> TrashFoldersFor(Sys& sys, const std::string& absolute, 
   const std::string top = MountPointOf(ReadMounts(sys), dev, absolute);
   if (!top.empty()) {
     const std::string user = std::to_string(sys.GetUid());
-    folders.push_back(Joined(top, ".Trash/" + user));
-    folders.push_back(Joined(top, ".Trash-" + user));
+    folders.push_back(JoinPath(top, ".Trash/" + user));
+    folders.push_back(JoinPath(top, ".Trash-" + user));
   }
   return folders;
 }
