@@ -80,11 +80,28 @@ struct Folder::Node {
 
   ~Node() {
     if (fd.Peek() >= 0) sys->Close(fd.Peek());
-    // Unlink the ancestors one by one: a recursive release could exhaust the stack.
-    std::shared_ptr<Node> up = std::move(parent);
-    while (up && up.use_count() == 1) up = std::move(up->parent);
+    // Ancestors that go with this node are released one by one, not from inside each other's
+    // destructor, which could exhaust the stack. Each goes through the pointer's own release,
+    // never through a look at its count, which would not order it after other threads' use.
+    if (parent == nullptr) return;
+    if (released_next != nullptr) {
+      *released_next = std::move(parent);
+      return;
+    }
+    std::shared_ptr<Node> next;
+    released_next = &next;
+    for (std::shared_ptr<Node> up = std::move(parent); up != nullptr; up = std::move(next)) {
+      up.reset();  // an ancestor going with it leaves its own parent in next
+    }
+    released_next = nullptr;
   }
+
+ private:
+  // Where an ancestor's destructor, run from the loop above on this thread, leaves its parent.
+  static thread_local std::shared_ptr<Node>* released_next;
 };
+
+thread_local std::shared_ptr<Folder::Node>* Folder::Node::released_next = nullptr;
 
 namespace {
 
