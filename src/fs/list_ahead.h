@@ -87,6 +87,8 @@ class ListAhead {
   void Split(RunIt run);
   // Tells a thread waiting for a run that there is one. Under lock_.
   void Offered();
+  // Wakes the walk, spinning or asleep, waiting for listings or a run. Under lock_.
+  void WakeWalk();
   // Asks every run being listed for its tail. Under lock_.
   void AskForWork();
   RunIt FirstFree();
@@ -111,7 +113,8 @@ class ListAhead {
   int idle_ = 0;                      // listing threads waiting for a run
   int ahead_ = 0;                     // of them, those waiting for the walk to take listings
   bool walk_waits_ = false;
-  std::atomic<unsigned> offered_{0};  // runs made free so far, for a thread waiting for one
+  std::atomic<unsigned> walk_woken_{0};  // times the walk was woken
+  std::atomic<unsigned> offered_{0};     // runs made free so far, for a thread waiting for one
   bool cancelled_ = false;
   bool closing_ = false;
   std::vector<std::thread> threads_;
