@@ -109,6 +109,13 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
         hold.unlock();
         for (Listing& listing : ready) {
           if (!hand(listing)) return Cancel(hold);
+          // A thread that ran out of folders need not wait for the whole batch.
+          if (mine != none && mine->stack.size() > 1 &&
+              mine->split.load(std::memory_order_relaxed)) {
+            hold.lock();
+            Split(mine);
+            hold.unlock();
+          }
         }
         ready.clear();
         hold.lock();
