@@ -1,5 +1,6 @@
 #include "cleanup/discovery.h"
 
+#include <climits>
 #include <exception>
 #include <unordered_set>
 
@@ -97,29 +98,92 @@ class Scan {
       if (!include_subs || subfolders.empty()) return;
       std::unordered_set<ino_t> skipped;
       if (destinations_ != nullptr) skipped = destinations_->InodesOn(root.Device());
+      cut_ = INT_MAX;
       walk_.Walk(
           root, path, std::move(subfolders), std::move(skipped),
-          [&](Listing& sub) {
-            try {
-              if (sub.error) std::rethrow_exception(sub.error);
-              recorder_.FolderScanned(sub.path,
-                                      display_all_ || include_keys_.count(FolderKey(sub.path)));
-              if (sub.opened) Found(sub.path, sub.matches, sub.dev, sub.ino, out);
-              return true;
-            } catch (...) {
-              Report();
-              return false;
-            }
-          },
-          [this] { return Stopped(); });
+          [&](Listing& sub) { return Visit(sub, out); }, [this] { return Stopped(); });
+      Settle(out);
     } catch (...) {
-      Report();
+      const std::exception_ptr error = std::current_exception();
+      Settle(out);
+      Report(error);
     }
   }
 
   bool Stopped() const { return recorder_.StopRequested(); }
 
  private:
+  // A listed folder whose effects wait for its log line, held with the lines of the folders
+  // after it; its line, when it has one, is out before it counts or gives its candidates.
+  struct Held {
+    Listing listing;
+    bool logged;    // its line is due
+    bool has_line;  // and waits in the log
+  };
+
+  // Takes a folder the walk hands over; false leaves out its subtree. Its line waits with those
+  // of the folders after it until the walk goes below one of them, so that a run of sibling
+  // folders costs one write, and a folder whose line fails still loses its subtree.
+  bool Visit(Listing& sub, std::vector<std::string>& out) {
+    if (!held_.empty() &&
+        (sub.depth > held_.back().listing.depth || sub.error || held_.size() >= kHeldMost))
+      Settle(out);
+    if (sub.depth > cut_) return false;
+    cut_ = INT_MAX;
+    try {
+      if (sub.error) std::rethrow_exception(sub.error);
+      const bool logged = display_all_ || include_keys_.count(FolderKey(sub.path)) != 0;
+      const bool has_line = logged && recorder_.HoldFolderLine(sub.path);
+      if (has_line || !held_.empty()) {
+        held_.push_back({std::move(sub), logged, has_line});
+        return true;
+      }
+      recorder_.FolderScanned(sub.path, logged);
+      if (sub.opened) Found(sub.path, sub.matches, sub.dev, sub.ino, out);
+      return true;
+    } catch (...) {
+      const std::exception_ptr error = std::current_exception();
+      Settle(out);
+      Report(error);
+      return false;
+    }
+  }
+
+  // Writes the held lines and takes each held folder in turn, as if each had been taken alone.
+  // Only the last can have a subtree still to come: a folder whose line fails is cut there.
+  void Settle(std::vector<std::string>& out) {
+    if (held_.empty()) return;
+    size_t next = 0;
+    bool last_failed = false;
+    recorder_.WriteHeldLines([&](const std::exception_ptr& failed) {
+      while (next < held_.size() && !held_[next].has_line) Take(held_[next++], out);
+      if (next == held_.size()) {  // a line the walk did not hold
+        if (failed != nullptr) Report(failed);
+        return;
+      }
+      Held& held = held_[next++];
+      if (failed == nullptr) {
+        Take(held, out);
+        return;
+      }
+      Report(failed);
+      last_failed = next == held_.size();
+    });
+    while (next < held_.size()) Take(held_[next++], out);
+    if (last_failed) cut_ = held_.back().listing.depth;
+    held_.clear();
+  }
+
+  void Take(const Held& held, std::vector<std::string>& out) {
+    const Listing& listing = held.listing;
+    try {
+      recorder_.FolderScanned(listing.path, held.logged && !held.has_line);
+      if (listing.opened) Found(listing.path, listing.matches, listing.dev, listing.ino, out);
+    } catch (...) {
+      Report(std::current_exception());
+    }
+  }
+
   // Takes a listed folder's candidates.
   void Found(const std::string& path, const std::vector<std::string>& matches, dev_t dev, ino_t ino,
              std::vector<std::string>& out) {
@@ -127,7 +191,9 @@ class Scan {
     if (scanned_ != nullptr && !matches.empty())
       scanned_->Remember(std::string(WithoutTrailingSlash(path)), dev, ino);
   }
-  void Report() { ReportHandled(reporter_, "Functions.GetTargetFiles", std::current_exception()); }
+  void Report(const std::exception_ptr& error) {
+    ReportHandled(reporter_, "Functions.GetTargetFiles", error);
+  }
 
   ErrorReporter& reporter_;
   RunRecorder& recorder_;
@@ -138,6 +204,11 @@ class Scan {
   DestinationFolders* destinations_;
   bool display_all_;
   std::unordered_set<std::string> include_keys_;
+  // At most this many folders wait for their lines: a folder of many leaf folders would keep
+  // them all, and the progress count would lag behind.
+  static constexpr size_t kHeldMost = 256;
+  std::vector<Held> held_;
+  int cut_ = INT_MAX;  // folders deeper than this lie below a folder whose line failed
   ListAhead walk_;
 };
 

@@ -33,6 +33,18 @@ void ReportRecorder::FolderScanned(const std::string& folder, bool logged) {
   if (control_ != nullptr) ++control_->folders_scanned;
 }
 
+bool ReportRecorder::HoldFolderLine(const std::string& folder) {
+  if (!world_.log.LoggingOn() || !world_.log.Hold()) return false;
+  scanning_.assign("Scanning Folder: ");
+  AppendEscapedControlBytes(scanning_, folder);
+  world_.log.WriteLogMessage(scanning_);
+  return true;
+}
+
+void ReportRecorder::WriteHeldLines(const std::function<void(std::exception_ptr)>& outcome) {
+  world_.log.WriteHeld(outcome);
+}
+
 void ReportRecorder::Warning(const std::string& text, bool logged) {
   world_.warnings.RecordWarning(text);
   if (logged) world_.log.WriteLogMessage(text);

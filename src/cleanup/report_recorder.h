@@ -20,6 +20,8 @@ class ReportRecorder : public RunRecorder {
   void Refused(const std::string& text) override;
   void Passed(DateTime last_run, DateTime now) override;
   void FolderScanned(const std::string& folder, bool logged) override;
+  bool HoldFolderLine(const std::string& folder) override;
+  void WriteHeldLines(const std::function<void(std::exception_ptr)>& outcome) override;
   void Warning(const std::string& text, bool logged) override;
   void FileMoved(const RemovedFilePtr& record) override;
   void Purged(const journal::PurgeItem& item) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +46,12 @@ class RunRecorder {
   virtual void Passed(DateTime last_run, DateTime now) = 0;
   // Discovery lists a folder; logged when its "Scanning Folder: " line is due.
   virtual void FolderScanned(const std::string& folder, bool logged) = 0;
+  // Lets the folder's "Scanning Folder: " line wait to be written with the lines of the folders
+  // after it; returns false when it was not held (this recorder holds none, or the log takes no
+  // more lines). A held folder is counted by FolderScanned(folder, false) once its line is out.
+  virtual bool HoldFolderLine(const std::string& /*folder*/) { return false; }
+  // Writes the held lines and tells the outcome of each, in order (see LogFile::WriteHeld).
+  virtual void WriteHeldLines(const std::function<void(std::exception_ptr)>& /*outcome*/) {}
   // A warning; logged when it belongs in the log as well as in the warning report.
   virtual void Warning(const std::string& text, bool logged) = 0;
   virtual void FileMoved(const RemovedFilePtr& record) = 0;

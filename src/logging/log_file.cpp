@@ -78,6 +78,9 @@ void LogFile::Initialize(std::int32_t max_kb) {
   limit_ = static_cast<std::int64_t>(max_kb) * 1000;
   log_path_ = ProgramFile(outside_, "Kestrel.log");
   logging_on_ = true;
+  holding_ = false;
+  held_.clear();
+  held_ends_.clear();
   if (fd_ >= 0) sys.Close(fd_);
   fd_ = -1;
   fd_ = OpenLog(sys, log_path_, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
@@ -95,10 +98,52 @@ std::int32_t LogFile::WriteLogMessage(const std::string& message, bool force) {
     Append(std::string(kStopLine) + "\n");
     logging_on_ = false;
   }
+  if (holding_) held_ends_.push_back(held_.size());
   return 0;
 }
 
+bool LogFile::Hold() {
+  holding_ = fd_ >= 0;
+  return holding_;
+}
+
+void LogFile::WriteHeld(const std::function<void(std::exception_ptr)>& outcome) {
+  holding_ = false;
+  Sys& sys = outside_.sys;
+  size_t done = 0;
+  int error = 0;
+  while (done < held_.size()) {
+    const ssize_t n = sys.Write(fd_, held_.data() + done, held_.size() - done);
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  size_t line = 0;
+  for (; line < held_ends_.size() && held_ends_[line] <= done; ++line) outcome(nullptr);
+  if (line < held_ends_.size()) {
+    outcome(std::make_exception_ptr(SystemError(error, "write", log_path_, kSource)));
+    for (++line; line < held_ends_.size(); ++line) {
+      const size_t begin = held_ends_[line - 1];
+      try {
+        Append(held_.substr(begin, held_ends_[line] - begin));
+      } catch (...) {
+        outcome(std::current_exception());
+        continue;
+      }
+      outcome(nullptr);
+    }
+  }
+  held_.clear();
+  held_ends_.clear();
+}
+
 void LogFile::Append(const std::string& text) {
+  if (holding_) {
+    held_ += text;
+    return;
+  }
   Sys& sys = outside_.sys;
   if (fd_ < 0) {
     // A forced line before any run: the log is opened for this line only.

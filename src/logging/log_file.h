@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/date_time.h"
 
@@ -25,6 +28,15 @@ class LogFile {
   // Throws KsError when the line cannot be written.
   std::int32_t WriteLogMessage(const std::string& message, bool force = false);
 
+  // Lines written from now on wait in memory, until WriteHeld: a walk logs a folder a line, and
+  // a write each would cost more than the rest of its work. Returns false, holding nothing,
+  // when the log is not open.
+  bool Hold();
+  // Writes the held lines and stops holding. Tells outcome of each line held (each call of
+  // WriteLogMessage), in order: nullptr, or what writing it threw. As when writing them one by
+  // one, a line that fails is told before the next is tried, and each after it is tried alone.
+  void WriteHeld(const std::function<void(std::exception_ptr)>& outcome);
+
   const std::string& LogPath() const { return log_path_; }
   bool LoggingOn() const { return logging_on_; }
   std::int64_t WrittenCount() const { return written_count_; }
@@ -43,6 +55,9 @@ class LogFile {
   DateTime stamp_time_{-1};
   std::string stamp_text_;
   std::string line_;
+  bool holding_ = false;
+  std::string held_;
+  std::vector<size_t> held_ends_;  // where each held line ends in held_
 };
 
 // Characters of a UTF-8 text; each byte of an invalid sequence counts as one.

@@ -148,6 +148,34 @@ TEST_F(DiscoveryTest, FailingFolderCutsShortOnlyItsOwnSubtree) {
   }
 }
 
+// The lines of sibling folders go out in one write; a folder whose line fails in it loses what
+// it would lose written alone, and the lines after it are written alone.
+TEST_F(DiscoveryTest, FolderWhoseLineFailsAmongItsSiblingsLosesOnlyWhatItWouldAlone) {
+  const std::string other = root + "/Other", sub = root + "/Sub", deep = sub + "/Deep",
+                    folder = root + "/del-01-01-2020 folder", a = root + "/a del-01-01-2020.txt",
+                    e = other + "/e del-05-05-2020.txt";
+  using Strings = std::vector<std::string>;
+  // The failing writes, counted as one a line: 2 is Old's, 4 Sub's, the last of a batch.
+  const std::tuple<std::vector<int>, Strings, Strings> cases[] = {
+      {{2},
+       {a, folder, e, sub + "/b del-02-02-2020.doc", deep + "/c DEL-03-03-2020"},
+       {root, other, sub, deep, folder}},
+      {{2, 4}, {a, folder, e}, {root, other, folder}},
+  };
+  for (const auto& [failing, found, lines] : cases) {
+    fn.RunLog->Initialize(fn.CurrentCfg->MaxKBLogFile());
+    fn.FoldersScanned = 0;
+    reporter.reports.clear();
+    // A rule does not see the calls an earlier rule failed.
+    for (size_t k = 0; k < failing.size(); ++k)
+      sys_.Fail(test::Op::kWrite, EIO, failing[k] - static_cast<int>(k));
+    EXPECT_EQ(Scan(), found) << failing.size();
+    EXPECT_EQ(ScanLines(), lines) << failing.size();
+    EXPECT_EQ(reporter.reports.size(), failing.size());
+    EXPECT_EQ(fn.FoldersScanned, static_cast<int>(lines.size()));
+  }
+}
+
 TEST(WalkThreads, CountsPositiveWholeNumbersUpToTheCores) {
   const char* const kPast64Bits = "99999999999999999999";
   // KESTREL_THREADS, the cores, the threads (0: refused).
