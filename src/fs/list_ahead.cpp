@@ -309,8 +309,14 @@ bool ListAhead::ListNext(Run& run, Listing& out) const {
 void ListAhead::Split(RunIt run) {
   std::vector<Task>& stack = run->stack;
   if (stack.size() < 2) return;
-  // The front holds the folders the walk reaches last: the tail of the run.
-  const auto half = static_cast<std::ptrdiff_t>(stack.size() / 2);
+  // The front holds the folders the walk reaches last: the tail of the run. It goes up to the
+  // first folder below the parent of the next one, so that the threads seldom open folders
+  // below the same one; half of it when all are below that parent.
+  const ino_t near = stack.back().parent.Inode();
+  const auto shared = std::find_if(
+      stack.begin(), stack.end(), [near](const Task& task) { return task.parent.Inode() == near; });
+  const auto half = shared != stack.begin() ? shared - stack.begin()
+                                            : static_cast<std::ptrdiff_t>(stack.size() / 2);
   const RunIt tail = runs_.emplace(std::next(run));
   tail->stack.assign(std::make_move_iterator(stack.begin()),
                      std::make_move_iterator(stack.begin() + half));
