@@ -78,6 +78,8 @@ class ListAhead {
   using RunIt = std::list<Run>::iterator;
 
   void Work();
+  // Keeps the calling thread to one core; false when it cannot.
+  static bool KeepTo(int core);
   // Lists the next folder of run and queues its subfolders on run's stack; false when the
   // folder was left out.
   bool ListNext(Run& run, Listing& out) const;
@@ -117,6 +119,7 @@ class ListAhead {
   std::atomic<unsigned> offered_{0};     // runs made free so far, for a thread waiting for one
   bool cancelled_ = false;
   bool closing_ = false;
+  std::vector<int> cores_;  // the walking thread's, then each listing thread's; empty: any
   std::vector<std::thread> threads_;
 };
 
