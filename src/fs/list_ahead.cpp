@@ -28,6 +28,11 @@ void Pause() {
 #endif
 }
 
+// Spins a moment, or until changes no longer reads seen.
+void SpinFor(const std::atomic<unsigned>& changes, unsigned seen) {
+  for (int i = 0; i < kSpins && changes.load(std::memory_order_relaxed) == seen; ++i) Pause();
+}
+
 }  // namespace
 
 struct ListAhead::Task {
@@ -214,8 +219,7 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
       // The listings mostly come within microseconds, sooner than a sleeping walk would wake.
       const unsigned seen = walk_woken_.load(std::memory_order_relaxed);
       hold.unlock();
-      for (int i = 0; i < kSpins && walk_woken_.load(std::memory_order_relaxed) == seen; ++i)
-        Pause();
+      SpinFor(walk_woken_, seen);
       hold.lock();
       if (walk_woken_.load(std::memory_order_relaxed) == seen) walk_.wait(hold);
       walk_waits_ = false;
@@ -255,7 +259,7 @@ void ListAhead::Work() {
       AskForWork();
       const unsigned seen = offered_.load(std::memory_order_relaxed);
       hold.unlock();
-      for (int i = 0; i < kSpins && offered_.load(std::memory_order_relaxed) == seen; ++i) Pause();
+      SpinFor(offered_, seen);
       hold.lock();
       if (closing_ || offered_.load(std::memory_order_relaxed) != seen) continue;
       ++idle_;

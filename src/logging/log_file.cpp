@@ -109,17 +109,8 @@ bool LogFile::Hold() {
 
 void LogFile::WriteHeld(const std::function<void(std::exception_ptr)>& outcome) {
   holding_ = false;
-  Sys& sys = outside_.sys;
-  size_t done = 0;
   int error = 0;
-  while (done < held_.size()) {
-    const ssize_t n = sys.Write(fd_, held_.data() + done, held_.size() - done);
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
+  const size_t done = WriteOut(held_, error);
   size_t line = 0;
   for (; line < held_ends_.size() && held_ends_[line] <= done; ++line) outcome(nullptr);
   if (line < held_ends_.size()) {
@@ -150,12 +141,21 @@ void LogFile::Append(const std::string& text) {
     if (log_path_.empty()) log_path_ = ProgramFile(outside_, "Kestrel.log");
     fd_ = OpenLog(sys, log_path_, O_WRONLY | O_CREAT | O_APPEND);
   }
+  int error = 0;
+  if (WriteOut(text, error) < text.size()) throw SystemError(error, "write", log_path_, kSource);
+}
+
+size_t LogFile::WriteOut(std::string_view text, int& error) {
   size_t done = 0;
   while (done < text.size()) {
-    const ssize_t n = sys.Write(fd_, text.data() + done, text.size() - done);
-    if (n <= 0) throw SystemError(n < 0 ? errno : EIO, "write", log_path_, kSource);
+    const ssize_t n = outside_.sys.Write(fd_, text.data() + done, text.size() - done);
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
     done += static_cast<size_t>(n);
   }
+  return done;
 }
 
 }  // namespace kestrel

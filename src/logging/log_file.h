@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/date_time.h"
@@ -43,6 +44,9 @@ class LogFile {
 
  private:
   void Append(const std::string& text);
+  // Writes text until done or a write fails; returns the bytes written, and sets error on a
+  // failure.
+  size_t WriteOut(std::string_view text, int& error);
   const std::string& Stamp();
 
   Outside& outside_;
