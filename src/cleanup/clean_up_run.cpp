@@ -123,7 +123,6 @@ RunEnd CleanUpRun::Run() {
   std::int64_t bytes_moved = 0;
   std::int32_t errors = 0;
   const std::int64_t byte_limit = static_cast<std::int64_t>(cfg_.MaxMBPerRun()) * kMegabyte;
-  Win32Wrapper::FileInfo info;
   const auto error_counted = [&] {
     if (++errors < cfg_.MaxErrorsPerRun() || end != RunEnd::kCompleted) return;
     end = RunEnd::kErrorLimit;
@@ -163,10 +162,18 @@ RunEnd CleanUpRun::Run() {
   // Files are judged a batch at a time, so that the mover can put the whole batch on record
   // before the first of them moves; what the judgement says is said in the order of the files.
   struct Judged {
+    size_t index;
     std::string path;
     Win32Wrapper::FileInfo info;
     bool due, warn;
     bool unlisted;  // a preview listed it, and it is not as listed or not due any more
+  };
+  const auto judge = [&](Judged& j) {
+    // What a preview listed is moved only as it was listed; anything else is no error.
+    const bool changed = listed_ != nullptr && !StillAsListed(*listed_moves[j.index]);
+    j.warn = false;
+    j.due = !changed && FileIsExpired(j.path, j.info, &j.warn);
+    j.unlisted = listed_ != nullptr && !j.due;
   };
   const size_t batch_size = std::max<size_t>(1, mover_.BatchSize());
   std::vector<Judged> judged;
@@ -177,21 +184,23 @@ RunEnd CleanUpRun::Run() {
     while (next < candidates.size() && batch.size() < batch_size) {
       if (stopped_by_user()) break;
       const size_t i = next++;
-      Judged j{candidates[i], {}, false, false, false};
-      // What a preview listed is moved only as it was listed; anything else is no error.
-      const bool changed = listed_ != nullptr && !StillAsListed(*listed_moves[i]);
-      if (!changed) j.due = FileIsExpired(j.path, j.info, &j.warn);
-      j.unlisted = listed_ != nullptr && !j.due;
+      Judged j{i, candidates[i], {}, false, false, false};
+      judge(j);
       if (j.due) batch.emplace_back(j.path, j.info);
       if (j.due || j.warn || j.unlisted) judged.push_back(std::move(j));
     }
     mover_.Announce(batch);
     // What an earlier move of the batch took away (a folder, or the same path listed twice)
-    // was judged before it went: judged again, as it would have been one file at a time.
+    // was judged before it went: judged again, as it would have been one file at a time, so
+    // that it is neither moved nor warned of.
     std::unordered_set<std::string> moved;
     bool folder_moved = false;
-    for (const Judged& j : judged) {
+    for (Judged& j : judged) {
       if (end != RunEnd::kCompleted || stopped_by_user()) break;
+      if (folder_moved || moved.count(j.path) != 0) {
+        settle();
+        judge(j);
+      }
       if (j.warn || j.unlisted) settle();
       if (j.warn) {
         recorder_.Warning(
@@ -202,10 +211,6 @@ RunEnd CleanUpRun::Run() {
                           true);
       }
       if (!j.due) continue;
-      if (folder_moved || moved.count(j.path) != 0) {
-        settle();
-        if (!FileIsExpired(j.path, info)) continue;
-      }
       const RemovedFilePtr record = MoveIt(j.path);
       if (record->FileMoved()) {
         moved.insert(j.path);

@@ -39,7 +39,8 @@ struct Shape {
 class PreviewTest : public test::EngineTest, public ::testing::WithParamInterface<Shape> {
  protected:
   // One entry of a random kind: unmarked, due, due read-only, not yet due, no real date,
-  // stamped after its date, or a due folder with a due file inside.
+  // stamped after its date, or a due folder with a due file inside, or one stamped after the
+  // folder's date (the first in its path).
   void MakeEntry(std::mt19937& rng, const std::string& folder, int n) {
     const std::int64_t size = std::uniform_int_distribution<std::int64_t>(0, 400000)(rng);
     const std::string p = folder + "/f" + std::to_string(n);
@@ -53,12 +54,13 @@ class PreviewTest : public test::EngineTest, public ::testing::WithParamInterfac
                  {" del-12-07-2026.txt", At(2026, 1, 1)},
                  {" del-02-30-2026.txt", At(2020, 1, 1)},
                  {" del-06-01-2026.txt", At(2026, 7, 1)},
-                 {" del-10-10-2026/inner del-10-10-2026.txt", At(2026, 1, 1)}};
-    const auto& k = kinds[std::uniform_int_distribution<int>(0, 7)(rng)];
+                 {" del-10-10-2026/inner del-10-10-2026.txt", At(2026, 1, 1)},
+                 {" del-10-10-2026/late del-12-25-2026.txt", At(2026, 11, 1)}};
+    const auto& k = kinds[std::uniform_int_distribution<int>(0, 8)(rng)];
     MakeFile(p + k.suffix, size, k.stamp);
     if (std::string_view(k.suffix).ends_with(".ro")) ::chmod((p + k.suffix).c_str(), 0444);
     if (std::string_view(k.suffix).find('/') != std::string_view::npos)
-      test::SetStamp(p + " del-10-10-2026", k.stamp);
+      test::SetStamp(p + " del-10-10-2026", At(2026, 1, 1));
   }
   void MakeLevel(std::mt19937& rng, const Shape& s, const std::string& folder, int level) {
     fs::create_directories(folder);
