@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "fs/dir_entries.h"
@@ -29,7 +32,8 @@ constexpr int kChildFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
 // (0: let go), in the low half the threads using it, which keep it open meanwhile.
 class SharedFd {
  public:
-  explicit SharedFd(int fd) : word_(Word(fd, 0)) {}
+  // Before the node is shared.
+  void Init(int fd) { word_.store(Word(fd, 0), std::memory_order_relaxed); }
   // The descriptor, pinned; -1 when it was let go.
   int TryPin() {
     uint64_t word = word_.load(std::memory_order_acquire);
@@ -61,25 +65,104 @@ class SharedFd {
     return static_cast<uint64_t>(static_cast<uint32_t>(fd + 1)) << 32 | pins;
   }
   static int FdOf(uint64_t word) { return static_cast<int>(word >> 32) - 1; }
-  std::atomic<uint64_t> word_;
+  std::atomic<uint64_t> word_{0};
 };
+
+// The descriptor table this thread opens folders in, and the slot of each folder that holds
+// its descriptor in that table: 0, the process's table, shared, unless it has one of its own.
+thread_local int tls_slot = 0;
+thread_local unsigned tls_table = 0;
+std::atomic<unsigned> next_table{1};
+
+// Descriptors of folders released on a thread of another table, which only a thread of their
+// own table can close.
+class Released {
+ public:
+  Released() { tables_[0]; }
+  void Open(unsigned table) {
+    const std::lock_guard hold(mutex_);
+    tables_[table];
+  }
+  // What was left for the table is closed with it, by the kernel.
+  void End(unsigned table) {
+    const std::lock_guard hold(mutex_);
+    const auto it = tables_.find(table);
+    if (it == tables_.end()) return;
+    waiting_.fetch_sub(it->second.size(), std::memory_order_relaxed);
+    tables_.erase(it);
+  }
+  void Add(unsigned table, Sys& sys, int fd) {
+    const std::lock_guard hold(mutex_);
+    const auto it = tables_.find(table);
+    if (it == tables_.end()) return;  // it ended, closing fd
+    it->second.emplace_back(&sys, fd);
+    waiting_.fetch_add(1, std::memory_order_relaxed);
+  }
+  void CloseMine() {
+    if (waiting_.load(std::memory_order_relaxed) == 0) return;
+    std::vector<std::pair<Sys*, int>> mine;
+    {
+      const std::lock_guard hold(mutex_);
+      const auto it = tables_.find(tls_table);
+      if (it == tables_.end()) return;
+      mine.swap(it->second);
+      waiting_.fetch_sub(mine.size(), std::memory_order_relaxed);
+    }
+    for (const auto& [sys, fd] : mine) sys->Close(fd);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<unsigned, std::vector<std::pair<Sys*, int>>> tables_;
+  std::atomic<size_t> waiting_{0};
+};
+
+Released& ReleasedFds() {
+  static Released released;
+  return released;
+}
 
 }  // namespace
 
 struct Folder::Node {
-  Node(Sys& s, int descriptor) : sys(&s), fd(descriptor) {}
+  struct Slot {
+    SharedFd fd;
+    std::atomic<unsigned> table{0};  // the one fd is in
+    // Gives a slot that was let go the descriptor, pinned; false when a thread sharing the
+    // slot gave it one first.
+    bool Install(int descriptor) {
+      table.store(tls_table, std::memory_order_relaxed);
+      return fd.InstallPinned(descriptor);
+    }
+  };
+
+  Node(Sys& s, int descriptor) : sys(&s) {
+    slots[tls_slot].fd.Init(descriptor);
+    slots[tls_slot].table.store(tls_table, std::memory_order_relaxed);
+  }
   Sys* sys;
   std::shared_ptr<Node> parent;
   std::string name;
   dev_t dev = 0;
   ino_t ino = 0;
   int depth = 0;
-  SharedFd fd;
+  Slot slots[kTables];
   bool listed = false;
   bool fills_reads = false;  // the file system's, see FillsReads
 
+  Slot& Mine() { return slots[tls_slot]; }
+
   ~Node() {
-    if (fd.Peek() >= 0) sys->Close(fd.Peek());
+    for (Slot& slot : slots) {
+      const int fd = slot.fd.Peek();
+      if (fd < 0) continue;
+      const unsigned table = slot.table.load(std::memory_order_relaxed);
+      if (table == tls_table) {
+        sys->Close(fd);
+      } else {
+        ReleasedFds().Add(table, *sys, fd);
+      }
+    }
     // Ancestors that go with this node are released one by one, not from inside each other's
     // destructor, which could exhaust the stack. Each goes through the pointer's own release,
     // never through a look at its count, which would not order it after other threads' use.
@@ -120,18 +203,20 @@ int Reopen(Sys& sys, int dir, const Node& node) {
   return fd;
 }
 
-// The node's descriptor, pinned, opened again from the nearest open ancestor when it was let
-// go; -1 when it cannot be. The root is never let go of.
+// The node's descriptor in this thread's table, pinned, opened again from the nearest ancestor
+// open in it when it was let go or opened in another table; -1 when it cannot be. The root is
+// never let go of.
 int Pin(Node& node) {
   while (true) {
-    if (const int fd = node.fd.TryPin(); fd >= 0) return fd;
+    if (const int fd = node.Mine().fd.TryPin(); fd >= 0) return fd;
     std::vector<Node*> path{&node};
     Node* held = node.parent.get();
-    int dir;
-    while ((dir = held->fd.TryPin()) < 0) {
+    int dir = -1;
+    while (held != nullptr && (dir = held->Mine().fd.TryPin()) < 0) {
       path.push_back(held);
       held = held->parent.get();
     }
+    if (held == nullptr) return -1;
     Fd step;
     int fd = -1;
     for (auto it = path.rbegin(); it != path.rend(); ++it) {
@@ -140,14 +225,14 @@ int Pin(Node& node) {
       step = Fd(*node.sys, fd);
       dir = fd;
     }
-    held->fd.Unpin();
+    held->Mine().fd.Unpin();
     if (fd < 0) return -1;
-    if (node.fd.InstallPinned(step.Get())) return step.Release();
+    if (node.Mine().Install(step.Get())) return step.Release();
   }
 }
 
 void Close(Node& node) {
-  if (const int fd = node.fd.TakeUnpinned(); fd >= 0) node.sys->Close(fd);
+  if (const int fd = node.Mine().fd.TakeUnpinned(); fd >= 0) node.sys->Close(fd);
 }
 
 void LetGoOfAncestor(Node& child) {
@@ -179,7 +264,7 @@ Folder Folder::OpenRoot(Sys& sys, const std::string& path) {
   auto node = std::make_shared<Node>(sys, fd.Release());
   node->dev = st.st_dev;
   node->ino = st.st_ino;
-  node->fills_reads = FillsReads(sys, node->fd.Peek());
+  node->fills_reads = FillsReads(sys, node->Mine().fd.Peek());
   folder.node_ = std::move(node);
   return folder;
 }
@@ -191,7 +276,7 @@ Folder Folder::OpenChild(const std::string& name) const {
   const int dir = Pin(parent);
   if (dir < 0) return child;
   const int fd = parent.sys->OpenAt(dir, name.c_str(), kChildFlags, 0);
-  parent.fd.Unpin();
+  parent.Mine().fd.Unpin();
   struct stat st;
   if (fd < 0) return child;
   if (parent.sys->FStat(fd, &st) != 0 || st.st_dev != parent.dev) {
@@ -234,7 +319,7 @@ bool Folder::List(const Mask& fits, std::vector<std::string>& matches,
   if (fd < 0) return false;
   struct Unpin {
     Node& node;
-    ~Unpin() { node.fd.Unpin(); }
+    ~Unpin() { node.Mine().fd.Unpin(); }
   } unpin{node};
   if (node.listed && sys.Lseek(fd, 0, SEEK_SET) != 0) return false;
   node.listed = true;
@@ -260,6 +345,33 @@ bool Folder::List(const Mask& fits, std::vector<std::string>& matches,
 
 void Folder::LetGo() const {
   if (Valid() && node_->parent != nullptr) Close(*node_);
+}
+
+bool Folder::UseOwnTable(int slot, const Folder& root) {
+  if (!root.Valid() || slot <= 0 || slot >= kTables) return false;
+  Node& node = *root.node_;
+  // Opened anew rather than taken under the number the copy kept, which would be the same
+  // descriptor as slot 0's where the table was not copied after all.
+  const int fd = node.sys->OpenAt(node.slots[0].fd.Peek(), ".", kChildFlags, 0);
+  if (fd < 0) return false;
+  tls_slot = slot;
+  tls_table = next_table.fetch_add(1, std::memory_order_relaxed);
+  ReleasedFds().Open(tls_table);
+  node.Mine().fd.Init(fd);
+  node.Mine().table.store(tls_table, std::memory_order_relaxed);
+  return true;
+}
+
+void Folder::LeaveOwnTable(const Folder& root) {
+  CloseReleased();
+  Close(*root.node_);
+  ReleasedFds().End(tls_table);
+  tls_slot = 0;
+  tls_table = 0;
+}
+
+void Folder::CloseReleased() {
+  ReleasedFds().CloseMine();
 }
 
 namespace {

@@ -53,6 +53,20 @@ class Folder {
   // only if it is used again.
   void LetGo() const;
 
+  // A thread that lists folders may give itself a descriptor table of its own
+  // (unshare(CLONE_FILES)): the kernel then serves its calls without the locks and counts that
+  // a table shared between threads costs. The folders it opens keep their descriptors in a slot
+  // of their own, and a folder another thread opened is opened again in its table, by name and
+  // checked, from the nearest ancestor open there. The slots a folder has for such threads:
+  static constexpr int kTables = 4;
+  // Called by such a thread, with a slot from 1 to kTables - 1 no other thread uses, once its
+  // table is a copy of the one root was opened in. False when root cannot be opened in it.
+  static bool UseOwnTable(int slot, const Folder& root);
+  // Called by such a thread last, after its walk: what it holds of its table ends with it.
+  static void LeaveOwnTable(const Folder& root);
+  // Closes the descriptors of this thread's table whose folders were let go on other threads.
+  static void CloseReleased();
+
  private:
   std::shared_ptr<Node> node_;
 };

@@ -14,6 +14,21 @@
 namespace kestrel {
 namespace {
 
+// ThreadSanitizer keeps one record per descriptor number for the whole process, and takes a
+// number that two tables use for two folders for a race. Under it the threads keep the one
+// table and act as if each had its own, so that what they do with their slots is checked.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kOneTable = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kOneTable = true;
+#else
+constexpr bool kOneTable = false;
+#endif
+#else
+constexpr bool kOneTable = false;
+#endif
+
 // Listings a listing thread gathers before it takes the lock to hand them over.
 constexpr size_t kBatch = 32;
 // How long a thread spins for the lock, or for a run to list, before it sleeps: both mostly come
@@ -63,7 +78,7 @@ void ListAhead::Lock::lock() {
 }
 
 ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
-    : rules_(std::move(rules)), mask_(rules_.mask), window_(window) {
+    : rules_(std::move(rules)), mask_(rules_.mask), window_(window), threads_wanted_(threads) {
   // Each thread keeps to a core of its own while the walk lasts: moved between cores, a thread
   // leaves behind what that core holds of its folders, in its caches and in the kernel's
   // per-core ones. Over the bench tree this took 2 to 3% off a run. With more threads than
@@ -76,22 +91,39 @@ ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
       if (CPU_ISSET(cpu, &allowed)) cores_.push_back(cpu);
     }
   }
+}
+
+ListAhead::~ListAhead() {
+  EndThreads();
+}
+
+void ListAhead::StartThreads(const Folder& root) {
+  closing_ = false;
   // The walking thread lists too: one more per core would only take turns with it.
-  for (int i = 1; i < threads; ++i) {
-    threads_.emplace_back([this, i] {
+  for (int i = 1; i < threads_wanted_; ++i) {
+    threads_.emplace_back([this, i, &root] {
       if (!cores_.empty()) KeepTo(cores_[static_cast<size_t>(i)]);
+      // A table of its own, copied now that the root is open, where the kernel need not share
+      // each open, close and read of a folder with the other threads'. Where that is refused
+      // (some sandboxes), or for threads beyond the slots, the shared one does.
+      const bool own = i < Folder::kTables && (kOneTable || ::unshare(CLONE_FILES) == 0);
+      if (own && !Folder::UseOwnTable(i, root)) return;  // it holds none of the walk's folders
       Work();
+      if (own) Folder::LeaveOwnTable(root);
     });
   }
 }
 
-ListAhead::~ListAhead() {
+void ListAhead::EndThreads() {
   {
     const std::lock_guard hold(lock_);
     closing_ = true;
   }
   work_.notify_all();
   for (std::thread& t : threads_) t.join();
+  threads_.clear();
+  // What those threads let go of that was opened here.
+  Folder::CloseReleased();
 }
 
 void ListAhead::Walk(const Folder& root, const std::string& path,
@@ -115,6 +147,12 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
     if (rules_.enters(sub)) first.push_back({root, std::move(*it), std::move(sub), 1});
   }
   if (first.empty()) return;
+  // The listing threads last as long as the walk, so that each table they copy holds its root.
+  struct Threads {
+    ListAhead& walk;
+    ~Threads() { walk.EndThreads(); }
+  } threads{*this};
+  StartThreads(root);
 
   std::unique_lock hold(lock_);
   cancelled_ = false;
@@ -311,6 +349,7 @@ void ListAhead::Produce(RunIt run) {
 }
 
 bool ListAhead::ListNext(Run& run, Listing& out) const {
+  Folder::CloseReleased();
   Task task = std::move(run.stack.back());
   run.stack.pop_back();
   out.path = std::move(task.path);

@@ -77,6 +77,9 @@ class ListAhead {
   struct Run;
   using RunIt = std::list<Run>::iterator;
 
+  // The listing threads of one walk.
+  void StartThreads(const Folder& root);
+  void EndThreads();
   void Work();
   // Keeps the calling thread to one core; false when it cannot.
   static bool KeepTo(int core);
@@ -103,6 +106,7 @@ class ListAhead {
   const WalkRules rules_;
   const Mask mask_;  // rules_.mask taken apart
   const size_t window_;
+  const int threads_wanted_;
   // The walk's, set before its first run is queued.
   dev_t device_ = 0;
   std::unordered_set<ino_t> skipped_;

@@ -58,10 +58,18 @@ std::string Walked(int threads, size_t window, const fs::path& root, ino_t skipp
   return text;
 }
 
+size_t OpenDescriptors() {
+  const auto fds = fs::directory_iterator("/proc/self/fd");
+  return static_cast<size_t>(std::distance(fs::begin(fds), fs::end(fds)));
+}
+
 // Whatever the threads and however little they may list ahead, the walk hands over what one
 // thread walking alone would, in its order: a random tree and a chain deeper than the folders
 // a walk keeps open, with folders excluded, cut short, skipped, and a stop part of the way.
+// What the threads opened, each in a descriptor table of its own or in the shared one (with
+// more threads than tables), is closed when the walk ends.
 TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
+  const size_t descriptors = OpenDescriptors();
   test::TempDir dir;
   std::mt19937 rng(19);
   for (const char* top : {"p", "q", "r", "s"}) {
@@ -112,6 +120,7 @@ TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
       }
     }
   }
+  EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 }  // namespace
