@@ -362,7 +362,8 @@ bool ListAhead::ListNext(Run& run, Listing& out) const {
     out.opened = true;
     out.dev = folder.Device();
     out.ino = folder.Inode();
-    std::vector<std::string> subfolders;
+    thread_local std::vector<std::string> subfolders;  // its room kept from folder to folder
+    subfolders.clear();
     folder.List(mask_, out.matches, subfolders);
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
       std::string path = JoinPath(out.path, *it);

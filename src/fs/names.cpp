@@ -39,7 +39,9 @@ std::string Win32Wrapper::FileExtension(const std::string& path) {
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
-  std::string path(folder);
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());  // one allocation, not two: a walk makes many
+  path += folder;
   if (path.empty() || path.back() != '/') path += '/';
   path += name;
   return path;
