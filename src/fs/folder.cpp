@@ -347,27 +347,33 @@ void Folder::LetGo() const {
   if (Valid() && node_->parent != nullptr) Close(*node_);
 }
 
-bool Folder::UseOwnTable(int slot, const Folder& root) {
-  if (!root.Valid() || slot <= 0 || slot >= kTables) return false;
-  Node& node = *root.node_;
-  // Opened anew rather than taken under the number the copy kept, which would be the same
-  // descriptor as slot 0's where the table was not copied after all.
-  const int fd = node.sys->OpenAt(node.slots[0].fd.Peek(), ".", kChildFlags, 0);
-  if (fd < 0) return false;
+void Folder::UseOwnTable(int slot) {
+  if (slot <= 0 || slot >= kTables) return;
   tls_slot = slot;
   tls_table = next_table.fetch_add(1, std::memory_order_relaxed);
   ReleasedFds().Open(tls_table);
-  node.Mine().fd.Init(fd);
-  node.Mine().table.store(tls_table, std::memory_order_relaxed);
-  return true;
 }
 
-void Folder::LeaveOwnTable(const Folder& root) {
+void Folder::LeaveOwnTable() {
   CloseReleased();
-  Close(*root.node_);
   ReleasedFds().End(tls_table);
   tls_slot = 0;
   tls_table = 0;
+}
+
+bool Folder::OpenInOwnTable(const std::string& path) const {
+  if (!Valid()) return false;
+  Node& node = *node_;
+  if (node.Mine().fd.Peek() >= 0) return true;
+  Fd fd;
+  struct stat st;
+  if (OpenPath(*node.sys, path, O_RDONLY | O_DIRECTORY, fd) != 0 ||
+      node.sys->FStat(fd.Get(), &st) != 0 || st.st_dev != node.dev || st.st_ino != node.ino)
+    return false;
+  if (!node.Mine().Install(fd.Get())) return false;
+  node.Mine().fd.Unpin();
+  fd.Release();
+  return true;
 }
 
 void Folder::CloseReleased() {

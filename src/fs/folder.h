@@ -59,11 +59,13 @@ class Folder {
   // of their own, and a folder another thread opened is opened again in its table, by name and
   // checked, from the nearest ancestor open there. The slots a folder has for such threads:
   static constexpr int kTables = 4;
-  // Called by such a thread, with a slot from 1 to kTables - 1 no other thread uses, once its
-  // table is a copy of the one root was opened in. False when root cannot be opened in it.
-  static bool UseOwnTable(int slot, const Folder& root);
-  // Called by such a thread last, after its walk: what it holds of its table ends with it.
-  static void LeaveOwnTable(const Folder& root);
+  // Called by such a thread first, with a slot from 1 to kTables - 1 no other thread uses.
+  static void UseOwnTable(int slot);
+  // Called by such a thread last: what it holds of its table ends with it.
+  static void LeaveOwnTable();
+  // Opens a root in this thread's table, by its path, as the folder it is; false when the path
+  // leads elsewhere now or cannot be opened. True at once where the root is open already.
+  bool OpenInOwnTable(const std::string& path) const;
   // Closes the descriptors of this thread's table whose folders were let go on other threads.
   static void CloseReleased();
 

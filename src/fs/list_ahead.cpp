@@ -78,7 +78,7 @@ void ListAhead::Lock::lock() {
 }
 
 ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
-    : rules_(std::move(rules)), mask_(rules_.mask), window_(window), threads_wanted_(threads) {
+    : rules_(std::move(rules)), mask_(rules_.mask), window_(window) {
   // Each thread keeps to a core of its own while the walk lasts: moved between cores, a thread
   // leaves behind what that core holds of its folders, in its caches and in the kernel's
   // per-core ones. Over the bench tree this took 2 to 3% off a run. With more threads than
@@ -91,37 +91,29 @@ ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
       if (CPU_ISSET(cpu, &allowed)) cores_.push_back(cpu);
     }
   }
-}
-
-ListAhead::~ListAhead() {
-  EndThreads();
-}
-
-void ListAhead::StartThreads(const Folder& root) {
-  closing_ = false;
   // The walking thread lists too: one more per core would only take turns with it.
-  for (int i = 1; i < threads_wanted_; ++i) {
-    threads_.emplace_back([this, i, &root] {
+  for (int i = 1; i < threads; ++i) {
+    threads_.emplace_back([this, i] {
       if (!cores_.empty()) KeepTo(cores_[static_cast<size_t>(i)]);
-      // A table of its own, copied now that the root is open, where the kernel need not share
-      // each open, close and read of a folder with the other threads'. Where that is refused
-      // (some sandboxes), or for threads beyond the slots, the shared one does.
+      // A table of its own, where the kernel need not share each open, close and read of a
+      // folder with the other threads'. Where that is refused (some sandboxes), or for threads
+      // beyond the slots, the shared one does.
       const bool own = i < Folder::kTables && (kOneTable || ::unshare(CLONE_FILES) == 0);
-      if (own && !Folder::UseOwnTable(i, root)) return;  // it holds none of the walk's folders
+      if (own) Folder::UseOwnTable(i);
       Work();
-      if (own) Folder::LeaveOwnTable(root);
+      if (own) Folder::LeaveOwnTable();
     });
   }
 }
 
-void ListAhead::EndThreads() {
+ListAhead::~ListAhead() {
   {
     const std::lock_guard hold(lock_);
     closing_ = true;
   }
   work_.notify_all();
+  next_walk_.notify_all();
   for (std::thread& t : threads_) t.join();
-  threads_.clear();
   // What those threads let go of that was opened here.
   Folder::CloseReleased();
 }
@@ -147,14 +139,21 @@ void ListAhead::Walk(const Folder& root, const std::string& path,
     if (rules_.enters(sub)) first.push_back({root, std::move(*it), std::move(sub), 1});
   }
   if (first.empty()) return;
-  // The listing threads last as long as the walk, so that each table they copy holds its root.
-  struct Threads {
-    ListAhead& walk;
-    ~Threads() { walk.EndThreads(); }
-  } threads{*this};
-  StartThreads(root);
 
   std::unique_lock hold(lock_);
+  // A thread with a table of its own opens the root there before it lists for this walk.
+  root_ = root;
+  root_path_ = path;
+  ++walks_;
+  next_walk_.notify_all();
+  struct Ended {
+    ListAhead& walk;
+    std::unique_lock<Lock>& hold;
+    ~Ended() {
+      if (!hold.owns_lock()) hold.lock();
+      walk.root_ = Folder();
+    }
+  } ended{*this, hold};
   cancelled_ = false;
   runs_.emplace_back().stack = std::move(first);
   Offered();
@@ -284,8 +283,11 @@ void ListAhead::Cancel(std::unique_lock<Lock>& hold) {
 }
 
 void ListAhead::Work() {
+  unsigned ready_for = 0;  // the walk whose root this thread holds, when able
+  bool able = false;
   std::unique_lock hold(lock_);
   while (!closing_) {
+    Folder::CloseReleased();
     RunIt run = FirstFree();
     const bool far = run != runs_.end() && !Near(run) && waiting_ >= window_;
     if (far) {
@@ -305,6 +307,16 @@ void ListAhead::Work() {
       work_.wait(hold);
       ahead_ -= far ? 1 : 0;
       --idle_;
+      continue;
+    }
+    if (ready_for != walks_) {
+      ready_for = walks_;
+      able = root_.OpenInOwnTable(root_path_);
+    }
+    if (!able) {
+      // The root is not the walk's any more, or cannot be opened: this walk goes on without
+      // this thread.
+      next_walk_.wait(hold, [&] { return closing_ || walks_ != ready_for; });
       continue;
     }
     run->state = Run::State::kTaken;

@@ -77,9 +77,6 @@ class ListAhead {
   struct Run;
   using RunIt = std::list<Run>::iterator;
 
-  // The listing threads of one walk.
-  void StartThreads(const Folder& root);
-  void EndThreads();
   void Work();
   // Keeps the calling thread to one core; false when it cannot.
   static bool KeepTo(int core);
@@ -106,18 +103,21 @@ class ListAhead {
   const WalkRules rules_;
   const Mask mask_;  // rules_.mask taken apart
   const size_t window_;
-  const int threads_wanted_;
   // The walk's, set before its first run is queued.
   dev_t device_ = 0;
   std::unordered_set<ino_t> skipped_;
 
   Lock lock_;
-  std::condition_variable_any work_;  // a listing thread waits for a run
-  std::condition_variable_any walk_;  // the walk waits for the first run's listings
-  std::list<Run> runs_;               // in walk order; front: the one the walk takes from
-  size_t waiting_ = 0;                // listings handed over and not yet taken
-  int idle_ = 0;                      // listing threads waiting for a run
-  int ahead_ = 0;                     // of them, those waiting for the walk to take listings
+  std::condition_variable_any work_;       // a listing thread waits for a run
+  std::condition_variable_any walk_;       // the walk waits for the first run's listings
+  std::condition_variable_any next_walk_;  // a thread that cannot list for this walk waits
+  unsigned walks_ = 0;                     // walks begun
+  Folder root_;                            // this walk's, and its path
+  std::string root_path_;
+  std::list<Run> runs_;  // in walk order; front: the one the walk takes from
+  size_t waiting_ = 0;   // listings handed over and not yet taken
+  int idle_ = 0;         // listing threads waiting for a run
+  int ahead_ = 0;        // of them, those waiting for the walk to take listings
   bool walk_waits_ = false;
   std::atomic<unsigned> walk_woken_{0};  // times the walk was woken
   std::atomic<unsigned> offered_{0};     // runs made free so far, for a thread waiting for one
