@@ -364,15 +364,16 @@ void Folder::LeaveOwnTable() {
 bool Folder::OpenInOwnTable(const std::string& path) const {
   if (!Valid()) return false;
   Node& node = *node_;
-  if (node.Mine().fd.Peek() >= 0) return true;
+  Node::Slot& mine = node.Mine();
+  // A descriptor a thread of an earlier walk left in the slot was closed with its table.
+  if (mine.fd.Peek() >= 0 && mine.table.load(std::memory_order_relaxed) == tls_table) return true;
   Fd fd;
   struct stat st;
   if (OpenPath(*node.sys, path, O_RDONLY | O_DIRECTORY, fd) != 0 ||
       node.sys->FStat(fd.Get(), &st) != 0 || st.st_dev != node.dev || st.st_ino != node.ino)
     return false;
-  if (!node.Mine().Install(fd.Get())) return false;
-  node.Mine().fd.Unpin();
-  fd.Release();
+  mine.table.store(tls_table, std::memory_order_relaxed);
+  mine.fd.Init(fd.Release());
   return true;
 }
 

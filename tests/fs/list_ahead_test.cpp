@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -35,14 +36,16 @@ bool WalkOrder(const std::string& a, const std::string& b) {
 
 // Each folder handed over, with its depth and matches; the subtrees of folders named "cut*"
 // are left out, and the walk stops after `most` folders.
-std::string Walked(int threads, size_t window, const fs::path& root, ino_t skipped,
-                   size_t most = SIZE_MAX) {
+std::string Walked(
+    int threads, size_t window, const fs::path& root, ino_t skipped, size_t most = SIZE_MAX,
+    const std::function<void()>& opened = [] {}) {
   ListAhead walk(threads,
                  {"*.del", [](const std::string& p) { return p.find("/excluded") == p.npos; }},
                  window);
   const Folder top = Folder::OpenRoot(RealSys(), root);
   std::vector<std::string> matches, subfolders;
   EXPECT_TRUE(top.List("*.del", matches, subfolders));
+  opened();
   std::string text;
   size_t handed = 0;
   walk.Walk(
@@ -121,6 +124,30 @@ TEST(ListingThreads, HandOverTheWalkOfOneThreadWhateverTheyCutSkipOrStop) {
     }
   }
   EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+// A listing thread opens each walk's root again, by its path, in a descriptor table of its own,
+// and only as the folder the walk opened: with another folder put at the path since, the walk
+// lists what it opened all the same.
+TEST(ListingThreads, ListOnlyTheRootTheWalkOpened) {
+  test::TempDir dir;
+  std::mt19937 rng(7);
+  const fs::path root = dir / "root";
+  for (const char* top : {"p", "q", "r"}) {
+    fs::create_directories(root / top);
+    Grow(rng, root / top, 2);
+  }
+  const std::string one = Walked(1, 4096, root, 0);
+  ASSERT_GT(std::count(one.begin(), one.end(), '\n'), 50);
+  for (const int threads : {2, 4}) {
+    const auto swap = [&] {
+      fs::rename(root, dir / "opened");
+      fs::create_directories(root / "p/other");
+    };
+    EXPECT_EQ(Walked(threads, 4096, root, 0, SIZE_MAX, swap), one) << threads;
+    fs::remove_all(root);
+    fs::rename(dir / "opened", root);
+  }
 }
 
 }  // namespace
