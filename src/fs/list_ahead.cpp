@@ -1,6 +1,7 @@
 #include "fs/list_ahead.h"
 
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -98,7 +99,13 @@ ListAhead::ListAhead(int threads, WalkRules rules, size_t window)
       // A table of its own, where the kernel need not share each open, close and read of a
       // folder with the other threads'. Where that is refused (some sandboxes), or for threads
       // beyond the slots, the shared one does.
-      const bool own = i < Folder::kTables && (kOneTable || ::unshare(CLONE_FILES) == 0);
+      bool own = i < Folder::kTables && kOneTable;
+      if (i < Folder::kTables && !kOneTable && ::unshare(CLONE_FILES) == 0) {
+        // The copy would keep every file the process had open, and any lock on it, as long as
+        // this thread: a run's lock, held on past the run. It needs none of them.
+        if (::close_range(3, ~0U, 0) != 0) return;
+        own = true;
+      }
       if (own) Folder::UseOwnTable(i);
       Work();
       if (own) Folder::LeaveOwnTable();

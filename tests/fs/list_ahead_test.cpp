@@ -1,5 +1,9 @@
 #include "fs/list_ahead.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -148,6 +152,31 @@ TEST(ListingThreads, ListOnlyTheRootTheWalkOpened) {
     fs::remove_all(root);
     fs::rename(dir / "opened", root);
   }
+}
+
+// A listing thread's own descriptor table starts as a copy of the process's, which would keep
+// every file open then (and any lock on it) open as long as the thread lasts: it keeps none.
+TEST(ListingThreads, HoldNoFileTheProcessHadOpen) {
+  test::TempDir dir;
+  std::mt19937 rng(3);
+  fs::create_directory(dir / "root");
+  Grow(rng, dir / "root", 0);
+  const std::string lock = dir / "lock";
+  const int held = ::open(lock.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ListAhead walk(2, {"*.del", [](const std::string&) { return true; }});
+  const Folder root = Folder::OpenRoot(RealSys(), dir / "root");
+  std::vector<std::string> matches, subfolders;
+  ASSERT_TRUE(root.List("*.del", matches, subfolders));
+  size_t listed = 0;
+  walk.Walk(
+      root, dir / "root", subfolders, {}, [&](Listing&) { return ++listed, true; },
+      [] { return false; });
+  ASSERT_GT(listed, 100u);
+  ::close(held);
+  const int again = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+  EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
+  ::close(again);
 }
 
 }  // namespace
