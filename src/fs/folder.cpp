@@ -134,12 +134,14 @@ struct Folder::Node {
       table.store(tls_table, std::memory_order_relaxed);
       return fd.InstallPinned(descriptor);
     }
+    // Gives the slot a descriptor of this thread's table while no other thread uses it.
+    void Set(int descriptor) {
+      table.store(tls_table, std::memory_order_relaxed);
+      fd.Init(descriptor);
+    }
   };
 
-  Node(Sys& s, int descriptor) : sys(&s) {
-    slots[tls_slot].fd.Init(descriptor);
-    slots[tls_slot].table.store(tls_table, std::memory_order_relaxed);
-  }
+  Node(Sys& s, int descriptor) : sys(&s) { Mine().Set(descriptor); }
   Sys* sys;
   std::shared_ptr<Node> parent;
   std::string name;
@@ -372,8 +374,7 @@ bool Folder::OpenInOwnTable(const std::string& path) const {
   if (OpenPath(*node.sys, path, O_RDONLY | O_DIRECTORY, fd) != 0 ||
       node.sys->FStat(fd.Get(), &st) != 0 || st.st_dev != node.dev || st.st_ino != node.ino)
     return false;
-  mine.table.store(tls_table, std::memory_order_relaxed);
-  mine.fd.Init(fd.Release());
+  mine.Set(fd.Release());
   return true;
 }
 
